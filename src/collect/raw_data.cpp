@@ -13,7 +13,10 @@ constexpr std::uint64_t MaxMemoryBytes = (std::uint64_t{1} << 40) - 1;
 class TWriter
 {
 public:
-    explicit TWriter(TRawBytes& out) : Out(out) {}
+    explicit TWriter(TRawBytes& out)
+        : Out(out)
+    {
+    }
 
     void Byte(std::uint8_t value) { Out[Pos++] = value; }
     void Bytes(const void* source, std::size_t count)
@@ -47,7 +50,10 @@ private:
 class TReader
 {
 public:
-    explicit TReader(std::span<const std::uint8_t, RawDataSize> in) : In(in) {}
+    explicit TReader(std::span<const std::uint8_t, RawDataSize> in)
+        : In(in)
+    {
+    }
 
     std::uint8_t Byte() { return In[Pos++]; }
     void Bytes(void* target, std::size_t count)

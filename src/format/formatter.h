@@ -14,7 +14,8 @@
 namespace statlume {
 
 /// An item's value function: FORMAT text, LEADZERO flag, DECIMAL flag in; value text out.
-using TFormatFunc = std::function<std::string(const std::string& format, bool leadZero, bool decimal)>;
+using TFormatFunc =
+    std::function<std::string(const std::string& format, bool leadZero, bool decimal)>;
 
 /// One item's record.
 struct TFormatData

@@ -26,9 +26,9 @@ struct LocaleInfo
                                             "Thursday", "Friday", "Saturday"};
     std::array<std::string, 12> ShortMonthNames{"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                                 "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-    std::array<std::string, 12> LongMonthNames{"January", "February", "March",     "April",
-                                               "May",     "June",     "July",      "August",
-                                               "September", "October", "November", "December"};
+    std::array<std::string, 12> LongMonthNames{"January",   "February", "March",    "April",
+                                               "May",       "June",     "July",     "August",
+                                               "September", "October",  "November", "December"};
 };
 
 } // namespace statlume

@@ -1,8 +1,7 @@
 #include "collect/raw_data.h"
+#include "collect/raw_data_shell.h"
 
 #include <gtest/gtest.h>
-
-#include "collect/raw_data_shell.h"
 
 namespace statlume {
 namespace {
@@ -77,7 +76,7 @@ TEST(RawData, MemoryExtensionCarriesBitsAboveFourGiB)
     EXPECT_EQ(PageFreeBytes64(d), 1u);
     EXPECT_EQ(PageTotalBytes64(d), 2u);
     EXPECT_EQ(d.RAMTotalBytes, 0u); // a peer that ignores the extension reads the low bits
-    EXPECT_EQ(d.MemoryHigh[3], 4); // 2^34 bytes
+    EXPECT_EQ(d.MemoryHigh[3], 4);  // 2^34 bytes
 
     SetMemoryBytes(d, 0, 0, 0, ~std::uint64_t{0});
     EXPECT_EQ(RAMTotalBytes64(d), (std::uint64_t{1} << 40) - 1);
