@@ -1,7 +1,13 @@
+#include <clocale>
 #include <iostream>
+#include <string>
+#include <vector>
 
-int main()
+#include "cli/console_program.h"
+
+int main(int argc, char** argv)
 {
-    std::cout << "statlume-cli " << STATLUME_VERSION << "\n";
-    return 0;
+    std::setlocale(LC_ALL, "");
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    return statlume::RunConsoleProgram(args, STATLUME_VERSION, std::cout, std::cerr);
 }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "collect/raw_data_shell.h"
+#include "format/item_texts.h"
 #include "format/locale_info.h"
 
 namespace statlume {
@@ -43,6 +44,8 @@ public:
     /// The line with every tag of this formatter's items replaced by its padded value;
     /// the line unchanged when the formatter is not Active.
     std::string ReplaceTags(std::string_view line);
+    /// ReplaceTags on text in place, so a chain of formatters can share one buffer.
+    void ReplaceTagsInPlace(std::string& text);
 
     /// The item's help text with a line break after every "." and the default usage
     /// string appended; empty text when this formatter has no item of that display name.
@@ -65,6 +68,8 @@ protected:
     /// Appends an item; the tag name is stored upper-cased.
     void RegisterItem(std::string displayName, std::string description, std::string_view tagName,
                       std::string defaultUsage, TFormatFunc func);
+    /// Appends an item with the fixed texts of its catalogue entry.
+    void RegisterItem(TItem item, TFormatFunc func);
 
     const TRawData& Data() const { return Shell.Data; }
     const LocaleInfo& Locale;
@@ -75,6 +80,18 @@ class TMBMFormat : public TFormatter
 {
 public:
     TMBMFormat(TRawDataShell& shell, const LocaleInfo& locale);
+    /// Temperature n in degrees Celsius; in Fahrenheit when FORMAT is "F" in either case.
+    std::string Temp1Func(const std::string& format, bool leadZero, bool decimal) const;
+    /// Temperature 2, read as Temp1Func.
+    std::string Temp2Func(const std::string& format, bool leadZero, bool decimal) const;
+    /// Temperature 3, read as Temp1Func.
+    std::string Temp3Func(const std::string& format, bool leadZero, bool decimal) const;
+    /// Fan speed n as a signed decimal; the reading 255 shows as "0".
+    std::string Fan1Func(const std::string& format, bool leadZero, bool decimal) const;
+    /// Fan speed 2, read as Fan1Func.
+    std::string Fan2Func(const std::string& format, bool leadZero, bool decimal) const;
+    /// Fan speed 3, read as Fan1Func.
+    std::string Fan3Func(const std::string& format, bool leadZero, bool decimal) const;
 };
 
 /// Uptime, thread and process counts.
@@ -82,6 +99,12 @@ class TUTPFormat : public TFormatter
 {
 public:
     TUTPFormat(TRawDataShell& shell, const LocaleInfo& locale);
+    /// The uptime through UpTimeSubFormat with FORMAT as the pattern; empty for no FORMAT.
+    std::string UptimeFunc(const std::string& format, bool leadZero, bool decimal) const;
+    /// The thread count as a signed decimal.
+    std::string ThreadsFunc(const std::string& format, bool leadZero, bool decimal) const;
+    /// The process count as a signed decimal.
+    std::string ProcessesFunc(const std::string& format, bool leadZero, bool decimal) const;
     /// Replaces the first *d*, *D*, *h*, *H*, *m*, *M*, *s*, *S* of the pattern by the
     /// days, hours, minutes and seconds of the given count of seconds.
     static std::string UpTimeSubFormat(std::string_view pattern, bool leadZero,
@@ -93,6 +116,19 @@ class TPageRAMFormat : public TFormatter
 {
 public:
     TPageRAMFormat(TRawDataShell& shell, const LocaleInfo& locale);
+    /// The page file total in MB, no decimals or two with DECIMAL.
+    std::string PageTotalFunc(const std::string& format, bool leadZero, bool decimal) const;
+    /// Used page file in MB, or in percent of the total when FORMAT is exactly "%" ("0"
+    /// for a zero total); 0 when free exceeds total.
+    std::string PageUsedFunc(const std::string& format, bool leadZero, bool decimal) const;
+    /// Free page file, read as PageUsedFunc.
+    std::string PageFreeFunc(const std::string& format, bool leadZero, bool decimal) const;
+    /// Physical memory total, read as PageTotalFunc.
+    std::string RAMTotalFunc(const std::string& format, bool leadZero, bool decimal) const;
+    /// Used physical memory, read as PageUsedFunc.
+    std::string RAMUsedFunc(const std::string& format, bool leadZero, bool decimal) const;
+    /// Free physical memory, read as PageUsedFunc.
+    std::string RAMFreeFunc(const std::string& format, bool leadZero, bool decimal) const;
 };
 
 /// Processor usage.
@@ -100,7 +136,9 @@ class TProcFormat : public TFormatter
 {
 public:
     TProcFormat(TRawDataShell& shell, const LocaleInfo& locale);
-    /// The processor item's value (also drawn by the tray icon).
+    /// The processor item's value (also drawn by the tray icon): the usage of the processor
+    /// FORMAT reads as (0 = all), "0" in front below 10 with LEADZERO, two decimals with
+    /// DECIMAL; empty text for an index outside 0..4.
     std::string ProcUsageFunc(const std::string& format, bool leadZero, bool decimal) const;
 };
 
@@ -109,6 +147,11 @@ class TNetworkFormat : public TFormatter
 {
 public:
     TNetworkFormat(TRawDataShell& shell, const LocaleInfo& locale);
+    /// KB/s received by the adapter FORMAT reads as (0 = all); FORMAT "b" gives kbit/s of
+    /// all adapters; empty text for an index outside 0..4.
+    std::string ReadFunc(const std::string& format, bool leadZero, bool decimal) const;
+    /// KB/s sent, read as ReadFunc.
+    std::string WriteFunc(const std::string& format, bool leadZero, bool decimal) const;
 };
 
 /// Addresses, names, date and time, blank, drive space.
@@ -118,6 +161,20 @@ public:
     TNonPerfFormat(TRawDataShell& shell, const LocaleInfo& locale);
     /// The base decision, then every drive letter of the snapshot is cleared.
     void DecideIfActive(std::string_view templateText) override;
+    /// The non-empty address slots joined by FORMAT (", " when empty); LEADZERO pads each
+    /// octet with blanks to three characters.
+    std::string IPAddrFunc(const std::string& format, bool leadZero, bool decimal) const;
+    /// The computer name (at most 15 bytes).
+    std::string CompNameFunc(const std::string& format, bool leadZero, bool decimal) const;
+    /// The logon name (at most 15 bytes).
+    std::string UserNameFunc(const std::string& format, bool leadZero, bool decimal) const;
+    /// The local time in the date-time format language; an empty FORMAT means "c".
+    std::string DateTimeFunc(const std::string& format, bool leadZero, bool decimal) const;
+    /// Empty text, for spacing with SIZE and CHAR.
+    std::string BlankFunc(const std::string& format, bool leadZero, bool decimal) const;
+    /// Free or total MB of the drive whose letter starts FORMAT ("C FREE", "d total"); an
+    /// unknown letter is registered in a free drive slot and shows empty text until measured.
+    std::string DriveSpaceFunc(const std::string& format, bool leadZero, bool decimal);
 };
 
 /// The format registry: the six formatters in registry order.

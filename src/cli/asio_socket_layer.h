@@ -1,0 +1,122 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <system_error>
+
+#include "remote/socket_layer.h"
+
+#include <asio.hpp>
+
+namespace statlume {
+
+/// Counters of a server socket, to watch that replies that cannot be sent are dropped.
+struct TServerSocketStats
+{
+    /// Connections accepted since construction.
+    std::size_t Accepted = 0;
+    /// Bytes the kernel accepted in writes.
+    std::size_t SentBytes = 0;
+    /// Bytes of writes the kernel did not take (lost, never queued).
+    std::size_t DroppedBytes = 0;
+};
+
+/// The server socket of the console program over an Asio event loop: non-blocking, readable
+/// events through async_wait, writes sent once with MSG_DONTWAIT and never queued.
+class TAsioServerSocket final : public TServerSocket
+{
+public:
+    /// Events run on the thread that runs io.
+    explicit TAsioServerSocket(asio::io_context& io);
+    ~TAsioServerSocket() override;
+    TAsioServerSocket(const TAsioServerSocket&) = delete;
+    TAsioServerSocket& operator=(const TAsioServerSocket&) = delete;
+
+    /// Accepts 0..65535 while closed; 0 asks the system for a free port (see LocalPort).
+    bool SetPort(int port) override;
+    int Port() const override { return PortNumber; }
+    void Open() override;
+    void Close() override;
+    bool Active() const override { return Acceptor.is_open(); }
+
+    /// The port actually bound; 0 while closed.
+    std::uint16_t LocalPort() const;
+    /// Connections open now.
+    std::size_t ConnectionCount() const { return Connections.size(); }
+    /// Counters since construction.
+    const TServerSocketStats& Stats() const { return Counters; }
+
+    class TConnection;
+
+private:
+    void Accept();
+    void Watch(const std::shared_ptr<TConnection>& connection);
+    void Readable(const std::shared_ptr<TConnection>& connection);
+    void Drop(std::uint64_t id);
+
+    asio::io_context& Io;
+    asio::ip::tcp::acceptor Acceptor;
+    asio::steady_timer RetryTimer;
+    int PortNumber = 6130;
+    std::uint64_t NextId = 0;
+    std::map<std::uint64_t, std::shared_ptr<TConnection>> Connections;
+    TServerSocketStats Counters;
+    std::shared_ptr<int> Alive = std::make_shared<int>(0);
+};
+
+/// The client socket of the console program over an Asio event loop: asynchronous look-up
+/// and connect, readable events through async_wait, writes sent once and never queued.
+class TAsioClientSocket final : public TClientSocket
+{
+public:
+    /// Events run on the thread that runs io.
+    explicit TAsioClientSocket(asio::io_context& io);
+    ~TAsioClientSocket() override;
+    TAsioClientSocket(const TAsioClientSocket&) = delete;
+    TAsioClientSocket& operator=(const TAsioClientSocket&) = delete;
+
+    void SetHost(std::string text) override { HostName = std::move(text); }
+    void SetPort(int value) override { PortNumber = value; }
+    void Open() override;
+    void Close() override;
+    bool Connected() const override { return State == TState::Connected; }
+    std::ptrdiff_t Write(std::string_view text) override;
+    std::ptrdiff_t Read(std::uint8_t* bytes, std::size_t count) override;
+
+    /// True while a look-up or a connect is under way.
+    bool Connecting() const { return State == TState::Resolving || State == TState::Connecting; }
+
+private:
+    enum class TState
+    {
+        Closed,
+        Resolving,
+        Connecting,
+        Connected
+    };
+
+    void Release();
+    void Connect(std::uint64_t Attempt, const asio::ip::tcp::resolver::results_type& endpoints);
+    void Watch();
+    void Readable();
+    void Fail(TSocketOp op, std::error_code code);
+    void FailLater(TSocketOp op, std::error_code code);
+
+    asio::io_context& Io;
+    asio::ip::tcp::resolver Resolver;
+    asio::ip::tcp::socket Socket;
+    std::string HostName;
+    int PortNumber = 6130;
+    TState State = TState::Closed;
+    // Bumped on every Open and Close so that completions of a released Attempt are ignored.
+    std::uint64_t Attempt = 0;
+    std::optional<std::pair<TSocketOp, std::error_code>> ReadFailure;
+    std::shared_ptr<int> Alive = std::make_shared<int>(0);
+};
+
+} // namespace statlume

@@ -1,0 +1,130 @@
+#include "cli/console_app.h"
+
+#include <csignal>
+#include <utility>
+
+#include "format/tag_language.h"
+#include "platform/linux/dl_sensor_starter.h"
+#include "platform/linux/linux_system_status.h"
+#include "platform/linux/locale_reader.h"
+#include "platform/linux/proc_perf_data_source.h"
+#include "platform/linux/shm_sensor_block.h"
+
+namespace statlume {
+
+/// The Linux sources the collection reads; they live as long as the collector.
+struct TConsoleApp::TSources
+{
+    explicit TSources(asio::io_context& loop);
+
+    platform::ProcPerfDataSource Perf;
+    platform::LinuxSystemStatus Status;
+    TSensorStep Sensors;
+};
+
+TConsoleApp::TSources::TSources(asio::io_context& loop)
+    : Sensors(
+          std::make_unique<platform::TShmSensorBlock>(),
+          std::make_unique<platform::TDlSensorStarter>(),
+          [&loop](std::function<void()> report) { asio::post(loop, std::move(report)); }, false)
+{
+}
+
+TConsoleApp::TConsoleApp(std::ostream& out, std::ostream& err)
+    : Out(out)
+    , Err(err)
+    , Timer(Loop)
+    , Signals(Loop, SIGINT, SIGTERM)
+    , Locale(platform::ReadProcessLocale())
+    , Formatters(CreateFormatters(RawShell, Locale))
+    , Sources(std::make_unique<TSources>(Loop))
+    , SnapshotCollector(
+          std::make_unique<TSnapshotCollector>(Sources->Perf, Sources->Status, Sources->Sensors))
+{
+    Signals.async_wait([this](const std::error_code& error, int) {
+        if (!error)
+            Exit(0);
+    });
+}
+
+TConsoleApp::~TConsoleApp()
+{
+    // The sensor starter may still post to the loop; it must be gone before the loop is.
+    Sources->Sensors.Shutdown();
+}
+
+bool TConsoleApp::BuildLabels(std::string_view templateText)
+{
+    DecideAllActive(Formatters, templateText);
+    Lines = SplitTemplateLines(templateText);
+    return Collect(true);
+}
+
+bool TConsoleApp::Collect(bool force)
+{
+    return SnapshotCollector->CollectSnapshot(RawShell, Formatters, force, Interval);
+}
+
+std::string TConsoleApp::RenderLabels() const
+{
+    std::string text;
+    for (const std::string& line : Lines) {
+        text += RenderLine(Formatters, line);
+        text += '\n';
+    }
+    text += '\n';
+    return text;
+}
+
+void TConsoleApp::StartTimer(std::uint32_t intervalMs, std::function<void()> onTick)
+{
+    Interval = intervalMs;
+    OnTick = std::move(onTick);
+    Timer.cancel();
+    if (Interval == 0 || ExitStatus)
+        return;
+    NextTick = asio::steady_timer::clock_type::now() + std::chrono::milliseconds(Interval);
+    ScheduleTick();
+}
+
+void TConsoleApp::ScheduleTick()
+{
+    Timer.expires_at(NextTick);
+    Timer.async_wait([this](const std::error_code& error) {
+        if (error || ExitStatus)
+            return;
+        // Keep the schedule steady; after a stall, start again from now instead of catching up.
+        const auto now = asio::steady_timer::clock_type::now();
+        NextTick += std::chrono::milliseconds(Interval);
+        if (NextTick <= now)
+            NextTick = now + std::chrono::milliseconds(Interval);
+        ScheduleTick();
+        OnTick();
+    });
+}
+
+int TConsoleApp::Run()
+{
+    if (!ExitStatus)
+        Loop.run();
+    return ExitStatus.value_or(0);
+}
+
+void TConsoleApp::Exit(int status)
+{
+    if (ExitStatus)
+        return;
+    ExitStatus = status;
+    Timer.cancel();
+    Signals.cancel();
+    Sources->Sensors.Shutdown();
+    Loop.stop();
+}
+
+void TConsoleApp::ExitOnCollectionFailure()
+{
+    Err << PerfFailureText << '\n' << std::flush;
+    Exit(1);
+}
+
+} // namespace statlume

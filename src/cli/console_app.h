@@ -1,0 +1,80 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "collect/raw_data_shell.h"
+#include "collect/snapshot_collector.h"
+#include "format/formatter.h"
+#include "format/locale_info.h"
+
+#include <asio.hpp>
+
+namespace statlume {
+
+/// The console program's one run: event loop, snapshot, formatters, collection and the Exit
+/// command. Everything runs on the thread that calls Run; other threads only post to it.
+class TConsoleApp
+{
+public:
+    /// Builds the formatters over the process locale; out and err take the program's output.
+    TConsoleApp(std::ostream& out, std::ostream& err);
+    ~TConsoleApp();
+    TConsoleApp(const TConsoleApp&) = delete;
+    TConsoleApp& operator=(const TConsoleApp&) = delete;
+
+    /// Decides the Active flags from the whole template, keeps its lines and runs the first,
+    /// forced collection; false when that collection took the failure path.
+    bool BuildLabels(std::string_view templateText);
+    /// One collection (force: the slow host items now); false on the failure path.
+    bool Collect(bool force);
+    /// Every template line rendered from the snapshot, each ended by a line break, then one
+    /// empty line.
+    std::string RenderLabels() const;
+
+    /// Calls onTick every intervalMs on the loop, on a steady schedule; 0 stops the ticks.
+    void StartTimer(std::uint32_t intervalMs, std::function<void()> onTick);
+    /// Runs the loop until the Exit command; returns the exit status it was given.
+    int Run();
+    /// The Exit command: stops the timer and the sensor side and ends the loop with status.
+    void Exit(int status);
+    /// The failure path of a collection: the warning on err, then Exit with status 1.
+    void ExitOnCollectionFailure();
+
+    /// The snapshot holder.
+    TRawDataShell& Shell() { return RawShell; }
+    /// The collection state (exclusion, drive map, collect-all).
+    TSnapshotCollector& Collector() { return *SnapshotCollector; }
+    /// The event loop, for modes that add their own sockets or timers.
+    asio::io_context& Io() { return Loop; }
+    /// The update interval the collection scales rates by, in milliseconds.
+    std::uint32_t IntervalMs() const { return Interval; }
+
+private:
+    struct TSources;
+
+    void ScheduleTick();
+
+    std::ostream& Out;
+    std::ostream& Err;
+    asio::io_context Loop;
+    asio::steady_timer Timer;
+    asio::signal_set Signals;
+    LocaleInfo Locale;
+    TRawDataShell RawShell;
+    TFormatterList Formatters;
+    std::unique_ptr<TSources> Sources;
+    std::unique_ptr<TSnapshotCollector> SnapshotCollector;
+    std::vector<std::string> Lines;
+    std::uint32_t Interval = 1000;
+    std::function<void()> OnTick;
+    asio::steady_timer::time_point NextTick;
+    std::optional<int> ExitStatus;
+};
+
+} // namespace statlume

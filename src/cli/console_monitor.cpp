@@ -1,0 +1,64 @@
+#include "cli/console_monitor.h"
+
+#include <utility>
+
+#include "cli/record_file.h"
+
+namespace statlume {
+
+TConsoleMonitor::TConsoleMonitor(TConsoleApp& app, TMonitorOptions options, std::ostream& out,
+                                 std::ostream& err)
+    : App(app)
+    , Options(std::move(options))
+    , Out(out)
+    , Err(err)
+{
+}
+
+int TConsoleMonitor::Run()
+{
+    // The interval is set before the first collection so that its rates use the right scale.
+    App.StartTimer(Options.IntervalMs, [this] { OnTick(); });
+    if (!App.BuildLabels(Options.TemplateText)) {
+        App.ExitOnCollectionFailure();
+        return App.Run();
+    }
+    Dump();
+    if (!Options.Once)
+        Print();
+    else if (Options.IntervalMs == 0)
+        OnTick();
+    return App.Run();
+}
+
+void TConsoleMonitor::OnTick()
+{
+    if (!App.Collect(false)) {
+        App.ExitOnCollectionFailure();
+        return;
+    }
+    Dump();
+    Print();
+    if (Options.Once)
+        App.Exit(0);
+}
+
+void TConsoleMonitor::Print()
+{
+    const std::string text = App.RenderLabels();
+    Out.write(text.data(), static_cast<std::streamsize>(text.size()));
+    Out.flush();
+}
+
+void TConsoleMonitor::Dump()
+{
+    if (!Options.DumpRecordFile)
+        return;
+    const auto error = WriteRecordFile(*Options.DumpRecordFile, EncodeRawData(App.Shell().Data));
+    // One message per run of failures, not one per tick.
+    if (error && !DumpFailed)
+        Err << "statlume-cli: " << *error << '\n' << std::flush;
+    DumpFailed = error.has_value();
+}
+
+} // namespace statlume

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <ostream>
+#include <string>
+
+#include "cli/console_app.h"
+
+namespace statlume {
+
+/// How the console monitor runs.
+struct TMonitorOptions
+{
+    /// The template the lines are rendered from.
+    std::string TemplateText;
+    /// Update interval in milliseconds; 0 = no ticks after the first render.
+    std::uint32_t IntervalMs = 1000;
+    /// Collect twice one interval apart, print once and end.
+    bool Once = false;
+    /// File that receives the record after each collection.
+    std::optional<std::string> DumpRecordFile;
+};
+
+/// The console monitor: prints the rendered template on every tick (or once) to out.
+class TConsoleMonitor
+{
+public:
+    /// Runs on app, which must outlive the monitor.
+    TConsoleMonitor(TConsoleApp& app, TMonitorOptions options, std::ostream& out,
+                    std::ostream& err);
+
+    /// Builds the labels, runs until the Exit command and returns the exit status: 0, or 1
+    /// after a collection took the failure path.
+    int Run();
+
+private:
+    void Dump();
+    void Print();
+    void OnTick();
+
+    TConsoleApp& App;
+    TMonitorOptions Options;
+    std::ostream& Out;
+    std::ostream& Err;
+    bool DumpFailed = false;
+};
+
+} // namespace statlume

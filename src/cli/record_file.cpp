@@ -1,0 +1,132 @@
+#include "cli/record_file.h"
+
+#include <cerrno>
+#include <cstring>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace statlume {
+
+namespace {
+
+// Owns one descriptor.
+class TFd
+{
+public:
+    explicit TFd(int fd)
+        : Value(fd)
+    {
+    }
+    ~TFd()
+    {
+        if (Value >= 0)
+            ::close(Value);
+    }
+    TFd(const TFd&) = delete;
+    TFd& operator=(const TFd&) = delete;
+    int Get() const { return Value; }
+    /// Closes now and reports whether the close succeeded.
+    bool Close()
+    {
+        const int fd = Value;
+        Value = -1;
+        return ::close(fd) == 0;
+    }
+
+private:
+    int Value;
+};
+
+std::string SystemError(const std::string& what, const std::string& path)
+{
+    return what + " '" + path + "': " + std::strerror(errno);
+}
+
+bool WriteAll(int fd, const void* data, std::size_t count)
+{
+    const auto* bytes = static_cast<const std::uint8_t*>(data);
+    while (count > 0) {
+        const ssize_t written = ::write(fd, bytes, count);
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            return false;
+        bytes += written;
+        count -= static_cast<std::size_t>(written);
+    }
+    return true;
+}
+
+} // namespace
+
+std::optional<std::string> ReadTextFile(const std::string& path)
+{
+    const TFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (fd.Get() < 0)
+        return std::nullopt;
+    std::string text;
+    char chunk[4096];
+    for (;;) {
+        const ssize_t got = ::read(fd.Get(), chunk, sizeof chunk);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            return std::nullopt;
+        if (got == 0)
+            return text;
+        text.append(chunk, static_cast<std::size_t>(got));
+    }
+}
+
+TRecordFileResult ReadRecordFile(const std::string& path)
+{
+    const TFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (fd.Get() < 0)
+        return SystemError("cannot open record file", path);
+    TRawBytes bytes{};
+    std::size_t used = 0;
+    std::uint8_t extra = 0;
+    // Read one byte beyond the record to tell a longer file from an exact one.
+    for (;;) {
+        const bool full = used == bytes.size();
+        const ssize_t got = full ? ::read(fd.Get(), &extra, 1)
+                                 : ::read(fd.Get(), bytes.data() + used, bytes.size() - used);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            return SystemError("cannot read record file", path);
+        if (got == 0)
+            break;
+        if (full)
+            return "record file '" + path + "' is longer than " + std::to_string(RawDataSize) +
+                   " bytes";
+        used += static_cast<std::size_t>(got);
+    }
+    if (used != bytes.size())
+        return "record file '" + path + "' holds " + std::to_string(used) + " bytes, not " +
+               std::to_string(RawDataSize);
+    return bytes;
+}
+
+std::optional<std::string> WriteRecordFile(const std::string& path, const TRawBytes& bytes)
+{
+    const std::string temporary = path + ".tmp";
+    TFd fd(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0644));
+    if (fd.Get() < 0)
+        return SystemError("cannot create", temporary);
+    if (!WriteAll(fd.Get(), bytes.data(), bytes.size()) || !fd.Close()) {
+        const std::string message = SystemError("cannot write", temporary);
+        ::unlink(temporary.c_str());
+        return message;
+    }
+    if (::rename(temporary.c_str(), path.c_str()) != 0) {
+        const std::string message = SystemError("cannot replace record file", path);
+        ::unlink(temporary.c_str());
+        return message;
+    }
+    return std::nullopt;
+}
+
+} // namespace statlume

@@ -1,0 +1,55 @@
+#include "collect/drive_map.h"
+
+namespace statlume {
+
+namespace {
+
+std::string_view TrimBlanks(std::string_view text)
+{
+    const auto isBlank = [](char c) { return static_cast<unsigned char>(c) <= ' '; };
+    while (!text.empty() && isBlank(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && isBlank(text.back()))
+        text.remove_suffix(1);
+    return text;
+}
+
+char UpperLetter(char c)
+{
+    if (c >= 'a' && c <= 'z')
+        return static_cast<char>(c - 'a' + 'A');
+    return c;
+}
+
+} // namespace
+
+TDriveMap ParseDriveMap(std::string_view text)
+{
+    TDriveMap map;
+    while (!text.empty()) {
+        const std::size_t end = text.find(';');
+        const std::string_view entry = TrimBlanks(text.substr(0, end));
+        text = end == std::string_view::npos ? std::string_view{} : text.substr(end + 1);
+
+        const std::size_t equals = entry.find('=');
+        if (equals == std::string_view::npos)
+            continue;
+        const std::string_view letter = TrimBlanks(entry.substr(0, equals));
+        const std::string_view path = TrimBlanks(entry.substr(equals + 1));
+        if (letter.size() != 1 || path.empty())
+            continue;
+        const char upper = UpperLetter(letter.front());
+        if (upper < 'A' || upper > 'Z')
+            continue;
+        map[upper] = std::string(path);
+    }
+    return map;
+}
+
+std::string MountPointOf(const TDriveMap& map, char letter)
+{
+    const auto it = map.find(UpperLetter(letter));
+    return it == map.end() ? std::string{} : it->second;
+}
+
+} // namespace statlume

@@ -1,0 +1,287 @@
+#include "collect/perf_collector.h"
+
+#include <algorithm>
+#include <limits>
+
+#include "collect/perf_layout.h"
+
+namespace statlume {
+
+namespace {
+
+constexpr std::uint32_t GrowthStep = 1024;
+constexpr std::size_t ProcessorSlots = 4;
+constexpr std::size_t NetworkSlots = 4;
+constexpr int ExclusionSlots = 10;
+
+// Counters are free-running: differences wrap instead of overflowing.
+std::int64_t Diff64(std::int64_t cur, std::int64_t prev)
+{
+    return static_cast<std::int64_t>(static_cast<std::uint64_t>(cur) -
+                                     static_cast<std::uint64_t>(prev));
+}
+
+// A 32-bit counter difference read as signed: a wrap gives the small positive step, a reset a
+// negative one.
+float RateKBps(std::uint32_t cur, std::uint32_t prev, double perSecond)
+{
+    const auto diff = static_cast<std::int32_t>(cur - prev);
+    return static_cast<float>(perSecond * (static_cast<double>(diff) / 1024.0));
+}
+
+bool IsTrimmed(char c)
+{
+    const auto code = static_cast<unsigned char>(c);
+    return code <= 32;
+}
+
+char UpperAscii(char c)
+{
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+void UpperInto(std::string_view text, std::string& out)
+{
+    out.assign(text);
+    std::transform(out.begin(), out.end(), out.begin(), UpperAscii);
+}
+
+std::string_view Trim(std::string_view text)
+{
+    while (!text.empty() && IsTrimmed(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && IsTrimmed(text.back()))
+        text.remove_suffix(1);
+    return text;
+}
+
+const TPerfCounterDef* FindCounter(const TPerfObject& object, std::uint32_t titleIndex)
+{
+    for (const TPerfCounterDef& counter : object.Counters)
+        if (counter.TitleIndex == titleIndex)
+            return &counter;
+    return nullptr;
+}
+
+} // namespace
+
+TPerfCollector::TPerfCollector(platform::PerfDataSource& source)
+    : Source(source)
+{
+    ResetBufferSizes();
+}
+
+void TPerfCollector::ResetBufferSizes()
+{
+    PerfBufSize.fill(InitialBufferSize);
+}
+
+const std::array<std::uint32_t, 5>& TPerfCollector::BufferSizes() const
+{
+    return PerfBufSize;
+}
+
+std::optional<std::span<const std::uint8_t>>
+TPerfCollector::QueryPerfData(TSlot slot, std::string_view index, std::vector<std::uint8_t>& buffer)
+{
+    std::uint32_t& remembered = PerfBufSize[static_cast<std::size_t>(slot)];
+    std::uint32_t size = remembered;
+    buffer.resize(size);
+    for (;;) {
+        std::uint32_t returned = size;
+        const long result = Source.Query(index, buffer.data(), returned);
+        if (result == platform::ErrorMoreData) {
+            // Growth is monotone and capped, so a source that always wants more ends here.
+            const std::uint32_t base = std::max(size, returned);
+            if (base > MaxBufferSize - GrowthStep)
+                return std::nullopt;
+            size = base + GrowthStep;
+            buffer.resize(size);
+            remembered = std::max(remembered, size);
+            continue;
+        }
+        if (result != platform::ErrorSuccess)
+            return std::nullopt;
+        return std::span<const std::uint8_t>(buffer.data(), std::min(returned, size));
+    }
+}
+
+bool TPerfCollector::ReadFirstObject(TSlot slot, std::string_view index,
+                                     std::vector<std::uint8_t>& buffer, TPerfObject& object,
+                                     std::int64_t* perfTime100ns)
+{
+    const auto bytes = QueryPerfData(slot, index, buffer);
+    if (!bytes)
+        return false;
+    const auto block = TPerfBlock::Open(*bytes);
+    if (!block || !block->ReadObject(block->FirstObjectOffset(), object))
+        return false;
+    if (perfTime100ns)
+        *perfTime100ns = block->PerfTime100nSec();
+    return true;
+}
+
+bool TPerfCollector::ProcessorStep(TRawData& data, const std::vector<std::string>& excludeList)
+{
+    std::int64_t perfTime = 0;
+    if (!ReadFirstObject(TSlot::Processor, "238", Buffer, Object, &perfTime))
+        return false;
+    Perf100nsPrev = Perf100nsCur;
+    Perf100nsCur = perfTime;
+    const std::int64_t timeDiff = Diff64(Perf100nsCur, Perf100nsPrev);
+    const TPerfCounterDef* idle = FindCounter(Object, perf::title::IdleTime);
+    if (!Object.HasInstances() || idle == nullptr)
+        return true;
+
+    // Every instance is examined: "_Total" may stand anywhere (it is last on machines with
+    // four or more processors) and fills entry 0; the first four others fill entries 1..4.
+    const std::int64_t processors = static_cast<std::int64_t>(Object.NumInstances) - 1;
+    std::size_t position = 0;
+    for (std::size_t i = 0; i < Object.BlockCount(); ++i) {
+        const bool isTotal = Object.InstanceName(i).starts_with("_Total");
+        if (!isTotal && position >= ProcessorSlots)
+            continue;
+        const std::size_t slot = isTotal ? 0 : ++position;
+        TIdleSample& sample = isTotal ? TotalIdle : CpuIdle[slot - 1];
+        const auto value = Object.Value64(i, *idle);
+        if (!value)
+            return false;
+        sample.Prev = sample.Cur;
+        sample.Cur = *value;
+        if (timeDiff == 0)
+            continue;
+        double usage = (1.0 - static_cast<double>(Diff64(sample.Cur, sample.Prev)) /
+                                  static_cast<double>(timeDiff)) *
+                       100.0;
+        if (isTotal && !excludeList.empty() && !ApplyExclusion(usage, processors, excludeList))
+            return false;
+        data.ProcUsage[slot] = static_cast<float>(usage);
+    }
+    return true;
+}
+
+bool TPerfCollector::ApplyExclusion(double& usage, std::int64_t processors,
+                                    const std::vector<std::string>& excludeList)
+{
+    UpperEntries.resize(excludeList.size());
+    for (std::size_t e = 0; e < excludeList.size(); ++e)
+        UpperInto(Trim(excludeList[e]), UpperEntries[e]);
+    if (!ReadFirstObject(TSlot::Process, "230", ProcessBuffer, ProcessObject, nullptr))
+        return false;
+    if (!ProcessObject.HasInstances() || ProcessObject.Counters.empty())
+        return true;
+
+    // The product is a 64-bit integer as laid down; zero (no processors, no time step or a
+    // wrapped product) subtracts nothing rather than dividing by zero.
+    const std::int64_t scaledTime = static_cast<std::int64_t>(
+        static_cast<std::uint64_t>(Diff64(Perf100nsCur, Perf100nsPrev)) *
+        static_cast<std::uint64_t>(std::max<std::int64_t>(processors, 0)));
+    const TPerfCounterDef& cpuTime = ProcessObject.Counters.front();
+    int slot = 1;
+    for (std::size_t i = 0; i < ProcessObject.BlockCount() && slot <= ExclusionSlots; ++i) {
+        UpperInto(ProcessObject.InstanceName(i), UpperName);
+        for (const std::string& entry : UpperEntries) {
+            if (entry.empty() || UpperName.find(entry) == std::string::npos)
+                continue;
+            const auto value = ProcessObject.Value64(i, cpuTime);
+            if (!value)
+                return false;
+            ExclPrev[slot] = ExclCur[slot];
+            ExclCur[slot] = *value;
+            if (scaledTime != 0)
+                usage -= static_cast<double>(Diff64(ExclCur[slot], ExclPrev[slot])) /
+                         static_cast<double>(scaledTime) * 100.0;
+            if (++slot > ExclusionSlots)
+                break;
+        }
+    }
+    return true;
+}
+
+bool TPerfCollector::NetworkStep(TRawData& data, std::uint32_t intervalMs)
+{
+    if (!ReadFirstObject(TSlot::Network, "638", Buffer, Object, nullptr))
+        return false;
+    NetReadSumPrev = NetReadSum;
+    NetWriteSumPrev = NetWriteSum;
+    NetReadSum = 0;
+    NetWriteSum = 0;
+    // With no interval the counters still advance, so the next tick with an interval compares
+    // against this one; only the rates are left as they were.
+    const bool rates = intervalMs != 0;
+    const double perSecond = rates ? 1000.0 / intervalMs : 0.0;
+    const std::size_t count =
+        Object.HasInstances() ? std::min(Object.BlockCount(), NetworkSlots) : 0;
+    for (std::size_t t = 0; t < count; ++t) {
+        NetReadPrev[t] = NetReadCur[t];
+        NetWritePrev[t] = NetWriteCur[t];
+        NetReadCur[t] = 0;
+        NetWriteCur[t] = 0;
+        for (const TPerfCounterDef& counter : Object.Counters) {
+            const bool read = counter.TitleIndex == perf::title::BytesReceived;
+            if (!read && counter.TitleIndex != perf::title::BytesSent)
+                continue;
+            const auto value = Object.Value32(t, counter);
+            if (!value)
+                return false;
+            auto& cur = read ? NetReadCur[t] : NetWriteCur[t];
+            const auto prev = read ? NetReadPrev[t] : NetWritePrev[t];
+            cur = *value;
+            (read ? NetReadSum : NetWriteSum) += *value;
+            if (rates)
+                (read ? data.NetRead : data.NetWrite)[t + 1] = RateKBps(cur, prev, perSecond);
+        }
+    }
+    if (rates) {
+        data.NetRead[0] = RateKBps(NetReadSum, NetReadSumPrev, perSecond);
+        data.NetWrite[0] = RateKBps(NetWriteSum, NetWriteSumPrev, perSecond);
+    }
+    return true;
+}
+
+bool TPerfCollector::SystemStep(TRawData& data, std::int64_t& lastUptimeSecs)
+{
+    const auto bytes = QueryPerfData(TSlot::System, "2", Buffer);
+    if (!bytes)
+        return false;
+    const auto block = TPerfBlock::Open(*bytes);
+    if (!block)
+        return false;
+    std::size_t offset = block->FirstObjectOffset();
+    for (std::uint32_t n = 0; n < block->NumObjectTypes(); ++n) {
+        // Each object is at least a header long, so a count larger than the data fails here.
+        if (!block->ReadObject(offset, Object))
+            return false;
+        offset = Object.NextOffset;
+        if (Object.HasInstances() || Object.TitleIndex != perf::title::SystemObject)
+            continue;
+        for (const TPerfCounterDef& counter : Object.Counters) {
+            if (counter.TitleIndex == perf::title::SystemUpTime) {
+                const auto value = Object.Value64(0, counter);
+                if (!value)
+                    return false;
+                const std::int64_t elapsed = Diff64(Object.PerfTime, *value);
+                const bool overflows =
+                    Object.PerfFreq == -1 && elapsed == std::numeric_limits<std::int64_t>::min();
+                if (Object.PerfFreq != 0 && !overflows) {
+                    data.UptimeSecs = elapsed / Object.PerfFreq;
+                    lastUptimeSecs = data.UptimeSecs;
+                }
+            } else if (counter.TitleIndex == perf::title::ProcessCount ||
+                       counter.TitleIndex == perf::title::ThreadCount) {
+                const auto value = Object.Value32(0, counter);
+                if (!value)
+                    return false;
+                const auto low = static_cast<std::int16_t>(static_cast<std::uint16_t>(*value));
+                if (counter.TitleIndex == perf::title::ThreadCount) {
+                    data.ThreadCount = low;
+                    break;
+                }
+                data.ProcessCount = low;
+            }
+        }
+    }
+    return true;
+}
+
+} // namespace statlume

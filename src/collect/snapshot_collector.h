@@ -1,0 +1,75 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "collect/drive_map.h"
+#include "collect/perf_collector.h"
+#include "collect/raw_data_shell.h"
+#include "collect/sensor_step.h"
+#include "format/formatter.h"
+#include "platform/perf_data_source.h"
+#include "platform/system_status.h"
+
+namespace statlume {
+
+/// The program-wide collection state and the local collection pass that fills the snapshot.
+class TSnapshotCollector
+{
+public:
+    /// Collects through the given sources; none is owned, all must outlive the collector.
+    TSnapshotCollector(platform::PerfDataSource& perfSource, platform::SystemStatus& status,
+                       TSensorStep& sensors);
+
+    /// One collection: the marker, then every step whose formatter is Active (every step when
+    /// collecting all) into shell.Data; force runs the slow host items now. intervalMs is the
+    /// update interval the network rates are scaled by. Returns false when a step found its
+    /// performance data missing or malformed (the fields it did not reach keep their values).
+    bool CollectSnapshot(TRawDataShell& shell, const TFormatterList& formatters, bool force,
+                         std::uint32_t intervalMs);
+
+    /// Collects every family on every pass, whatever the Active flags say (headless server).
+    void SetCollectAll(bool collectAll) { CollectAll = collectAll; }
+    /// Sets the process exclusion text and rebuilds the list from it (comma text).
+    void SetExcludeText(std::string text);
+    /// Sets the letters the drive items can measure.
+    void SetDriveMap(TDriveMap map) { Drives = std::move(map); }
+
+    /// The exclusion text as set; empty = no exclusion.
+    const std::string& ExcludeText() const { return Exclude; }
+    /// The exclusion text split as comma text.
+    const std::vector<std::string>& ExcludeList() const { return ExcludeEntries; }
+    /// The last uptime in seconds the system step computed (0 before the first).
+    std::int64_t LastUptimeSecs() const { return LastUptime; }
+    /// The slow host cycle counter: 9 at start, 0..50 afterwards.
+    std::int8_t HostTick() const { return Tick; }
+    /// The processor, network and system steps with their previous samples.
+    const TPerfCollector& PerfCollector() const { return PerfSteps; }
+
+private:
+    bool StepActive(const TFormatterList& formatters, TFamily family) const;
+    void MemoryStep(TRawData& data);
+    void HostStep(TRawData& data, bool force);
+    void SlowHostItems(TRawData& data);
+
+    platform::SystemStatus& Status;
+    TSensorStep& Sensors;
+    TPerfCollector PerfSteps;
+    TDriveMap Drives = ParseDriveMap(DefaultDriveMapText);
+    std::string Exclude;
+    std::vector<std::string> ExcludeEntries;
+    std::int64_t LastUptime = 0;
+    std::int8_t Tick = 9;
+    bool CollectAll = false;
+};
+
+/// The message shown when the performance data could not be read; the program closes after it.
+inline constexpr std::string_view PerfFailureText =
+    "Your computer just reported an access violation when trying to read the performance "
+    "counters. This is typically caused by the performance counters being disabled, and often "
+    "affects the network stats in particular. To fix this problem, you will need to download "
+    "extctrlst.exe from Microsoft's website, locate the disabled counter, and click the "
+    "check-box to re-enable it. Statlume will close itself now.";
+
+} // namespace statlume

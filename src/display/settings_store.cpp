@@ -1,0 +1,300 @@
+#include "display/settings_store.h"
+
+#include <utility>
+
+#include "display/uptime_records.h"
+#include "format/default_template.h"
+
+namespace statlume {
+
+std::string PerServerKeyPath(std::string_view host, std::uint16_t port)
+{
+    return std::string(MainSettingsKey) + "\\" + AsciiLower(std::string(host)) + ":" +
+           std::to_string(port);
+}
+
+std::string TemplateTextOf(const TStoredSettings& settings, const TFormatterList& formatters)
+{
+    return settings.FormatString ? *settings.FormatString : ComposeDefaultTemplate(formatters);
+}
+
+TSettingsStore::TSettingsStore(platform::TRegistry& registry, const TClientSwitches& client,
+                               platform::TReportFunc report)
+    : Store(registry)
+    , Report(std::move(report))
+    , IsClient(client.ClientMode)
+    , InUse(MainSettingsKey)
+{
+    bool opened = Store.OpenKey(MainSettingsKey, true);
+    if (opened) {
+        RunVersionStep();
+    }
+    if (IsClient) {
+        Store.CloseKey();
+        InUse = PerServerKeyPath(client.Host, client.Port);
+        opened = Store.OpenKey(InUse, true);
+    }
+    if (!opened && Report) {
+        Report("The settings key '" + InUse +
+               "' cannot be opened; the default settings are used and nothing is saved.");
+    }
+}
+
+// A read that meets a value of the wrong type reports it and yields the empty optional, so
+// the caller's default applies and the rest of start-up goes on.
+template <typename F> auto TSettingsStore::Guarded(F&& read) -> decltype(read())
+{
+    try {
+        return read();
+    } catch (const platform::TRegistryError& error) {
+        if (Report) {
+            Report(error.what());
+        }
+        return std::nullopt;
+    }
+}
+
+void TSettingsStore::RunVersionStep()
+{
+    bool versionUnreadable = false;
+    std::optional<std::int32_t> version;
+    try {
+        version = Store.ReadInteger("Version");
+    } catch (const platform::TRegistryError& error) {
+        // Wiping every setting over one damaged value would lose far more than it mends:
+        // keep the key and run only the harmless steps.
+        versionUnreadable = true;
+        if (Report) {
+            Report(error.what());
+        }
+    }
+    const std::int32_t known = version.value_or(0);
+    if (!versionUnreadable && known < 75) {
+        Store.CloseKey();
+        Store.DeleteKey(MainSettingsKey);
+        Store.OpenKey(MainSettingsKey, true);
+    }
+    try {
+        if (versionUnreadable || known < 78) {
+            std::int64_t longest = 0;
+            bool rewrite = true;
+            try {
+                if (const auto old = Store.ReadInteger("LongestUptime")) {
+                    longest = *old;
+                }
+            } catch (const platform::TRegistryError&) {
+                // Already 8 bytes of binary: the new layout, kept as it is.
+                try {
+                    const auto bytes = Store.ReadBinary("LongestUptime");
+                    rewrite = !(bytes && DecodeInt64(*bytes));
+                } catch (const platform::TRegistryError&) {
+                }
+                if (rewrite && Report) {
+                    Report("Invalid data type for 'LongestUptime'");
+                }
+            }
+            if (rewrite) {
+                Store.WriteBinary("LongestUptime", EncodeInt64(longest));
+            }
+        }
+        if (versionUnreadable || known < 82) {
+            Store.DeleteValue("W");
+            Store.DeleteValue("H");
+        }
+        Store.WriteInteger("Version", CurrentSettingsVersion);
+    } catch (const std::exception& error) {
+        if (Report) {
+            Report(error.what());
+        }
+    }
+}
+
+TStoredSettings TSettingsStore::ReadStartup()
+{
+    TStoredSettings s;
+    auto& r = Store;
+    const auto integer = [&](const char* name) {
+        return Guarded([&] { return r.ReadInteger(name); });
+    };
+    const auto boolean = [&](const char* name) {
+        return Guarded([&] { return r.ReadBool(name); });
+    };
+    const auto text = [&](const char* name) { return Guarded([&] { return r.ReadString(name); }); };
+
+    s.Alpha = integer("Alpha").value_or(s.Alpha);
+    s.AlwaysOnTop = boolean("AOT");
+    s.Transparent = boolean("Trans");
+    if (auto fontName = text("FontName")) {
+        TFontSettings font;
+        font.Name = std::move(*fontName);
+        font.Color = integer("FontColor");
+        font.Size = integer("FontSize");
+        font.Pitch = integer("FontPitch");
+        if (auto style = Guarded([&] { return r.ReadBinary("FontStyle"); })) {
+            if (style->size() == 1) {
+                font.Style = (*style)[0];
+            } else if (Report) {
+                Report("Invalid data type for 'FontStyle'");
+            }
+        }
+        s.Font = std::move(font);
+    }
+    s.X = integer("X").value_or(s.X);
+    s.Y = integer("Y").value_or(s.Y);
+    s.UptimeFormat = text("UTstr").value_or(s.UptimeFormat);
+    s.ExcludeText = text("Exclude").value_or(s.ExcludeText);
+    s.Align = integer("Align").value_or(s.Align);
+    s.ServPort = integer("ServPort").value_or(s.ServPort);
+    if (!IsClient) {
+        s.Server = boolean("Server").value_or(false);
+    }
+    s.FormatString = text("FormatString");
+    s.DisplayProcInTray = boolean("DisplayProcInTray");
+    s.PinToDesktop = boolean("PinToDesktop");
+    s.Width = integer("W");
+    s.Height = integer("H");
+    s.Interval = integer("Interval").value_or(IsClient ? 2000 : 1000);
+    s.Password = text("Password");
+    s.DriveMap = text("DriveMap").value_or(s.DriveMap);
+    return s;
+}
+
+std::optional<TLabelPosition> TSettingsStore::ReadLabelPosition(std::string_view labelName)
+{
+    const std::string name(labelName);
+    const auto left = Guarded([&] { return Store.ReadInteger("XVal_" + name); });
+    const auto top = Guarded([&] { return Store.ReadInteger("YVal_" + name); });
+    if (!left || !top) {
+        return std::nullopt;
+    }
+    return TLabelPosition{name, *left, *top};
+}
+
+std::string TSettingsStore::ReadExclude()
+{
+    return Guarded([&] { return Store.ReadString("Exclude"); }).value_or("");
+}
+
+std::optional<std::string> TSettingsStore::ReadPassword()
+{
+    return Guarded([&] { return Store.ReadString("Password"); });
+}
+
+void TSettingsStore::WriteAlpha(std::int32_t alpha)
+{
+    Store.WriteInteger("Alpha", alpha);
+}
+void TSettingsStore::WriteAlwaysOnTop(bool on)
+{
+    Store.WriteBool("AOT", on);
+}
+void TSettingsStore::WriteTransparent(bool on)
+{
+    Store.WriteBool("Trans", on);
+}
+
+void TSettingsStore::WriteFont(const TFontSettings& font)
+{
+    Store.WriteString("FontName", font.Name);
+    if (font.Color) {
+        Store.WriteInteger("FontColor", *font.Color);
+    }
+    if (font.Size) {
+        Store.WriteInteger("FontSize", *font.Size);
+    }
+    if (font.Pitch) {
+        Store.WriteInteger("FontPitch", *font.Pitch);
+    }
+    if (font.Style) {
+        Store.WriteBinary("FontStyle", {*font.Style});
+    }
+}
+
+void TSettingsStore::WriteExclude(std::string_view excludeText)
+{
+    Store.WriteString("Exclude", excludeText);
+}
+
+void TSettingsStore::WriteAlign(std::int32_t align)
+{
+    Store.WriteInteger("Align", align);
+}
+
+void TSettingsStore::WriteServer(std::int32_t port, bool on)
+{
+    Store.WriteInteger("ServPort", port);
+    Store.WriteBool("Server", on);
+}
+
+void TSettingsStore::WritePassword(std::string_view password)
+{
+    Store.WriteString("Password", password);
+}
+
+void TSettingsStore::WriteFormatString(std::string_view templateText)
+{
+    Store.WriteString("FormatString", templateText);
+}
+
+void TSettingsStore::WriteDisplayProcInTray(bool on)
+{
+    Store.WriteBool("DisplayProcInTray", on);
+}
+void TSettingsStore::WritePinToDesktop(bool on)
+{
+    Store.WriteBool("PinToDesktop", on);
+}
+void TSettingsStore::WriteInterval(std::int32_t interval)
+{
+    Store.WriteInteger("Interval", interval);
+}
+
+void TSettingsStore::WriteDriveMap(std::string_view driveMap)
+{
+    Store.WriteString("DriveMap", driveMap);
+}
+
+void TSettingsStore::SaveOnExit(const TExitState& state)
+{
+    // Exit must get through every step: a failed write is reported and the rest still runs.
+    const auto step = [this](auto&& action) {
+        try {
+            action();
+        } catch (const std::exception& error) {
+            if (Report) {
+                Report(error.what());
+            }
+        }
+    };
+    if (state.WipeSettings) {
+        Store.CloseKey();
+        step([&] { Store.DeleteKey(InUse); });
+        return;
+    }
+    if (state.Window) {
+        const TWindowPlacement& window = *state.Window;
+        for (const TLabelPosition& label : window.PlacedLabels) {
+            step([&] {
+                Store.WriteInteger("XVal_" + label.Name, label.Left);
+                Store.WriteInteger("YVal_" + label.Name, label.Top);
+            });
+        }
+        step([&] {
+            if (window.AutoSizeWindow) {
+                Store.DeleteValue("W");
+                Store.DeleteValue("H");
+            } else {
+                Store.WriteInteger("W", window.ClientWidth);
+                Store.WriteInteger("H", window.ClientHeight);
+            }
+        });
+        step([&] {
+            Store.WriteInteger("X", window.Left);
+            Store.WriteInteger("Y", window.Top);
+        });
+    }
+    step([&] { RecordUptimeAtExit(Store, state.LastUptimeSecs, Report); });
+    Store.CloseKey();
+}
+
+} // namespace statlume

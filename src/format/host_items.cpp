@@ -1,0 +1,120 @@
+#include "format/ascii_case.h"
+#include "format/date_time_format.h"
+#include "format/formatter.h"
+#include "format/number_format.h"
+
+namespace statlume {
+
+namespace {
+
+void AppendOctet(std::string& text, std::uint8_t octet, bool padded)
+{
+    const std::string digits = std::to_string(octet);
+    if (padded)
+        text.append(3 - digits.size(), ' ');
+    text += digits;
+}
+
+} // namespace
+
+TNonPerfFormat::TNonPerfFormat(TRawDataShell& shell, const LocaleInfo& locale)
+    : TFormatter(shell, locale)
+{
+    RegisterItem(TItem::IPAddr, [this](const std::string& format, bool leadZero, bool decimal) {
+        return IPAddrFunc(format, leadZero, decimal);
+    });
+    RegisterItem(TItem::CompName, [this](const std::string& format, bool leadZero, bool decimal) {
+        return CompNameFunc(format, leadZero, decimal);
+    });
+    RegisterItem(TItem::UserName, [this](const std::string& format, bool leadZero, bool decimal) {
+        return UserNameFunc(format, leadZero, decimal);
+    });
+    RegisterItem(TItem::DateTime, [this](const std::string& format, bool leadZero, bool decimal) {
+        return DateTimeFunc(format, leadZero, decimal);
+    });
+    RegisterItem(TItem::Blank, [this](const std::string& format, bool leadZero, bool decimal) {
+        return BlankFunc(format, leadZero, decimal);
+    });
+    RegisterItem(TItem::DriveSpace, [this](const std::string& format, bool leadZero, bool decimal) {
+        return DriveSpaceFunc(format, leadZero, decimal);
+    });
+}
+
+void TNonPerfFormat::DecideIfActive(std::string_view templateText)
+{
+    TFormatter::DecideIfActive(templateText);
+    // Each DriveSpace tag registers its letter again on its first rendering.
+    for (TDriveEntry& drive : Shell.Data.Drives)
+        drive.Letter = 0;
+}
+
+std::string TNonPerfFormat::IPAddrFunc(const std::string& format, bool leadZero, bool) const
+{
+    const std::string_view separator = format.empty() ? std::string_view(", ") : format;
+    std::string text;
+    bool first = true;
+    for (const auto& address : Data().IPAddrs) {
+        if (address[0] == 0)
+            continue;
+        // The separator goes between shown addresses only, so an empty first slot does not
+        // leave a separator in front.
+        if (!first)
+            text += separator;
+        first = false;
+        for (std::size_t i = 0; i < 4; ++i) {
+            if (i > 0)
+                text += '.';
+            AppendOctet(text, address[i], leadZero);
+        }
+    }
+    return text;
+}
+
+std::string TNonPerfFormat::CompNameFunc(const std::string&, bool, bool) const
+{
+    return Data().ComputerName.Text();
+}
+
+std::string TNonPerfFormat::UserNameFunc(const std::string&, bool, bool) const
+{
+    return Data().LogonName.Text();
+}
+
+std::string TNonPerfFormat::DateTimeFunc(const std::string& format, bool, bool) const
+{
+    return FormatDateTime(format, Data().LocalTime, Locale);
+}
+
+std::string TNonPerfFormat::BlankFunc(const std::string&, bool, bool) const
+{
+    return {};
+}
+
+std::string TNonPerfFormat::DriveSpaceFunc(const std::string& format, bool, bool decimal)
+{
+    if (format.empty())
+        return {};
+    const char letter = AsciiUpper(format.front());
+    // Letter 0 marks a free slot; it names no drive.
+    if (letter == 0)
+        return {};
+    for (const TDriveEntry& drive : Data().Drives) {
+        if (drive.Letter != letter)
+            continue;
+        const std::string_view pattern = decimal ? "%n" : "%.0n";
+        if (FindFolded(format, "FREE") != std::string::npos)
+            return FormatFloat(pattern, drive.FreeMB, Locale);
+        if (FindFolded(format, "TOTAL") != std::string::npos)
+            return FormatFloat(pattern, drive.TotalMB, Locale);
+        return {};
+    }
+    for (TDriveEntry& drive : Shell.Data.Drives) {
+        if (drive.Letter == 0) {
+            drive.Letter = letter;
+            break;
+        }
+    }
+    return {};
+}
+
+} // namespace statlume

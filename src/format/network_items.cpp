@@ -1,0 +1,44 @@
+#include "format/figure_text.h"
+#include "format/formatter.h"
+
+namespace statlume {
+
+namespace {
+
+std::string RateText(const float (&rates)[5], const std::string& format, bool leadZero,
+                     bool decimal, const LocaleInfo& locale)
+{
+    const std::int32_t index = ReadFormatIndex(format);
+    if (index < 0 || index >= static_cast<std::int32_t>(std::size(rates)))
+        return {};
+    float value = rates[index];
+    // "b" (lower case only) turns KB/s into kbit/s; it is no number, so it is always the total.
+    if (format == "b")
+        value = value * 8.0f;
+    return FigureText(value, leadZero, decimal, locale);
+}
+
+} // namespace
+
+TNetworkFormat::TNetworkFormat(TRawDataShell& shell, const LocaleInfo& locale)
+    : TFormatter(shell, locale)
+{
+    RegisterItem(TItem::NetRead, [this](const std::string& format, bool leadZero, bool decimal) {
+        return ReadFunc(format, leadZero, decimal);
+    });
+    RegisterItem(TItem::NetWrite, [this](const std::string& format, bool leadZero, bool decimal) {
+        return WriteFunc(format, leadZero, decimal);
+    });
+}
+
+std::string TNetworkFormat::ReadFunc(const std::string& format, bool leadZero, bool decimal) const
+{
+    return RateText(Data().NetRead, format, leadZero, decimal, Locale);
+}
+
+std::string TNetworkFormat::WriteFunc(const std::string& format, bool leadZero, bool decimal) const
+{
+    return RateText(Data().NetWrite, format, leadZero, decimal, Locale);
+}
+
+} // namespace statlume

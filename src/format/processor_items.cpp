@@ -1,0 +1,23 @@
+#include "format/figure_text.h"
+#include "format/formatter.h"
+
+namespace statlume {
+
+TProcFormat::TProcFormat(TRawDataShell& shell, const LocaleInfo& locale)
+    : TFormatter(shell, locale)
+{
+    RegisterItem(TItem::ProcUsage, [this](const std::string& format, bool leadZero, bool decimal) {
+        return ProcUsageFunc(format, leadZero, decimal);
+    });
+}
+
+std::string TProcFormat::ProcUsageFunc(const std::string& format, bool leadZero, bool decimal) const
+{
+    const std::int32_t index = ReadFormatIndex(format);
+    // The table has five entries; any other index shows nothing rather than reading past it.
+    if (index < 0 || index >= static_cast<std::int32_t>(std::size(Data().ProcUsage)))
+        return {};
+    return FigureText(Data().ProcUsage[index], leadZero, decimal, Locale);
+}
+
+} // namespace statlume

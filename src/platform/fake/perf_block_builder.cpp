@@ -1,0 +1,140 @@
+#include "platform/fake/perf_block_builder.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "collect/perf_layout.h"
+
+namespace statlume::platform {
+
+std::vector<std::uint8_t> BuildPerfBlock(std::int64_t perfTime100nSec,
+                                         const std::vector<TFakeObject>& objects)
+{
+    TPerfBlockWriter writer;
+    writer.Begin(perfTime100nSec, 10'000'000, perfTime100nSec);
+    for (const TFakeObject& object : objects) {
+        writer.BeginObject(object.TitleIndex, object.Counters, object.WithInstances,
+                           object.PerfTime, object.PerfFreq);
+        if (object.WithInstances) {
+            for (const TFakeInstance& instance : object.Instances)
+                writer.AddInstance(instance.Name, instance.Values);
+        } else {
+            writer.AddCounterBlock(object.Values);
+        }
+        writer.EndObject();
+    }
+    const auto bytes = writer.End();
+    return {bytes.begin(), bytes.end()};
+}
+
+namespace {
+
+TFakeObject TimedObject(std::uint32_t titleIndex, std::uint32_t counter,
+                        const std::vector<std::pair<std::string, std::int64_t>>& instances)
+{
+    TFakeObject object{titleIndex, {{counter, 8}}, true, {}, {}, 0, 0};
+    for (const auto& [name, value] : instances)
+        object.Instances.push_back({name, {static_cast<std::uint64_t>(value)}});
+    return object;
+}
+
+} // namespace
+
+std::vector<std::uint8_t>
+ProcessorBlock(std::int64_t perfTime100nSec,
+               const std::vector<std::pair<std::string, std::int64_t>>& instances)
+{
+    return BuildPerfBlock(perfTime100nSec, {TimedObject(perf::title::ProcessorObject,
+                                                        perf::title::IdleTime, instances)});
+}
+
+std::vector<std::uint8_t>
+ProcessBlock(const std::vector<std::pair<std::string, std::int64_t>>& instances)
+{
+    return BuildPerfBlock(0, {TimedObject(perf::title::ProcessObject, 6, instances)});
+}
+
+std::vector<std::uint8_t> NetworkBlock(const std::vector<TFakeInterface>& interfaces)
+{
+    TFakeObject object{perf::title::NetworkObject,
+                       {{perf::title::BytesReceived, 4}, {perf::title::BytesSent, 4}},
+                       true,
+                       {},
+                       {},
+                       0,
+                       0};
+    for (const TFakeInterface& item : interfaces)
+        object.Instances.push_back({item.Name, {item.Received, item.Sent}});
+    return BuildPerfBlock(0, {object});
+}
+
+std::vector<std::uint8_t> SystemBlock(std::int64_t perfTime, std::int64_t perfFreq,
+                                      std::int64_t bootValue, std::uint32_t processes,
+                                      std::uint32_t threads)
+{
+    const TFakeObject object{perf::title::SystemObject,
+                             {{perf::title::SystemUpTime, 8},
+                              {perf::title::ProcessCount, 4},
+                              {perf::title::ThreadCount, 4}},
+                             false,
+                             {},
+                             {static_cast<std::uint64_t>(bootValue), processes, threads},
+                             perfTime,
+                             perfFreq};
+    return BuildPerfBlock(0, {object});
+}
+
+std::size_t FirstObjectOffset()
+{
+    return perf::data_block::Size;
+}
+
+std::size_t FirstCounterOffset()
+{
+    return FirstObjectOffset() + perf::object_type::Size;
+}
+
+std::size_t FirstInstanceOffset(const std::vector<std::uint8_t>& block)
+{
+    const std::size_t at = FirstObjectOffset() + perf::object_type::DefinitionLength;
+    std::uint32_t definition = 0;
+    for (int i = 0; i < 4 && at + i < block.size(); ++i)
+        definition |= static_cast<std::uint32_t>(block[at + i]) << (8 * i);
+    return FirstObjectOffset() + definition;
+}
+
+void PatchU32(std::vector<std::uint8_t>& block, std::size_t offset, std::uint32_t value)
+{
+    for (std::size_t i = 0; i < 4 && offset + i < block.size(); ++i)
+        block[offset + i] = static_cast<std::uint8_t>(value >> (8 * i));
+}
+
+void FakePerfDataSource::Push(std::string_view objectIndex, std::vector<std::uint8_t> block)
+{
+    Blocks[std::string(objectIndex)].push_back(std::move(block));
+}
+
+long FakePerfDataSource::Query(std::string_view objectIndex, std::uint8_t* buffer,
+                               std::uint32_t& size)
+{
+    Calls.emplace_back(std::string(objectIndex), size);
+    if (Failure != 0)
+        return Failure;
+    const auto found = Blocks.find(objectIndex);
+    if (found == Blocks.end() || found->second.empty())
+        return 2;
+    if (MoreDataLeft > 0) {
+        --MoreDataLeft;
+        return ErrorMoreData;
+    }
+    const std::vector<std::uint8_t>& block = found->second.front();
+    if (block.size() > size)
+        return ErrorMoreData;
+    std::copy(block.begin(), block.end(), buffer);
+    size = static_cast<std::uint32_t>(block.size());
+    if (found->second.size() > 1)
+        found->second.pop_front();
+    return ErrorSuccess;
+}
+
+} // namespace statlume::platform

@@ -1,0 +1,224 @@
+#include "platform/linux/instance_lock.h"
+
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <thread>
+#include <utility>
+
+#include "platform/linux/unique_fd.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+namespace statlume::platform {
+namespace {
+
+constexpr const char* LockName = "display.lock";
+constexpr const char* SocketName = "restore.sock";
+
+std::string ErrnoText(const std::string& what)
+{
+    return what + ": " + std::strerror(errno);
+}
+
+bool FillAddress(const std::string& path, sockaddr_un& address)
+{
+    address = {};
+    address.sun_family = AF_UNIX;
+    if (path.size() >= sizeof address.sun_path) {
+        return false;
+    }
+    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+    return true;
+}
+
+// The lock and the listening socket of the running display, and the thread that answers
+// later starts.
+class TLinuxInstanceHold : public TInstanceHold
+{
+public:
+    TLinuxInstanceHold(TUniqueFd lock, TUniqueFd listener, std::string socketPath)
+        : Lock(std::move(lock))
+        , Listener(std::move(listener))
+        , SocketPath(std::move(socketPath))
+    {
+        int fds[2] = {-1, -1};
+        if (::pipe2(fds, O_CLOEXEC) == 0) {
+            StopRead.Reset(fds[0]);
+            StopWrite.Reset(fds[1]);
+        }
+    }
+
+    ~TLinuxInstanceHold() override
+    {
+        if (Worker.joinable()) {
+            const char stop = 0;
+            [[maybe_unused]] const ssize_t n = ::write(StopWrite.Get(), &stop, 1);
+            Worker.join();
+        }
+        // Still under the lock, so the name is ours to remove.
+        ::unlink(SocketPath.c_str());
+    }
+
+    TLinuxInstanceHold(const TLinuxInstanceHold&) = delete;
+    TLinuxInstanceHold& operator=(const TLinuxInstanceHold&) = delete;
+
+    void ListenForRestore(std::function<void()> onRestore) override
+    {
+        if (Worker.joinable() || !Listener.Valid() || !StopRead.Valid()) {
+            return;
+        }
+        Worker = std::thread([this, handler = std::move(onRestore)] { Run(handler); });
+    }
+
+private:
+    void Run(const std::function<void()>& onRestore)
+    {
+        while (true) {
+            pollfd fds[2] = {{Listener.Get(), POLLIN, 0}, {StopRead.Get(), POLLIN, 0}};
+            if (::poll(fds, 2, -1) < 0) {
+                if (errno == EINTR) {
+                    continue;
+                }
+                return;
+            }
+            if (fds[1].revents != 0) {
+                return;
+            }
+            if (fds[0].revents & POLLIN) {
+                // The connection itself is the signal; its byte is not waited for, so a
+                // caller that never writes cannot stall the handler.
+                const TUniqueFd client(
+                    ::accept4(Listener.Get(), nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK));
+                if (client.Valid() && onRestore) {
+                    onRestore();
+                }
+            }
+        }
+    }
+
+    TUniqueFd Lock;
+    TUniqueFd Listener;
+    std::string SocketPath;
+    TUniqueFd StopRead;
+    TUniqueFd StopWrite;
+    std::thread Worker;
+};
+
+} // namespace
+
+std::string DefaultRuntimeFolder()
+{
+    if (const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+        runtime != nullptr && runtime[0] == '/') {
+        return std::string(runtime) + "/statlume";
+    }
+    return "/tmp/statlume-" + std::to_string(::getuid());
+}
+
+std::string EnsurePrivateFolder(const std::string& folder)
+{
+    if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
+        return ErrnoText("cannot create '" + folder + "'");
+    }
+    const TUniqueFd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (!fd.Valid()) {
+        return ErrnoText("'" + folder + "' is not a usable folder");
+    }
+    struct stat info
+    {
+    };
+    if (::fstat(fd.Get(), &info) != 0) {
+        return ErrnoText("cannot examine '" + folder + "'");
+    }
+    if (info.st_uid != ::geteuid() || (info.st_mode & 077) != 0) {
+        return "'" + folder + "' belongs to another user or is open to others";
+    }
+    return {};
+}
+
+TInstanceLock::TInstanceLock(std::string folder)
+    : Folder(folder.empty() ? DefaultRuntimeFolder() : std::move(folder))
+{
+}
+
+std::string TInstanceLock::UserFolder()
+{
+    return EnsurePrivateFolder(Folder).empty() ? Folder : std::string();
+}
+
+TAcquireResult TInstanceLock::TryAcquire()
+{
+    TAcquireResult result;
+    if (result.Error = EnsurePrivateFolder(Folder); !result.Error.empty()) {
+        return result;
+    }
+    const std::string lockPath = Folder + "/" + LockName;
+    TUniqueFd lock(::open(lockPath.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600));
+    if (!lock.Valid()) {
+        result.Error = ErrnoText("cannot open '" + lockPath + "'");
+        return result;
+    }
+    if (::flock(lock.Get(), LOCK_EX | LOCK_NB) != 0) {
+        if (errno == EWOULDBLOCK) {
+            result.State = TAcquireState::HeldElsewhere;
+        } else {
+            result.Error = ErrnoText("cannot lock '" + lockPath + "'");
+        }
+        return result;
+    }
+    // The lock is ours: a socket left by a copy that died can be replaced. Listening starts
+    // now so that signals queue until the handler runs.
+    const std::string socketPath = Folder + "/" + SocketName;
+    TUniqueFd listener(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    sockaddr_un address{};
+    ::unlink(socketPath.c_str());
+    if (!listener.Valid() || !FillAddress(socketPath, address) ||
+        ::bind(listener.Get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
+        ::listen(listener.Get(), 8) != 0) {
+        // The display still runs alone; only the restore signal is lost.
+        result.Error = ErrnoText("cannot listen on '" + socketPath + "'");
+        listener.Reset();
+    }
+    result.State = TAcquireState::Acquired;
+    result.Hold =
+        std::make_unique<TLinuxInstanceHold>(std::move(lock), std::move(listener), socketPath);
+    return result;
+}
+
+bool TInstanceLock::SignalRunning()
+{
+    sockaddr_un address{};
+    if (!EnsurePrivateFolder(Folder).empty() || !FillAddress(Folder + "/" + SocketName, address)) {
+        return false;
+    }
+    // The running copy binds right after taking the lock; give a copy that is just starting
+    // a moment to get there.
+    for (int attempt = 0; attempt < 50; ++attempt) {
+        const TUniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+        if (!fd.Valid()) {
+            return false;
+        }
+        if (::connect(fd.Get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) {
+            // The accepted connection is the signal; the byte is a courtesy the running copy
+            // may close on before reading.
+            const char signal = 1;
+            [[maybe_unused]] const ssize_t sent = ::send(fd.Get(), &signal, 1, MSG_NOSIGNAL);
+            return true;
+        }
+        if (errno != ENOENT && errno != ECONNREFUSED && errno != EINTR) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return false;
+}
+
+} // namespace statlume::platform

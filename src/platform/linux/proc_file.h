@@ -1,0 +1,87 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace statlume::platform {
+
+/// Owns one file descriptor and closes it on destruction.
+class ProcFd
+{
+public:
+    /// Takes ownership of fd (-1 = none).
+    explicit ProcFd(int fd = -1) noexcept
+        : Fd(fd)
+    {
+    }
+    ProcFd(ProcFd&& other) noexcept;
+    ProcFd& operator=(ProcFd&& other) noexcept;
+    ProcFd(const ProcFd&) = delete;
+    ProcFd& operator=(const ProcFd&) = delete;
+    ~ProcFd();
+
+    /// The descriptor, -1 when none is held.
+    int Get() const { return Fd; }
+    /// True when a descriptor is held.
+    bool Valid() const { return Fd >= 0; }
+
+private:
+    int Fd;
+};
+
+/// Reads the whole of the file open as fd from offset 0 into buffer, growing it as needed;
+/// empty on a read error.
+std::optional<std::string_view> ReadWhole(int fd, std::vector<char>& buffer);
+
+/// A procfs file opened once and read whole with pread at offset 0 on every call, so a
+/// steady read costs one system call and no allocation.
+class ProcFile
+{
+public:
+    /// Opens path read-only; a file that cannot be opened makes every Read fail.
+    explicit ProcFile(const std::string& path);
+    /// The file's current contents (valid until the next Read); empty on failure.
+    std::optional<std::string_view> Read();
+
+private:
+    ProcFd Fd;
+    std::vector<char> Buffer;
+};
+
+/// A directory kept open whose entries are listed again on every call.
+class ProcDirectory
+{
+public:
+    /// Opens path as a directory; one that cannot be opened lists nothing.
+    explicit ProcDirectory(const std::string& path);
+    /// Calls visit with the name of every entry made only of digits; false on failure.
+    template <typename TVisit> bool ForEachNumeric(TVisit&& visit);
+    /// The descriptor of the directory (for openat).
+    int Get() const { return Fd.Get(); }
+
+private:
+    /// Fills Names with the numeric entries' names, each followed by a null.
+    bool ListNumeric();
+
+    ProcFd Fd;
+    std::vector<char> Entries;
+    std::string Names;
+};
+
+template <typename TVisit> bool ProcDirectory::ForEachNumeric(TVisit&& visit)
+{
+    if (!ListNumeric())
+        return false;
+    std::size_t pos = 0;
+    while (pos < Names.size()) {
+        const std::size_t end = Names.find('\0', pos);
+        visit(std::string_view(Names).substr(pos, end - pos));
+        pos = end + 1;
+    }
+    return true;
+}
+
+} // namespace statlume::platform

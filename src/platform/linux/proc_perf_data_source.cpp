@@ -1,0 +1,314 @@
+#include "platform/linux/proc_perf_data_source.h"
+
+#include <array>
+#include <charconv>
+#include <cstring>
+
+#include "collect/perf_layout.h"
+
+#include <fcntl.h>
+#include <time.h>
+#include <unistd.h>
+
+namespace statlume::platform {
+
+namespace {
+
+constexpr std::int64_t HundredNsPerSecond = 10'000'000;
+// How long a block that did not fit may be handed out on the caller's retry.
+constexpr std::int64_t PendingLifetime = HundredNsPerSecond / 2;
+// The first counter of the process object: processor time of the process.
+constexpr std::uint32_t ProcessorTimeCounter = 6;
+
+std::int64_t MonotonicNow()
+{
+    timespec now{};
+    ::clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<std::int64_t>(now.tv_sec) * HundredNsPerSecond + now.tv_nsec / 100;
+}
+
+bool IsSpace(char c)
+{
+    return c == ' ' || c == '\t';
+}
+
+// Takes the next blank-separated token of one line.
+std::string_view NextToken(std::string_view& text)
+{
+    std::size_t pos = 0;
+    while (pos < text.size() && IsSpace(text[pos]))
+        ++pos;
+    std::size_t end = pos;
+    while (end < text.size() && !IsSpace(text[end]))
+        ++end;
+    const std::string_view token = text.substr(pos, end - pos);
+    text.remove_prefix(end);
+    return token;
+}
+
+std::optional<std::uint64_t> ParseNumber(std::string_view token)
+{
+    std::uint64_t value = 0;
+    const auto [end, error] = std::from_chars(token.data(), token.data() + token.size(), value);
+    if (error != std::errc{} || token.empty())
+        return std::nullopt;
+    return value;
+}
+
+std::optional<std::uint64_t> NextNumber(std::string_view& text)
+{
+    return ParseNumber(NextToken(text));
+}
+
+// Calls visit with every line of text, without its newline.
+template <typename TVisit> void ForEachLine(std::string_view text, TVisit&& visit)
+{
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        std::size_t end = text.find('\n', pos);
+        if (end == std::string_view::npos)
+            end = text.size();
+        visit(text.substr(pos, end - pos));
+        pos = end + 1;
+    }
+}
+
+std::string_view Trim(std::string_view text)
+{
+    while (!text.empty() && IsSpace(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && IsSpace(text.back()))
+        text.remove_suffix(1);
+    return text;
+}
+
+// Seconds with an optional fraction ("12345.67") in 100 ns units.
+std::optional<std::int64_t> ParseSeconds100ns(std::string_view token)
+{
+    const std::size_t dot = token.find('.');
+    const auto whole = ParseNumber(token.substr(0, dot));
+    if (!whole)
+        return std::nullopt;
+    std::int64_t value = static_cast<std::int64_t>(*whole) * HundredNsPerSecond;
+    if (dot != std::string_view::npos) {
+        std::int64_t scale = HundredNsPerSecond / 10;
+        for (std::size_t i = dot + 1; i < token.size() && scale > 0; ++i, scale /= 10) {
+            if (token[i] < '0' || token[i] > '9')
+                return std::nullopt;
+            value += (token[i] - '0') * scale;
+        }
+    }
+    return value;
+}
+
+// User plus system time in clock ticks from the text of /proc/<pid>/stat, with its name.
+bool ParsePidStat(std::string_view text, std::string_view& name, std::uint64_t& ticks)
+{
+    const std::size_t open = text.find('(');
+    const std::size_t close = text.rfind(')');
+    if (open == std::string_view::npos || close == std::string_view::npos || close < open)
+        return false;
+    name = text.substr(open + 1, close - open - 1);
+    std::string_view rest = text.substr(close + 1);
+    // Fields 3 (state) to 13 come before utime and stime.
+    for (int field = 3; field <= 13; ++field)
+        NextToken(rest);
+    const auto user = NextNumber(rest);
+    const auto system = NextNumber(rest);
+    if (!user || !system)
+        return false;
+    ticks = *user + *system;
+    return true;
+}
+
+} // namespace
+
+ProcPerfDataSource::ProcPerfDataSource(std::string root, TClock clock)
+    : Root(std::move(root))
+    , Clock(clock ? std::move(clock) : TClock(MonotonicNow))
+    , HundredNsPerTick(HundredNsPerSecond / std::max(1L, ::sysconf(_SC_CLK_TCK)))
+    , Stat(Root + "/stat")
+    , NetDev(Root + "/net/dev")
+    , LoadAvg(Root + "/loadavg")
+    , Uptime(Root + "/uptime")
+    , Processes(Root)
+{
+}
+
+long ProcPerfDataSource::Query(std::string_view objectIndex, std::uint8_t* buffer,
+                               std::uint32_t& size)
+{
+    const std::int64_t now = Clock();
+    const bool reuse = PendingIndex == objectIndex && now - PendingTime < PendingLifetime;
+    if (!reuse) {
+        PendingIndex.clear();
+        bool built = false;
+        if (objectIndex == "238")
+            built = BuildProcessor(now);
+        else if (objectIndex == "230")
+            built = BuildProcess(now);
+        else if (objectIndex == "638")
+            built = BuildNetwork(now);
+        else if (objectIndex == "2")
+            built = BuildSystem(now);
+        else
+            return 2;
+        if (!built)
+            return ErrorInvalidData;
+        PendingTime = now;
+    }
+    const auto bytes = Writer.Bytes();
+    if (bytes.size() > size) {
+        PendingIndex.assign(objectIndex);
+        return ErrorMoreData;
+    }
+    std::memcpy(buffer, bytes.data(), bytes.size());
+    size = static_cast<std::uint32_t>(bytes.size());
+    PendingIndex.clear();
+    return ErrorSuccess;
+}
+
+bool ProcPerfDataSource::BuildProcessor(std::int64_t now)
+{
+    const auto text = Stat.Read();
+    if (!text)
+        return false;
+    Idle.clear();
+    std::size_t count = 0;
+    bool malformed = false;
+    ForEachLine(*text, [&](std::string_view line) {
+        if (line.size() < 4 || !line.starts_with("cpu") || line[3] < '0' || line[3] > '9')
+            return;
+        std::string_view rest = line;
+        const std::string_view label = NextToken(rest).substr(3);
+        std::array<std::uint64_t, 5> fields{};
+        for (std::size_t k = 0; k < fields.size(); ++k)
+            fields[k] = NextNumber(rest).value_or(0);
+        // user nice system idle iowait: the idle share is idle plus waiting for I/O.
+        const std::uint64_t idle = fields[3] + fields[4];
+        Idle.push_back(idle * static_cast<std::uint64_t>(HundredNsPerTick));
+        if (count < CpuNames.size())
+            CpuNames[count].assign(label);
+        else
+            CpuNames.emplace_back(label);
+        ++count;
+        malformed = malformed || label.empty();
+    });
+    if (count == 0 || malformed)
+        return false;
+
+    // An exact mean: sum the quotients and the remainders apart so nothing overflows.
+    std::uint64_t quotients = 0;
+    std::uint64_t remainders = 0;
+    for (const std::uint64_t value : Idle) {
+        quotients += value / count;
+        remainders += value % count;
+    }
+    const std::uint64_t mean = quotients + remainders / count;
+
+    static constexpr TPerfCounterSpec Counters[] = {{perf::title::IdleTime, 8}};
+    Writer.Begin(now, HundredNsPerSecond, now);
+    Writer.BeginObject(perf::title::ProcessorObject, Counters, true, now, HundredNsPerSecond);
+    for (std::size_t i = 0; i < count; ++i)
+        Writer.AddInstance(CpuNames[i], std::span(&Idle[i], 1));
+    Writer.AddInstance("_Total", std::span(&mean, 1));
+    Writer.EndObject();
+    Writer.End();
+    return true;
+}
+
+bool ProcPerfDataSource::BuildProcess(std::int64_t now)
+{
+    static constexpr TPerfCounterSpec Counters[] = {{ProcessorTimeCounter, 8}};
+    Writer.Begin(now, HundredNsPerSecond, now);
+    Writer.BeginObject(perf::title::ProcessObject, Counters, true, now, HundredNsPerSecond);
+    const bool listed = Processes.ForEachNumeric([this](std::string_view pid) {
+        std::array<char, 64> path{};
+        if (pid.size() + 6 > path.size())
+            return;
+        std::memcpy(path.data(), pid.data(), pid.size());
+        std::memcpy(path.data() + pid.size(), "/stat", 6);
+        // A process that ended since the listing is simply left out.
+        const ProcFd fd(::openat(Processes.Get(), path.data(), O_RDONLY | O_CLOEXEC));
+        const auto text = ReadWhole(fd.Get(), PidBuffer);
+        std::string_view name;
+        std::uint64_t ticks = 0;
+        if (!text || !ParsePidStat(*text, name, ticks))
+            return;
+        const std::uint64_t time = ticks * static_cast<std::uint64_t>(HundredNsPerTick);
+        Writer.AddInstance(name, std::span(&time, 1));
+    });
+    if (!listed)
+        return false;
+    Writer.EndObject();
+    Writer.End();
+    return true;
+}
+
+bool ProcPerfDataSource::BuildNetwork(std::int64_t now)
+{
+    const auto text = NetDev.Read();
+    if (!text)
+        return false;
+    static constexpr TPerfCounterSpec Counters[] = {{perf::title::BytesReceived, 4},
+                                                    {perf::title::BytesSent, 4}};
+    Writer.Begin(now, HundredNsPerSecond, now);
+    Writer.BeginObject(perf::title::NetworkObject, Counters, true, now, HundredNsPerSecond);
+    ForEachLine(*text, [this](std::string_view line) {
+        const std::size_t colon = line.find(':');
+        if (colon == std::string_view::npos)
+            return;
+        const std::string_view name = Trim(line.substr(0, colon));
+        if (name.empty() || name == "lo")
+            return;
+        std::string_view rest = line.substr(colon + 1);
+        const auto received = NextNumber(rest);
+        for (int skip = 0; skip < 7; ++skip)
+            NextToken(rest);
+        const auto sent = NextNumber(rest);
+        if (!received || !sent)
+            return;
+        // The counters are 32 bits wide and wrap, as the readers expect.
+        const std::array<std::uint64_t, 2> values{*received & 0xFFFFFFFFu, *sent & 0xFFFFFFFFu};
+        Writer.AddInstance(name, values);
+    });
+    Writer.EndObject();
+    Writer.End();
+    return true;
+}
+
+bool ProcPerfDataSource::BuildSystem(std::int64_t now)
+{
+    const auto uptimeText = Uptime.Read();
+    if (!uptimeText)
+        return false;
+    std::string_view uptimeRest = *uptimeText;
+    const auto uptime = ParseSeconds100ns(NextToken(uptimeRest));
+    const auto loadText = LoadAvg.Read();
+    if (!uptime || !loadText)
+        return false;
+    // nr_threads: the count after the slash in "0.00 0.01 0.05 1/234 5678".
+    const std::size_t slash = loadText->find('/');
+    if (slash == std::string_view::npos)
+        return false;
+    std::string_view threadsText = loadText->substr(slash + 1);
+    const auto threads = NextNumber(threadsText);
+    std::uint64_t processes = 0;
+    if (!threads || !Processes.ForEachNumeric([&processes](std::string_view) { ++processes; }))
+        return false;
+
+    // Boot time on the object's clock, so that (PerfTime - value) / PerfFreq is the uptime.
+    const std::array<std::uint64_t, 3> values{static_cast<std::uint64_t>(now - *uptime), processes,
+                                              *threads};
+    static constexpr TPerfCounterSpec Counters[] = {{perf::title::SystemUpTime, 8},
+                                                    {perf::title::ProcessCount, 4},
+                                                    {perf::title::ThreadCount, 4}};
+    Writer.Begin(now, HundredNsPerSecond, now);
+    Writer.BeginObject(perf::title::SystemObject, Counters, false, now, HundredNsPerSecond);
+    Writer.AddCounterBlock(values);
+    Writer.EndObject();
+    Writer.End();
+    return true;
+}
+
+} // namespace statlume::platform

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "platform/registry.h"
+
+namespace statlume::platform {
+
+/// Largest settings file the parser accepts, in bytes.
+inline constexpr std::size_t MaxRegistryTextSize = 16 * 1024 * 1024;
+
+/// Outcome of reading registry export text: the tree, or the first bad line (1-based; 0
+/// when the text as a whole is refused) with the reason.
+struct TRegistryParseResult
+{
+    std::optional<TRegistryTree> Tree;
+    std::size_t Line = 0;
+    std::string Reason;
+};
+
+/// Reads text in the REGEDIT4 export format: the header line, "[HKEY_CURRENT_USER\\path]"
+/// sections and "Name"=dword:hhhhhhhh / "Name"="text" / "Name"=hex:hh,hh lines; texts
+/// escape \\, \", \r and \n. Never throws on bad input; linear in the text's size.
+TRegistryParseResult ParseRegistryText(std::string_view text);
+
+/// Writes the tree in the format ParseRegistryText reads, keys and values in name order.
+std::string FormatRegistryText(const TRegistryTree& tree);
+
+} // namespace statlume::platform

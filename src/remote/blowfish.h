@@ -1,0 +1,62 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+
+namespace statlume {
+
+/// Blowfish block cipher (64-bit block, standard tables); a block is two 32-bit halves, each
+/// big-endian, bytes 0..3 being the left half.
+class TBlowfish
+{
+public:
+    /// Smallest and largest accepted key sizes in bytes.
+    static constexpr std::size_t MinKeySize = 1;
+    static constexpr std::size_t MaxKeySize = 56;
+
+    /// Unkeyed: holds the initial tables.
+    TBlowfish();
+
+    /// Builds the key schedule from 1..56 key bytes taken cyclically, four at a time as
+    /// big-endian words; other sizes throw TCipherError("Blowfish: Invalid key size - N")
+    /// with N the size in bits.
+    void SetKey(const std::uint8_t* key, std::size_t size);
+    /// Encrypts one 8-byte block in place.
+    void EncryptBlock(std::uint8_t block[8]) const;
+    /// Decrypts one 8-byte block in place.
+    void DecryptBlock(std::uint8_t block[8]) const;
+    /// Encrypts one block given as its two halves, in place.
+    void EncryptWords(std::uint32_t& left, std::uint32_t& right) const;
+    /// Decrypts one block given as its two halves, in place.
+    void DecryptWords(std::uint32_t& left, std::uint32_t& right) const;
+    /// Fills the P-array and the S-boxes with 0xFF bytes so no key material remains.
+    void Clear();
+
+private:
+    std::uint32_t F(std::uint32_t x) const
+    {
+        return ((S[0][x >> 24] + S[1][(x >> 16) & 0xFF]) ^ S[2][(x >> 8) & 0xFF]) + S[3][x & 0xFF];
+    }
+
+    std::array<std::uint32_t, 18> P;
+    std::array<std::array<std::uint32_t, 256>, 4> S;
+};
+
+/// Reads a big-endian 32-bit word.
+inline std::uint32_t LoadBigEndian32(const std::uint8_t* bytes)
+{
+    return (std::uint32_t{bytes[0]} << 24) | (std::uint32_t{bytes[1]} << 16) |
+           (std::uint32_t{bytes[2]} << 8) | std::uint32_t{bytes[3]};
+}
+
+/// Writes a big-endian 32-bit word.
+inline void StoreBigEndian32(std::uint32_t value, std::uint8_t* bytes)
+{
+    bytes[0] = static_cast<std::uint8_t>(value >> 24);
+    bytes[1] = static_cast<std::uint8_t>(value >> 16);
+    bytes[2] = static_cast<std::uint8_t>(value >> 8);
+    bytes[3] = static_cast<std::uint8_t>(value);
+}
+
+} // namespace statlume

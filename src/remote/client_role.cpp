@@ -1,0 +1,103 @@
+#include "remote/client_role.h"
+
+#include <array>
+#include <cstdint>
+
+#include "remote/request_detection.h"
+
+namespace statlume {
+
+TClientRole::TClientRole(TClientSocket& socket, TRawDataShell& shell, TRemoteSecret& secret)
+    : Socket(socket)
+    , Shell(shell)
+    , Secret(secret)
+{
+    Socket.OnConnect = [this] { cliConnect(); };
+    Socket.OnRead = [this] { cliRead(); };
+    Socket.OnError = [this](TSocketOp op, int& code) { cliError(op, code); };
+}
+
+TClientRole::~TClientRole()
+{
+    Socket.Close();
+    Socket.OnConnect = nullptr;
+    Socket.OnRead = nullptr;
+    Socket.OnError = nullptr;
+}
+
+void TClientRole::SetHost(std::string text)
+{
+    ServerHost = std::move(text);
+}
+
+bool TClientRole::SetPort(long long value)
+{
+    if (!IsValidPort(value))
+        return false;
+    ServerPort = static_cast<int>(value);
+    return true;
+}
+
+void TClientRole::Start()
+{
+    Open();
+    Secret.Cipher.SetKeyFromPassword(Secret.Password);
+}
+
+void TClientRole::Tick()
+{
+    if (Socket.Connected()) {
+        const char request[] = {static_cast<char>(RequestByte)};
+        Socket.Write(std::string_view(request, sizeof request));
+        return;
+    }
+    Open();
+}
+
+void TClientRole::Stop()
+{
+    Socket.Close();
+}
+
+void TClientRole::Open()
+{
+    Socket.SetHost(ServerHost);
+    Socket.SetPort(ServerPort);
+    Socket.Open();
+}
+
+void TClientRole::cliConnect()
+{
+    SetAlert(false);
+}
+
+void TClientRole::cliRead()
+{
+    std::array<std::uint8_t, ClientReadSize> chunk{};
+    const auto count = Socket.Read(chunk.data(), chunk.size());
+    if (count < 1)
+        return;
+    const auto size = static_cast<std::size_t>(count);
+    if (!Secret.Password.empty()) {
+        // A password given after start-up keys the cipher here rather than failing.
+        if (!Secret.Cipher.Initialized())
+            Secret.Cipher.SetKeyFromPassword(Secret.Password);
+        Secret.Cipher.Decrypt(chunk.data(), size);
+    }
+    Shell.Feed(chunk.data(), size);
+}
+
+void TClientRole::cliError(TSocketOp, int& code)
+{
+    code = 0;
+    SetAlert(true);
+}
+
+void TClientRole::SetAlert(bool value)
+{
+    AlertState = value;
+    if (OnAlert)
+        OnAlert(value);
+}
+
+} // namespace statlume

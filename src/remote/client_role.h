@@ -1,0 +1,72 @@
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "collect/raw_data_shell.h"
+#include "remote/remote_secret.h"
+#include "remote/socket_layer.h"
+
+namespace statlume {
+
+/// The client role: polls a server on every tick and feeds the replies into the shell, whose
+/// OnData renders.
+class TClientRole
+{
+public:
+    /// The port until one is set.
+    static constexpr int DefaultPort = 6130;
+    /// The update interval in client mode when none is stored, in milliseconds.
+    static constexpr int DefaultIntervalMs = 2000;
+
+    /// Attaches to the socket's events; socket, shell and secret must outlive the role.
+    TClientRole(TClientSocket& socket, TRawDataShell& shell, TRemoteSecret& secret);
+    TClientRole(const TClientRole&) = delete;
+    TClientRole& operator=(const TClientRole&) = delete;
+    /// Closes the socket and detaches from its events.
+    ~TClientRole();
+
+    /// Sets the server's host; used by the next attempt.
+    void SetHost(std::string host);
+    /// Sets the server's port; false (unchanged) when out of 1..65535.
+    bool SetPort(long long port);
+    /// The server's host.
+    const std::string& Host() const { return ServerHost; }
+    /// The server's port.
+    int Port() const { return ServerPort; }
+
+    /// Start-up in client mode: the first attempt, then the key set-up whatever the password.
+    void Start();
+    /// The timer's routine: a request when connected, otherwise a new attempt (which releases
+    /// one still under way).
+    void Tick();
+    /// Releases the connection or the attempt.
+    void Stop();
+    /// True while connected.
+    bool Connected() const { return Socket.Connected(); }
+
+    /// Raised on every connect (false) and every error (true).
+    std::function<void(bool alert)> OnAlert;
+    /// True after an error until the next connect.
+    bool Alert() const { return AlertState; }
+
+    /// The connection is made: out of the alert state.
+    void cliConnect();
+    /// The connection is readable: read, decrypt, feed.
+    void cliRead();
+    /// A look-up, connect, read or write failed: no report, alert state; the next tick retries.
+    void cliError(TSocketOp op, int& code);
+
+private:
+    void Open();
+    void SetAlert(bool value);
+
+    TClientSocket& Socket;
+    TRawDataShell& Shell;
+    TRemoteSecret& Secret;
+    std::string ServerHost;
+    int ServerPort = DefaultPort;
+    bool AlertState = false;
+};
+
+} // namespace statlume

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <string>
+
+#include "remote/blowfish_cipher.h"
+
+namespace statlume {
+
+/// The program-wide password and the one cipher state, shared by the server and client roles.
+struct TRemoteSecret
+{
+    /// Empty means no encryption on either side.
+    std::string Password;
+    /// Keyed by the server when it starts listening and by the client at start-up.
+    TBlowfishCipher Cipher;
+};
+
+} // namespace statlume

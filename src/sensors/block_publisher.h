@@ -1,0 +1,39 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "sensors/hwmon_scan.h"
+#include "sensors/unique_fd.h"
+
+namespace statlume {
+
+/// Creates the shared sensor block and writes readings into it.
+class TBlockPublisher
+{
+public:
+    /// Creates the POSIX shared memory object called name, zero-filled, of the block's
+    /// minimum size, with mode 0644 less the umask: the figures are the machine's and not
+    /// secret, and readers trust only blocks of their own user or root. A block of this
+    /// user's left by an earlier run is replaced. Throws std::runtime_error when another
+    /// user holds the name, std::system_error when the object cannot be made.
+    explicit TBlockPublisher(std::string name);
+    TBlockPublisher(const TBlockPublisher&) = delete;
+    TBlockPublisher& operator=(const TBlockPublisher&) = delete;
+    /// Unmaps the block and removes its name, unless Keep was called.
+    ~TBlockPublisher();
+
+    /// Writes the temperatures at offsets 0, 4, 8 and the fans at 96, 100, 104, little-endian.
+    void Write(const TSensorReadings& readings);
+
+    /// Leaves the block in place after this object is gone (a single publication).
+    void Keep() { Kept = true; }
+
+private:
+    std::string Name;
+    TUniqueFd Fd;
+    std::uint8_t* Bytes = nullptr;
+    bool Kept = false;
+};
+
+} // namespace statlume

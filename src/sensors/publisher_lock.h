@@ -1,0 +1,39 @@
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string_view>
+
+#include "sensors/unique_fd.h"
+
+namespace statlume {
+
+/// The user's private folder for runtime files: $XDG_RUNTIME_DIR when it is a folder of this
+/// user's that no one else can enter, else /tmp/statlume-<uid> (created with mode 0700 and
+/// refused when it is a link or not private). Empty when neither is usable.
+std::optional<std::filesystem::path> RuntimeFolder();
+
+/// The lock file of the publisher of the block called blockName, inside folder: one name
+/// per block, so a test's private block never collides with the real publisher.
+std::filesystem::path PublisherLockPath(const std::filesystem::path& folder,
+                                        std::string_view blockName);
+
+/// True when a publisher holds the lock file at path.
+bool IsPublisherRunning(const std::filesystem::path& path);
+
+/// The running publisher's hold on its lock file, which records its process id; released
+/// when destroyed. The file itself stays, as removing a lock file races with its next user.
+class TPublisherLock
+{
+public:
+    /// Takes the lock without waiting; empty when another publisher holds it. Throws
+    /// std::system_error when the file cannot be opened (a link is refused).
+    static std::optional<TPublisherLock> TryAcquire(const std::filesystem::path& path);
+
+private:
+    explicit TPublisherLock(TUniqueFd fd);
+
+    TUniqueFd Fd;
+};
+
+} // namespace statlume

@@ -1,0 +1,336 @@
+#include <cstring>
+#include <functional>
+#include <map>
+#include <memory>
+#include <set>
+#include <vector>
+
+#include "collect/snapshot_collector.h"
+#include "platform/fake/fake_sensor.h"
+#include "platform/fake/fake_system_status.h"
+#include "platform/fake/perf_block_builder.h"
+
+#include <gtest/gtest.h>
+
+namespace statlume {
+namespace {
+
+constexpr std::uint64_t GiB = 1ull << 30;
+
+// A collector over fakes, with the six formatters of a snapshot shell.
+class SnapshotCollectorTest : public ::testing::Test
+{
+protected:
+    SnapshotCollectorTest()
+    {
+        auto block = std::make_unique<platform::TFakeSensorBlock>();
+        SensorBlock = block.get();
+        Sensors = std::make_unique<TSensorStep>(
+            std::move(block),
+            std::make_unique<platform::TFakeSensorStarter>(
+                platform::TFakeLibraryKind::Missing, std::make_shared<platform::TFakeStarterLog>()),
+            [](std::function<void()>) {}, false);
+        Collector = std::make_unique<TSnapshotCollector>(Perf, Status, *Sensors);
+        Perf.Push("238", platform::ProcessorBlock(1000, {{"0", 100}, {"_Total", 100}}));
+        Perf.Push("230", platform::ProcessBlock({{"foo", 10}, {"bar", 20}}));
+        Perf.Push("638", platform::NetworkBlock({{"eth0", 1024, 2048}}));
+        Perf.Push("2", platform::SystemBlock(50'000'000, 10'000'000, 10'000'000, 123, 4567));
+    }
+
+    void Activate(std::set<TFamily> families)
+    {
+        for (TFamily family : {TFamily::MBM, TFamily::UTP, TFamily::PageRAM, TFamily::Proc,
+                               TFamily::Network, TFamily::NonPerf})
+            FamilyOf(Formatters, family).Active = families.contains(family);
+    }
+
+    bool Collect(bool force = false)
+    {
+        return Collector->CollectSnapshot(Shell, Formatters, force, 1000);
+    }
+
+    std::multiset<std::string> QueriedObjects() const
+    {
+        std::multiset<std::string> objects;
+        for (const auto& call : Perf.Calls)
+            objects.insert(call.first);
+        return objects;
+    }
+
+    TRawData& Data() { return Shell.Data; }
+
+    platform::FakePerfDataSource Perf;
+    platform::FakeSystemStatus Status;
+    platform::TFakeSensorBlock* SensorBlock = nullptr;
+    std::unique_ptr<TSensorStep> Sensors;
+    TRawDataShell Shell;
+    LocaleInfo Locale;
+    TFormatterList Formatters = CreateFormatters(Shell, Locale);
+    std::unique_ptr<TSnapshotCollector> Collector;
+};
+
+TEST_F(SnapshotCollectorTest, RunsOnlyTheStepsOfActiveFormatters)
+{
+    struct TCase
+    {
+        const char* name;
+        std::set<TFamily> active;
+        std::multiset<std::string> queries;
+        int memoryCalls;
+        int addressCalls;
+    };
+    const TCase cases[] = {
+        {"none", {}, {}, 0, 0},
+        {"processor", {TFamily::Proc}, {"238"}, 0, 0},
+        {"network", {TFamily::Network}, {"638"}, 0, 0},
+        {"uptime, threads, processes", {TFamily::UTP}, {"2"}, 0, 0},
+        {"memory", {TFamily::PageRAM}, {}, 1, 0},
+        {"host", {TFamily::NonPerf}, {}, 0, 1},
+        {"sensors", {TFamily::MBM}, {}, 0, 0},
+        {"all",
+         {TFamily::MBM, TFamily::UTP, TFamily::PageRAM, TFamily::Proc, TFamily::Network,
+          TFamily::NonPerf},
+         {"238", "638", "2"},
+         1,
+         1},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        Perf.Calls.clear();
+        Status.MemoryCalls = Status.AddressCalls = 0;
+        Data() = TRawData{};
+        Activate(c.active);
+        ASSERT_TRUE(Collect(true));
+        EXPECT_EQ(Data().Marker, 'T');
+        EXPECT_EQ(QueriedObjects(), c.queries);
+        EXPECT_EQ(Status.MemoryCalls, c.memoryCalls);
+        EXPECT_EQ(Status.AddressCalls, c.addressCalls);
+    }
+}
+
+TEST_F(SnapshotCollectorTest, SensorStepRunsOnlyWhenActive)
+{
+    platform::TSensorWords words;
+    words.Temps[0] = 45;
+    words.Fans[1] = 4500;
+    SensorBlock->Words = words;
+    Activate({TFamily::Proc});
+    ASSERT_TRUE(Collect());
+    ASSERT_TRUE(Collect());
+    EXPECT_EQ(SensorBlock->Reads, 0);
+    Activate({TFamily::MBM});
+    // The first sensor step starts the starter and reads nothing; the next one reads.
+    ASSERT_TRUE(Collect());
+    ASSERT_TRUE(Collect());
+    EXPECT_EQ(Data().Temps[0], 45);
+    EXPECT_EQ(Data().Fans[1], 4500);
+}
+
+TEST_F(SnapshotCollectorTest, CollectAllIgnoresActiveFlags)
+{
+    Activate({});
+    Collector->SetCollectAll(true);
+    ASSERT_TRUE(Collect());
+    EXPECT_EQ(QueriedObjects(), (std::multiset<std::string>{"238", "638", "2"}));
+    EXPECT_EQ(Status.MemoryCalls, 1);
+    EXPECT_EQ(Status.AddressCalls, 1);
+    EXPECT_EQ(Data().ProcessCount, 123);
+}
+
+TEST_F(SnapshotCollectorTest, SlowCycleEveryTenthCollectionAndBufferResetEveryFifty)
+{
+    Activate({TFamily::UTP, TFamily::NonPerf});
+    std::vector<int> slowCycles;
+    std::vector<int> resets;
+    for (int collection = 1; collection <= 100; ++collection) {
+        // Makes the system query grow its buffer on every collection, so a reset shows.
+        Perf.ForceMoreData(1);
+        const int addressCalls = Status.AddressCalls;
+        ASSERT_TRUE(Collect());
+        if (Status.AddressCalls != addressCalls)
+            slowCycles.push_back(collection);
+        if (Collector->PerfCollector().BufferSizes()[3] == TPerfCollector::InitialBufferSize)
+            resets.push_back(collection);
+    }
+    EXPECT_EQ(slowCycles, (std::vector<int>{1, 11, 21, 31, 41, 51, 61, 71, 81, 91}));
+    EXPECT_EQ(resets, (std::vector<int>{41, 91}));
+}
+
+TEST_F(SnapshotCollectorTest, ForceRunsTheSlowCycle)
+{
+    Activate({TFamily::NonPerf});
+    ASSERT_TRUE(Collect());
+    ASSERT_TRUE(Collect());
+    EXPECT_EQ(Status.AddressCalls, 1);
+    ASSERT_TRUE(Collect(true));
+    EXPECT_EQ(Status.AddressCalls, 2);
+    EXPECT_EQ(Status.DiskCalls.size(), 0u);
+    // The forced run does not move the schedule: collection 11 still runs it.
+    for (int collection = 4; collection <= 11; ++collection)
+        ASSERT_TRUE(Collect());
+    EXPECT_EQ(Status.AddressCalls, 3);
+}
+
+TEST_F(SnapshotCollectorTest, LocalTimeOnEveryHostStep)
+{
+    Activate({TFamily::NonPerf});
+    Status.Clock = 37685.5;
+    ASSERT_TRUE(Collect());
+    Status.Clock = 37685.75;
+    ASSERT_TRUE(Collect());
+    EXPECT_DOUBLE_EQ(Data().LocalTime, 37685.75);
+}
+
+TEST_F(SnapshotCollectorTest, NamesAreFetchedUntilFilledThenNeverAgain)
+{
+    Activate({TFamily::NonPerf});
+    Status.User = "\tuser \r\n";
+    ASSERT_TRUE(Collect());
+    EXPECT_EQ(Data().ComputerName.Text(), "");
+    EXPECT_EQ(Data().LogonName.Text(), "user");
+    Status.Computer = "late-name";
+    for (int collection = 2; collection <= 31; ++collection)
+        ASSERT_TRUE(Collect(collection == 5));
+    EXPECT_EQ(Data().ComputerName.Text(), "late-name");
+    EXPECT_EQ(Status.ComputerNameCalls, 2); // collection 1, then the forced collection 5
+    EXPECT_EQ(Status.UserNameCalls, 1);
+}
+
+TEST_F(SnapshotCollectorTest, LongNamesAreCutWithoutSplittingACharacter)
+{
+    Activate({TFamily::NonPerf});
+    Status.Computer =
+        "\xC3\x84\xC3\x84\xC3\x84\xC3\x84\xC3\x84\xC3\x84\xC3\x84\xC3\x84"; // 16 bytes
+    Status.User = "a-very-long-user-name";
+    ASSERT_TRUE(Collect());
+    EXPECT_EQ(Data().ComputerName.Text(),
+              "\xC3\x84\xC3\x84\xC3\x84\xC3\x84\xC3\x84\xC3\x84\xC3\x84");
+    EXPECT_EQ(Data().LogonName.Text(), "a-very-long-use");
+}
+
+TEST_F(SnapshotCollectorTest, AddressesAreClearedAndRefilled)
+{
+    Activate({TFamily::NonPerf});
+    std::memset(Data().IPAddrs, 0xFF, sizeof Data().IPAddrs);
+    Status.Addresses = {{192, 168, 0, 5}};
+    ASSERT_TRUE(Collect());
+    const std::uint8_t one[4][4] = {{192, 168, 0, 5}};
+    EXPECT_EQ(std::memcmp(Data().IPAddrs, one, sizeof one), 0);
+
+    Status.Addresses = {{10, 0, 0, 1}, {10, 0, 0, 2}, {10, 0, 0, 3}, {10, 0, 0, 4}, {10, 0, 0, 5}};
+    ASSERT_TRUE(Collect(true));
+    EXPECT_EQ(Data().IPAddrs[3][3], 4);
+}
+
+TEST_F(SnapshotCollectorTest, DrivesAreMeasuredThroughTheDriveMap)
+{
+    Activate({TFamily::NonPerf});
+    Collector->SetDriveMap(ParseDriveMap("C=/;D=/home"));
+    Status.Disks["/"] = {GiB, 2 * GiB};
+    Status.Disks["/home"] = {1572864, 3145728};
+    Data().Drives[0].Letter = 'C';
+    Data().Drives[1].Letter = 'd';
+    Data().Drives[2].Letter = 'Q';
+    Data().Drives[2].FreeMB = Data().Drives[2].TotalMB = 7;
+    Data().Drives[4].FreeMB = 9; // a free slot keeps whatever it holds
+    ASSERT_TRUE(Collect());
+    EXPECT_EQ(Status.DiskCalls, (std::vector<std::string>{"/", "/home"}));
+    EXPECT_FLOAT_EQ(Data().Drives[0].FreeMB, 1024.0f);
+    EXPECT_FLOAT_EQ(Data().Drives[0].TotalMB, 2048.0f);
+    EXPECT_FLOAT_EQ(Data().Drives[1].FreeMB, 1.5f);
+    EXPECT_FLOAT_EQ(Data().Drives[1].TotalMB, 3.0f);
+    EXPECT_EQ(Data().Drives[2].FreeMB, 0.0f);
+    EXPECT_EQ(Data().Drives[2].TotalMB, 0.0f);
+    EXPECT_EQ(Data().Drives[4].FreeMB, 9.0f);
+}
+
+TEST_F(SnapshotCollectorTest, MemoryAbove4GiBKeepsItsHighBits)
+{
+    Activate({TFamily::PageRAM});
+    Status.Memory = platform::TMemoryStatus{64 * GiB + 5, 5 * GiB + 7, 6 * GiB, 4 * GiB + 1};
+    ASSERT_TRUE(Collect());
+    EXPECT_EQ(RAMTotalBytes64(Data()), 64 * GiB + 5);
+    EXPECT_EQ(RAMFreeBytes64(Data()), 5 * GiB + 7);
+    EXPECT_EQ(PageTotalBytes64(Data()), 6 * GiB);
+    EXPECT_EQ(PageFreeBytes64(Data()), 4 * GiB + 1);
+    EXPECT_EQ(Data().RAMTotalBytes, 5u);
+
+    // An unreadable status keeps the last figures.
+    Status.Memory.reset();
+    ASSERT_TRUE(Collect());
+    EXPECT_EQ(RAMTotalBytes64(Data()), 64 * GiB + 5);
+}
+
+TEST_F(SnapshotCollectorTest, FailingStepStopsTheCollection)
+{
+    struct TCase
+    {
+        const char* name;
+        const char* object;
+        std::multiset<std::string> queries;
+    };
+    const TCase cases[] = {
+        {"processor", "238", {"238"}},
+        {"network", "638", {"238", "638"}},
+        {"system", "2", {"238", "638", "2"}},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        platform::FakePerfDataSource perf;
+        // A block shorter than any header stands for missing or malformed performance data.
+        const std::map<std::string, std::vector<std::uint8_t>> blocks{
+            {"238", platform::ProcessorBlock(1000, {{"0", 100}, {"_Total", 100}})},
+            {"638", platform::NetworkBlock({{"eth0", 1024, 2048}})},
+            {"2", platform::SystemBlock(50'000'000, 10'000'000, 10'000'000, 123, 4567)}};
+        for (const auto& [object, block] : blocks)
+            perf.Push(object, object == c.object ? std::vector<std::uint8_t>{1, 2, 3} : block);
+        TSnapshotCollector collector(perf, Status, *Sensors);
+        Activate(
+            {TFamily::Proc, TFamily::Network, TFamily::UTP, TFamily::PageRAM, TFamily::NonPerf});
+        Data() = TRawData{};
+        Status.Clock = 40000;
+        const int memoryCalls = Status.MemoryCalls;
+        EXPECT_FALSE(collector.CollectSnapshot(Shell, Formatters, true, 1000));
+        std::multiset<std::string> queries;
+        for (const auto& call : perf.Calls)
+            queries.insert(call.first);
+        EXPECT_EQ(queries, c.queries);
+        EXPECT_EQ(Status.MemoryCalls, memoryCalls);
+        EXPECT_EQ(Data().LocalTime, 0.0);
+    }
+}
+
+TEST_F(SnapshotCollectorTest, QueryErrorIsAFailure)
+{
+    Activate({TFamily::Proc});
+    Perf.FailWith(5);
+    EXPECT_FALSE(Collect());
+}
+
+TEST_F(SnapshotCollectorTest, ExclusionQueriesProcessesOnlyWithExcludeText)
+{
+    Activate({TFamily::Proc});
+    Collector->SetExcludeText("foo, \"b a r\"");
+    EXPECT_EQ(Collector->ExcludeList(), (std::vector<std::string>{"foo", "b a r"}));
+    ASSERT_TRUE(Collect());
+    EXPECT_EQ(QueriedObjects(), (std::multiset<std::string>{"238", "230"}));
+
+    Collector->SetExcludeText("");
+    EXPECT_TRUE(Collector->ExcludeList().empty());
+    Perf.Calls.clear();
+    Perf.Push("238", platform::ProcessorBlock(2000, {{"0", 200}, {"_Total", 200}}));
+    ASSERT_TRUE(Collect());
+    EXPECT_EQ(QueriedObjects(), (std::multiset<std::string>{"238"}));
+}
+
+TEST_F(SnapshotCollectorTest, SystemStepKeepsTheLastUptime)
+{
+    Activate({TFamily::UTP});
+    EXPECT_EQ(Collector->LastUptimeSecs(), 0);
+    ASSERT_TRUE(Collect());
+    EXPECT_GT(Data().UptimeSecs, 0);
+    EXPECT_EQ(Collector->LastUptimeSecs(), Data().UptimeSecs);
+}
+
+} // namespace
+} // namespace statlume

@@ -1,0 +1,189 @@
+#include <cctype>
+#include <fstream>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "collect/perf_collector.h"
+#include "collect/perf_layout.h"
+#include "collect/perf_walker.h"
+#include "platform/linux/proc_perf_data_source.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+namespace statlume::platform {
+namespace {
+
+constexpr std::int64_t Second = 10'000'000;
+
+std::string Fixture(const char* name)
+{
+    return std::string(STATLUME_TEST_DATA) + "/" + name;
+}
+
+std::int64_t HundredNsPerTick()
+{
+    return Second / ::sysconf(_SC_CLK_TCK);
+}
+
+// Queries index with a buffer large enough and reads the first object into object.
+struct TQueried
+{
+    std::vector<std::uint8_t> Bytes;
+    std::int64_t PerfTime100ns = 0;
+    TPerfObject Object;
+};
+
+bool QueryObject(PerfDataSource& source, const char* index, TQueried& out)
+{
+    out.Bytes.assign(1 << 20, 0);
+    std::uint32_t size = static_cast<std::uint32_t>(out.Bytes.size());
+    if (source.Query(index, out.Bytes.data(), size) != ErrorSuccess)
+        return false;
+    out.Bytes.resize(size);
+    const auto block = TPerfBlock::Open(out.Bytes);
+    if (!block)
+        return false;
+    out.PerfTime100ns = block->PerfTime100nSec();
+    return block->ReadObject(block->FirstObjectOffset(), out.Object);
+}
+
+class ProcPerfDataSourceTest : public ::testing::Test
+{
+protected:
+    std::int64_t Now = 1234 * Second;
+    ProcPerfDataSource Source{Fixture("proc_two_cpus"), [this] { return Now; }};
+    TQueried Result;
+};
+
+TEST_F(ProcPerfDataSourceTest, ProcessorBlockHasEveryCpuThenTotal)
+{
+    ASSERT_TRUE(QueryObject(Source, "238", Result));
+    const TPerfObject& object = Result.Object;
+    EXPECT_EQ(Result.PerfTime100ns, Now);
+    EXPECT_EQ(object.TitleIndex, perf::title::ProcessorObject);
+    ASSERT_EQ(object.BlockCount(), 3u);
+    ASSERT_EQ(object.Counters.size(), 1u);
+    EXPECT_EQ(object.Counters[0].TitleIndex, perf::title::IdleTime);
+    EXPECT_EQ(object.InstanceName(0), "0");
+    EXPECT_EQ(object.InstanceName(1), "1");
+    EXPECT_EQ(object.InstanceName(2), "_Total");
+    const std::int64_t tick = HundredNsPerTick();
+    EXPECT_EQ(object.Value64(0, object.Counters[0]), 4050 * tick);
+    EXPECT_EQ(object.Value64(1, object.Counters[0]), 5050 * tick);
+    EXPECT_EQ(object.Value64(2, object.Counters[0]), 4550 * tick);
+}
+
+TEST_F(ProcPerfDataSourceTest, NetworkBlockLeavesOutLoopbackAndWraps)
+{
+    ASSERT_TRUE(QueryObject(Source, "638", Result));
+    const TPerfObject& object = Result.Object;
+    ASSERT_EQ(object.BlockCount(), 2u);
+    EXPECT_EQ(object.InstanceName(0), "eth0");
+    EXPECT_EQ(object.InstanceName(1), "wlan0");
+    ASSERT_EQ(object.Counters.size(), 2u);
+    EXPECT_EQ(object.Counters[0].TitleIndex, perf::title::BytesReceived);
+    EXPECT_EQ(object.Counters[1].TitleIndex, perf::title::BytesSent);
+    EXPECT_EQ(object.Value32(0, object.Counters[0]), 1024u); // 4294968320 - 2^32
+    EXPECT_EQ(object.Value32(0, object.Counters[1]), 51200u);
+    EXPECT_EQ(object.Value32(1, object.Counters[1]), 2048u);
+}
+
+TEST_F(ProcPerfDataSourceTest, SystemBlockGivesUptimeProcessesAndThreads)
+{
+    TRawData data;
+    std::int64_t last = 0;
+    TPerfCollector collector(Source);
+    ASSERT_TRUE(collector.SystemStep(data, last));
+    EXPECT_EQ(data.UptimeSecs, 12345);
+    EXPECT_EQ(last, 12345);
+    EXPECT_EQ(data.ProcessCount, 2);
+    EXPECT_EQ(data.ThreadCount, static_cast<std::int16_t>(70000 - 65536));
+}
+
+TEST_F(ProcPerfDataSourceTest, ProcessBlockNamesEachProcess)
+{
+    ASSERT_TRUE(QueryObject(Source, "230", Result));
+    const TPerfObject& object = Result.Object;
+    ASSERT_EQ(object.BlockCount(), 2u);
+    // Directory order is not sorted; find each by name.
+    std::map<std::string, std::int64_t> times;
+    for (std::size_t i = 0; i < object.BlockCount(); ++i)
+        times[std::string(object.InstanceName(i))] = *object.Value64(i, object.Counters[0]);
+    EXPECT_EQ(times["systemd"], 400 * HundredNsPerTick());
+    EXPECT_EQ(times["my (odd) prog"], 10 * HundredNsPerTick());
+}
+
+TEST_F(ProcPerfDataSourceTest, SmallBufferGetsMoreDataAndSizeIsKept)
+{
+    std::vector<std::uint8_t> buffer(16);
+    std::uint32_t size = 16;
+    EXPECT_EQ(Source.Query("238", buffer.data(), size), ErrorMoreData);
+    EXPECT_EQ(size, 16u);
+    buffer.resize(4096);
+    size = 4096;
+    ASSERT_EQ(Source.Query("238", buffer.data(), size), ErrorSuccess);
+    EXPECT_LT(size, 4096u);
+    buffer.resize(size);
+    EXPECT_TRUE(TPerfBlock::Open(buffer));
+}
+
+TEST(ProcPerfDataSource, MissingFilesAndUnknownIndexFail)
+{
+    ProcPerfDataSource source(Fixture("no_such_proc"));
+    std::vector<std::uint8_t> buffer(4096);
+    for (const char* index : {"238", "230", "638", "2", "999"}) {
+        SCOPED_TRACE(index);
+        std::uint32_t size = 4096;
+        const long result = source.Query(index, buffer.data(), size);
+        EXPECT_NE(result, ErrorSuccess);
+        EXPECT_NE(result, ErrorMoreData);
+    }
+}
+
+TEST(ProcPerfDataSource, CollectorReachesTotalOnEightCpus)
+{
+    std::int64_t now = Second;
+    ProcPerfDataSource source(Fixture("proc_eight_cpus"), [&now] { return now; });
+    TPerfCollector collector(source);
+    TRawData data;
+    ASSERT_TRUE(collector.ProcessorStep(data, {}));
+    now += Second;
+    ASSERT_TRUE(collector.ProcessorStep(data, {}));
+    // The fixture does not change, so every processor looks fully busy over the second.
+    for (int i = 0; i < 5; ++i)
+        EXPECT_FLOAT_EQ(data.ProcUsage[i], 100.0f) << i;
+}
+
+TEST(ProcPerfDataSource, RealProcWalks)
+{
+    std::ifstream stat("/proc/stat");
+    std::size_t cpuLines = 0;
+    for (std::string line; std::getline(stat, line);)
+        if (line.size() > 3 && line.starts_with("cpu") && std::isdigit(line[3]))
+            ++cpuLines;
+    ASSERT_GT(cpuLines, 0u);
+    EXPECT_LE(static_cast<long>(cpuLines), ::sysconf(_SC_NPROCESSORS_CONF));
+
+    ProcPerfDataSource source;
+    TQueried result;
+    ASSERT_TRUE(QueryObject(source, "238", result));
+    EXPECT_EQ(result.Object.BlockCount(), cpuLines + 1);
+    EXPECT_EQ(result.Object.InstanceName(cpuLines), "_Total");
+    ASSERT_TRUE(QueryObject(source, "230", result));
+    EXPECT_GT(result.Object.BlockCount(), 0u);
+    ASSERT_TRUE(QueryObject(source, "638", result));
+
+    TPerfCollector collector(source);
+    TRawData data;
+    std::int64_t last = 0;
+    EXPECT_TRUE(collector.ProcessorStep(data, {"statlume"}));
+    EXPECT_TRUE(collector.NetworkStep(data, 1000));
+    ASSERT_TRUE(collector.SystemStep(data, last));
+    EXPECT_GT(data.UptimeSecs, 0);
+    EXPECT_GT(data.ProcessCount, 0);
+}
+
+} // namespace
+} // namespace statlume::platform

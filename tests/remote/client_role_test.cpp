@@ -1,0 +1,204 @@
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "collect/raw_data.h"
+#include "platform/fake/fake_sockets.h"
+#include "remote/blowfish_cipher.h"
+#include "remote/client_role.h"
+#include "remote/request_detection.h"
+#include "remote/server_role.h"
+
+#include <gtest/gtest.h>
+
+namespace statlume {
+namespace {
+
+using platform::TFakeClientSocket;
+using platform::TFakeServerSocket;
+
+TRawData Record(std::int64_t uptime)
+{
+    TRawData data;
+    data.Marker = 'T';
+    data.UptimeSecs = uptime;
+    data.LogonName.Assign("operator");
+    return data;
+}
+
+std::string Wire(const TRawData& data)
+{
+    const auto bytes = EncodeRawData(data);
+    return {bytes.begin(), bytes.end()};
+}
+
+std::string Sealed(TBlowfishCipher& cipher, std::string text)
+{
+    auto* bytes = reinterpret_cast<std::uint8_t*>(text.data());
+    cipher.Encrypt(bytes, bytes, text.size());
+    return text;
+}
+
+class ClientRoleTest : public ::testing::Test
+{
+protected:
+    ClientRoleTest()
+    {
+        Role.SetHost("10.11.12.13");
+        Role.OnAlert = [this](bool alert) { Alerts.push_back(alert); };
+        Shell.OnData = [this] { Uptimes.push_back(Shell.Data.UptimeSecs); };
+    }
+
+    void Connect()
+    {
+        Role.Start();
+        ASSERT_TRUE(Socket.CompleteConnect());
+    }
+
+    TFakeClientSocket Socket;
+    TRawDataShell Shell;
+    TRemoteSecret Secret;
+    TClientRole Role{Socket, Shell, Secret};
+    std::vector<bool> Alerts;
+    std::vector<std::int64_t> Uptimes;
+};
+
+TEST_F(ClientRoleTest, StartOpensAtOnceAndKeysTheCipherWhateverThePassword)
+{
+    ASSERT_TRUE(Role.SetPort(6131));
+    Role.Start();
+    EXPECT_EQ(Socket.OpenCount, 1);
+    EXPECT_EQ(Socket.OpenedHost, "10.11.12.13");
+    EXPECT_EQ(Socket.OpenedPort, 6131);
+    EXPECT_TRUE(Secret.Cipher.Initialized());
+}
+
+TEST_F(ClientRoleTest, PortsOutsideTheTcpRangeAreRejected)
+{
+    EXPECT_FALSE(Role.SetPort(0));
+    EXPECT_FALSE(Role.SetPort(65536));
+    EXPECT_EQ(Role.Port(), 6130);
+    EXPECT_TRUE(Role.SetPort(65535));
+    EXPECT_EQ(Role.Port(), 65535);
+}
+
+TEST_F(ClientRoleTest, TickRequestsWhenConnectedAndRetriesOtherwise)
+{
+    Role.Start();
+    Role.Tick();
+    EXPECT_EQ(Socket.OpenCount, 2);
+    EXPECT_EQ(Socket.ReleasedAttempts, 1);
+    EXPECT_TRUE(Socket.Written.empty());
+
+    ASSERT_TRUE(Socket.CompleteConnect());
+    Role.Tick();
+    Role.Tick();
+    EXPECT_EQ(Socket.Written, "TT");
+    EXPECT_EQ(Socket.OpenCount, 2);
+}
+
+TEST_F(ClientRoleTest, ReadsAtMost1024BytesAndFeedsEveryRecord)
+{
+    Connect();
+    std::string stream;
+    for (int i = 1; i <= 5; ++i)
+        stream += Wire(Record(i));
+    Socket.Receive(stream);
+    EXPECT_EQ(Uptimes, (std::vector<std::int64_t>{1, 2, 3, 4, 5}));
+    ASSERT_GE(Socket.ReadSizes.size(), 2u);
+    for (const auto size : Socket.ReadSizes)
+        EXPECT_EQ(size, ClientReadSize);
+}
+
+TEST_F(ClientRoleTest, DecryptsWithTheSamePassword)
+{
+    Secret.Password = "pass";
+    Connect();
+    TBlowfishCipher server;
+    server.SetKeyFromPassword("pass");
+    Socket.Receive(Sealed(server, Wire(Record(7))));
+    Socket.Receive(Sealed(server, Wire(Record(8))));
+    EXPECT_EQ(Uptimes, (std::vector<std::int64_t>{7, 8}));
+}
+
+TEST_F(ClientRoleTest, WrongPasswordShowsNothing)
+{
+    Secret.Password = "other";
+    Connect();
+    TBlowfishCipher server;
+    server.SetKeyFromPassword("pass");
+    Socket.Receive(Sealed(server, Wire(Record(7)) + Wire(Record(8))));
+    EXPECT_EQ(std::count(Uptimes.begin(), Uptimes.end(), 7), 0);
+    EXPECT_EQ(std::count(Uptimes.begin(), Uptimes.end(), 8), 0);
+}
+
+TEST_F(ClientRoleTest, ErrorsRaiseTheAlertSilentlyAndTheNextTickRetries)
+{
+    struct TCase
+    {
+        const char* name;
+        TSocketOp op;
+        std::errc code;
+        bool connectedBefore;
+    };
+    const TCase cases[] = {
+        {"look-up failed", TSocketOp::Lookup, std::errc::host_unreachable, false},
+        {"connection refused", TSocketOp::Connect, std::errc::connection_refused, false},
+        {"connection reset", TSocketOp::Read, std::errc::connection_reset, true},
+        {"peer closed", TSocketOp::Disconnect, std::errc::connection_reset, true},
+    };
+    Role.Start();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.connectedBefore) {
+            ASSERT_TRUE(Socket.CompleteConnect());
+        }
+        EXPECT_EQ(Socket.Fail(c.op, c.code), 0);
+        EXPECT_TRUE(Role.Alert());
+        EXPECT_FALSE(Role.Connected());
+        const auto opens = Socket.OpenCount;
+        Role.Tick();
+        EXPECT_EQ(Socket.OpenCount, opens + 1);
+        ASSERT_TRUE(Socket.CompleteConnect());
+        EXPECT_FALSE(Role.Alert());
+        Socket.Fail(TSocketOp::Read, std::errc::connection_reset);
+        Role.Tick();
+    }
+    EXPECT_TRUE(Socket.Reports.empty());
+    EXPECT_EQ(std::count(Alerts.begin(), Alerts.end(), false), 4);
+}
+
+TEST_F(ClientRoleTest, ClientAndServerShareOneCipherAndPassword)
+{
+    TFakeServerSocket serverSocket;
+    TServerRole server(serverSocket, Shell, Secret);
+    server.StoredPassword = [] { return std::optional<std::string>("shared"); };
+
+    Connect();
+    ASSERT_TRUE(server.Start());
+    EXPECT_EQ(Secret.Password, "shared");
+
+    // Another server keyed with the stored password: records decrypt, so the client now uses
+    // the cipher that the local server re-keyed.
+    TBlowfishCipher remote;
+    remote.SetKeyFromPassword("shared");
+    const auto sealed = Sealed(remote, Wire(Record(42)));
+    Socket.Receive(sealed);
+    ASSERT_EQ(Uptimes, (std::vector<std::int64_t>{42}));
+
+    // The local server's reply runs on from the chain the client's decryption left.
+    auto& connection = serverSocket.Accept();
+    serverSocket.Receive(connection, "T");
+    ASSERT_EQ(connection.Writes.size(), 1u);
+    auto reply = connection.Writes[0];
+    TBlowfishCipher follower;
+    follower.SetKeyFromPassword("shared");
+    std::string replay = sealed;
+    follower.Decrypt(reinterpret_cast<std::uint8_t*>(replay.data()), replay.size());
+    follower.Decrypt(reply.data(), reply.size());
+    const auto plain = EncodeRawData(Shell.Data);
+    EXPECT_TRUE(std::equal(reply.begin(), reply.end(), plain.begin()));
+}
+
+} // namespace
+} // namespace statlume

@@ -1,0 +1,245 @@
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "collect/raw_data.h"
+#include "platform/fake/fake_sockets.h"
+#include "remote/blowfish_cipher.h"
+#include "remote/request_detection.h"
+#include "remote/server_role.h"
+
+#include <gtest/gtest.h>
+
+namespace statlume {
+namespace {
+
+using platform::TFakeConnection;
+using platform::TFakeServerSocket;
+
+std::vector<std::uint8_t> Bytes(const TRawBytes& record)
+{
+    return {record.begin(), record.end()};
+}
+
+class ServerRoleTest : public ::testing::Test
+{
+protected:
+    ServerRoleTest()
+    {
+        Shell.Data.Marker = 'T';
+        Shell.Data.UptimeSecs = 86'400;
+        Shell.Data.ComputerName.Assign("alpha");
+        Role.OnAlert = [this](bool alert) { Alerts.push_back(alert); };
+        Role.OnFailure = [this](const std::string& message) { Failures.push_back(message); };
+    }
+
+    TFakeServerSocket Socket;
+    TRawDataShell Shell;
+    TRemoteSecret Secret;
+    TServerRole Role{Socket, Shell, Secret};
+    std::vector<bool> Alerts;
+    std::vector<std::string> Failures;
+};
+
+TEST_F(ServerRoleTest, AnswersOnlyReadsThatEndInTheRequestByte)
+{
+    struct TCase
+    {
+        const char* name;
+        std::string bytes;
+        std::size_t replies;
+    };
+    const TCase cases[] = {
+        {"one request", "T", 1},
+        {"three requests in one read", "TTT", 1},
+        {"request then another byte", "Tx", 0},
+        {"no request byte", "xyz", 0},
+        {"tenth byte not T, last byte T", "abcdefghiXyT", 1},
+        {"tenth byte T, then two others", "abcdefghiTyz", 1},
+    };
+    ASSERT_TRUE(Role.Start());
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto& connection = Socket.Accept();
+        Socket.Receive(connection, c.bytes);
+        ASSERT_EQ(connection.Writes.size(), c.replies);
+        for (const auto& reply : connection.Writes)
+            EXPECT_EQ(reply, Bytes(EncodeRawData(Shell.Data)));
+        for (const auto size : connection.ReadSizes)
+            EXPECT_EQ(size, RequestReadSize);
+    }
+}
+
+TEST_F(ServerRoleTest, EncryptsRepliesIntoASeparateBufferThatAPeerCipherDecrypts)
+{
+    Secret.Password = "lower case";
+    ASSERT_TRUE(Role.Start());
+    const auto plain = Bytes(EncodeRawData(Shell.Data));
+    auto& connection = Socket.Accept();
+    Socket.Receive(connection, "T");
+    Socket.Receive(connection, "T");
+    ASSERT_EQ(connection.Writes.size(), 2u);
+
+    TBlowfishCipher peer;
+    peer.SetKeyFromPassword("lower case");
+    for (auto reply : connection.Writes) {
+        ASSERT_EQ(reply.size(), RawDataSize);
+        EXPECT_NE(reply, plain);
+        peer.Decrypt(reply.data(), reply.size());
+        EXPECT_EQ(reply, plain);
+    }
+    EXPECT_EQ(Bytes(EncodeRawData(Shell.Data)), plain);
+}
+
+TEST_F(ServerRoleTest, StoredPasswordWinsOverTheCommandLineOne)
+{
+    struct TCase
+    {
+        const char* name;
+        std::optional<std::string> stored;
+        std::string expected;
+    };
+    const TCase cases[] = {
+        {"stored password", std::string("stored"), "stored"},
+        {"nothing stored", std::nullopt, "given"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Role.Stop();
+        Secret.Password = "given";
+        Role.StoredPassword = [&] { return c.stored; };
+        ASSERT_TRUE(Role.Start());
+        EXPECT_EQ(Secret.Password, c.expected);
+        auto& connection = Socket.Accept();
+        Socket.Receive(connection, "T");
+        ASSERT_EQ(connection.Writes.size(), 1u);
+        TBlowfishCipher peer;
+        peer.SetKeyFromPassword(c.expected);
+        auto reply = connection.Writes[0];
+        peer.Decrypt(reply.data(), reply.size());
+        EXPECT_EQ(reply, Bytes(EncodeRawData(Shell.Data)));
+    }
+}
+
+TEST_F(ServerRoleTest, EmptyPasswordSendsThePlainRecordAndLeavesTheCipherUnkeyed)
+{
+    Role.StoredPassword = [] { return std::optional<std::string>(); };
+    ASSERT_TRUE(Role.Start());
+    EXPECT_FALSE(Secret.Cipher.Initialized());
+}
+
+TEST_F(ServerRoleTest, PortsOutsideTheTcpRangeAreRejected)
+{
+    struct TCase
+    {
+        const char* name;
+        long long port;
+        bool accepted;
+    };
+    const TCase cases[] = {
+        {"zero", 0, false},
+        {"negative", -6130, false},
+        {"above range", 65536, false},
+        {"far above", 1LL << 33, false},
+        {"lowest", 1, true},
+        {"highest", 65535, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(Role.SetPort(6130));
+        EXPECT_EQ(Role.SetPort(c.port), c.accepted);
+        EXPECT_EQ(Role.Port(), c.accepted ? c.port : 6130);
+    }
+    ASSERT_TRUE(Role.Start());
+    EXPECT_FALSE(Role.SetPort(7000));
+}
+
+TEST_F(ServerRoleTest, FailedListenAtStartUpLeavesTheServerOffAndSaysWhy)
+{
+    Socket.OpenFailure = {{std::errc::address_in_use, "bind"}};
+    TServerStartup startup;
+    startup.StoredPort = 7001;
+    startup.StoredServer = true;
+    EXPECT_FALSE(Role.StartUp(startup));
+    EXPECT_FALSE(Role.Listening());
+    EXPECT_EQ(Role.Port(), 7001);
+    ASSERT_EQ(Failures.size(), 1u);
+    EXPECT_NE(Failures[0].find(std::make_error_code(std::errc::address_in_use).message()),
+              std::string::npos);
+    EXPECT_NE(Failures[0].find("(98)"), std::string::npos);
+    EXPECT_NE(Failures[0].find("'bind'"), std::string::npos);
+}
+
+TEST_F(ServerRoleTest, StartUpFollowsTheStoredValues)
+{
+    struct TCase
+    {
+        const char* name;
+        TServerStartup startup;
+        bool listening;
+        int port;
+    };
+    const TCase cases[] = {
+        {"server stored on", {false, 7002, true}, true, 7002},
+        {"server stored off", {false, 7003, false}, false, 7003},
+        {"nothing stored", {false, std::nullopt, std::nullopt}, false, 6130},
+        {"client mode ignores Server", {true, std::nullopt, true}, false, 6130},
+        {"stored port out of range", {false, 70000, true}, true, 6130},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Role.Stop();
+        Role.SetPort(6130);
+        EXPECT_TRUE(Role.StartUp(c.startup));
+        EXPECT_EQ(Role.Listening(), c.listening);
+        EXPECT_EQ(Role.Port(), c.port);
+    }
+    EXPECT_TRUE(Failures.empty());
+}
+
+TEST_F(ServerRoleTest, ErrorsRaiseTheAlertSilentlyAndOtherConnectionsKeepBeingServed)
+{
+    ASSERT_TRUE(Role.Start());
+    auto& first = Socket.Accept();
+    auto& second = Socket.Accept();
+    EXPECT_EQ(Alerts, (std::vector<bool>{false, false}));
+    EXPECT_FALSE(Role.Alert());
+
+    EXPECT_EQ(Socket.Fail(first, TSocketOp::Read, std::errc::connection_reset), 0);
+    EXPECT_TRUE(Socket.Reports.empty());
+    EXPECT_TRUE(Role.Alert());
+    EXPECT_TRUE(Role.Listening());
+
+    Socket.Receive(second, "T");
+    EXPECT_EQ(second.Writes.size(), 1u);
+
+    Socket.Accept();
+    EXPECT_FALSE(Role.Alert());
+    EXPECT_EQ(Alerts, (std::vector<bool>{false, false, true, false}));
+}
+
+TEST_F(ServerRoleTest, StopClosesEveryConnection)
+{
+    ASSERT_TRUE(Role.Start());
+    auto& first = Socket.Accept();
+    auto& second = Socket.Accept();
+    Role.Stop();
+    EXPECT_FALSE(Role.Listening());
+    EXPECT_FALSE(first.Open);
+    EXPECT_FALSE(second.Open);
+}
+
+TEST_F(ServerRoleTest, ACutReplyIsNotResent)
+{
+    ASSERT_TRUE(Role.Start());
+    auto& connection = Socket.Accept();
+    connection.WriteRoom = 100;
+    Socket.Receive(connection, "T");
+    Socket.Receive(connection, "T");
+    ASSERT_EQ(connection.Writes.size(), 2u);
+    EXPECT_EQ(connection.Writes[0].size(), 100u);
+    EXPECT_EQ(connection.Writes[1].size(), 100u);
+}
+
+} // namespace
+} // namespace statlume
