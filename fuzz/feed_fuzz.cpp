@@ -1,6 +1,7 @@
 // Feeds arbitrary byte streams, cut into reads of varying sizes, through the client's receive
-// path: optional in-place decryption, then Feed. Checks the receiver's invariants and that a
-// sender and a receiver keyed alike agree byte for byte.
+// path (optional decryption, then Feed) and checks the receiver's invariants. The first input
+// byte picks the mode, the second seeds the read sizes.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -9,8 +10,17 @@
 #include "collect/raw_data_shell.h"
 #include "remote/blowfish_cipher.h"
 #include "remote/request_detection.h"
+#include "remote/stream_decryptor.h"
 
 namespace {
+
+enum class TMode
+{
+    Plain,         // the fuzz bytes arrive as they are
+    RoundTrip,     // encrypted and decrypted with the same cuts: must come back unchanged
+    WireNoise,     // the fuzz bytes are cipher text and decrypt into noise
+    StreamRecords, // sent as 272-byte messages, read with other cuts through the stream decryptor
+};
 
 void Check(bool condition)
 {
@@ -18,19 +28,36 @@ void Check(bool condition)
         std::abort();
 }
 
+class TReadSizes
+{
+public:
+    explicit TReadSizes(std::uint32_t seed)
+        : State(seed)
+    {
+    }
+
+    // Mostly small reads so that records straddle them; now and then a full client read.
+    std::size_t Next(std::size_t left)
+    {
+        State = State * 1103515245u + 12345u;
+        const std::uint32_t r = State >> 16;
+        const std::size_t want = r % 8 == 0 ? statlume::ClientReadSize : 1 + r % 300;
+        return std::min(want, left);
+    }
+
+private:
+    std::uint32_t State;
+};
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     if (size < 2)
         return 0;
-    const bool encrypted = (data[0] & 1) != 0;
-    // With the cipher on, either the fuzz bytes are the plain records (round trip) or they
-    // are what arrived on the wire and decrypt into noise.
-    const bool fromWire = (data[0] & 2) != 0;
-    std::uint32_t seed = data[1] | (std::uint32_t{data[0]} << 8);
-    const std::uint8_t* stream = data + 2;
-    const std::size_t length = size - 2;
+    const auto mode = static_cast<TMode>(data[0] % 4);
+    TReadSizes readSizes(data[1] | (std::uint32_t{data[0]} << 8));
+    const std::vector<std::uint8_t> plain(data + 2, data + size);
 
     statlume::TRawDataShell shell;
     std::size_t raised = 0;
@@ -40,39 +67,56 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     };
     statlume::TBlowfishCipher sender;
     statlume::TBlowfishCipher receiver;
-    if (encrypted) {
+    if (mode != TMode::Plain) {
         sender.SetKeyFromPassword("fuzz");
         receiver.SetKeyFromPassword("fuzz");
     }
 
-    std::size_t at = 0;
-    std::size_t records = 0;
-    while (at < length) {
-        seed = seed * 1103515245u + 12345u;
-        // Mostly small reads so records straddle them; now and then a full client read.
-        const std::size_t want =
-            (seed >> 16) % 8 == 0 ? statlume::ClientReadSize : 1 + (seed >> 16) % 300;
-        const std::size_t n = want < length - at ? want : length - at;
-        std::vector<std::uint8_t> chunk(stream + at, stream + at + n);
-        if (encrypted && fromWire) {
-            receiver.Decrypt(chunk.data(), n);
-        } else if (encrypted) {
-            // The fuzz bytes are the plain text: encrypt as the server would, then decrypt as
-            // the client does; the same cuts on both sides must give the bytes back.
-            std::vector<std::uint8_t> wire(n);
-            sender.Encrypt(chunk.data(), wire.data(), n);
-            receiver.Decrypt(wire.data(), n);
-            Check(wire == chunk);
-            Check(sender.CV() == receiver.CV());
+    std::vector<std::uint8_t> wire = plain;
+    if (mode == TMode::StreamRecords) {
+        for (std::size_t at = 0; at < wire.size(); at += statlume::RawDataSize) {
+            const std::size_t n = std::min(statlume::RawDataSize, wire.size() - at);
+            sender.Encrypt(plain.data() + at, wire.data() + at, n);
         }
+    }
+
+    statlume::TStreamDecryptor decryptor;
+    std::vector<std::uint8_t> fed;
+    for (std::size_t at = 0; at < wire.size();) {
+        const std::size_t n = readSizes.Next(wire.size() - at);
+        std::vector<std::uint8_t> chunk(wire.begin() + at, wire.begin() + at + n);
+        if (mode == TMode::RoundTrip) {
+            std::vector<std::uint8_t> sent(n);
+            sender.Encrypt(chunk.data(), sent.data(), n);
+            receiver.Decrypt(sent.data(), n);
+            Check(sent == chunk);
+            Check(sender.CV() == receiver.CV());
+        } else if (mode == TMode::WireNoise) {
+            receiver.Decrypt(chunk.data(), n);
+        } else if (mode == TMode::StreamRecords) {
+            const auto ready = decryptor.Decrypt(receiver, chunk.data(), n);
+            chunk.assign(ready.begin(), ready.end());
+        }
+        fed.insert(fed.end(), chunk.begin(), chunk.end());
+
         const std::size_t before = raised;
         shell.Feed(chunk.data(), chunk.size());
         Check(shell.Pending.size() < statlume::RawDataSize);
-        // Every accepted record starts on a byte of this read or completes the pending one.
-        Check(raised - before <= n / statlume::RawDataSize + 1);
-        records += raised - before;
+        // Accepted records that begin in this read do not overlap; one more may complete the
+        // record pending from earlier reads.
+        Check(raised - before <= chunk.size() / statlume::RawDataSize + 1);
         at += n;
     }
-    Check(records == raised);
+
+    if (mode == TMode::StreamRecords) {
+        // Whole 272-byte messages come back exactly whatever the cuts; only a message's tail
+        // shorter than a block may be left unread.
+        const std::size_t whole = plain.size() - plain.size() % statlume::RawDataSize;
+        Check(fed.size() >= whole && fed.size() + 8 > plain.size());
+        Check(std::equal(plain.begin(), plain.begin() + static_cast<std::ptrdiff_t>(whole),
+                         fed.begin()));
+    }
+    if (mode == TMode::Plain || mode == TMode::RoundTrip)
+        Check(fed == plain);
     return 0;
 }

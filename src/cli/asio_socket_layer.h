@@ -31,7 +31,7 @@ struct TServerSocketStats
 class TAsioServerSocket final : public TServerSocket
 {
 public:
-    /// Events run on the thread that runs io.
+    /// Events run on the thread that runs io, which must outlive the socket.
     explicit TAsioServerSocket(asio::io_context& io);
     ~TAsioServerSocket() override;
     TAsioServerSocket(const TAsioServerSocket&) = delete;
@@ -51,6 +51,7 @@ public:
     /// Counters since construction.
     const TServerSocketStats& Stats() const { return Counters; }
 
+    /// An accepted connection (defined with the implementation).
     class TConnection;
 
 private:
@@ -74,7 +75,7 @@ private:
 class TAsioClientSocket final : public TClientSocket
 {
 public:
-    /// Events run on the thread that runs io.
+    /// Events run on the thread that runs io, which must outlive the socket.
     explicit TAsioClientSocket(asio::io_context& io);
     ~TAsioClientSocket() override;
     TAsioClientSocket(const TAsioClientSocket&) = delete;

@@ -6,40 +6,34 @@
 #include "format/tag_language.h"
 #include "platform/linux/dl_sensor_starter.h"
 #include "platform/linux/linux_system_status.h"
-#include "platform/linux/locale_reader.h"
 #include "platform/linux/proc_perf_data_source.h"
 #include "platform/linux/shm_sensor_block.h"
 
 namespace statlume {
 
-/// The Linux sources the collection reads; they live as long as the collector.
-struct TConsoleApp::TSources
+TConsoleSources LinuxConsoleSources(asio::io_context& loop)
 {
-    explicit TSources(asio::io_context& loop);
-
-    platform::ProcPerfDataSource Perf;
-    platform::LinuxSystemStatus Status;
-    TSensorStep Sensors;
-};
-
-TConsoleApp::TSources::TSources(asio::io_context& loop)
-    : Sensors(
-          std::make_unique<platform::TShmSensorBlock>(),
-          std::make_unique<platform::TDlSensorStarter>(),
-          [&loop](std::function<void()> report) { asio::post(loop, std::move(report)); }, false)
-{
+    TConsoleSources sources;
+    sources.Perf = std::make_unique<platform::ProcPerfDataSource>();
+    sources.Status = std::make_unique<platform::LinuxSystemStatus>();
+    sources.Sensors = std::make_unique<TSensorStep>(
+        std::make_unique<platform::TShmSensorBlock>(),
+        std::make_unique<platform::TDlSensorStarter>(),
+        [&loop](std::function<void()> report) { asio::post(loop, std::move(report)); }, false);
+    return sources;
 }
 
-TConsoleApp::TConsoleApp(std::ostream& out, std::ostream& err)
+TConsoleApp::TConsoleApp(std::ostream& out, std::ostream& err, const LocaleInfo& locale,
+                         const TSourceFactory& makeSources)
     : Out(out)
     , Err(err)
     , Timer(Loop)
     , Signals(Loop, SIGINT, SIGTERM)
-    , Locale(platform::ReadProcessLocale())
+    , Locale(locale)
     , Formatters(CreateFormatters(RawShell, Locale))
-    , Sources(std::make_unique<TSources>(Loop))
+    , Sources(makeSources(Loop))
     , SnapshotCollector(
-          std::make_unique<TSnapshotCollector>(Sources->Perf, Sources->Status, Sources->Sensors))
+          std::make_unique<TSnapshotCollector>(*Sources.Perf, *Sources.Status, *Sources.Sensors))
 {
     Signals.async_wait([this](const std::error_code& error, int) {
         if (!error)
@@ -50,7 +44,7 @@ TConsoleApp::TConsoleApp(std::ostream& out, std::ostream& err)
 TConsoleApp::~TConsoleApp()
 {
     // The sensor starter may still post to the loop; it must be gone before the loop is.
-    Sources->Sensors.Shutdown();
+    Sources.Sensors->Shutdown();
 }
 
 bool TConsoleApp::BuildLabels(std::string_view templateText)
@@ -117,7 +111,7 @@ void TConsoleApp::Exit(int status)
     ExitStatus = status;
     Timer.cancel();
     Signals.cancel();
-    Sources->Sensors.Shutdown();
+    Sources.Sensors->Shutdown();
     Loop.stop();
 }
 

@@ -9,21 +9,40 @@
 #include <vector>
 
 #include "collect/raw_data_shell.h"
+#include "collect/sensor_step.h"
 #include "collect/snapshot_collector.h"
 #include "format/formatter.h"
 #include "format/locale_info.h"
+#include "platform/perf_data_source.h"
+#include "platform/system_status.h"
 
 #include <asio.hpp>
 
 namespace statlume {
+
+/// The sources a console run collects from.
+struct TConsoleSources
+{
+    std::unique_ptr<platform::PerfDataSource> Perf;
+    std::unique_ptr<platform::SystemStatus> Status;
+    std::unique_ptr<TSensorStep> Sensors;
+};
+
+/// Makes the sources of a run; the sensor starter's report is posted to the given loop.
+using TSourceFactory = std::function<TConsoleSources(asio::io_context& loop)>;
+
+/// The Linux sources: procfs, the status calls, the shared sensor block and its starter.
+TConsoleSources LinuxConsoleSources(asio::io_context& loop);
 
 /// The console program's one run: event loop, snapshot, formatters, collection and the Exit
 /// command. Everything runs on the thread that calls Run; other threads only post to it.
 class TConsoleApp
 {
 public:
-    /// Builds the formatters over the process locale; out and err take the program's output.
-    TConsoleApp(std::ostream& out, std::ostream& err);
+    /// Builds the formatters over locale (kept by reference) and the sources makeSources
+    /// gives; out and err take the program's output.
+    TConsoleApp(std::ostream& out, std::ostream& err, const LocaleInfo& locale,
+                const TSourceFactory& makeSources = LinuxConsoleSources);
     ~TConsoleApp();
     TConsoleApp(const TConsoleApp&) = delete;
     TConsoleApp& operator=(const TConsoleApp&) = delete;
@@ -52,12 +71,12 @@ public:
     TSnapshotCollector& Collector() { return *SnapshotCollector; }
     /// The event loop, for modes that add their own sockets or timers.
     asio::io_context& Io() { return Loop; }
+    /// The output stream of the run.
+    std::ostream& Output() { return Out; }
     /// The update interval the collection scales rates by, in milliseconds.
     std::uint32_t IntervalMs() const { return Interval; }
 
 private:
-    struct TSources;
-
     void ScheduleTick();
 
     std::ostream& Out;
@@ -65,10 +84,10 @@ private:
     asio::io_context Loop;
     asio::steady_timer Timer;
     asio::signal_set Signals;
-    LocaleInfo Locale;
+    const LocaleInfo& Locale;
     TRawDataShell RawShell;
     TFormatterList Formatters;
-    std::unique_ptr<TSources> Sources;
+    TConsoleSources Sources;
     std::unique_ptr<TSnapshotCollector> SnapshotCollector;
     std::vector<std::string> Lines;
     std::uint32_t Interval = 1000;

@@ -56,16 +56,16 @@ int RunConsoleProgram(std::span<const std::string> args, std::string_view versio
     if (!templateText)
         return BadInputStatus;
 
+    const LocaleInfo locale = platform::ReadProcessLocale();
     if (options.RecordFile)
-        return RenderRecordFile(*options.RecordFile, *templateText, platform::ReadProcessLocale(),
-                                out, err);
+        return RenderRecordFile(*options.RecordFile, *templateText, locale, out, err);
 
     if (options.Serve || options.IsClient()) {
         err << "statlume-cli: the server and client modes are not available in this build\n";
         return BadInputStatus;
     }
 
-    TConsoleApp app(out, err);
+    TConsoleApp app(out, err, locale);
     TMonitorOptions monitorOptions;
     monitorOptions.TemplateText = *templateText;
     monitorOptions.IntervalMs = options.IntervalMs.value_or(DefaultIntervalMs);

@@ -32,9 +32,8 @@ template <typename TState> bool IsAbandoned(TState& state)
 } // namespace
 
 TSensorStep::TSensorStep(std::unique_ptr<platform::TSensorBlock> block,
-                         std::unique_ptr<platform::TSensorStarter> starter,
-                         TPostToMain postToMain, bool clientMode,
-                         std::chrono::milliseconds shutdownWait)
+                         std::unique_ptr<platform::TSensorStarter> starter, TPostToMain postToMain,
+                         bool clientMode, std::chrono::milliseconds shutdownWait)
     : Block(std::move(block))
     , State(std::make_shared<TStarterState>())
     , ClientMode(clientMode)

@@ -101,7 +101,10 @@ void TSettingsStore::RunVersionStep()
             Store.DeleteValue("W");
             Store.DeleteValue("H");
         }
-        Store.WriteInteger("Version", CurrentSettingsVersion);
+        // An up-to-date key is left untouched, so a normal start reads without writing.
+        if (versionUnreadable || known != CurrentSettingsVersion) {
+            Store.WriteInteger("Version", CurrentSettingsVersion);
+        }
     } catch (const std::exception& error) {
         if (Report) {
             Report(error.what());

@@ -1,11 +1,12 @@
 #include "format/date_time_format.h"
 
+#include <algorithm>
+#include <array>
+#include <charconv>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
-
-#include "format/number_format.h"
 
 namespace statlume {
 namespace {
@@ -126,6 +127,7 @@ public:
     }
 
     void Append(std::string_view format, int depth);
+    void Reserve(std::size_t bytes) { Out.reserve(std::min(bytes, MaxOutputBytes)); }
     std::string Take() { return std::move(Out); }
 
 private:
@@ -134,9 +136,15 @@ private:
         if (depth + 1 < MaxPatternDepth)
             Append(pattern, depth + 1);
     }
-    void AppendNumber(std::int64_t value, std::size_t count)
+    /// Appends a field that is never negative, with zeros in front up to `minDigits`.
+    void AppendNumber(std::int64_t value, std::size_t minDigits)
     {
-        Out += FormatInt(count >= 2 ? "%.2d" : "%d", value);
+        std::array<char, 24> digits{};
+        char* const end = std::to_chars(digits.data(), digits.data() + digits.size(), value).ptr;
+        const auto count = static_cast<std::size_t>(end - digits.data());
+        if (count < minDigits)
+            Out.append(minDigits - count, '0');
+        Out.append(digits.data(), end);
     }
     bool IsMidnight() const
     {
@@ -220,20 +228,20 @@ void TDateTimeWriter::Append(std::string_view format, int depth)
             if (count <= 2)
                 AppendNumber(When.Year % 100, 2);
             else
-                Out += FormatInt("%.4d", When.Year);
+                AppendNumber(When.Year, 4);
             break;
         case 'H':
             AppendNumber(UsesTwelveHourClock(format.substr(i + count)) ? TwelveHour() : When.Hour,
-                         count);
+                         std::min<std::size_t>(count, 2));
             break;
         case 'N':
-            AppendNumber(When.Minute, count);
+            AppendNumber(When.Minute, std::min<std::size_t>(count, 2));
             break;
         case 'S':
-            AppendNumber(When.Second, count);
+            AppendNumber(When.Second, std::min<std::size_t>(count, 2));
             break;
         case 'Z':
-            Out += FormatInt(count >= 2 ? "%.3d" : "%d", When.Millisecond);
+            AppendNumber(When.Millisecond, count >= 2 ? 3 : 1);
             break;
         case 'T':
             AppendPattern(count == 1 ? Locale.ShortTimeFormat : Locale.LongTimeFormat, depth);
@@ -278,6 +286,7 @@ std::string FormatDateTime(std::string_view format, double dateTime, const Local
     if (!when)
         return {};
     TDateTimeWriter writer(*when, locale);
+    writer.Reserve(format.size() + 24);
     writer.Append(format.empty() ? std::string_view("c") : format, 0);
     return writer.Take();
 }

@@ -161,7 +161,7 @@ char* SmallFixedDigits(double magnitude, int decimals, char* out, char* outEnd)
         rounded += rest >= (std::uint64_t{1} << (shift - 1));
     }
     std::array<char, 24> digits{};
-    const char* const digitsEnd =
+    char* const digitsEnd =
         std::to_chars(digits.data(), digits.data() + digits.size(), rounded).ptr;
     const auto count = static_cast<int>(digitsEnd - digits.data());
     const int integerDigits = std::max(count - decimals, 1);

@@ -14,8 +14,9 @@ inline constexpr std::string_view SensorBlockName = "/$M$B$M$5$D$";
 /// Smallest size in bytes of a usable sensor block.
 inline constexpr std::size_t SensorBlockMinSize = 112;
 
-/// Byte offset of the first temperature word and of the first fan word in the block.
+/// Byte offset of the first temperature word in the block.
 inline constexpr std::size_t SensorTempOffset = 0;
+/// Byte offset of the first fan word in the block.
 inline constexpr std::size_t SensorFanOffset = 96;
 
 /// The 32-bit words the program copies from the block, already in host byte order.

@@ -11,8 +11,9 @@ namespace statlume {
 class TBlowfish
 {
 public:
-    /// Smallest and largest accepted key sizes in bytes.
+    /// Smallest accepted key size in bytes.
     static constexpr std::size_t MinKeySize = 1;
+    /// Largest accepted key size in bytes (448 bits).
     static constexpr std::size_t MaxKeySize = 56;
 
     /// Unkeyed: holds the initial tables.

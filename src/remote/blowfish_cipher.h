@@ -18,10 +18,14 @@ public:
     static constexpr std::size_t KeyBlockSize = 32;
     /// Size of a cipher block in bytes.
     static constexpr std::size_t BlockSize = 8;
+    /// One cipher block.
     using TBlock = std::array<std::uint8_t, BlockSize>;
 
+    /// Not keyed until SetKeyFromPassword.
     TBlowfishCipher() = default;
+    /// Key material is never copied.
     TBlowfishCipher(const TBlowfishCipher&) = delete;
+    /// Key material is never copied.
     TBlowfishCipher& operator=(const TBlowfishCipher&) = delete;
     /// Clears the key material.
     ~TBlowfishCipher();

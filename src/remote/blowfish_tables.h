@@ -1,4 +1,5 @@
 #pragma once
+// Generated from the hexadecimal expansion of pi (fraction digits, in order); do not edit.
 
 #include <array>
 #include <cstdint>

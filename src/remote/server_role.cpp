@@ -13,6 +13,8 @@ TServerRole::TServerRole(TServerSocket& socket, TRawDataShell& shell, TRemoteSec
     , Shell(shell)
     , Secret(secret)
 {
+    if (!Socket.Active())
+        Socket.SetPort(DefaultPort);
     Socket.OnListen = [this] { servListen(); };
     Socket.OnAccept = [this](TSocketConnection& connection) { servAccept(connection); };
     Socket.OnClientRead = [this](TSocketConnection& connection) { servClientRead(connection); };

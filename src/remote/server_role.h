@@ -29,7 +29,8 @@ public:
     /// The port until one is set.
     static constexpr int DefaultPort = 6130;
 
-    /// Attaches to the socket's events; socket, shell and secret must outlive the role.
+    /// Attaches to the socket's events and sets a closed socket to DefaultPort; socket, shell
+    /// and secret must outlive the role.
     TServerRole(TServerSocket& socket, TRawDataShell& shell, TRemoteSecret& secret);
     TServerRole(const TServerRole&) = delete;
     TServerRole& operator=(const TServerRole&) = delete;
@@ -38,7 +39,7 @@ public:
 
     /// Sets the port; false (port unchanged) when out of 1..65535 or while listening.
     bool SetPort(long long port);
-    /// The port of the Socket.
+    /// The port of the socket.
     int Port() const;
     /// True while listening.
     bool Listening() const;

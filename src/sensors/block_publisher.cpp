@@ -29,7 +29,9 @@ bool OwnedByThisUser(const std::string& name)
     const TUniqueFd fd(::shm_open(name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC, 0));
     if (!fd)
         return errno == ENOENT;
-    struct stat info {};
+    struct stat info
+    {
+    };
     return ::fstat(fd.Get(), &info) == 0 && info.st_uid == ::geteuid();
 }
 

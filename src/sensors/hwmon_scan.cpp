@@ -133,8 +133,9 @@ std::int32_t MilliToDegrees(std::int64_t milli)
     constexpr std::int64_t limit = std::int64_t{1} << 40;
     milli = std::clamp(milli, -limit, limit);
     const std::int64_t degrees = milli >= 0 ? (milli + 500) / 1000 : -((-milli + 500) / 1000);
-    return static_cast<std::int32_t>(std::clamp<std::int64_t>(
-        degrees, std::numeric_limits<std::int16_t>::min(), std::numeric_limits<std::int16_t>::max()));
+    return static_cast<std::int32_t>(
+        std::clamp<std::int64_t>(degrees, std::numeric_limits<std::int16_t>::min(),
+                                 std::numeric_limits<std::int16_t>::max()));
 }
 
 TSensorReadings ScanHwmon(const std::filesystem::path& root)

@@ -97,8 +97,7 @@ void Launch()
     std::string detach = "--detach";
     char* const argv[] = {const_cast<char*>(program.c_str()), detach.data(), nullptr};
     pid_t pid = 0;
-    if (::posix_spawn(&pid, program.c_str(), &setup.Actions, &setup.Attributes, argv, environ) ==
-        0)
+    if (::posix_spawn(&pid, program.c_str(), &setup.Actions, &setup.Attributes, argv, environ) == 0)
         Reap(pid);
 }
 

@@ -5,12 +5,12 @@
 #include <string>
 #include <system_error>
 
+#include "platform/sensor_block.h"
+
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include "platform/sensor_block.h"
 
 namespace statlume {
 
@@ -19,7 +19,9 @@ namespace {
 // Owned by this user, a real folder and not a link, closed to group and others.
 bool IsPrivateFolder(const std::filesystem::path& folder)
 {
-    struct stat info {};
+    struct stat info
+    {
+    };
     return ::lstat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode) &&
            info.st_uid == ::geteuid() && (info.st_mode & 077) == 0;
 }

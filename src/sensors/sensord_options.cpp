@@ -14,8 +14,7 @@ std::optional<std::chrono::milliseconds> ParseInterval(std::string_view text)
 {
     std::uint32_t value = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (error != std::errc() || end != text.data() + text.size() || value < 100 ||
-        value > 3600000)
+    if (error != std::errc() || end != text.data() + text.size() || value < 100 || value > 3600000)
         return std::nullopt;
     return std::chrono::milliseconds(value);
 }
@@ -70,8 +69,9 @@ std::optional<TSensordOptions> ParseSensordOptions(std::span<const std::string_v
     for (std::size_t i = 0; i < args.size(); ++i) {
         const auto arg = args[i];
         if (arg == "--once" || arg == "--detach" || arg == "--help") {
-            (arg == "--once" ? options.Once : arg == "--detach" ? options.Detach : options.Help) =
-                true;
+            (arg == "--once"     ? options.Once
+             : arg == "--detach" ? options.Detach
+                                 : options.Help) = true;
             continue;
         }
         const auto equals = arg.find('=');

@@ -1,5 +1,3 @@
-#include "collect/sensor_step.h"
-
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -10,6 +8,7 @@
 #include <thread>
 #include <vector>
 
+#include "collect/sensor_step.h"
 #include "platform/fake/fake_sensor.h"
 
 #include <gtest/gtest.h>

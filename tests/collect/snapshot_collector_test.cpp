@@ -98,7 +98,7 @@ TEST_F(SnapshotCollectorTest, RunsOnlyTheStepsOfActiveFormatters)
         SCOPED_TRACE(c.name);
         Perf.Calls.clear();
         Status.MemoryCalls = Status.AddressCalls = 0;
-        Data() = TRawData{};
+        Data() = DecodeRawData(TRawBytes{});
         Activate(c.active);
         ASSERT_TRUE(Collect(true));
         EXPECT_EQ(Data().Marker, 'T');
@@ -287,7 +287,7 @@ TEST_F(SnapshotCollectorTest, FailingStepStopsTheCollection)
         TSnapshotCollector collector(perf, Status, *Sensors);
         Activate(
             {TFamily::Proc, TFamily::Network, TFamily::UTP, TFamily::PageRAM, TFamily::NonPerf});
-        Data() = TRawData{};
+        Data() = DecodeRawData(TRawBytes{});
         Status.Clock = 40000;
         const int memoryCalls = Status.MemoryCalls;
         EXPECT_FALSE(collector.CollectSnapshot(Shell, Formatters, true, 1000));

@@ -98,8 +98,9 @@ TEST_F(SettingsStoreTest, VersionStep)
         expected["Version"] = CurrentSettingsVersion;
         const auto& tree = registry.Tree();
         ASSERT_TRUE(tree.contains(Main));
-        EXPECT_EQ(std::map<std::string, TRegistryValue>(tree.at(Main).begin(), tree.at(Main).end()),
-                  expected);
+        const std::map<std::string, TRegistryValue> actual(tree.at(Main).begin(),
+                                                           tree.at(Main).end());
+        EXPECT_EQ(actual, expected);
         EXPECT_EQ(tree.contains(Server), row.serverKeyKept);
     }
     EXPECT_TRUE(Reports.empty());
@@ -112,6 +113,14 @@ TEST_F(SettingsStoreTest, WrongTypedVersionIsReportedAndWipesNothing)
     EXPECT_EQ(Reports, std::vector<std::string>{"Invalid data type for 'Version'"});
     EXPECT_EQ(store.ReadStartup().Alpha, 7);
     EXPECT_EQ(*Value(registry, Main, "Version"), TRegistryValue(84));
+}
+
+TEST_F(SettingsStoreTest, UpToDateKeyIsOpenedWithoutWriting)
+{
+    TMemoryRegistry registry({{Main, {{"Version", 84}, {"LongestUptime", Bytes(8, 0)}}}});
+    registry.FailWrites = true;
+    Open(registry).ReadStartup();
+    EXPECT_TRUE(Reports.empty());
 }
 
 TEST_F(SettingsStoreTest, FirstRunDefaults)

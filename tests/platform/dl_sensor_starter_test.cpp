@@ -1,9 +1,9 @@
-#include "platform/linux/dl_sensor_starter.h"
-
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
+
+#include "platform/linux/dl_sensor_starter.h"
 
 #include <gtest/gtest.h>
 

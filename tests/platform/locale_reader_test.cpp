@@ -15,6 +15,12 @@
 
 extern char** environ;
 
+// glibc's newlocale keeps the list it splits LOCPATH into; not ours to free.
+extern "C" const char* __lsan_default_suppressions()
+{
+    return "leak:__argz_add_sep\n";
+}
+
 namespace statlume::platform {
 namespace {
 

@@ -1,9 +1,9 @@
-#include "platform/linux/shm_sensor_block.h"
-
 #include <cstdint>
 #include <cstring>
 #include <string>
 #include <vector>
+
+#include "platform/linux/shm_sensor_block.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -27,7 +27,7 @@ public:
     TTestObject& operator=(const TTestObject&) = delete;
     ~TTestObject() { ::shm_unlink(Name.c_str()); }
 
-    // Creates the object holding bytes; returns its descriptor's fstat owner change result.
+    // Creates the object holding exactly these bytes.
     void Publish(const std::vector<std::uint8_t>& bytes) const
     {
         const int fd = ::shm_open(Name.c_str(), O_RDWR | O_CREAT | O_TRUNC, 0600);

@@ -111,7 +111,7 @@ void PatchU32(std::vector<std::uint8_t>& block, std::size_t offset, std::uint32_
 
 void FakePerfDataSource::Push(std::string_view objectIndex, std::vector<std::uint8_t> block)
 {
-    Blocks[std::string(objectIndex)].push_back(std::move(block));
+    Blocks[std::string(objectIndex)].push_back({std::move(block), false});
 }
 
 long FakePerfDataSource::Query(std::string_view objectIndex, std::uint8_t* buffer,
@@ -127,13 +127,15 @@ long FakePerfDataSource::Query(std::string_view objectIndex, std::uint8_t* buffe
         --MoreDataLeft;
         return ErrorMoreData;
     }
-    const std::vector<std::uint8_t>& block = found->second.front();
-    if (block.size() > size)
+    auto& queue = found->second;
+    if (queue.front().Served && queue.size() > 1)
+        queue.pop_front();
+    TQueued& next = queue.front();
+    if (next.Block.size() > size)
         return ErrorMoreData;
-    std::copy(block.begin(), block.end(), buffer);
-    size = static_cast<std::uint32_t>(block.size());
-    if (found->second.size() > 1)
-        found->second.pop_front();
+    std::copy(next.Block.begin(), next.Block.end(), buffer);
+    size = static_cast<std::uint32_t>(next.Block.size());
+    next.Served = true;
     return ErrorSuccess;
 }
 

@@ -73,7 +73,7 @@ void PatchU32(std::vector<std::uint8_t>& block, std::size_t offset, std::uint32_
 class FakePerfDataSource : public PerfDataSource
 {
 public:
-    /// Queues a block for index; the last queued block of an index is kept and repeated.
+    /// Queues a block for index; blocks are served in order and the last one repeats.
     void Push(std::string_view objectIndex, std::vector<std::uint8_t> block);
     /// The next query of any index answers ErrorMoreData count more times first.
     void ForceMoreData(int count) { MoreDataLeft = count; }
@@ -86,7 +86,12 @@ public:
     std::vector<std::pair<std::string, std::uint32_t>> Calls;
 
 private:
-    std::map<std::string, std::deque<std::vector<std::uint8_t>>, std::less<>> Blocks;
+    struct TQueued
+    {
+        std::vector<std::uint8_t> Block;
+        bool Served = false;
+    };
+    std::map<std::string, std::deque<TQueued>, std::less<>> Blocks;
     int MoreDataLeft = 0;
     long Failure = 0;
 };

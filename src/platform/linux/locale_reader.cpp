@@ -227,7 +227,8 @@ std::string ToUtf8(std::string_view text, std::string_view codeset)
 
 std::string FirstLiteral(std::string_view strftimePattern, std::string_view fallback)
 {
-    for (const TStrftimeToken& t : Tokenize(ExpandComposites(strftimePattern)))
+    const std::string expanded = ExpandComposites(strftimePattern);
+    for (const TStrftimeToken& t : Tokenize(expanded))
         if (!t.IsConversion)
             return std::string(t.Text);
     return std::string(fallback);
@@ -298,7 +299,8 @@ std::string DropSeconds(std::string_view strftimePattern)
 std::string LongDatePattern(std::string_view strftimeDatePattern)
 {
     std::string order;
-    for (const TStrftimeToken& t : Tokenize(ExpandComposites(strftimeDatePattern))) {
+    const std::string expanded = ExpandComposites(strftimeDatePattern);
+    for (const TStrftimeToken& t : Tokenize(expanded)) {
         if (!t.IsConversion)
             continue;
         char part = 0;

@@ -1,0 +1,287 @@
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "cli/asio_socket_layer.h"
+#include "collect/raw_data.h"
+#include "remote/client_role.h"
+#include "remote/server_role.h"
+
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace statlume {
+namespace {
+
+using namespace std::chrono_literals;
+
+// Runs the loop until done() holds or the time is up; every wait in these tests is bounded.
+bool RunUntil(asio::io_context& io, const std::function<bool()>& done,
+              std::chrono::milliseconds limit = 1500ms)
+{
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (!done() && std::chrono::steady_clock::now() < end) {
+        io.restart();
+        io.run_for(2ms);
+    }
+    return done();
+}
+
+/// A server role and a client role over real loopback sockets in one loop.
+struct TLoopback
+{
+    explicit TLoopback(const std::string& password = "")
+    {
+        ServerShell.Data.Marker = 'T';
+        ServerShell.Data.UptimeSecs = 4321;
+        ServerShell.Data.ComputerName.Assign("loopback");
+        ServerSecret.Password = password;
+        ClientSecret.Password = password;
+        ServerSocket.SetPort(0);
+        ClientShell.OnData = [this] { ++Records; };
+        Client.SetHost("127.0.0.1");
+    }
+
+    bool StartServer()
+    {
+        if (!Server.Start())
+            return false;
+        Client.SetPort(ServerSocket.LocalPort());
+        return true;
+    }
+
+    bool Request()
+    {
+        const auto before = Records;
+        Client.Tick();
+        return RunUntil(Io, [&] { return Records > before; });
+    }
+
+    asio::io_context Io;
+    TAsioServerSocket ServerSocket{Io};
+    TRawDataShell ServerShell;
+    TRemoteSecret ServerSecret;
+    TServerRole Server{ServerSocket, ServerShell, ServerSecret};
+    TAsioClientSocket ClientSocket{Io};
+    TRawDataShell ClientShell;
+    TRemoteSecret ClientSecret;
+    TClientRole Client{ClientSocket, ClientShell, ClientSecret};
+    int Records = 0;
+};
+
+TEST(AsioSocketLayer, RolesExchangeRecordsWithAndWithoutPassword)
+{
+    for (const std::string password : {"", "secret"}) {
+        SCOPED_TRACE("password '" + password + "'");
+        TLoopback net(password);
+        ASSERT_TRUE(net.StartServer());
+        ASSERT_NE(net.ServerSocket.LocalPort(), 0);
+        net.Client.Start();
+        ASSERT_TRUE(RunUntil(net.Io, [&] { return net.Client.Connected(); }));
+        for (int i = 0; i < 3; ++i) {
+            net.ServerShell.Data.UptimeSecs = 100 + i;
+            ASSERT_TRUE(net.Request());
+            EXPECT_EQ(net.ClientShell.Data.UptimeSecs, 100 + i);
+            EXPECT_EQ(net.ClientShell.Data.ComputerName.Text(), "loopback");
+        }
+        EXPECT_EQ(net.Records, 3);
+        EXPECT_FALSE(net.Client.Alert());
+        EXPECT_EQ(net.ServerSocket.Stats().DroppedBytes, 0u);
+    }
+}
+
+TEST(AsioSocketLayer, PortInUseFailsWithTheOsReason)
+{
+    TLoopback first;
+    ASSERT_TRUE(first.StartServer());
+    TLoopback second;
+    std::string failure;
+    second.Server.OnFailure = [&](const std::string& message) { failure = message; };
+    ASSERT_TRUE(second.Server.SetPort(first.ServerSocket.LocalPort()));
+    EXPECT_FALSE(second.Server.Start());
+    EXPECT_FALSE(second.Server.Listening());
+    EXPECT_NE(failure.find("(98), on API 'bind'"), std::string::npos) << failure;
+}
+
+// A raw loopback connection that sends requests and never reads.
+class TSilentPeer
+{
+public:
+    explicit TSilentPeer(std::uint16_t port)
+    {
+        Fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        const int small = 4096;
+        ::setsockopt(Fd, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(port);
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        Connected = ::connect(Fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    }
+    ~TSilentPeer() { ::close(Fd); }
+    TSilentPeer(const TSilentPeer&) = delete;
+    TSilentPeer& operator=(const TSilentPeer&) = delete;
+
+    /// Sends what the socket takes now of a block of requests; the bytes sent.
+    std::size_t SendSome()
+    {
+        const std::string requests(4096, 'T');
+        const auto sent = ::send(Fd, requests.data(), requests.size(), MSG_DONTWAIT);
+        return sent > 0 ? static_cast<std::size_t>(sent) : 0;
+    }
+
+    int Fd = -1;
+    bool Connected = false;
+};
+
+TEST(AsioSocketLayer, PeerThatNeverReadsCannotGrowTheServerOrStarveOthers)
+{
+    TLoopback net;
+    ASSERT_TRUE(net.StartServer());
+    net.Client.Start();
+    ASSERT_TRUE(RunUntil(net.Io, [&] { return net.Client.Connected(); }));
+
+    TSilentPeer silent(net.ServerSocket.LocalPort());
+    ASSERT_TRUE(silent.Connected);
+    // Enough requests that the replies overflow every kernel buffer between the two ends.
+    std::size_t requested = 0;
+    const auto& stats = net.ServerSocket.Stats();
+    RunUntil(
+        net.Io,
+        [&] {
+            requested += silent.SendSome();
+            return stats.DroppedBytes > 0 && requested > 200'000;
+        },
+        2000ms);
+    EXPECT_GT(stats.DroppedBytes, 0u);
+    // Every reply byte was either taken by the kernel or dropped when written: none is held.
+    EXPECT_EQ(stats.SentBytes + stats.DroppedBytes, net.Server.Replies() * RawDataSize);
+
+    for (int i = 0; i < 3; ++i)
+        ASSERT_TRUE(net.Request());
+    EXPECT_EQ(net.ClientShell.Data.UptimeSecs, 4321);
+    EXPECT_EQ(net.ServerSocket.ConnectionCount(), 2u);
+}
+
+TEST(AsioSocketLayer, ClientConnectsOnATickAfterTheServerComesUp)
+{
+    TLoopback net;
+    ASSERT_TRUE(net.StartServer());
+    const auto port = net.ServerSocket.LocalPort();
+    net.Server.Stop();
+
+    std::vector<bool> alerts;
+    net.Client.OnAlert = [&](bool alert) { alerts.push_back(alert); };
+    net.Client.Start();
+    ASSERT_TRUE(RunUntil(net.Io, [&] { return net.Client.Alert(); }));
+    EXPECT_FALSE(net.Client.Connected());
+
+    ASSERT_TRUE(net.Server.SetPort(port));
+    ASSERT_TRUE(net.Server.Start());
+    net.Client.Tick();
+    ASSERT_TRUE(RunUntil(net.Io, [&] { return net.Client.Connected(); }));
+    EXPECT_FALSE(net.Client.Alert());
+    EXPECT_TRUE(net.Request());
+    EXPECT_EQ(alerts, (std::vector<bool>{true, false}));
+}
+
+TEST(AsioSocketLayer, ClientSeesTheServerCloseAndRecoversWhenItReturns)
+{
+    TLoopback net;
+    ASSERT_TRUE(net.StartServer());
+    const auto port = net.ServerSocket.LocalPort();
+    net.Client.Start();
+    ASSERT_TRUE(RunUntil(net.Io, [&] { return net.Client.Connected(); }));
+    ASSERT_TRUE(net.Request());
+
+    net.Server.Stop();
+    ASSERT_TRUE(RunUntil(net.Io, [&] { return net.Client.Alert(); }));
+    EXPECT_FALSE(net.Client.Connected());
+
+    ASSERT_TRUE(net.Server.SetPort(port));
+    ASSERT_TRUE(net.Server.Start());
+    ASSERT_TRUE(RunUntil(net.Io, [&] {
+        if (!net.Client.Connected())
+            net.Client.Tick();
+        return net.Client.Connected();
+    }));
+    EXPECT_TRUE(net.Request());
+    EXPECT_FALSE(net.Client.Alert());
+}
+
+TEST(AsioSocketLayer, ReplacedAttemptsAreReleased)
+{
+    TLoopback net;
+    ASSERT_TRUE(net.StartServer());
+    int connects = 0;
+    net.ClientSocket.SetHost("127.0.0.1");
+    net.ClientSocket.SetPort(net.ServerSocket.LocalPort());
+    net.ClientSocket.OnConnect = [&] { ++connects; };
+    for (int i = 0; i < 5; ++i) {
+        net.ClientSocket.Open();
+        net.Io.restart();
+        net.Io.poll();
+    }
+    ASSERT_TRUE(RunUntil(net.Io, [&] { return net.ClientSocket.Connected(); }));
+    // Sockets of replaced attempts that got as far as the server are closed by now.
+    RunUntil(
+        net.Io, [&] { return net.ServerSocket.ConnectionCount() == 1; }, 500ms);
+    EXPECT_EQ(connects, 1);
+    EXPECT_EQ(net.ServerSocket.ConnectionCount(), 1u);
+}
+
+std::size_t OpenDescriptors()
+{
+    std::size_t count = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/fd"))
+        ++count;
+    return count;
+}
+
+TEST(AsioSocketLayer, RepeatedAttemptsAndClosesLeakNoDescriptor)
+{
+    TLoopback net;
+    ASSERT_TRUE(net.StartServer());
+    net.Client.Start();
+    ASSERT_TRUE(RunUntil(net.Io, [&] { return net.Client.Connected(); }));
+    net.Client.Stop();
+    RunUntil(
+        net.Io, [&] { return net.ServerSocket.ConnectionCount() == 0; }, 500ms);
+    const auto baseline = OpenDescriptors();
+    for (int i = 0; i < 50; ++i) {
+        net.ClientSocket.Open();
+        net.Io.restart();
+        net.Io.run_for(1ms);
+    }
+    net.Client.Stop();
+    RunUntil(
+        net.Io, [&] { return net.ServerSocket.ConnectionCount() == 0; }, 500ms);
+    EXPECT_EQ(net.ServerSocket.ConnectionCount(), 0u);
+    EXPECT_EQ(OpenDescriptors(), baseline);
+}
+
+TEST(AsioSocketLayer, FailedLookupIsAnErrorEvent)
+{
+    asio::io_context io;
+    TAsioClientSocket socket(io);
+    std::vector<TSocketOp> errors;
+    std::vector<std::string> reports;
+    socket.OnError = [&](TSocketOp op, int&) { errors.push_back(op); };
+    socket.OnReport = [&](const std::string& message) { reports.push_back(message); };
+    socket.SetHost("name.invalid");
+    socket.SetPort(6130);
+    socket.Open();
+    ASSERT_TRUE(RunUntil(
+        io, [&] { return !errors.empty(); }, 2000ms));
+    EXPECT_EQ(errors.front(), TSocketOp::Lookup);
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_NE(reports[0].find("on API 'lookup'"), std::string::npos);
+    EXPECT_FALSE(socket.Connected());
+}
+
+} // namespace
+} // namespace statlume

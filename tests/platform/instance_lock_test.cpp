@@ -1,0 +1,133 @@
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <future>
+#include <optional>
+
+#include "display/program_entry.h"
+#include "platform/linux/instance_lock.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace statlume::platform {
+namespace {
+
+namespace fs = std::filesystem;
+
+class InstanceLockTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        char pattern[] = "/tmp/statlume-inst-XXXXXX";
+        ASSERT_NE(::mkdtemp(pattern), nullptr);
+        Base = pattern;
+        Folder = (Base / "statlume").string();
+    }
+    void TearDown() override { fs::remove_all(Base); }
+
+    fs::path Base;
+    std::string Folder;
+};
+
+TEST_F(InstanceLockTest, OneHolderAtATime)
+{
+    TInstanceLock lock(Folder);
+    TAcquireResult first = lock.TryAcquire();
+    ASSERT_EQ(first.State, TAcquireState::Acquired) << first.Error;
+    EXPECT_TRUE(first.Error.empty());
+    EXPECT_EQ(lock.TryAcquire().State, TAcquireState::HeldElsewhere);
+    first.Hold.reset();
+    EXPECT_EQ(lock.TryAcquire().State, TAcquireState::Acquired);
+    struct stat info
+    {
+    };
+    ASSERT_EQ(::stat(Folder.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0700u);
+}
+
+TEST_F(InstanceLockTest, UnsafeFoldersAreRefused)
+{
+    struct Row
+    {
+        const char* name;
+        std::function<void(const std::string&)> prepare;
+    };
+    const Row rows[] = {
+        {"open to others",
+         [](const std::string& f) { fs::create_directory(f), ::chmod(f.c_str(), 0755); }},
+        {"a link to a folder",
+         [this](const std::string& f) {
+             fs::create_directory(Base / "elsewhere");
+             ::chmod((Base / "elsewhere").c_str(), 0700);
+             fs::create_directory_symlink(Base / "elsewhere", f);
+         }},
+        {"a file", [](const std::string& f) { std::ofstream{f}; }},
+    };
+    int index = 0;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const std::string folder = (Base / ("f" + std::to_string(index++))).string();
+        row.prepare(folder);
+        TInstanceLock lock(folder);
+        const TAcquireResult result = lock.TryAcquire();
+        EXPECT_EQ(result.State, TAcquireState::Failed);
+        EXPECT_FALSE(result.Error.empty());
+        EXPECT_EQ(lock.UserFolder(), "");
+    }
+}
+
+TEST_F(InstanceLockTest, SignalBeforeListeningIsDelivered)
+{
+    TInstanceLock lock(Folder);
+    TAcquireResult held = lock.TryAcquire();
+    ASSERT_EQ(held.State, TAcquireState::Acquired);
+    EXPECT_TRUE(TInstanceLock(Folder).SignalRunning());
+    std::promise<void> restored;
+    held.Hold->ListenForRestore([&] { restored.set_value(); });
+    EXPECT_EQ(restored.get_future().wait_for(std::chrono::seconds(5)), std::future_status::ready);
+}
+
+TEST_F(InstanceLockTest, SecondPlainStartSignalsTheFirstAndEnds)
+{
+    TInstanceLock lock(Folder);
+    TAcquireResult held = lock.TryAcquire();
+    ASSERT_EQ(held.State, TAcquireState::Acquired);
+    std::promise<void> restored;
+    held.Hold->ListenForRestore([&] { restored.set_value(); });
+
+    const pid_t child = ::fork();
+    if (child == 0) {
+        TInstanceLock second(Folder);
+        TEntryServices services{second, std::nullopt, {}, {}};
+        const TEntryResult result = ProgramEntry({}, services);
+        ::_exit(result.Action == TEntryAction::SignalledRunningCopy ? result.ExitCode() : 2);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(restored.get_future().wait_for(std::chrono::seconds(5)), std::future_status::ready);
+}
+
+TEST(InstanceLock, DefaultFolderIsPerUser)
+{
+    const char* saved = std::getenv("XDG_RUNTIME_DIR");
+    const std::optional<std::string> original =
+        saved != nullptr ? std::optional<std::string>(saved) : std::nullopt;
+    ::setenv("XDG_RUNTIME_DIR", "/run/user/4242", 1);
+    EXPECT_EQ(DefaultRuntimeFolder(), "/run/user/4242/statlume");
+    ::unsetenv("XDG_RUNTIME_DIR");
+    EXPECT_EQ(DefaultRuntimeFolder(), "/tmp/statlume-" + std::to_string(::getuid()));
+    if (original) {
+        ::setenv("XDG_RUNTIME_DIR", original->c_str(), 1);
+    }
+}
+
+} // namespace
+} // namespace statlume::platform

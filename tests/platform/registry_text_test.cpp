@@ -1,0 +1,119 @@
+#include <climits>
+
+#include "platform/linux/registry_text.h"
+
+#include <gtest/gtest.h>
+
+namespace statlume::platform {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+TEST(RegistryText, RoundTripOfEveryType)
+{
+    const TRegistryTree tree{
+        {"Software", {}},
+        {"Software\\Quorvale", {}},
+        {"Software\\Quorvale\\Statlume",
+         {{"Zero", 0},
+          {"Minus", -1},
+          {"Alpha", 255},
+          {"Lowest", INT_MIN},
+          {"Empty", std::string()},
+          {"Escapes", std::string("a\\b\"c\r\nd")},
+          {"Utf8", std::string("*d* Tage \xC2\xBA")},
+          {"Binary", Bytes{0x00, 0x7f, 0x80, 0xff}},
+          {"NoBytes", Bytes{}},
+          {"Name \"quoted\" \\", 1}}},
+        {"Software\\Quorvale\\Statlume\\10.0.0.1:6130", {{"X", 3}}},
+    };
+    const auto parsed = ParseRegistryText(FormatRegistryText(tree));
+    ASSERT_TRUE(parsed.Tree) << parsed.Line << ": " << parsed.Reason;
+    EXPECT_EQ(*parsed.Tree, tree);
+}
+
+TEST(RegistryText, WritesTheExportFormat)
+{
+    const TRegistryTree tree{
+        {"Software", {}},
+        {"Software\\Q", {{"A", 255}, {"B", std::string("x\"y")}, {"C", Bytes{0, 1}}}}};
+    EXPECT_EQ(FormatRegistryText(tree), "REGEDIT4\n"
+                                        "\n"
+                                        "[HKEY_CURRENT_USER\\Software]\n"
+                                        "\n"
+                                        "[HKEY_CURRENT_USER\\Software\\Q]\n"
+                                        "\"A\"=dword:000000ff\n"
+                                        "\"B\"=\"x\\\"y\"\n"
+                                        "\"C\"=hex:00,01\n"
+                                        "\n");
+}
+
+TEST(RegistryText, ReadsWhatOtherWritersProduce)
+{
+    const std::string text = "\xEF\xBB\xBFREGEDIT4\r\n"
+                             "\r\n"
+                             "; a comment\r\n"
+                             "[HKEY_CURRENT_USER\\Software\\Q]\r\n"
+                             "\"Dword\"=dword:FF\r\n"
+                             "\"Hex\"=hex:0A,0b,\\\r\n"
+                             "  0c\r\n"
+                             "  \"Spaced\" = \"v\"\r\n";
+    const auto parsed = ParseRegistryText(text);
+    ASSERT_TRUE(parsed.Tree) << parsed.Line << ": " << parsed.Reason;
+    const TRegistryValues& values = parsed.Tree->at("software\\q");
+    EXPECT_EQ(values.at("dword"), TRegistryValue(255));
+    EXPECT_EQ(values.at("Hex"), TRegistryValue(Bytes{10, 11, 12}));
+    EXPECT_EQ(values.at("Spaced"), TRegistryValue(std::string("v")));
+    EXPECT_TRUE(parsed.Tree->contains("Software")) << "parents exist";
+}
+
+TEST(RegistryText, ErrorsNameTheLine)
+{
+    struct Row
+    {
+        const char* name;
+        std::string text;
+        std::size_t line;
+    };
+    const std::string head = "REGEDIT4\n\n[HKEY_CURRENT_USER\\S]\n";
+    const Row rows[] = {
+        {"empty text", "", 1},
+        {"wrong header", "Windows Registry Editor Version 5.00\n", 1},
+        {"value before a section", "REGEDIT4\n\"A\"=dword:1\n", 2},
+        {"other root", "REGEDIT4\n[HKEY_LOCAL_MACHINE\\S]\n", 2},
+        {"section not closed", "REGEDIT4\n[HKEY_CURRENT_USER\\S\n", 2},
+        {"section without key", "REGEDIT4\n[HKEY_CURRENT_USER\\]\n", 2},
+        {"name not closed", head + "\"A=dword:1\n", 4},
+        {"no equals sign", head + "\"A\" dword:1\n", 4},
+        {"unknown escape", head + "\"A\"=\"\\t\"\n", 4},
+        {"text not closed", head + "\"A\"=\"abc\n", 4},
+        {"text followed by more", head + "\"A\"=\"abc\" x\n", 4},
+        {"dword too long", head + "\"A\"=dword:123456789\n", 4},
+        {"dword not hex", head + "\"A\"=dword:12g4\n", 4},
+        {"dword empty", head + "\"A\"=dword:\n", 4},
+        {"hex odd digit", head + "\"A\"=hex:0\n", 4},
+        {"hex missing comma", head + "\"A\"=hex:00 01\n", 4},
+        {"hex continued past the end", head + "\"A\"=hex:00,\\", 4},
+        {"unknown type", head + "\"A\"=hex(2):00\n", 4},
+        {"error after a good value", head + "\"A\"=dword:1\n\n\"B\"=dword:x\n", 6},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const auto parsed = ParseRegistryText(row.text);
+        EXPECT_FALSE(parsed.Tree);
+        EXPECT_EQ(parsed.Line, row.line);
+        EXPECT_FALSE(parsed.Reason.empty());
+    }
+}
+
+TEST(RegistryText, RefusesOversizedText)
+{
+    std::string text = "REGEDIT4\n";
+    text.resize(MaxRegistryTextSize + 1, ';');
+    const auto parsed = ParseRegistryText(text);
+    EXPECT_FALSE(parsed.Tree);
+    EXPECT_EQ(parsed.Line, 0u);
+}
+
+} // namespace
+} // namespace statlume::platform

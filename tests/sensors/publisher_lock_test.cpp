@@ -1,0 +1,66 @@
+#include <filesystem>
+#include <string>
+
+#include "sensors/publisher_lock.h"
+#include "sensors/test_process.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+namespace statlume {
+namespace {
+
+namespace fs = std::filesystem;
+using statlume::testing::TPrivateRuntime;
+using statlume::testing::TTempFolder;
+
+TEST(PublisherLock, OnePublisherPerLockFile)
+{
+    TTempFolder folder;
+    const auto path = PublisherLockPath(folder.Path, "/statlume-lock-test");
+    EXPECT_FALSE(IsPublisherRunning(path));
+    {
+        const auto first = TPublisherLock::TryAcquire(path);
+        ASSERT_TRUE(first.has_value());
+        EXPECT_TRUE(IsPublisherRunning(path));
+        EXPECT_FALSE(TPublisherLock::TryAcquire(path).has_value());
+    }
+    EXPECT_FALSE(IsPublisherRunning(path));
+    EXPECT_TRUE(TPublisherLock::TryAcquire(path).has_value());
+}
+
+TEST(PublisherLock, RefusesALinkInPlaceOfTheFile)
+{
+    TTempFolder folder;
+    const auto path = PublisherLockPath(folder.Path, "/x");
+    fs::create_symlink(folder.Path / "elsewhere", path);
+    EXPECT_THROW(TPublisherLock::TryAcquire(path), std::system_error);
+    EXPECT_FALSE(fs::exists(folder.Path / "elsewhere"));
+}
+
+TEST(PublisherLock, NamesOneFilePerBlock)
+{
+    EXPECT_EQ(PublisherLockPath("/run/u", "/$M$B$M$5$D$"), "/run/u/statlume-sensord.pid");
+    EXPECT_EQ(PublisherLockPath("/run/u", "/test-1.a"), "/run/u/statlume-sensord-test-1.a.pid");
+    EXPECT_EQ(PublisherLockPath("/run/u", "/a b$"), "/run/u/statlume-sensord-a_b_.pid");
+}
+
+TEST(PublisherLock, RuntimeFolderMustBePrivate)
+{
+    TPrivateRuntime runtime;
+    EXPECT_EQ(RuntimeFolder(), runtime.Folder.Path);
+
+    ::chmod(runtime.Folder.Path.c_str(), 0755);
+    const auto fallback = RuntimeFolder();
+    ASSERT_TRUE(fallback.has_value());
+    EXPECT_NE(*fallback, runtime.Folder.Path);
+    struct stat info
+    {
+    };
+    ASSERT_EQ(::lstat(fallback->c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 077, 0u);
+    EXPECT_EQ(info.st_uid, ::geteuid());
+}
+
+} // namespace
+} // namespace statlume

@@ -1,0 +1,113 @@
+#pragma once
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/mman.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace statlume::testing {
+
+/// A fresh private folder, removed with everything in it.
+class TTempFolder
+{
+public:
+    TTempFolder()
+    {
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "statlume-sensors-XXXXXX").string();
+        if (::mkdtemp(pattern.data()) != nullptr)
+            Path = pattern;
+    }
+    TTempFolder(const TTempFolder&) = delete;
+    TTempFolder& operator=(const TTempFolder&) = delete;
+    ~TTempFolder()
+    {
+        std::error_code ignored;
+        std::filesystem::remove_all(Path, ignored);
+    }
+
+    std::filesystem::path Path;
+};
+
+/// A block name no other test or program uses.
+inline std::string PrivateBlockName(const std::string& tag)
+{
+    return "/statlume-test-" + std::to_string(::getpid()) + "-" + tag;
+}
+
+/// Starts program with args; the child's pid, or -1.
+inline pid_t Spawn(const std::string& program, const std::vector<std::string>& args)
+{
+    std::vector<char*> argv{const_cast<char*>(program.c_str())};
+    for (const auto& arg : args)
+        argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+    pid_t pid = -1;
+    return ::posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv.data(), environ) == 0 ? pid
+                                                                                             : -1;
+}
+
+/// The exit status of pid, or -1 when it did not exit normally.
+inline int WaitExit(pid_t pid)
+{
+    int status = 0;
+    if (::waitpid(pid, &status, 0) != pid || !WIFEXITED(status))
+        return -1;
+    return WEXITSTATUS(status);
+}
+
+/// Runs program to its end; its exit status, or -1.
+inline int RunToEnd(const std::string& program, const std::vector<std::string>& args)
+{
+    const pid_t pid = Spawn(program, args);
+    return pid < 0 ? -1 : WaitExit(pid);
+}
+
+/// Polls condition for up to five seconds.
+template <typename TCondition> bool Eventually(TCondition condition)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return true;
+}
+
+/// Points XDG_RUNTIME_DIR at a private folder for the test's lifetime, so lock files of the
+/// real publisher are never touched.
+class TPrivateRuntime
+{
+public:
+    TPrivateRuntime()
+    {
+        if (const char* old = std::getenv("XDG_RUNTIME_DIR"))
+            Old = old;
+        ::setenv("XDG_RUNTIME_DIR", Folder.Path.c_str(), 1);
+    }
+    TPrivateRuntime(const TPrivateRuntime&) = delete;
+    TPrivateRuntime& operator=(const TPrivateRuntime&) = delete;
+    ~TPrivateRuntime()
+    {
+        if (Old.empty())
+            ::unsetenv("XDG_RUNTIME_DIR");
+        else
+            ::setenv("XDG_RUNTIME_DIR", Old.c_str(), 1);
+    }
+
+    TTempFolder Folder;
+
+private:
+    std::string Old;
+};
+
+} // namespace statlume::testing
