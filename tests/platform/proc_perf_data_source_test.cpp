@@ -1,5 +1,4 @@
 #include <cctype>
-#include <filesystem>
 #include <fstream>
 #include <map>
 #include <string>
@@ -128,30 +127,6 @@ TEST_F(ProcPerfDataSourceTest, SmallBufferGetsMoreDataAndSizeIsKept)
     EXPECT_LT(size, 4096u);
     buffer.resize(size);
     EXPECT_TRUE(TPerfBlock::Open(buffer));
-}
-
-TEST(ProcPerfDataSource, ProcessCountIsReusedForHalfASecond)
-{
-    namespace fs = std::filesystem;
-    const fs::path root =
-        fs::temp_directory_path() / ("statlume_proc_" + std::to_string(::getpid()));
-    fs::remove_all(root);
-    fs::copy(Fixture("proc_two_cpus"), root, fs::copy_options::recursive);
-    std::int64_t now = Second;
-    ProcPerfDataSource source(root.string(), [&now] { return now; });
-    TPerfCollector collector(source);
-    TRawData data;
-    std::int64_t last = 0;
-    ASSERT_TRUE(collector.SystemStep(data, last));
-    EXPECT_EQ(data.ProcessCount, 2);
-    fs::create_directory(root / "77");
-    now += ProcPerfDataSource::ProcessCountLifetime - 1;
-    ASSERT_TRUE(collector.SystemStep(data, last));
-    EXPECT_EQ(data.ProcessCount, 2);
-    now += 1;
-    ASSERT_TRUE(collector.SystemStep(data, last));
-    EXPECT_EQ(data.ProcessCount, 3);
-    fs::remove_all(root);
 }
 
 TEST(ProcPerfDataSource, MissingFilesAndUnknownIndexFail)

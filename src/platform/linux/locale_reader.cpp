@@ -262,12 +262,12 @@ std::string ConvertStrftimePattern(std::string_view strftimePattern, std::string
             continue;
         }
         flushQuoted();
-        const std::string_view spec = SpecifierFor(t);
+        const std::string_view specifier = SpecifierFor(t);
         // "%d%d" would read as "dddd"; an empty quote keeps the two apart.
-        if (!spec.empty() && !out.empty() && IsAsciiLetter(spec.front()) &&
-            ToLowerAscii(out.back()) == spec.front())
+        if (!specifier.empty() && !out.empty() && IsAsciiLetter(specifier.front()) &&
+            ToLowerAscii(out.back()) == specifier.front())
             out += "''";
-        out += spec;
+        out += specifier;
     }
     flushQuoted();
     return out;

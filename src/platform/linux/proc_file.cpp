@@ -9,29 +9,6 @@
 
 namespace statlume::platform {
 
-ProcFd::ProcFd(ProcFd&& other) noexcept
-    : Fd(other.Fd)
-{
-    other.Fd = -1;
-}
-
-ProcFd& ProcFd::operator=(ProcFd&& other) noexcept
-{
-    if (this != &other) {
-        if (Fd >= 0)
-            ::close(Fd);
-        Fd = other.Fd;
-        other.Fd = -1;
-    }
-    return *this;
-}
-
-ProcFd::~ProcFd()
-{
-    if (Fd >= 0)
-        ::close(Fd);
-}
-
 std::optional<std::string_view> ReadWhole(int fd, std::vector<char>& buffer)
 {
     if (fd < 0)

@@ -6,31 +6,9 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/linux/unique_fd.h"
+
 namespace statlume::platform {
-
-/// Owns one file descriptor and closes it on destruction.
-class ProcFd
-{
-public:
-    /// Takes ownership of fd (-1 = none).
-    explicit ProcFd(int fd = -1) noexcept
-        : Fd(fd)
-    {
-    }
-    ProcFd(ProcFd&& other) noexcept;
-    ProcFd& operator=(ProcFd&& other) noexcept;
-    ProcFd(const ProcFd&) = delete;
-    ProcFd& operator=(const ProcFd&) = delete;
-    ~ProcFd();
-
-    /// The descriptor, -1 when none is held.
-    int Get() const { return Fd; }
-    /// True when a descriptor is held.
-    bool Valid() const { return Fd >= 0; }
-
-private:
-    int Fd;
-};
 
 /// Reads the whole of the file open as fd from offset 0 into buffer, growing it as needed;
 /// empty on a read error.
@@ -47,7 +25,7 @@ public:
     std::optional<std::string_view> Read();
 
 private:
-    ProcFd Fd;
+    TUniqueFd Fd;
     std::vector<char> Buffer;
 };
 
@@ -66,7 +44,7 @@ private:
     /// Fills Names with the numeric entries' names, each followed by a null.
     bool ListNumeric();
 
-    ProcFd Fd;
+    TUniqueFd Fd;
     std::vector<char> Entries;
     std::string Names;
 };

@@ -229,7 +229,7 @@ bool ProcPerfDataSource::BuildProcess(std::int64_t now)
         std::memcpy(path.data(), pid.data(), pid.size());
         std::memcpy(path.data() + pid.size(), "/stat", 6);
         // A process that ended since the listing is simply left out.
-        const ProcFd fd(::openat(Processes.Get(), path.data(), O_RDONLY | O_CLOEXEC));
+        const TUniqueFd fd(::openat(Processes.Get(), path.data(), O_RDONLY | O_CLOEXEC));
         const auto text = ReadWhole(fd.Get(), PidBuffer);
         std::string_view name;
         std::uint64_t ticks = 0;
@@ -277,19 +277,6 @@ bool ProcPerfDataSource::BuildNetwork(std::int64_t now)
     return true;
 }
 
-std::optional<std::uint64_t> ProcPerfDataSource::CountProcesses(std::int64_t now)
-{
-    if (ProcessCountTime && now - *ProcessCountTime >= 0 &&
-        now - *ProcessCountTime < ProcessCountLifetime)
-        return ProcessCount;
-    std::uint64_t count = 0;
-    if (!Processes.ForEachNumeric([&count](std::string_view) { ++count; }))
-        return std::nullopt;
-    ProcessCount = count;
-    ProcessCountTime = now;
-    return count;
-}
-
 bool ProcPerfDataSource::BuildSystem(std::int64_t now)
 {
     const auto uptimeText = Uptime.Read();
@@ -306,12 +293,12 @@ bool ProcPerfDataSource::BuildSystem(std::int64_t now)
         return false;
     std::string_view threadsText = loadText->substr(slash + 1);
     const auto threads = NextNumber(threadsText);
-    const auto processes = CountProcesses(now);
-    if (!threads || !processes)
+    std::uint64_t processes = 0;
+    if (!threads || !Processes.ForEachNumeric([&processes](std::string_view) { ++processes; }))
         return false;
 
     // Boot time on the object's clock, so that (PerfTime - value) / PerfFreq is the uptime.
-    const std::array<std::uint64_t, 3> values{static_cast<std::uint64_t>(now - *uptime), *processes,
+    const std::array<std::uint64_t, 3> values{static_cast<std::uint64_t>(now - *uptime), processes,
                                               *threads};
     static constexpr TPerfCounterSpec Counters[] = {{perf::title::SystemUpTime, 8},
                                                     {perf::title::ProcessCount, 4},

@@ -2,7 +2,6 @@
 
 #include <cstdint>
 #include <functional>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -21,8 +20,6 @@ inline constexpr long ErrorInvalidData = 13;
 class ProcPerfDataSource : public PerfDataSource
 {
 public:
-    /// How long, in 100 ns units, a process count stays in use before the folder is listed again.
-    static constexpr std::int64_t ProcessCountLifetime = 5'000'000;
     /// A monotonic clock in 100 ns units.
     using TClock = std::function<std::int64_t()>;
 
@@ -36,7 +33,6 @@ private:
     bool BuildProcess(std::int64_t now);
     bool BuildNetwork(std::int64_t now);
     bool BuildSystem(std::int64_t now);
-    std::optional<std::uint64_t> CountProcesses(std::int64_t now);
 
     std::string Root;
     TClock Clock;
@@ -54,10 +50,6 @@ private:
     // growing the buffer does not rebuild the block each time.
     std::string PendingIndex;
     std::int64_t PendingTime = 0;
-    // Listing the process directory costs far more than the files together, so the count is
-    // reused for a short while; a display that ticks once a second still sees it fresh.
-    std::uint64_t ProcessCount = 0;
-    std::optional<std::int64_t> ProcessCountTime;
 };
 
 } // namespace statlume::platform
