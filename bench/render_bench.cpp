@@ -33,6 +33,9 @@ void* operator new(std::size_t size)
     throw std::bad_alloc();
 }
 
+// GCC pairs inlined new-expressions with these and warns, though new above uses malloc.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
 void operator delete(void* p) noexcept
 {
     std::free(p);
@@ -42,6 +45,7 @@ void operator delete(void* p, std::size_t) noexcept
 {
     std::free(p);
 }
+#pragma GCC diagnostic pop
 
 namespace {
 

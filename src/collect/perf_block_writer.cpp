@@ -98,7 +98,7 @@ void TPerfBlockWriter::Begin(std::int64_t perfTime, std::int64_t perfFreq,
 }
 
 void TPerfBlockWriter::BeginObject(std::uint32_t titleIndex,
-                                   std::span<const TPerfCounterSpec> counters, bool withInstances,
+                                   std::span<const TPerfCounterInfo> counters, bool withInstances,
                                    std::int64_t perfTime, std::int64_t perfFreq)
 {
     namespace ot = perf::object_type;
@@ -118,7 +118,7 @@ void TPerfBlockWriter::BeginObject(std::uint32_t titleIndex,
     CounterOffsets.clear();
     CounterSizes.clear();
     std::uint32_t offset = 8;
-    for (const TPerfCounterSpec& counter : counters) {
+    for (const TPerfCounterInfo& counter : counters) {
         const std::uint32_t size = counter.Size == 8 ? 8 : 4;
         offset = (offset + size - 1) & ~(size - 1);
         const std::size_t def = Grow(cd::Size);

@@ -9,7 +9,7 @@
 namespace statlume {
 
 /// One counter of an object being written: its title index and its width in bytes (4 or 8).
-struct TPerfCounterSpec
+struct TPerfCounterInfo
 {
     std::uint32_t TitleIndex = 0;
     std::uint32_t Size = 4;
@@ -24,7 +24,7 @@ public:
     void Begin(std::int64_t perfTime, std::int64_t perfFreq, std::int64_t perfTime100nSec);
     /// Starts an object with the given counters; with instances the object expects AddInstance
     /// calls, without them exactly one AddCounterBlock call.
-    void BeginObject(std::uint32_t titleIndex, std::span<const TPerfCounterSpec> counters,
+    void BeginObject(std::uint32_t titleIndex, std::span<const TPerfCounterInfo> counters,
                      bool withInstances, std::int64_t perfTime = 0, std::int64_t perfFreq = 0);
     /// Adds an instance named by UTF-8 text (invalid bytes become U+FFFD) with one value per
     /// counter, in counter order; values are cut to the counter's width.

@@ -85,13 +85,6 @@ TEST(HelpPage, TextIsTheTwentyThreeLinesWithCrLf)
     EXPECT_EQ(HelpPageText(), expected);
 }
 
-TEST(HelpPage, FolderIsTempOrTheUsersOwn)
-{
-    EXPECT_EQ(HelpPageFolder(std::string("/var/tmp/me"), "/run/user/1/statlume"), "/var/tmp/me");
-    EXPECT_EQ(HelpPageFolder(std::nullopt, "/run/user/1/statlume"), "/run/user/1/statlume");
-    EXPECT_EQ(HelpPageFolder(std::string(), "/run/user/1/statlume"), "/run/user/1/statlume");
-}
-
 TEST_F(HelpPageTest, WritesThePageInTheFolder)
 {
     const THelpPageResult result = WriteHelpPage(Folder.string());

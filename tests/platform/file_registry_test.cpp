@@ -280,6 +280,12 @@ TEST_F(FileRegistryTest, KilledWriterNeverTearsTheFile)
         ASSERT_EQ(registry.ReadInteger("V" + std::to_string(value)), value);
     }
     EXPECT_GT(completed.size(), 0u);
+    // The first write under the lock clears the temporary files the killed writers left.
+    registry.WriteInteger("After", 1);
+    for (const auto& entry : fs::directory_iterator(Folder)) {
+        EXPECT_FALSE(entry.path().filename().string().starts_with("settings.reg.tmp-"))
+            << entry.path();
+    }
 }
 
 } // namespace

@@ -25,7 +25,7 @@ struct TFakeInstance
 struct TFakeObject
 {
     std::uint32_t TitleIndex = 0;
-    std::vector<TPerfCounterSpec> Counters;
+    std::vector<TPerfCounterInfo> Counters;
     bool WithInstances = true;
     std::vector<TFakeInstance> Instances;
     std::vector<std::uint64_t> Values;

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <system_error>
 #include <utility>
 
@@ -249,11 +250,28 @@ void TFileRegistry::Update(const std::function<void(TRegistryTree&)>& change)
         throw std::system_error(EBADF, std::generic_category(), "no lock file for the settings");
     }
     TFlockGuard guard(LockFile.Get());
+    if (!TempsSwept) {
+        RemoveStaleTemps();
+        TempsSwept = true;
+    }
     Load(true);
     TRegistryTree next = Cached;
     change(next);
     WriteTree(next);
     Cached = std::move(next);
+}
+
+void TFileRegistry::RemoveStaleTemps() const
+{
+    // Temporary files are only made under the lock, so any found while holding it belong to
+    // a writer that died before its rename.
+    const std::string prefix = std::filesystem::path(FilePath).filename().string() + ".tmp-";
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(Folder, error)) {
+        if (entry.path().filename().string().starts_with(prefix)) {
+            ::unlink(entry.path().c_str());
+        }
+    }
 }
 
 void TFileRegistry::WriteTree(const TRegistryTree& tree)

@@ -50,6 +50,7 @@ private:
     bool ReloadIfChanged(std::string& reason, std::size_t& line);
     void KeepAside(std::size_t line, const std::string& reason);
     void WriteTree(const TRegistryTree& tree);
+    void RemoveStaleTemps() const;
 
     std::string FilePath;
     std::string Folder;
@@ -60,6 +61,7 @@ private:
     TUniqueFd CachedFile;
     TIdentity CachedIdentity;
     TUniqueFd LockFile;
+    bool TempsSwept = false;
 };
 
 } // namespace statlume::platform

@@ -206,7 +206,7 @@ bool ProcPerfDataSource::BuildProcessor(std::int64_t now)
     }
     const std::uint64_t mean = quotients + remainders / count;
 
-    static constexpr TPerfCounterSpec Counters[] = {{perf::title::IdleTime, 8}};
+    static constexpr TPerfCounterInfo Counters[] = {{perf::title::IdleTime, 8}};
     Writer.Begin(now, HundredNsPerSecond, now);
     Writer.BeginObject(perf::title::ProcessorObject, Counters, true, now, HundredNsPerSecond);
     for (std::size_t i = 0; i < count; ++i)
@@ -219,7 +219,7 @@ bool ProcPerfDataSource::BuildProcessor(std::int64_t now)
 
 bool ProcPerfDataSource::BuildProcess(std::int64_t now)
 {
-    static constexpr TPerfCounterSpec Counters[] = {{ProcessorTimeCounter, 8}};
+    static constexpr TPerfCounterInfo Counters[] = {{ProcessorTimeCounter, 8}};
     Writer.Begin(now, HundredNsPerSecond, now);
     Writer.BeginObject(perf::title::ProcessObject, Counters, true, now, HundredNsPerSecond);
     const bool listed = Processes.ForEachNumeric([this](std::string_view pid) {
@@ -250,7 +250,7 @@ bool ProcPerfDataSource::BuildNetwork(std::int64_t now)
     const auto text = NetDev.Read();
     if (!text)
         return false;
-    static constexpr TPerfCounterSpec Counters[] = {{perf::title::BytesReceived, 4},
+    static constexpr TPerfCounterInfo Counters[] = {{perf::title::BytesReceived, 4},
                                                     {perf::title::BytesSent, 4}};
     Writer.Begin(now, HundredNsPerSecond, now);
     Writer.BeginObject(perf::title::NetworkObject, Counters, true, now, HundredNsPerSecond);
@@ -300,7 +300,7 @@ bool ProcPerfDataSource::BuildSystem(std::int64_t now)
     // Boot time on the object's clock, so that (PerfTime - value) / PerfFreq is the uptime.
     const std::array<std::uint64_t, 3> values{static_cast<std::uint64_t>(now - *uptime), processes,
                                               *threads};
-    static constexpr TPerfCounterSpec Counters[] = {{perf::title::SystemUpTime, 8},
+    static constexpr TPerfCounterInfo Counters[] = {{perf::title::SystemUpTime, 8},
                                                     {perf::title::ProcessCount, 4},
                                                     {perf::title::ThreadCount, 4}};
     Writer.Begin(now, HundredNsPerSecond, now);
