@@ -48,6 +48,9 @@ void TConsoleMonitor::Print()
     const std::string text = App.RenderLabels();
     Out.write(text.data(), static_cast<std::streamsize>(text.size()));
     Out.flush();
+    // Whoever read the output has gone (a closed pipe): nothing left to do but end cleanly.
+    if (!Out)
+        App.Exit(0);
 }
 
 void TConsoleMonitor::Dump()
