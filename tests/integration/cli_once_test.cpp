@@ -215,6 +215,19 @@ TEST_F(CliOnceTest, RendersARecordAsItStands)
     EXPECT_EQ(run.Out, "recorded-host|6144|42\n512|10.0.0.3\n\n");
 }
 
+TEST_F(CliOnceTest, ClosedOutputPipeEndsTheMonitorCleanly)
+{
+    const std::string command = "bash -c 'timeout 20 " + CliPath +
+                                " --print --interval 20 --template x | head -n 1 >/dev/null; "
+                                "echo ${PIPESTATUS[0]}'";
+    FILE* pipe = popen(command.c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    char status[16] = {};
+    ASSERT_NE(fgets(status, sizeof status, pipe), nullptr);
+    pclose(pipe);
+    EXPECT_STREQ(status, "0\n");
+}
+
 TEST_F(CliOnceTest, HelpAndVersion)
 {
     const TRun help = Run({"--help"});

@@ -34,6 +34,16 @@ TEST(LinuxSystemStatus, ReadsMemInfoFixture)
     EXPECT_EQ(status.ReadMemory()->PhysTotal, memory->PhysTotal);
 }
 
+TEST(LinuxSystemStatus, ReadsMemInfoOfAKernelWithoutMemAvailable)
+{
+    LinuxSystemStatus status(STATLUME_TEST_DATA "/meminfo_old_kernel.txt");
+    const auto memory = status.ReadMemory();
+    ASSERT_TRUE(memory);
+    EXPECT_EQ(memory->PhysTotal, 515000ull * 1024);
+    EXPECT_EQ(memory->PhysAvail, 100000ull * 1024);
+    EXPECT_EQ(memory->PageTotal, 0u);
+}
+
 TEST(LinuxSystemStatus, ParsesMemInfoVariants)
 {
     struct TCase
