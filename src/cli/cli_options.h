@@ -7,10 +7,9 @@
 #include <string_view>
 #include <vector>
 
-namespace statlume {
+#include "display/command_line.h"
 
-/// The port of the remote roles when none is given.
-inline constexpr std::uint16_t DefaultServerPort = 6130;
+namespace statlume {
 /// The update interval of the console monitor when none is given, in milliseconds.
 inline constexpr std::uint32_t DefaultIntervalMs = 1000;
 

@@ -23,6 +23,18 @@ TConsoleSources LinuxConsoleSources(asio::io_context& loop)
     return sources;
 }
 
+TConsoleSources ClientConsoleSources(asio::io_context& loop)
+{
+    TConsoleSources sources;
+    sources.Perf = std::make_unique<platform::ProcPerfDataSource>();
+    sources.Status = std::make_unique<platform::LinuxSystemStatus>();
+    sources.Sensors = std::make_unique<TSensorStep>(
+        std::make_unique<platform::TShmSensorBlock>(),
+        std::make_unique<platform::TDlSensorStarter>(),
+        [&loop](std::function<void()> report) { asio::post(loop, std::move(report)); }, true);
+    return sources;
+}
+
 TConsoleApp::TConsoleApp(std::ostream& out, std::ostream& err, const LocaleInfo& locale,
                          const TSourceFactory& makeSources)
     : Out(out)
@@ -47,10 +59,17 @@ TConsoleApp::~TConsoleApp()
     Sources.Sensors->Shutdown();
 }
 
-bool TConsoleApp::BuildLabels(std::string_view templateText)
+void TConsoleApp::SetLabels(std::string_view templateText)
 {
     DecideAllActive(Formatters, templateText);
     Lines = SplitTemplateLines(templateText);
+    // Drive items enter their letters while rendering; the first collection then measures them.
+    RenderLabels();
+}
+
+bool TConsoleApp::BuildLabels(std::string_view templateText)
+{
+    SetLabels(templateText);
     return Collect(true);
 }
 
@@ -111,6 +130,8 @@ void TConsoleApp::Exit(int status)
     ExitStatus = status;
     Timer.cancel();
     Signals.cancel();
+    if (OnExitCommand)
+        OnExitCommand();
     Sources.Sensors->Shutdown();
     Loop.stop();
 }

@@ -34,6 +34,9 @@ using TSourceFactory = std::function<TConsoleSources(asio::io_context& loop)>;
 /// The Linux sources: procfs, the status calls, the shared sensor block and its starter.
 TConsoleSources LinuxConsoleSources(asio::io_context& loop);
 
+/// The sources of a console client, which never collects: the sensor starter is never loaded.
+TConsoleSources ClientConsoleSources(asio::io_context& loop);
+
 /// The console program's one run: event loop, snapshot, formatters, collection and the Exit
 /// command. Everything runs on the thread that calls Run; other threads only post to it.
 class TConsoleApp
@@ -47,8 +50,11 @@ public:
     TConsoleApp(const TConsoleApp&) = delete;
     TConsoleApp& operator=(const TConsoleApp&) = delete;
 
-    /// Decides the Active flags from the whole template, keeps its lines and runs the first,
-    /// forced collection; false when that collection took the failure path.
+    /// Decides the Active flags from the whole template, keeps its lines and renders them once
+    /// so that drive items register their letters; no collection.
+    void SetLabels(std::string_view templateText);
+    /// SetLabels, then the first, forced collection; false when that collection took the
+    /// failure path.
     bool BuildLabels(std::string_view templateText);
     /// One collection (force: the slow host items now); false on the failure path.
     bool Collect(bool force);
@@ -60,13 +66,21 @@ public:
     void StartTimer(std::uint32_t intervalMs, std::function<void()> onTick);
     /// Runs the loop until the Exit command; returns the exit status it was given.
     int Run();
-    /// The Exit command: stops the timer and the sensor side and ends the loop with status.
+    /// The Exit command: stops the timer, runs OnExitCommand once, stops the sensor side and
+    /// ends the loop with status. Later calls do nothing.
     void Exit(int status);
+    /// True once the Exit command has run.
+    bool Exiting() const { return ExitStatus.has_value(); }
+
+    /// Run by the Exit command before the loop ends (saving the settings).
+    std::function<void()> OnExitCommand;
     /// The failure path of a collection: the warning on err, then Exit with status 1.
     void ExitOnCollectionFailure();
 
     /// The snapshot holder.
     TRawDataShell& Shell() { return RawShell; }
+    /// The formatters in registry order.
+    const TFormatterList& FormatterList() const { return Formatters; }
     /// The collection state (exclusion, drive map, collect-all).
     TSnapshotCollector& Collector() { return *SnapshotCollector; }
     /// The event loop, for modes that add their own sockets or timers.

@@ -23,10 +23,12 @@ int TConsoleMonitor::Run()
         App.ExitOnCollectionFailure();
         return App.Run();
     }
-    Dump();
-    if (!Options.Once)
-        Print();
-    else if (Options.IntervalMs == 0)
+    Publish(!Options.Once);
+    if (Options.OnFirstRecord && !Options.OnFirstRecord()) {
+        App.Exit(1);
+        return App.Run();
+    }
+    if (Options.Once && Options.IntervalMs == 0)
         OnTick();
     return App.Run();
 }
@@ -37,15 +39,19 @@ void TConsoleMonitor::OnTick()
         App.ExitOnCollectionFailure();
         return;
     }
-    Dump();
-    Print();
+    Publish(true);
     if (Options.Once)
         App.Exit(0);
 }
 
-void TConsoleMonitor::Print()
+// Rendered before the record is written out, so the dump holds the drive letters that the
+// render entered, the same bytes a client is sent.
+void TConsoleMonitor::Publish(bool print)
 {
     const std::string text = App.RenderLabels();
+    Dump();
+    if (!print || !Options.Print)
+        return;
     Out.write(text.data(), static_cast<std::streamsize>(text.size()));
     Out.flush();
     // Whoever read the output has gone (a closed pipe): nothing left to do but end cleanly.

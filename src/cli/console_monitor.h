@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -20,6 +21,12 @@ struct TMonitorOptions
     bool Once = false;
     /// File that receives the record after each collection.
     std::optional<std::string> DumpRecordFile;
+    /// Writes each render to the output; a headless server without --print still renders
+    /// (drive items enter their letters that way) but prints nothing.
+    bool Print = true;
+    /// Run once after the first collection has filled the record (the server starts
+    /// listening there, so no client is sent an empty record); false ends the run with 1.
+    std::function<bool()> OnFirstRecord;
 };
 
 /// The console monitor: prints the rendered template on every tick (or once) to out.
@@ -36,7 +43,7 @@ public:
 
 private:
     void Dump();
-    void Print();
+    void Publish(bool print);
     void OnTick();
 
     TConsoleApp& App;

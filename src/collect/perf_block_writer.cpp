@@ -1,5 +1,7 @@
 #include "collect/perf_block_writer.h"
 
+#include <algorithm>
+
 #include "collect/perf_layout.h"
 
 namespace statlume {
@@ -57,6 +59,12 @@ char32_t NextCodePoint(std::string_view text, std::size_t& pos)
 
 } // namespace
 
+void TPerfBlockWriter::Put16(std::size_t offset, std::uint16_t value)
+{
+    Buffer[offset] = static_cast<std::uint8_t>(value);
+    Buffer[offset + 1] = static_cast<std::uint8_t>(value >> 8);
+}
+
 void TPerfBlockWriter::Put32(std::size_t offset, std::uint32_t value)
 {
     for (int i = 0; i < 4; ++i)
@@ -69,10 +77,20 @@ void TPerfBlockWriter::Put64(std::size_t offset, std::uint64_t value)
         Buffer[offset + i] = static_cast<std::uint8_t>(value >> (8 * i));
 }
 
+void TPerfBlockWriter::Reserve(std::size_t count)
+{
+    // Doubling keeps the number of reallocations small while the first blocks are built;
+    // after that a block of the same size never reallocates.
+    if (Buffer.size() - Used < count)
+        Buffer.resize(std::max(Buffer.size() * 2, Used + count));
+}
+
 std::size_t TPerfBlockWriter::Grow(std::size_t count)
 {
-    const std::size_t start = Buffer.size();
-    Buffer.resize(start + count, 0);
+    Reserve(count);
+    const std::size_t start = Used;
+    std::fill_n(Buffer.begin() + static_cast<std::ptrdiff_t>(start), count, std::uint8_t{0});
+    Used += count;
     return start;
 }
 
@@ -80,7 +98,7 @@ void TPerfBlockWriter::Begin(std::int64_t perfTime, std::int64_t perfFreq,
                              std::int64_t perfTime100nSec)
 {
     namespace db = perf::data_block;
-    Buffer.clear();
+    Used = 0;
     ObjectCount = 0;
     Grow(db::Size);
     const char16_t signature[] = u"PERF";
@@ -132,8 +150,7 @@ void TPerfBlockWriter::BeginObject(std::uint32_t titleIndex,
         offset += size;
     }
     CounterBlockLength = Align8(offset);
-    Put32(ObjectStart + ot::DefinitionLength,
-          static_cast<std::uint32_t>(Buffer.size() - ObjectStart));
+    Put32(ObjectStart + ot::DefinitionLength, static_cast<std::uint32_t>(Used - ObjectStart));
 }
 
 void TPerfBlockWriter::WriteCounterBlock(std::span<const std::uint64_t> values)
@@ -151,27 +168,27 @@ void TPerfBlockWriter::WriteCounterBlock(std::span<const std::uint64_t> values)
 void TPerfBlockWriter::AddInstance(std::string_view utf8Name, std::span<const std::uint64_t> values)
 {
     namespace id = perf::instance_definition;
+    // No UTF-8 byte yields more than one UTF-16 unit, so one reservation covers the header,
+    // the name, its null, the padding and the counter block.
+    Reserve(id::Size + 2 * (utf8Name.size() + 1) + 8 + CounterBlockLength);
     const std::size_t instance = Grow(id::Size);
     std::size_t pos = 0;
     while (pos < utf8Name.size()) {
         char32_t cp = NextCodePoint(utf8Name, pos);
-        auto putUnit = [this](char16_t unit) {
-            const std::size_t at = Grow(2);
-            Buffer[at] = static_cast<std::uint8_t>(unit);
-            Buffer[at + 1] = static_cast<std::uint8_t>(unit >> 8);
-        };
         if (cp >= 0x10000) {
             cp -= 0x10000;
-            putUnit(static_cast<char16_t>(0xD800 + (cp >> 10)));
-            putUnit(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+            Put16(Used, static_cast<std::uint16_t>(0xD800 + (cp >> 10)));
+            Put16(Used + 2, static_cast<std::uint16_t>(0xDC00 + (cp & 0x3FF)));
+            Used += 4;
         } else {
-            putUnit(static_cast<char16_t>(cp));
+            Put16(Used, static_cast<std::uint16_t>(cp));
+            Used += 2;
         }
     }
     Grow(2);
-    const std::size_t nameLength = Buffer.size() - instance - id::Size;
-    Grow(Align8(Buffer.size() - instance) - (Buffer.size() - instance));
-    Put32(instance + id::ByteLength, static_cast<std::uint32_t>(Buffer.size() - instance));
+    const std::size_t nameLength = Used - instance - id::Size;
+    Grow(Align8(Used - instance) - (Used - instance));
+    Put32(instance + id::ByteLength, static_cast<std::uint32_t>(Used - instance));
     Put32(instance + id::ParentObjectInstance, 0);
     Put32(instance + id::UniqueID, 0xFFFFFFFF);
     Put32(instance + id::NameOffset, id::Size);
@@ -188,8 +205,7 @@ void TPerfBlockWriter::AddCounterBlock(std::span<const std::uint64_t> values)
 void TPerfBlockWriter::EndObject()
 {
     namespace ot = perf::object_type;
-    Put32(ObjectStart + ot::TotalByteLength,
-          static_cast<std::uint32_t>(Buffer.size() - ObjectStart));
+    Put32(ObjectStart + ot::TotalByteLength, static_cast<std::uint32_t>(Used - ObjectStart));
     if (WithInstances)
         Put32(ObjectStart + ot::NumInstances, static_cast<std::uint32_t>(InstanceCount));
     ++ObjectCount;
@@ -198,9 +214,9 @@ void TPerfBlockWriter::EndObject()
 std::span<const std::uint8_t> TPerfBlockWriter::End()
 {
     namespace db = perf::data_block;
-    Put32(db::TotalByteLength, static_cast<std::uint32_t>(Buffer.size()));
+    Put32(db::TotalByteLength, static_cast<std::uint32_t>(Used));
     Put32(db::NumObjectTypes, ObjectCount);
-    return Buffer;
+    return Bytes();
 }
 
 } // namespace statlume

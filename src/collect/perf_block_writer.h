@@ -36,15 +36,19 @@ public:
     /// Closes the block and returns its bytes (valid until the next Begin).
     std::span<const std::uint8_t> End();
     /// The bytes written so far.
-    std::span<const std::uint8_t> Bytes() const { return Buffer; }
+    std::span<const std::uint8_t> Bytes() const { return {Buffer.data(), Used}; }
 
 private:
+    void Put16(std::size_t offset, std::uint16_t value);
     void Put32(std::size_t offset, std::uint32_t value);
     void Put64(std::size_t offset, std::uint64_t value);
+    void Reserve(std::size_t count);
     std::size_t Grow(std::size_t count);
     void WriteCounterBlock(std::span<const std::uint64_t> values);
 
+    // The buffer only ever grows; Used bytes of it belong to the block being written.
     std::vector<std::uint8_t> Buffer;
+    std::size_t Used = 0;
     std::vector<std::uint32_t> CounterOffsets;
     std::vector<std::uint32_t> CounterSizes;
     std::uint32_t CounterBlockLength = 0;

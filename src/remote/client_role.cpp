@@ -68,7 +68,13 @@ void TClientRole::Open()
 
 void TClientRole::cliConnect()
 {
+    // Bytes of the broken connection would otherwise be completed by the new one's, giving a
+    // record stitched from two streams.
+    Decryptor.Clear();
+    Shell.Pending.clear();
     SetAlert(false);
+    if (OnConnected)
+        OnConnected();
 }
 
 void TClientRole::cliRead()
@@ -78,17 +84,24 @@ void TClientRole::cliRead()
     if (count < 1)
         return;
     const auto size = static_cast<std::size_t>(count);
-    if (!Secret.Password.empty()) {
-        // A password given after start-up keys the cipher here rather than failing.
-        if (!Secret.Cipher.Initialized())
-            Secret.Cipher.SetKeyFromPassword(Secret.Password);
-        Secret.Cipher.Decrypt(chunk.data(), size);
+    if (Secret.Password.empty()) {
+        Shell.Feed(chunk.data(), size);
+        return;
     }
-    Shell.Feed(chunk.data(), size);
+    // A password given after start-up keys the cipher here rather than failing.
+    if (!Secret.Cipher.Initialized())
+        Secret.Cipher.SetKeyFromPassword(Secret.Password);
+    // Replies are whole blocks; a read that ends inside one keeps its tail for the next read,
+    // so the blocks stay in line with the server's.
+    const auto plain = Decryptor.Decrypt(Secret.Cipher, chunk.data(), size);
+    if (!plain.empty())
+        Shell.Feed(plain.data(), plain.size());
 }
 
-void TClientRole::cliError(TSocketOp, int& code)
+void TClientRole::cliError(TSocketOp op, int& code)
 {
+    if (OnSocketError)
+        OnSocketError(op, code);
     code = 0;
     SetAlert(true);
 }

@@ -6,6 +6,7 @@
 #include "collect/raw_data_shell.h"
 #include "remote/remote_secret.h"
 #include "remote/socket_layer.h"
+#include "remote/stream_decryptor.h"
 
 namespace statlume {
 
@@ -47,12 +48,18 @@ public:
 
     /// Raised on every connect (false) and every error (true).
     std::function<void(bool alert)> OnAlert;
+    /// Raised for every error before the alert, with the failed operation and its code.
+    std::function<void(TSocketOp op, int code)> OnSocketError;
+    /// Raised after each connection is made, once the receive state has been cleared.
+    std::function<void()> OnConnected;
     /// True after an error until the next connect.
     bool Alert() const { return AlertState; }
 
-    /// The connection is made: out of the alert state.
+    /// The connection is made: a new stream, so no held bytes or unfinished record of the last
+    /// one are kept; out of the alert state.
     void cliConnect();
-    /// The connection is readable: read, decrypt, feed.
+    /// The connection is readable: read, decrypt in whole blocks (a read cut inside a block
+    /// waits for the rest), feed.
     void cliRead();
     /// A look-up, connect, read or write failed: no report, alert state; the next tick retries.
     void cliError(TSocketOp op, int& code);
@@ -66,6 +73,7 @@ private:
     TRemoteSecret& Secret;
     std::string ServerHost;
     int ServerPort = DefaultPort;
+    TStreamDecryptor Decryptor;
     bool AlertState = false;
 };
 

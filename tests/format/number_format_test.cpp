@@ -177,7 +177,7 @@ std::string ReferenceFixed(double value, int decimals)
             kept[i] = '0';
         }
         if (i < 0)
-            kept.insert(0, "1");
+            kept.insert(kept.begin(), '1');
     }
     const bool zero = kept.find_first_of("123456789") == std::string::npos;
     return (value < 0 && !zero ? "-" : "") + kept;

@@ -262,10 +262,16 @@ TEST_F(FileRegistryTest, KilledWriterNeverTearsTheFile)
             }
         });
         ::close(fds[1]);
+        // Half of the rounds wait for a first completed write, so that a loaded machine
+        // still kills writers in the middle of later writes and not only at start-up.
+        int done = 0;
+        if (round % 2 == 1 && ::read(fds[0], &done, sizeof done) == sizeof done) {
+            completed.insert(done);
+            next = std::max(next, done + 1);
+        }
         ::usleep(static_cast<useconds_t>(delayMicros(random)));
         ::kill(child, SIGKILL);
         ::waitpid(child, nullptr, 0);
-        int done = 0;
         while (::read(fds[0], &done, sizeof done) == sizeof done) {
             completed.insert(done);
             next = std::max(next, done + 1);

@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstddef>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include <iconv.h>
@@ -223,6 +224,13 @@ std::string ToUtf8(std::string_view text, std::string_view codeset)
     return out;
 }
 
+/// value, or fallback when value is empty. Built as a new string rather than assigned over
+/// the old one, which GCC 12 at -O3 misreads as an overlapping copy (-Wrestrict).
+std::string OrFallback(std::string value, std::string_view fallback)
+{
+    return value.empty() ? std::string(fallback) : std::move(value);
+}
+
 } // namespace
 
 std::string FirstLiteral(std::string_view strftimePattern, std::string_view fallback)
@@ -326,15 +334,11 @@ LocaleInfo ReadLocale(locale_t locale)
     auto text = [&](nl_item item) { return ToUtf8(nl_langinfo_l(item, locale), codeset); };
 
     LocaleInfo info;
-    info.DecimalSeparator = text(RADIXCHAR);
-    if (info.DecimalSeparator.empty())
-        info.DecimalSeparator = ".";
+    info.DecimalSeparator = OrFallback(text(RADIXCHAR), ".");
     info.ThousandSeparator = text(THOUSEP);
 
     const std::string dateFormat = text(D_FMT);
-    std::string timeFormat = text(T_FMT);
-    if (timeFormat.empty())
-        timeFormat = "%H:%M:%S";
+    const std::string timeFormat = OrFallback(text(T_FMT), "%H:%M:%S");
     info.DateSeparator = FirstLiteral(dateFormat, "/");
     info.TimeSeparator = FirstLiteral(timeFormat, ":");
     info.ShortDateFormat = ConvertStrftimePattern(dateFormat, info.DateSeparator, '/');
