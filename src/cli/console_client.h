@@ -18,8 +18,9 @@ namespace statlume {
 /// How the console client runs.
 struct TClientOptions
 {
-    /// The server's host (a name or a dotted address) and port.
+    /// The server's host: a name or a dotted address.
     std::string Host;
+    /// The server's port.
     std::uint16_t Port = DefaultServerPort;
     /// The client's own template.
     std::string TemplateText;

@@ -56,6 +56,9 @@ protected:
             const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
             dup2(out, 1);
             dup2(err, 2);
+            // Never the user's own settings: a folder of this test for each run.
+            setenv("XDG_CONFIG_HOME", (Dir / "config").c_str(), 1);
+            setenv("XDG_RUNTIME_DIR", Dir.c_str(), 1);
             std::vector<char*> argv{const_cast<char*>(CliPath.c_str())};
             for (const std::string& arg : args)
                 argv.push_back(const_cast<char*>(arg.c_str()));
@@ -217,7 +220,8 @@ TEST_F(CliOnceTest, RendersARecordAsItStands)
 
 TEST_F(CliOnceTest, ClosedOutputPipeEndsTheMonitorCleanly)
 {
-    const std::string command = "bash -c 'timeout 20 " + CliPath +
+    const std::string command = "bash -c 'XDG_CONFIG_HOME=" + (Dir / "config").string() +
+                                " XDG_RUNTIME_DIR=" + Dir.string() + " timeout 20 " + CliPath +
                                 " --print --interval 20 --template x | head -n 1 >/dev/null; "
                                 "echo ${PIPESTATUS[0]}'";
     FILE* pipe = popen(command.c_str(), "r");

@@ -72,7 +72,8 @@ TEST_F(InstanceLockTest, UnsafeFoldersAreRefused)
     int index = 0;
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
-        const std::string folder = (Base / ("f" + std::to_string(index++))).string();
+        std::string folder = (Base / "f").string();
+        folder += std::to_string(index++);
         row.prepare(folder);
         TInstanceLock lock(folder);
         const TAcquireResult result = lock.TryAcquire();

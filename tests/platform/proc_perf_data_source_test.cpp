@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cctype>
 #include <fstream>
 #include <map>
@@ -7,7 +8,9 @@
 #include "collect/perf_collector.h"
 #include "collect/perf_layout.h"
 #include "collect/perf_walker.h"
+#include "platform/linux/proc_file.h"
 #include "platform/linux/proc_perf_data_source.h"
+#include "platform/linux/process_counter.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -183,6 +186,31 @@ TEST(ProcPerfDataSource, RealProcWalks)
     ASSERT_TRUE(collector.SystemStep(data, last));
     EXPECT_GT(data.UptimeSecs, 0);
     EXPECT_GT(data.ProcessCount, 0);
+}
+
+TEST(ProcPerfDataSource, RealProcessCountAgreesWithAListing)
+{
+    ProcDirectory proc("/proc");
+    auto list = [&proc] {
+        int count = 0;
+        EXPECT_TRUE(proc.ForEachNumeric([&count](std::string_view) { ++count; }));
+        return count;
+    };
+    ProcPerfDataSource source;
+    TPerfCollector collector(source);
+    TRawData data;
+    std::int64_t last = 0;
+    // Enough queries to pass through a calibration, the fast counts and the next calibration.
+    for (int query = 0; query < 2 * TProcessCounter::FastCountsPerCalibration + 3; ++query) {
+        SCOPED_TRACE(query);
+        const int before = list();
+        ASSERT_TRUE(collector.SystemStep(data, last));
+        const int after = list();
+        // Other work on the machine starts and ends processes meanwhile.
+        constexpr int Tolerance = 3;
+        EXPECT_GE(data.ProcessCount + Tolerance, std::min(before, after));
+        EXPECT_LE(data.ProcessCount, std::max(before, after) + Tolerance);
+    }
 }
 
 } // namespace

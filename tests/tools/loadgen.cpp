@@ -12,6 +12,7 @@
 #include <random>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include "collect/raw_data_shell.h"
@@ -36,6 +37,8 @@ struct TOptions
     std::string Password;
     bool NoRead = false;
     int Garbage = 0;
+    bool Flood = false;
+    int Threads = 1;
 };
 
 struct TCounts
@@ -46,15 +49,40 @@ struct TCounts
     std::uint64_t Errors = 0;
     std::uint64_t Connected = 0;
     std::uint64_t GarbageSent = 0;
+    std::uint64_t Replies = 0;
+    std::uint64_t MinValid = UINT64_MAX;
+    std::int64_t MaxGapMs = 0;
+
+    void Add(const TCounts& other)
+    {
+        Requests += other.Requests;
+        BytesReceived += other.BytesReceived;
+        ValidRecords += other.ValidRecords;
+        Errors += other.Errors;
+        Connected += other.Connected;
+        GarbageSent += other.GarbageSent;
+        Replies += other.Replies;
+        MinValid = std::min(MinValid, other.MinValid);
+        MaxGapMs = std::max(MaxGapMs, other.MaxGapMs);
+    }
 };
+
+/// Connections that send garbage at the same time, so a run of thousands stays within the
+/// listen backlog.
+constexpr int GarbageInFlight = 128;
 
 const char* const Usage =
     "usage: statlume-loadgen --port PORT [--clients N] [--interval MS] [--seconds S]\n"
-    "                        [--password TEXT] [--no-read] [--garbage N]\n"
+    "                        [--password TEXT] [--no-read] [--garbage N] [--flood]\n"
+    "                        [--threads T]\n"
     "Connects N clients to 127.0.0.1:PORT; each sends \"T\" every MS milliseconds for S seconds\n"
     "and checks the 272-byte records it receives (decrypted with TEXT when given).\n"
-    "--no-read: send requests, never read.  --garbage N: N more connections that send random\n"
-    "bytes and disconnect.  Exit status 1 when any error was counted, 2 on bad arguments.\n";
+    "--no-read: send requests, never read.  --garbage N: N more connections (128 at a time)\n"
+    "that send random bytes and disconnect.  --flood: each client asks again as soon as a\n"
+    "reply is complete (and after 200 ms without one).  --threads T: spread the clients over\n"
+    "T threads.  Replies are counted as 272-byte units received; min_valid is the fewest valid\n"
+    "records of one client, max_gap_ms the longest time a client went without one.\n"
+    "Exit status 1 when any error was counted, 2 on bad arguments.\n";
 
 std::optional<long> Number(std::string_view text, long low, long high)
 {
@@ -81,6 +109,10 @@ std::optional<TOptions> Parse(int argc, char** argv)
             options.NoRead = true;
             continue;
         }
+        if (arg == "--flood") {
+            options.Flood = true;
+            continue;
+        }
         if (arg == "--password" && i + 1 < argc) {
             options.Password = argv[++i];
             continue;
@@ -95,6 +127,8 @@ std::optional<TOptions> Parse(int argc, char** argv)
             options.Seconds = static_cast<int>(*number);
         else if (arg == "--garbage" && (number = value(0, 100000)))
             options.Garbage = static_cast<int>(*number);
+        else if (arg == "--threads" && (number = value(1, 64)))
+            options.Threads = static_cast<int>(*number);
         else
             return std::nullopt;
     }
@@ -114,7 +148,13 @@ public:
         , Counts(counts)
         , End(end)
     {
-        Shell.OnData = [this] { ++Counts.ValidRecords; };
+        Shell.OnData = [this] {
+            ++Counts.ValidRecords;
+            ++Valid;
+            const auto now = Clock::now();
+            MaxGap = std::max(MaxGap, now - LastValid);
+            LastValid = now;
+        };
         if (!Options.Password.empty())
             Cipher.SetKeyFromPassword(Options.Password);
     }
@@ -128,6 +168,10 @@ public:
             }
             ++Counts.Connected;
             Next = Clock::now();
+            LastValid = Next;
+            LastReply = Next;
+            if (Options.Flood)
+                Watchdog();
             Tick();
             if (!Options.NoRead)
                 ReadMore();
@@ -139,13 +183,20 @@ public:
         std::error_code ignored;
         Timer.cancel();
         Socket.close(ignored);
+        if (Options.NoRead)
+            return;
+        // The time since the last valid record counts as a gap too.
+        MaxGap = std::max(MaxGap, std::min(Clock::now(), End) - LastValid);
+        Counts.MinValid = std::min(Counts.MinValid, Valid);
+        Counts.MaxGapMs =
+            std::max(Counts.MaxGapMs,
+                     static_cast<std::int64_t>(
+                         std::chrono::duration_cast<std::chrono::milliseconds>(MaxGap).count()));
     }
 
 private:
-    void Tick()
+    bool SendRequest()
     {
-        if (Clock::now() >= End)
-            return;
         const char request = static_cast<char>(statlume::RequestByte);
         // Sent once and never queued, as the client role does.
         const auto sent = ::send(Socket.native_handle(), &request, 1, MSG_DONTWAIT | MSG_NOSIGNAL);
@@ -153,8 +204,32 @@ private:
             ++Counts.Requests;
         else if (sent < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
             ++Counts.Errors;
-            return;
+            return false;
         }
+        return true;
+    }
+
+    // Flood mode asks again when a reply is lost (a request the server did not answer).
+    void Watchdog()
+    {
+        Timer.expires_after(std::chrono::milliseconds(100));
+        Timer.async_wait([this](std::error_code error) {
+            if (error || Clock::now() >= End)
+                return;
+            if (Clock::now() - LastReply > std::chrono::milliseconds(200)) {
+                LastReply = Clock::now();
+                SendRequest();
+            }
+            Watchdog();
+        });
+    }
+
+    void Tick()
+    {
+        if (Clock::now() >= End)
+            return;
+        if (!SendRequest() || Options.Flood)
+            return;
         // A fixed schedule, so the request rate does not drift with the handling time.
         Next += std::chrono::milliseconds(Options.IntervalMs);
         Timer.expires_at(Next);
@@ -173,9 +248,17 @@ private:
                 return;
             }
             Counts.BytesReceived += n;
+            const std::size_t before = Received / statlume::RawDataSize;
+            Received += n;
+            const std::size_t replies = Received / statlume::RawDataSize - before;
+            Counts.Replies += replies;
             if (!Options.Password.empty())
                 Cipher.Decrypt(Chunk.data(), n);
             Shell.Feed(Chunk.data(), n);
+            if (Options.Flood && replies > 0 && Received % statlume::RawDataSize == 0) {
+                LastReply = Clock::now();
+                Tick();
+            }
             ReadMore();
         });
     }
@@ -186,35 +269,69 @@ private:
     TCounts& Counts;
     Clock::time_point End;
     Clock::time_point Next;
+    Clock::time_point LastValid;
+    Clock::time_point LastReply;
+    Clock::duration MaxGap{};
+    std::uint64_t Valid = 0;
+    std::uint64_t Received = 0;
     statlume::TRawDataShell Shell;
     statlume::TBlowfishCipher Cipher;
     std::array<std::uint8_t, statlume::ClientReadSize> Chunk{};
 };
 
-/// A connection that sends a burst of random bytes and closes.
-void SendGarbage(asio::io_context& io, const tcp::endpoint& server, std::mt19937& random,
-                 TCounts& counts)
+/// Connections that each send a burst of random bytes and close, a bounded number at a time.
+class TGarbageSender
 {
-    auto socket = std::make_shared<tcp::socket>(io);
-    auto bytes = std::make_shared<std::vector<std::uint8_t>>(1 + random() % 600);
-    for (auto& byte : *bytes)
-        byte = static_cast<std::uint8_t>(random());
-    socket->async_connect(server, [socket, bytes, &counts](std::error_code error) {
-        if (error) {
-            ++counts.Errors;
+public:
+    TGarbageSender(asio::io_context& io, const tcp::endpoint& server, int total, TCounts& counts)
+        : Io(io)
+        , Server(server)
+        , Left(total)
+        , Counts(counts)
+    {
+    }
+
+    void Start()
+    {
+        for (int i = 0; i < GarbageInFlight; ++i)
+            Next();
+    }
+
+private:
+    void Next()
+    {
+        if (Left == 0)
             return;
-        }
-        asio::async_write(*socket, asio::buffer(*bytes),
-                          [socket, bytes, &counts](std::error_code writeError, std::size_t) {
-                              if (writeError)
-                                  ++counts.Errors;
-                              else
-                                  ++counts.GarbageSent;
-                              std::error_code ignored;
-                              socket->close(ignored);
-                          });
-    });
-}
+        --Left;
+        auto socket = std::make_shared<tcp::socket>(Io);
+        auto bytes = std::make_shared<std::vector<std::uint8_t>>(1 + Random() % 600);
+        for (auto& byte : *bytes)
+            byte = static_cast<std::uint8_t>(Random());
+        socket->async_connect(Server, [this, socket, bytes](std::error_code error) {
+            if (error) {
+                ++Counts.Errors;
+                Next();
+                return;
+            }
+            asio::async_write(*socket, asio::buffer(*bytes),
+                              [this, socket, bytes](std::error_code writeError, std::size_t) {
+                                  if (writeError)
+                                      ++Counts.Errors;
+                                  else
+                                      ++Counts.GarbageSent;
+                                  std::error_code ignored;
+                                  socket->close(ignored);
+                                  Next();
+                              });
+        });
+    }
+
+    asio::io_context& Io;
+    tcp::endpoint Server;
+    int Left;
+    TCounts& Counts;
+    std::mt19937 Random{12345};
+};
 
 void RaiseDescriptorLimit()
 {
@@ -237,45 +354,67 @@ int main(int argc, char** argv)
     const TOptions& options = *parsed;
     RaiseDescriptorLimit();
 
-    asio::io_context io;
     const tcp::endpoint server(asio::ip::address_v4::loopback(), options.Port);
     const auto begin = Clock::now();
     const auto end = begin + std::chrono::seconds(options.Seconds);
-    TCounts counts;
-
-    std::vector<std::unique_ptr<TPoller>> pollers;
-    for (int i = 0; i < options.Clients; ++i) {
-        pollers.push_back(std::make_unique<TPoller>(io, options, counts, end));
-        pollers.back()->Start(server);
-    }
-    std::mt19937 random(12345);
-    for (int i = 0; i < options.Garbage; ++i)
-        SendGarbage(io, server, random, counts);
-
     // Replies to the last requests get a short grace period after the end.
-    io.run_until(end + std::chrono::milliseconds(std::min(options.IntervalMs, 500)) +
-                 std::chrono::milliseconds(100));
-    for (auto& poller : pollers)
-        poller->Stop();
-    io.restart();
-    io.poll();
+    const auto stop = end + std::chrono::milliseconds(std::min(options.IntervalMs, 500)) +
+                      std::chrono::milliseconds(100);
 
-    const double seconds = std::chrono::duration<double>(Clock::now() - begin).count();
-    const auto framed = counts.BytesReceived / statlume::RawDataSize;
-    const auto invalid = framed > counts.ValidRecords ? framed - counts.ValidRecords : 0;
+    // One loop per thread, each with its own clients and counts; summed at the end.
+    const int threads = std::max(1, std::min(options.Threads, std::max(1, options.Clients)));
+    std::vector<TCounts> perThread(static_cast<std::size_t>(threads));
+    std::vector<std::thread> workers;
+    for (int t = 0; t < threads; ++t) {
+        workers.emplace_back([&, t] {
+            TCounts& mine = perThread[static_cast<std::size_t>(t)];
+            asio::io_context io;
+            std::vector<std::unique_ptr<TPoller>> pollers;
+            for (int i = t; i < options.Clients; i += threads) {
+                pollers.push_back(std::make_unique<TPoller>(io, options, mine, end));
+                pollers.back()->Start(server);
+            }
+            std::optional<TGarbageSender> garbage;
+            if (t == 0 && options.Garbage > 0) {
+                garbage.emplace(io, server, options.Garbage, mine);
+                garbage->Start();
+            }
+            io.run_until(stop);
+            for (auto& poller : pollers)
+                poller->Stop();
+            io.restart();
+            io.poll();
+        });
+    }
+    for (auto& worker : workers)
+        worker.join();
+    TCounts counts;
+    for (const auto& part : perThread)
+        counts.Add(part);
+    if (counts.MinValid == UINT64_MAX)
+        counts.MinValid = 0;
+
+    // Rates over the polling time; the grace period only collects late replies.
+    const double seconds = std::min(std::chrono::duration<double>(Clock::now() - begin).count(),
+                                    double(options.Seconds));
+    const auto invalid =
+        counts.Replies > counts.ValidRecords ? counts.Replies - counts.ValidRecords : 0;
     std::printf("mode=%s clients=%d connected=%llu interval_ms=%d seconds=%d password=%s\n",
                 options.NoRead ? "no-read" : "normal", options.Clients,
                 static_cast<unsigned long long>(counts.Connected), options.IntervalMs,
                 options.Seconds, options.Password.empty() ? "no" : "yes");
-    std::printf("requests=%llu bytes=%llu valid=%llu invalid=%llu errors=%llu garbage=%llu/%d "
-                "requests_per_s=%.1f records_per_s=%.1f\n",
-                static_cast<unsigned long long>(counts.Requests),
-                static_cast<unsigned long long>(counts.BytesReceived),
-                static_cast<unsigned long long>(counts.ValidRecords),
-                static_cast<unsigned long long>(invalid),
-                static_cast<unsigned long long>(counts.Errors),
-                static_cast<unsigned long long>(counts.GarbageSent), options.Garbage,
-                counts.Requests / seconds, counts.ValidRecords / seconds);
+    std::printf(
+        "requests=%llu bytes=%llu replies=%llu valid=%llu invalid=%llu errors=%llu "
+        "garbage=%llu/%d requests_per_s=%.1f replies_per_s=%.1f records_per_s=%.1f "
+        "min_valid=%llu max_gap_ms=%lld\n",
+        static_cast<unsigned long long>(counts.Requests),
+        static_cast<unsigned long long>(counts.BytesReceived),
+        static_cast<unsigned long long>(counts.Replies),
+        static_cast<unsigned long long>(counts.ValidRecords),
+        static_cast<unsigned long long>(invalid), static_cast<unsigned long long>(counts.Errors),
+        static_cast<unsigned long long>(counts.GarbageSent), options.Garbage,
+        counts.Requests / seconds, counts.Replies / seconds, counts.ValidRecords / seconds,
+        static_cast<unsigned long long>(counts.MinValid), static_cast<long long>(counts.MaxGapMs));
     if (!options.Password.empty() && options.Clients > 1)
         std::printf("note: the server's cipher chain is shared by all its clients, so with a "
                     "password and several clients most records fail the marker check\n");

@@ -132,6 +132,14 @@ ProcPerfDataSource::ProcPerfDataSource(std::string root, TClock clock)
     , LoadAvg(Root + "/loadavg")
     , Uptime(Root + "/uptime")
     , Processes(Root)
+    , ProcessCounter([this] { return LinkCountOf(Processes.Get()); },
+                     [this]() -> std::optional<std::uint64_t> {
+                         std::uint64_t count = 0;
+                         if (!Processes.ForEachNumeric([&count](std::string_view) { ++count; }))
+                             return std::nullopt;
+                         return count;
+                     },
+                     SeesEveryProcess(Root))
 {
 }
 
@@ -293,12 +301,12 @@ bool ProcPerfDataSource::BuildSystem(std::int64_t now)
         return false;
     std::string_view threadsText = loadText->substr(slash + 1);
     const auto threads = NextNumber(threadsText);
-    std::uint64_t processes = 0;
-    if (!threads || !Processes.ForEachNumeric([&processes](std::string_view) { ++processes; }))
+    const auto processes = threads ? ProcessCounter.Count(now) : std::nullopt;
+    if (!processes)
         return false;
 
     // Boot time on the object's clock, so that (PerfTime - value) / PerfFreq is the uptime.
-    const std::array<std::uint64_t, 3> values{static_cast<std::uint64_t>(now - *uptime), processes,
+    const std::array<std::uint64_t, 3> values{static_cast<std::uint64_t>(now - *uptime), *processes,
                                               *threads};
     static constexpr TPerfCounterInfo Counters[] = {{perf::title::SystemUpTime, 8},
                                                     {perf::title::ProcessCount, 4},

@@ -8,6 +8,7 @@
 
 #include "collect/perf_block_writer.h"
 #include "platform/linux/proc_file.h"
+#include "platform/linux/process_counter.h"
 #include "platform/perf_data_source.h"
 
 namespace statlume::platform {
@@ -25,6 +26,8 @@ public:
 
     /// Reads below root (a fixture folder in tests); clock defaults to CLOCK_MONOTONIC.
     explicit ProcPerfDataSource(std::string root = "/proc", TClock clock = {});
+    ProcPerfDataSource(const ProcPerfDataSource&) = delete;
+    ProcPerfDataSource& operator=(const ProcPerfDataSource&) = delete;
 
     long Query(std::string_view objectIndex, std::uint8_t* buffer, std::uint32_t& size) override;
 
@@ -42,6 +45,8 @@ private:
     ProcFile LoadAvg;
     ProcFile Uptime;
     ProcDirectory Processes;
+    // Counts through Processes, so it comes after it.
+    TProcessCounter ProcessCounter;
     TPerfBlockWriter Writer;
     std::vector<char> PidBuffer;
     std::vector<std::uint64_t> Idle;

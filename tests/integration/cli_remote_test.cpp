@@ -1,0 +1,182 @@
+#include <chrono>
+#include <csignal>
+#include <string>
+#include <vector>
+
+#include "integration/cli_process.h"
+#include <gtest/gtest.h>
+
+namespace statlume {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::FreeLoopbackPort;
+using testing::PortAccepts;
+using testing::ReadWholeFile;
+using testing::TCliProcess;
+using testing::TScratchDir;
+using testing::WaitUntil;
+
+// Renders made so far: each render ends with one empty line.
+std::size_t Renders(const std::string& out)
+{
+    std::size_t count = 0;
+    for (std::size_t at = out.find("\n\n"); at != std::string::npos; at = out.find("\n\n", at + 2))
+        ++count;
+    return count;
+}
+
+class CliRemoteTest : public ::testing::Test
+{
+protected:
+    // A server on port that keeps one record for the whole test and writes it to a file.
+    std::unique_ptr<TCliProcess> StartServer(int port, const std::vector<std::string>& extra,
+                                             const std::string& name)
+    {
+        std::vector<std::string> args{"--serve=" + std::to_string(port), "--interval", "60000",
+                                      "--dump-record", (Scratch.Path() / (name + ".bin")).string()};
+        args.insert(args.end(), extra.begin(), extra.end());
+        auto server = std::make_unique<TCliProcess>(args, Scratch.Path(), name,
+                                                    Scratch.NewFolder(name + "-config"));
+        EXPECT_TRUE(WaitUntil([port] { return PortAccepts(port); }, 5s)) << server->Err();
+        return server;
+    }
+
+    TScratchDir Scratch;
+};
+
+TEST_F(CliRemoteTest, ClientReceivesTheServersRecordByteForByte)
+{
+    struct TCase
+    {
+        const char* name;
+        std::vector<std::string> password;
+    };
+    const TCase cases[] = {{"plain", {}}, {"same password both sides", {"-dSecret"}}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const int port = FreeLoopbackPort();
+        const std::string tag = c.password.empty() ? "plain" : "sealed";
+        auto server = StartServer(port, c.password, "server-" + tag);
+
+        const auto clientDump = Scratch.Path() / ("client-" + tag + ".bin");
+        std::vector<std::string> args{"-c",
+                                      "-i127.0.0.1",
+                                      "-p" + std::to_string(port),
+                                      "--once",
+                                      "--interval",
+                                      "200",
+                                      "--template",
+                                      "<NAME=CompName>|<NAME=Processes>",
+                                      "--dump-record",
+                                      clientDump.string()};
+        args.insert(args.end(), c.password.begin(), c.password.end());
+        TCliProcess client(args, Scratch.Path(), "client-" + tag,
+                           Scratch.NewFolder("client-" + tag + "-config"));
+        ASSERT_EQ(client.Wait(10s), 0) << client.Err();
+
+        const std::string served = ReadWholeFile(Scratch.Path() / ("server-" + tag + ".bin"));
+        ASSERT_EQ(served.size(), 272u);
+        EXPECT_EQ(ReadWholeFile(clientDump), served);
+        EXPECT_EQ(Renders(client.Out()), 1u) << client.Out();
+        EXPECT_NE(client.Out().find('|'), std::string::npos);
+
+        server->Signal(SIGTERM);
+        EXPECT_EQ(server->Wait(5s), 0) << server->Err();
+    }
+}
+
+TEST_F(CliRemoteTest, ClientWaitsForTheServerAndRecoversWhenItReturns)
+{
+    const int port = FreeLoopbackPort();
+    TCliProcess client({"-c", "-i127.0.0.1", "-p" + std::to_string(port), "--interval", "150",
+                        "--template", "remote <NAME=Processes>"},
+                       Scratch.Path(), "client", Scratch.NewFolder("client-config"));
+
+    // Nobody listens yet: one alert line, nothing printed.
+    ASSERT_TRUE(WaitUntil([&] { return client.Err().find("alert on") != std::string::npos; }, 5s))
+        << client.Err();
+    EXPECT_EQ(client.Out(), "");
+
+    auto server = StartServer(port, {}, "first");
+    ASSERT_TRUE(WaitUntil([&] { return Renders(client.Out()) >= 2; }, 5s)) << client.Err();
+    EXPECT_EQ(client.Out().rfind("remote ", 0), 0u) << client.Out();
+    EXPECT_NE(client.Err().find("alert off"), std::string::npos) << client.Err();
+
+    // The server goes away while connected: the error is reported once, and the client
+    // prints again when a server is back on the port.
+    server->Signal(SIGTERM);
+    ASSERT_EQ(server->Wait(5s), 0);
+    const std::string closedLine = "127.0.0.1:" + std::to_string(port) + " closed the connection";
+    ASSERT_TRUE(WaitUntil([&] { return client.Err().find(closedLine) != std::string::npos; }, 5s))
+        << client.Err();
+    const std::size_t before = Renders(client.Out());
+    server = StartServer(port, {}, "second");
+    ASSERT_TRUE(WaitUntil([&] { return Renders(client.Out()) >= before + 2; }, 5s)) << client.Err();
+
+    client.Signal(SIGTERM);
+    EXPECT_EQ(client.Wait(5s), 0);
+}
+
+TEST_F(CliRemoteTest, ClientThatAlsoServesPassesOnTheRecordItReceived)
+{
+    const int sourcePort = FreeLoopbackPort();
+    auto source = StartServer(sourcePort, {}, "source");
+    const int relayPort = FreeLoopbackPort();
+    TCliProcess relay({"-c", "-i127.0.0.1", "-p" + std::to_string(sourcePort),
+                       "--serve=" + std::to_string(relayPort), "--interval", "100"},
+                      Scratch.Path(), "relay", Scratch.NewFolder("relay-config"));
+    ASSERT_TRUE(WaitUntil([&] { return Renders(relay.Out()) >= 1; }, 5s)) << relay.Err();
+
+    const auto dump = Scratch.Path() / "end.bin";
+    TCliProcess end({"-c", "-i127.0.0.1", "-p" + std::to_string(relayPort), "--once", "--interval",
+                     "100", "--dump-record", dump.string()},
+                    Scratch.Path(), "end", Scratch.NewFolder("end-config"));
+    ASSERT_EQ(end.Wait(10s), 0) << end.Err();
+    EXPECT_EQ(ReadWholeFile(dump), ReadWholeFile(Scratch.Path() / "source.bin"));
+}
+
+TEST_F(CliRemoteTest, OnceWithoutAServerEndsWithAMessage)
+{
+    const int port = FreeLoopbackPort();
+    const auto start = std::chrono::steady_clock::now();
+    TCliProcess client(
+        {"-c", "-i127.0.0.1", "-p" + std::to_string(port), "--once", "--interval", "100"},
+        Scratch.Path(), "client", Scratch.NewFolder("client-config"));
+    ASSERT_EQ(client.Wait(10s), 1);
+    EXPECT_GE(std::chrono::steady_clock::now() - start, 4900ms);
+    EXPECT_NE(client.Err().find("no record from 127.0.0.1:" + std::to_string(port)),
+              std::string::npos)
+        << client.Err();
+    EXPECT_EQ(client.Out(), "");
+}
+
+TEST_F(CliRemoteTest, ServerThatCannotListenSaysWhy)
+{
+    const int taken = FreeLoopbackPort();
+    TCliProcess holder({"--serve=" + std::to_string(taken), "--interval", "60000"}, Scratch.Path(),
+                       "holder", Scratch.NewFolder("holder-config"));
+    ASSERT_TRUE(WaitUntil([taken] { return PortAccepts(taken); }, 5s)) << holder.Err();
+
+    struct TCase
+    {
+        const char* name;
+        std::string port;
+        int status;
+        const char* message;
+    };
+    const TCase cases[] = {
+        {"port in use", std::to_string(taken), 1, "cannot serve on port"},
+        {"port out of range", "70000", 2, "from 1 to 65535"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TCliProcess server({"--serve=" + c.port}, Scratch.Path(), "server",
+                           Scratch.NewFolder(std::string("config-") + c.name));
+        EXPECT_EQ(server.Wait(5s), c.status);
+        EXPECT_NE(server.Err().find(c.message), std::string::npos) << server.Err();
+    }
+}
+
+} // namespace
+} // namespace statlume
