@@ -11,7 +11,7 @@
 
 namespace statlume {
 
-TConsoleSources LinuxConsoleSources(asio::io_context& loop)
+TConsoleSources LinuxSources(asio::io_context& loop, bool clientMode)
 {
     TConsoleSources sources;
     sources.Perf = std::make_unique<platform::ProcPerfDataSource>();
@@ -19,20 +19,18 @@ TConsoleSources LinuxConsoleSources(asio::io_context& loop)
     sources.Sensors = std::make_unique<TSensorStep>(
         std::make_unique<platform::TShmSensorBlock>(),
         std::make_unique<platform::TDlSensorStarter>(),
-        [&loop](std::function<void()> report) { asio::post(loop, std::move(report)); }, false);
+        [&loop](std::function<void()> report) { asio::post(loop, std::move(report)); }, clientMode);
     return sources;
+}
+
+TConsoleSources LinuxConsoleSources(asio::io_context& loop)
+{
+    return LinuxSources(loop, false);
 }
 
 TConsoleSources ClientConsoleSources(asio::io_context& loop)
 {
-    TConsoleSources sources;
-    sources.Perf = std::make_unique<platform::ProcPerfDataSource>();
-    sources.Status = std::make_unique<platform::LinuxSystemStatus>();
-    sources.Sensors = std::make_unique<TSensorStep>(
-        std::make_unique<platform::TShmSensorBlock>(),
-        std::make_unique<platform::TDlSensorStarter>(),
-        [&loop](std::function<void()> report) { asio::post(loop, std::move(report)); }, true);
-    return sources;
+    return LinuxSources(loop, true);
 }
 
 TConsoleApp::TConsoleApp(std::ostream& out, std::ostream& err, const LocaleInfo& locale,

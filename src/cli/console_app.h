@@ -31,6 +31,9 @@ struct TConsoleSources
 /// Makes the sources of a run; the sensor starter's report is posted to the given loop.
 using TSourceFactory = std::function<TConsoleSources(asio::io_context& loop)>;
 
+/// The Linux sources; in client mode the sensor starter is never loaded.
+TConsoleSources LinuxSources(asio::io_context& loop, bool clientMode);
+
 /// The Linux sources: procfs, the status calls, the shared sensor block and its starter.
 TConsoleSources LinuxConsoleSources(asio::io_context& loop);
 

@@ -3,6 +3,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/linux/unique_fd.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -10,34 +12,6 @@
 namespace statlume {
 
 namespace {
-
-// Owns one descriptor.
-class TFd
-{
-public:
-    explicit TFd(int fd)
-        : Value(fd)
-    {
-    }
-    ~TFd()
-    {
-        if (Value >= 0)
-            ::close(Value);
-    }
-    TFd(const TFd&) = delete;
-    TFd& operator=(const TFd&) = delete;
-    int Get() const { return Value; }
-    /// Closes now and reports whether the close succeeded.
-    bool Close()
-    {
-        const int fd = Value;
-        Value = -1;
-        return ::close(fd) == 0;
-    }
-
-private:
-    int Value;
-};
 
 std::string SystemError(const std::string& what, const std::string& path)
 {
@@ -63,7 +37,7 @@ bool WriteAll(int fd, const void* data, std::size_t count)
 
 std::optional<std::string> ReadTextFile(const std::string& path)
 {
-    const TFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    const platform::TUniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     if (fd.Get() < 0)
         return std::nullopt;
     std::string text;
@@ -82,7 +56,7 @@ std::optional<std::string> ReadTextFile(const std::string& path)
 
 TRecordFileResult ReadRecordFile(const std::string& path)
 {
-    const TFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    const platform::TUniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     if (fd.Get() < 0)
         return SystemError("cannot open record file", path);
     TRawBytes bytes{};
@@ -113,7 +87,8 @@ TRecordFileResult ReadRecordFile(const std::string& path)
 std::optional<std::string> WriteRecordFile(const std::string& path, const TRawBytes& bytes)
 {
     const std::string temporary = path + ".tmp";
-    TFd fd(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0644));
+    platform::TUniqueFd fd(
+        ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0644));
     if (fd.Get() < 0)
         return SystemError("cannot create", temporary);
     if (!WriteAll(fd.Get(), bytes.data(), bytes.size()) || !fd.Close()) {

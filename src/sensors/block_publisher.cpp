@@ -26,7 +26,7 @@ constexpr int CreateFlags = O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
 // An existing object under the name: ours (left by a run that did not end cleanly) or not.
 bool OwnedByThisUser(const std::string& name)
 {
-    const TUniqueFd fd(::shm_open(name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC, 0));
+    const platform::TUniqueFd fd(::shm_open(name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC, 0));
     if (!fd)
         return errno == ENOENT;
     struct stat info
@@ -35,9 +35,9 @@ bool OwnedByThisUser(const std::string& name)
     return ::fstat(fd.Get(), &info) == 0 && info.st_uid == ::geteuid();
 }
 
-TUniqueFd CreateObject(const std::string& name)
+platform::TUniqueFd CreateObject(const std::string& name)
 {
-    TUniqueFd fd(::shm_open(name.c_str(), CreateFlags, 0644));
+    platform::TUniqueFd fd(::shm_open(name.c_str(), CreateFlags, 0644));
     if (!fd && errno == EEXIST) {
         if (!OwnedByThisUser(name))
             throw std::runtime_error("the block " + name + " belongs to another user");

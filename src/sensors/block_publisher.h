@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/linux/unique_fd.h"
 #include "sensors/hwmon_scan.h"
-#include "sensors/unique_fd.h"
 
 namespace statlume {
 
@@ -31,7 +31,7 @@ public:
 
 private:
     std::string Name;
-    TUniqueFd Fd;
+    platform::TUniqueFd Fd;
     std::uint8_t* Bytes = nullptr;
     bool Kept = false;
 };

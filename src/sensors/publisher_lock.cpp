@@ -58,7 +58,7 @@ std::filesystem::path PublisherLockPath(const std::filesystem::path& folder,
 
 bool IsPublisherRunning(const std::filesystem::path& path)
 {
-    const TUniqueFd fd(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    const platform::TUniqueFd fd(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
     if (!fd)
         return false;
     return ::flock(fd.Get(), LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
@@ -66,7 +66,7 @@ bool IsPublisherRunning(const std::filesystem::path& path)
 
 std::optional<TPublisherLock> TPublisherLock::TryAcquire(const std::filesystem::path& path)
 {
-    TUniqueFd fd(::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600));
+    platform::TUniqueFd fd(::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600));
     if (!fd)
         throw std::system_error(errno, std::generic_category(), "cannot open " + path.string());
     if (::flock(fd.Get(), LOCK_EX | LOCK_NB) != 0) {
@@ -81,7 +81,7 @@ std::optional<TPublisherLock> TPublisherLock::TryAcquire(const std::filesystem::
     return TPublisherLock(std::move(fd));
 }
 
-TPublisherLock::TPublisherLock(TUniqueFd fd)
+TPublisherLock::TPublisherLock(platform::TUniqueFd fd)
     : Fd(std::move(fd))
 {
 }

@@ -4,7 +4,7 @@
 #include <optional>
 #include <string_view>
 
-#include "sensors/unique_fd.h"
+#include "platform/linux/unique_fd.h"
 
 namespace statlume {
 
@@ -31,9 +31,9 @@ public:
     static std::optional<TPublisherLock> TryAcquire(const std::filesystem::path& path);
 
 private:
-    explicit TPublisherLock(TUniqueFd fd);
+    explicit TPublisherLock(platform::TUniqueFd fd);
 
-    TUniqueFd Fd;
+    platform::TUniqueFd Fd;
 };
 
 } // namespace statlume

@@ -10,11 +10,11 @@
 #include <string>
 #include <vector>
 
+#include "platform/linux/unique_fd.h"
 #include "sensors/block_publisher.h"
 #include "sensors/hwmon_scan.h"
 #include "sensors/publisher_lock.h"
 #include "sensors/sensord_options.h"
-#include "sensors/unique_fd.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -55,7 +55,7 @@ bool WaitForEnd(const sigset_t& set, std::chrono::milliseconds interval)
     }
 }
 
-int Publish(const TSensordOptions& options, TUniqueFd ready)
+int Publish(const TSensordOptions& options, platform::TUniqueFd ready)
 {
     const sigset_t endSignals = BlockEndSignals();
     const auto folder = RuntimeFolder();
@@ -89,15 +89,15 @@ int Publish(const TSensordOptions& options, TUniqueFd ready)
 // pipe until the block is up or the publisher has given up, so a launcher returns only once
 // the block exists. Returns the write end of the pipe in the publisher, empty in the caller
 // (with the caller's exit status in status).
-std::optional<TUniqueFd> Detach(int& status)
+std::optional<platform::TUniqueFd> Detach(int& status)
 {
     int ends[2];
     if (::pipe2(ends, O_CLOEXEC) != 0) {
         status = 1;
         return std::nullopt;
     }
-    TUniqueFd readEnd(ends[0]);
-    TUniqueFd writeEnd(ends[1]);
+    platform::TUniqueFd readEnd(ends[0]);
+    platform::TUniqueFd writeEnd(ends[1]);
     const pid_t child = ::fork();
     if (child < 0) {
         status = 1;
@@ -115,7 +115,7 @@ std::optional<TUniqueFd> Detach(int& status)
     if (::fork() != 0)
         ::_exit(0);
     [[maybe_unused]] const int root = ::chdir("/");
-    const TUniqueFd null(::open("/dev/null", O_RDWR | O_CLOEXEC));
+    const platform::TUniqueFd null(::open("/dev/null", O_RDWR | O_CLOEXEC));
     for (const int fd : {0, 1, 2})
         ::dup2(null.Get(), fd);
     return writeEnd;
@@ -136,7 +136,7 @@ int main(int argc, char** argv)
         std::cout << SensordUsage();
         return 0;
     }
-    TUniqueFd ready;
+    platform::TUniqueFd ready;
     if (options->Detach) {
         int status = 0;
         auto writeEnd = Detach(status);

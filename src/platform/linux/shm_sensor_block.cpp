@@ -3,6 +3,8 @@
 #include <bit>
 #include <cstdint>
 
+#include "platform/linux/unique_fd.h"
+
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -11,28 +13,6 @@
 namespace statlume::platform {
 
 namespace {
-
-/// Owns an open file descriptor.
-class TFd
-{
-public:
-    explicit TFd(int fd)
-        : Fd(fd)
-    {
-    }
-    TFd(const TFd&) = delete;
-    TFd& operator=(const TFd&) = delete;
-    ~TFd()
-    {
-        if (Fd >= 0)
-            ::close(Fd);
-    }
-
-    int Get() const { return Fd; }
-
-private:
-    int Fd;
-};
 
 /// Owns a read-only view of a mapped object.
 class TView
@@ -86,7 +66,7 @@ TShmSensorBlock::TShmSensorBlock(std::string_view name)
 
 std::optional<TSensorWords> TShmSensorBlock::Read() const
 {
-    const TFd fd(::shm_open(Name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC, 0));
+    const TUniqueFd fd(::shm_open(Name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC, 0));
     if (fd.Get() < 0)
         return std::nullopt;
     struct stat info

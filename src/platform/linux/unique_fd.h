@@ -35,6 +35,15 @@ public:
     int Get() const { return Fd; }
     /// An open descriptor is held.
     bool Valid() const { return Fd >= 0; }
+    /// True when a descriptor is held.
+    explicit operator bool() const { return Valid(); }
+    /// Closes the held descriptor now; false when close reported an error (for example a
+    /// deferred write failure), which callers that write files must not ignore.
+    bool Close()
+    {
+        const int fd = std::exchange(Fd, -1);
+        return fd < 0 || ::close(fd) == 0;
+    }
     /// Closes the held descriptor and takes fd instead.
     void Reset(int fd = -1)
     {
