@@ -115,6 +115,16 @@ TEST(LinuxSystemStatus, RealMachineAddressesPutLoopbackLast)
     }
 }
 
+TEST(LinuxSystemStatus, RealMachineAddressesMatchGetIfAddrs)
+{
+    LinuxSystemStatus status;
+    // Twice: the second listing reuses the socket and the request buffer.
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE(round);
+        EXPECT_EQ(status.IPv4Addresses(), LinuxSystemStatus::IPv4AddressesByGetIfAddrs());
+    }
+}
+
 TEST(LinuxSystemStatus, DiskSpace)
 {
     LinuxSystemStatus status;

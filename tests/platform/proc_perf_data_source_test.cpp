@@ -188,6 +188,25 @@ TEST(ProcPerfDataSource, RealProcWalks)
     EXPECT_GT(data.ProcessCount, 0);
 }
 
+TEST(ProcPerfDataSource, RealUptimeAgreesWithProcUptime)
+{
+    auto fileUptime = [] {
+        std::ifstream file("/proc/uptime");
+        double seconds = 0;
+        file >> seconds;
+        return static_cast<std::int64_t>(seconds);
+    };
+    ProcPerfDataSource source;
+    TPerfCollector collector(source);
+    TRawData data;
+    std::int64_t last = 0;
+    const std::int64_t before = fileUptime();
+    ASSERT_TRUE(collector.SystemStep(data, last));
+    const std::int64_t after = fileUptime();
+    EXPECT_GE(data.UptimeSecs, before);
+    EXPECT_LE(data.UptimeSecs, after);
+}
+
 TEST(ProcPerfDataSource, RealProcessCountAgreesWithAListing)
 {
     ProcDirectory proc("/proc");

@@ -121,7 +121,7 @@ TEST(ProcessCounter, CountsFromTheLinkCountOnceCalibrated)
     EXPECT_EQ(proc.Listings, 1);
 }
 
-TEST(ProcessCounter, ListsAgainAfterNineFastCountsOrTenSeconds)
+TEST(ProcessCounter, ListsAgainAfterTenSecondsOrNinetyNineFastCounts)
 {
     TFakeProc proc;
     TProcessCounter counter = proc.MakeCounter();

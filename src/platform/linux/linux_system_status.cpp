@@ -12,6 +12,8 @@
 #include <net/if.h>
 #include <netinet/in.h>
 #include <pwd.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 
@@ -122,25 +124,89 @@ std::string LinuxSystemStatus::UserName()
 
 std::vector<TIPv4Address> LinuxSystemStatus::IPv4Addresses()
 {
+    TAddressList list;
+    if (!ListByIoctl(list)) {
+        list = {};
+        ListByGetIfAddrs(list);
+    }
+    return list.Ordered();
+}
+
+std::vector<TIPv4Address> LinuxSystemStatus::IPv4AddressesByGetIfAddrs()
+{
+    TAddressList list;
+    ListByGetIfAddrs(list);
+    return list.Ordered();
+}
+
+bool LinuxSystemStatus::ListByIoctl(TAddressList& list)
+{
+    // SIOCGIFCONF lists the IPv4 addresses alone; getifaddrs would also fetch every
+    // interface's full link record, which costs the kernel several times more.
+    if (!AddressSocket.Valid())
+        AddressSocket.Reset(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0));
+    if (!AddressSocket.Valid())
+        return false;
+    ifconf conf{};
+    for (;;) {
+        if (Requests.empty())
+            Requests.resize(8);
+        conf.ifc_len = static_cast<int>(Requests.size() * sizeof(ifreq));
+        conf.ifc_req = Requests.data();
+        if (::ioctl(AddressSocket.Get(), SIOCGIFCONF, &conf) != 0)
+            return false;
+        // A full buffer may have cut the list short.
+        if (static_cast<std::size_t>(conf.ifc_len) < Requests.size() * sizeof(ifreq))
+            break;
+        Requests.resize(Requests.size() * 2);
+    }
+    const std::size_t count = static_cast<std::size_t>(conf.ifc_len) / sizeof(ifreq);
+    for (std::size_t i = 0; i < count; ++i) {
+        const ifreq& request = Requests[i];
+        if (request.ifr_addr.sa_family != AF_INET)
+            continue;
+        ifreq flags{};
+        std::memcpy(flags.ifr_name, request.ifr_name, sizeof flags.ifr_name);
+        // An interface that went away since the listing is left out.
+        if (::ioctl(AddressSocket.Get(), SIOCGIFFLAGS, &flags) != 0)
+            continue;
+        sockaddr_in in{};
+        std::memcpy(&in, &request.ifr_addr, sizeof in);
+        list.Add(in, static_cast<unsigned>(static_cast<unsigned short>(flags.ifr_flags)));
+    }
+    return true;
+}
+
+void LinuxSystemStatus::ListByGetIfAddrs(TAddressList& list)
+{
     const TIfAddrs addrs;
-    std::vector<TIPv4Address> outer;
-    std::vector<TIPv4Address> loopback;
     for (const ifaddrs* it = addrs.List; it != nullptr; it = it->ifa_next) {
-        if (it->ifa_addr == nullptr || it->ifa_addr->sa_family != AF_INET ||
-            (it->ifa_flags & IFF_UP) == 0)
+        if (it->ifa_addr == nullptr || it->ifa_addr->sa_family != AF_INET)
             continue;
         sockaddr_in in{};
         std::memcpy(&in, it->ifa_addr, sizeof in);
-        const std::uint32_t host = ntohl(in.sin_addr.s_addr);
-        const TIPv4Address address{
-            static_cast<std::uint8_t>(host >> 24), static_cast<std::uint8_t>(host >> 16),
-            static_cast<std::uint8_t>(host >> 8), static_cast<std::uint8_t>(host)};
-        ((it->ifa_flags & IFF_LOOPBACK) != 0 ? loopback : outer).push_back(address);
+        list.Add(in, it->ifa_flags);
     }
-    outer.insert(outer.end(), loopback.begin(), loopback.end());
-    if (outer.size() > MaxAddresses)
-        outer.resize(MaxAddresses);
-    return outer;
+}
+
+void LinuxSystemStatus::TAddressList::Add(const sockaddr_in& address, unsigned flags)
+{
+    if ((flags & IFF_UP) == 0)
+        return;
+    const std::uint32_t host = ntohl(address.sin_addr.s_addr);
+    const TIPv4Address bytes{static_cast<std::uint8_t>(host >> 24),
+                             static_cast<std::uint8_t>(host >> 16),
+                             static_cast<std::uint8_t>(host >> 8), static_cast<std::uint8_t>(host)};
+    ((flags & IFF_LOOPBACK) != 0 ? Loopback : Outer).push_back(bytes);
+}
+
+std::vector<TIPv4Address> LinuxSystemStatus::TAddressList::Ordered() const
+{
+    std::vector<TIPv4Address> ordered = Outer;
+    ordered.insert(ordered.end(), Loopback.begin(), Loopback.end());
+    if (ordered.size() > MaxAddresses)
+        ordered.resize(MaxAddresses);
+    return ordered;
 }
 
 TDiskSpace LinuxSystemStatus::DiskSpace(const std::string& path)

@@ -8,6 +8,9 @@
 #include "platform/linux/proc_file.h"
 #include "platform/system_status.h"
 
+#include <net/if.h>
+#include <netinet/in.h>
+
 namespace statlume::platform {
 
 /// Reads the meminfo text: MemTotal / MemAvailable (MemFree on kernels without it) and
@@ -29,8 +32,28 @@ public:
     TDiskSpace DiskSpace(const std::string& path) override;
     double LocalTime() override;
 
+    /// The addresses as getifaddrs reports them, filtered and ordered as IPv4Addresses does
+    /// (the reference the cheaper listing is checked against).
+    static std::vector<TIPv4Address> IPv4AddressesByGetIfAddrs();
+
 private:
+    /// IPv4 addresses of interfaces that are up, loopback ones apart.
+    struct TAddressList
+    {
+        std::vector<TIPv4Address> Outer;
+        std::vector<TIPv4Address> Loopback;
+        void Add(const sockaddr_in& address, unsigned flags);
+        /// Outer addresses first, then loopback ones; at most four.
+        std::vector<TIPv4Address> Ordered() const;
+    };
+
+    bool ListByIoctl(TAddressList& list);
+    static void ListByGetIfAddrs(TAddressList& list);
+
     ProcFile MemInfo;
+    // Kept open for the address listing on the slow cycle.
+    TUniqueFd AddressSocket;
+    std::vector<ifreq> Requests;
 };
 
 } // namespace statlume::platform

@@ -27,6 +27,16 @@ std::int64_t MonotonicNow()
     return static_cast<std::int64_t>(now.tv_sec) * HundredNsPerSecond + now.tv_nsec / 100;
 }
 
+// The time since boot as /proc/uptime gives it (centiseconds, counting suspend), in 100 ns
+// units, without a file read: the kernel derives that file from this very clock.
+std::int64_t BootClockNow()
+{
+    timespec now{};
+    ::clock_gettime(CLOCK_BOOTTIME, &now);
+    return static_cast<std::int64_t>(now.tv_sec) * HundredNsPerSecond +
+           now.tv_nsec / 10'000'000 * (HundredNsPerSecond / 100);
+}
+
 bool IsSpace(char c)
 {
     return c == ' ' || c == '\t';
@@ -130,7 +140,8 @@ ProcPerfDataSource::ProcPerfDataSource(std::string root, TClock clock)
     , Stat(Root + "/stat")
     , NetDev(Root + "/net/dev")
     , LoadAvg(Root + "/loadavg")
-    , Uptime(Root + "/uptime")
+    , UseBootClock(Root == "/proc")
+    , Uptime(UseBootClock ? std::string() : Root + "/uptime")
     , Processes(Root)
     , ProcessCounter([this] { return LinkCountOf(Processes.Get()); },
                      [this]() -> std::optional<std::uint64_t> {
@@ -285,13 +296,20 @@ bool ProcPerfDataSource::BuildNetwork(std::int64_t now)
     return true;
 }
 
+std::optional<std::int64_t> ProcPerfDataSource::SinceBoot()
+{
+    if (UseBootClock)
+        return BootClockNow();
+    const auto text = Uptime.Read();
+    if (!text)
+        return std::nullopt;
+    std::string_view rest = *text;
+    return ParseSeconds100ns(NextToken(rest));
+}
+
 bool ProcPerfDataSource::BuildSystem(std::int64_t now)
 {
-    const auto uptimeText = Uptime.Read();
-    if (!uptimeText)
-        return false;
-    std::string_view uptimeRest = *uptimeText;
-    const auto uptime = ParseSeconds100ns(NextToken(uptimeRest));
+    const auto uptime = SinceBoot();
     const auto loadText = LoadAvg.Read();
     if (!uptime || !loadText)
         return false;

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -36,6 +37,7 @@ private:
     bool BuildProcess(std::int64_t now);
     bool BuildNetwork(std::int64_t now);
     bool BuildSystem(std::int64_t now);
+    std::optional<std::int64_t> SinceBoot();
 
     std::string Root;
     TClock Clock;
@@ -43,6 +45,9 @@ private:
     ProcFile Stat;
     ProcFile NetDev;
     ProcFile LoadAvg;
+    // The real /proc/uptime is the boot clock, read without a system call; other roots
+    // (fixtures) are read from their uptime file.
+    bool UseBootClock;
     ProcFile Uptime;
     ProcDirectory Processes;
     // Counts through Processes, so it comes after it.

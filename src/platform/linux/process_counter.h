@@ -35,10 +35,11 @@ public:
     /// The number of processes in a real listing of the procfs root; empty on failure.
     using TListCount = std::function<std::optional<std::uint64_t>()>;
 
-    /// Counts from the link count at most this many times in a row before listing again.
-    static constexpr int FastCountsPerCalibration = 9;
     /// Lists again when the last calibration is older than this (100 ns units).
     static constexpr std::int64_t CalibrationLifetime = 10 * 10'000'000;
+    /// Counts from the link count at most this many times in a row before listing again,
+    /// however short the intervals.
+    static constexpr int FastCountsPerCalibration = 99;
 
     /// Counts with the two functions; with fastPathAllowed false every count is a listing
     /// (another pid namespace or a mount that hides processes would make the link count
