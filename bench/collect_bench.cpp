@@ -13,11 +13,14 @@
 #include "platform/linux/proc_file.h"
 #include "platform/linux/proc_perf_data_source.h"
 #include "platform/linux/shm_sensor_block.h"
+#include "platform/linux/unique_fd.h"
 
 #include <benchmark/benchmark.h>
-#include <dirent.h>
 #include <fcntl.h>
-#include <ifaddrs.h>
+#include <net/if.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 
@@ -68,13 +71,13 @@ class TBareReads
 public:
     void Read(bool slowItems)
     {
-        for (platform::ProcFile* file : {&Stat, &NetDev, &Uptime, &LoadAvg, &MemInfo})
+        for (platform::ProcFile* file : {&Stat, &NetDev, &LoadAvg, &MemInfo})
             benchmark::DoNotOptimize(file->Read());
         CountProcesses();
+        timespec boot{};
+        benchmark::DoNotOptimize(clock_gettime(CLOCK_BOOTTIME, &boot));
         if (slowItems) {
-            ifaddrs* list = nullptr;
-            if (getifaddrs(&list) == 0)
-                freeifaddrs(list);
+            ReadAddresses();
             struct statvfs fs
             {
             };
@@ -88,20 +91,28 @@ public:
     }
 
 private:
+    // The cheapest exact process count: the link count of /proc (processes plus a constant).
     void CountProcesses()
     {
-        const int fd = openat(AT_FDCWD, "/proc", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        DIR* dir = fdopendir(fd);
-        int count = 0;
-        while (const dirent* entry = readdir(dir))
-            count += entry->d_name[0] >= '0' && entry->d_name[0] <= '9' ? 1 : 0;
-        closedir(dir);
-        benchmark::DoNotOptimize(count);
+        struct stat info
+        {
+        };
+        benchmark::DoNotOptimize(fstat(Proc.Get(), &info));
     }
 
+    void ReadAddresses()
+    {
+        ifreq requests[16]{};
+        ifconf config{};
+        config.ifc_len = sizeof requests;
+        config.ifc_req = requests;
+        benchmark::DoNotOptimize(ioctl(Socket.Get(), SIOCGIFCONF, &config));
+    }
+
+    platform::TUniqueFd Proc{open("/proc", O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
+    platform::TUniqueFd Socket{socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0)};
     platform::ProcFile Stat{"/proc/stat"};
     platform::ProcFile NetDev{"/proc/net/dev"};
-    platform::ProcFile Uptime{"/proc/uptime"};
     platform::ProcFile LoadAvg{"/proc/loadavg"};
     platform::ProcFile MemInfo{"/proc/meminfo"};
     platform::TShmSensorBlock Sensors;
