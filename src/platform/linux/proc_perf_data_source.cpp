@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "collect/perf_layout.h"
+#include "platform/linux/line_scan.h"
 
 #include <fcntl.h>
 #include <time.h>
@@ -68,19 +69,6 @@ std::optional<std::uint64_t> ParseNumber(std::string_view token)
 std::optional<std::uint64_t> NextNumber(std::string_view& text)
 {
     return ParseNumber(NextToken(text));
-}
-
-// Calls visit with every line of text, without its newline.
-template <typename TVisit> void ForEachLine(std::string_view text, TVisit&& visit)
-{
-    std::size_t pos = 0;
-    while (pos < text.size()) {
-        std::size_t end = text.find('\n', pos);
-        if (end == std::string_view::npos)
-            end = text.size();
-        visit(text.substr(pos, end - pos));
-        pos = end + 1;
-    }
 }
 
 std::string_view Trim(std::string_view text)

@@ -4,6 +4,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/linux/line_scan.h"
 #include "platform/linux/proc_file.h"
 
 #include <fcntl.h>
@@ -31,18 +32,6 @@ template <typename TVisit> void ForEachField(std::string_view line, TVisit&& vis
         if (end > pos)
             visit(line.substr(pos, end - pos));
         pos = end;
-    }
-}
-
-template <typename TVisit> void ForEachLine(std::string_view text, TVisit&& visit)
-{
-    std::size_t pos = 0;
-    while (pos < text.size()) {
-        std::size_t end = text.find('\n', pos);
-        if (end == std::string_view::npos)
-            end = text.size();
-        visit(text.substr(pos, end - pos));
-        pos = end + 1;
     }
 }
 

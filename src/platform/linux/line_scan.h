@@ -1,0 +1,22 @@
+#pragma once
+
+#include <cstddef>
+#include <string_view>
+
+namespace statlume::platform {
+
+/// Calls visit with every line of text, without its newline; a last line without a newline
+/// is visited too.
+template <typename TVisit> void ForEachLine(std::string_view text, TVisit&& visit)
+{
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        std::size_t end = text.find('\n', pos);
+        if (end == std::string_view::npos)
+            end = text.size();
+        visit(text.substr(pos, end - pos));
+        pos = end + 1;
+    }
+}
+
+} // namespace statlume::platform
