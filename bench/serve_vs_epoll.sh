@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
 # Request rate of the headless server (with a password, so every reply is encrypted) against a
 # bare epoll server that answers every "T" with fixed bytes, under the same load, in one run.
-# Usage: bench/serve_vs_epoll.sh [build-folder]   (default: build/e2rel; use an optimised
+# Usage: bench/serve_vs_epoll.sh [build-folder]   (default: build/ci; use an optimised
 # build: RelWithDebInfo or Release). Loopback only; about 25 s.
 set -euo pipefail
 
-build=${1:-build/e2rel}
+build=${1:-build/ci}
 cli=$build/src/cli/statlume-cli
 loadgen=$build/tests/tools/statlume-loadgen
 epoll=$build/tests/tools/bare-epoll-server
