@@ -40,8 +40,8 @@ std::unique_ptr<TSensorStep> MakeSensorStep()
 // rendered, as one console update does at worst.
 void FullCollectionAndRender(benchmark::State& state)
 {
-    platform::ProcPerfDataSource perf;
-    platform::LinuxSystemStatus status;
+    platform::TProcPerfDataSource perf;
+    platform::TLinuxSystemStatus status;
     const auto sensors = MakeSensorStep();
     TSnapshotCollector collector(perf, status, *sensors);
     collector.SetCollectAll(true);
@@ -71,7 +71,7 @@ class TBareReads
 public:
     void Read(bool slowItems)
     {
-        for (platform::ProcFile* file : {&Stat, &NetDev, &LoadAvg, &MemInfo})
+        for (platform::TProcFile* file : {&Stat, &NetDev, &LoadAvg, &MemInfo})
             benchmark::DoNotOptimize(file->Read());
         CountProcesses();
         timespec boot{};
@@ -111,10 +111,10 @@ private:
 
     platform::TUniqueFd Proc{open("/proc", O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
     platform::TUniqueFd Socket{socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0)};
-    platform::ProcFile Stat{"/proc/stat"};
-    platform::ProcFile NetDev{"/proc/net/dev"};
-    platform::ProcFile LoadAvg{"/proc/loadavg"};
-    platform::ProcFile MemInfo{"/proc/meminfo"};
+    platform::TProcFile Stat{"/proc/stat"};
+    platform::TProcFile NetDev{"/proc/net/dev"};
+    platform::TProcFile LoadAvg{"/proc/loadavg"};
+    platform::TProcFile MemInfo{"/proc/meminfo"};
     platform::TShmSensorBlock Sensors;
 };
 
@@ -138,7 +138,7 @@ void BareReadsSlowItemsOneInTen(benchmark::State& state)
 // (d) The process block the exclusion reads: one /proc/PID/stat per process.
 void ExclusionProcessScan(benchmark::State& state)
 {
-    platform::ProcPerfDataSource perf;
+    platform::TProcPerfDataSource perf;
     std::vector<std::uint8_t> buffer(1 << 20);
     for (auto _ : state) {
         std::uint32_t size = static_cast<std::uint32_t>(buffer.size());

@@ -9,15 +9,29 @@ cli=${1:-$here/../build/bench/src/cli/statlume-cli}
 seconds=${2:-20}
 ticks=$(getconf CLK_TCK)
 work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+pids=()
+# Neither program may outlive the script, whatever step fails.
+cleanup() {
+    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+    wait 2>/dev/null || true
+    rm -rf "$work"
+}
+trap cleanup EXIT INT TERM
 
 command -v conky >/dev/null || { echo "conky is missing: scripts/install-deps --bench" >&2; exit 1; }
 [ -x "$cli" ] || { echo "no statlume-cli at $cli (build the bench preset)" >&2; exit 1; }
 
-"$cli" --print --interval 100 >"$work/statlume.out" 2>&1 &
+# Own settings and run-time folders: the default template is measured, and the exit's
+# saved settings and uptime records never reach the user's own.
+mkdir -p "$work/config" "$work/runtime"
+chmod 700 "$work/runtime"
+XDG_CONFIG_HOME=$work/config XDG_RUNTIME_DIR=$work/runtime \
+    "$cli" --print --interval 100 >"$work/statlume.out" 2>&1 &
 statlume=$!
+pids+=("$statlume")
 conky -c "$here/conky.conf" >"$work/conky.out" 2>"$work/conky.err" &
 conky=$!
+pids+=("$conky")
 
 # CPU time in ns of all threads: utime + stime (clock-tick resolution) and the scheduler's
 # own sums (schedstat of every task).

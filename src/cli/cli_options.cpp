@@ -1,21 +1,10 @@
 #include "cli/cli_options.h"
 
 #include <charconv>
-#include <limits>
 
 namespace statlume {
 
 namespace {
-
-std::string LowerAscii(std::string_view text)
-{
-    std::string lower(text);
-    for (char& c : lower) {
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    }
-    return lower;
-}
 
 template <typename T> std::optional<T> ParseUnsigned(std::string_view text)
 {
@@ -24,15 +13,6 @@ template <typename T> std::optional<T> ParseUnsigned(std::string_view text)
     if (text.empty() || ec != std::errc() || ptr != text.data() + text.size())
         return std::nullopt;
     return value;
-}
-
-// "-p" takes any decimal number; what is no usable port falls back to the default.
-std::uint16_t ParseSwitchPort(std::string_view text)
-{
-    const auto port = ParseUnsigned<std::uint32_t>(text);
-    if (!port || *port == 0 || *port > std::numeric_limits<std::uint16_t>::max())
-        return DefaultServerPort;
-    return static_cast<std::uint16_t>(*port);
 }
 
 class TParser
@@ -88,13 +68,14 @@ private:
 
     void ShortSwitch(std::string_view arg)
     {
-        const std::string lower = LowerAscii(arg);
+        // The same switches as the window program's, read the same way.
+        const std::string lower = AsciiLower(std::string(arg));
         if (lower == "-c")
             Options.ClientMode = true;
         else if (lower.starts_with("-i"))
             Options.ServerHost = lower.substr(2);
         else if (lower.starts_with("-p"))
-            Options.ServerPort = ParseSwitchPort(std::string_view(lower).substr(2));
+            Options.ServerPort = PortOrDefault(lower.substr(2));
         else if (lower.starts_with("-d"))
             Options.Password = lower.substr(2);
     }

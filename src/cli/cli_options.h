@@ -47,6 +47,11 @@ struct TCliOptions
 
     /// The command line asks for the console client (both "-c" and a host).
     bool IsClient() const { return ClientMode && !ServerHost.empty(); }
+    /// The short switches as the settings store and the client role take them.
+    TClientSwitches ClientSwitches() const
+    {
+        return {IsClient(), ServerHost, ServerPort, Password, false};
+    }
 };
 
 /// Reads the arguments (without the program name). Long options take their value as the next

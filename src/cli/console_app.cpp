@@ -3,6 +3,7 @@
 #include <csignal>
 #include <utility>
 
+#include "cli/record_render.h"
 #include "format/tag_language.h"
 #include "platform/linux/dl_sensor_starter.h"
 #include "platform/linux/linux_system_status.h"
@@ -14,8 +15,8 @@ namespace statlume {
 TConsoleSources LinuxSources(asio::io_context& loop, bool clientMode)
 {
     TConsoleSources sources;
-    sources.Perf = std::make_unique<platform::ProcPerfDataSource>();
-    sources.Status = std::make_unique<platform::LinuxSystemStatus>();
+    sources.Perf = std::make_unique<platform::TProcPerfDataSource>();
+    sources.Status = std::make_unique<platform::TLinuxSystemStatus>();
     sources.Sensors = std::make_unique<TSensorStep>(
         std::make_unique<platform::TShmSensorBlock>(),
         std::make_unique<platform::TDlSensorStarter>(),
@@ -78,13 +79,7 @@ bool TConsoleApp::Collect(bool force)
 
 std::string TConsoleApp::RenderLabels() const
 {
-    std::string text;
-    for (const std::string& line : Lines) {
-        text += RenderLine(Formatters, line);
-        text += '\n';
-    }
-    text += '\n';
-    return text;
+    return RenderConsoleText(Formatters, Lines);
 }
 
 void TConsoleApp::StartTimer(std::uint32_t intervalMs, std::function<void()> onTick)

@@ -4,8 +4,6 @@
 #include <system_error>
 #include <utility>
 
-#include "cli/record_file.h"
-
 namespace statlume {
 
 std::chrono::milliseconds OnceDeadline(std::uint32_t intervalMs)
@@ -25,6 +23,8 @@ TConsoleClient::TConsoleClient(TConsoleApp& app, TRemoteSecret& secret, TClientO
     , AlertLine(err)
     , Deadline(app.Io())
 {
+    if (Options.DumpRecordFile)
+        Dump.emplace(*Options.DumpRecordFile, err);
     Role.SetHost(Options.Host);
     Role.SetPort(Options.Port);
     Role.OnSocketError = [this](TSocketOp op, int code) { OnSocketError(op, code); };
@@ -65,13 +65,8 @@ void TConsoleClient::OnRecord()
     if (App.Exiting())
         return;
     const std::string text = App.RenderLabels();
-    if (Options.DumpRecordFile) {
-        const auto error =
-            WriteRecordFile(*Options.DumpRecordFile, EncodeRawData(App.Shell().Data));
-        if (error && !DumpFailed)
-            Err << "statlume-cli: " << *error << '\n' << std::flush;
-        DumpFailed = error.has_value();
-    }
+    if (Dump)
+        Dump->Write(EncodeRawData(App.Shell().Data));
     Out.write(text.data(), static_cast<std::streamsize>(text.size()));
     Out.flush();
     // A closed output pipe or a single record asked for: the run is over.

@@ -9,6 +9,7 @@
 #include "cli/alert_line.h"
 #include "cli/asio_socket_layer.h"
 #include "cli/console_app.h"
+#include "cli/record_file.h"
 #include "display/command_line.h"
 #include "remote/client_role.h"
 #include "remote/remote_secret.h"
@@ -63,7 +64,7 @@ private:
     TAlertLine AlertLine;
     asio::steady_timer Deadline;
     std::string LastError;
-    bool DumpFailed = false;
+    std::optional<TRecordDump> Dump;
 };
 
 } // namespace statlume

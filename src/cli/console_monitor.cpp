@@ -2,8 +2,6 @@
 
 #include <utility>
 
-#include "cli/record_file.h"
-
 namespace statlume {
 
 TConsoleMonitor::TConsoleMonitor(TConsoleApp& app, TMonitorOptions options, std::ostream& out,
@@ -11,8 +9,9 @@ TConsoleMonitor::TConsoleMonitor(TConsoleApp& app, TMonitorOptions options, std:
     : App(app)
     , Options(std::move(options))
     , Out(out)
-    , Err(err)
 {
+    if (Options.DumpRecordFile)
+        Dump.emplace(*Options.DumpRecordFile, err);
 }
 
 int TConsoleMonitor::Run()
@@ -49,7 +48,8 @@ void TConsoleMonitor::OnTick()
 void TConsoleMonitor::Publish(bool print)
 {
     const std::string text = App.RenderLabels();
-    Dump();
+    if (Dump)
+        Dump->Write(EncodeRawData(App.Shell().Data));
     if (!print || !Options.Print)
         return;
     Out.write(text.data(), static_cast<std::streamsize>(text.size()));
@@ -57,17 +57,6 @@ void TConsoleMonitor::Publish(bool print)
     // Whoever read the output has gone (a closed pipe): nothing left to do but end cleanly.
     if (!Out)
         App.Exit(0);
-}
-
-void TConsoleMonitor::Dump()
-{
-    if (!Options.DumpRecordFile)
-        return;
-    const auto error = WriteRecordFile(*Options.DumpRecordFile, EncodeRawData(App.Shell().Data));
-    // One message per run of failures, not one per tick.
-    if (error && !DumpFailed)
-        Err << "statlume-cli: " << *error << '\n' << std::flush;
-    DumpFailed = error.has_value();
 }
 
 } // namespace statlume

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "cli/console_app.h"
+#include "cli/record_file.h"
 
 namespace statlume {
 
@@ -42,15 +43,13 @@ public:
     int Run();
 
 private:
-    void Dump();
     void Publish(bool print);
     void OnTick();
 
     TConsoleApp& App;
     TMonitorOptions Options;
     std::ostream& Out;
-    std::ostream& Err;
-    bool DumpFailed = false;
+    std::optional<TRecordDump> Dump;
 };
 
 } // namespace statlume

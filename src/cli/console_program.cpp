@@ -97,8 +97,8 @@ int RunConsoleProgram(std::span<const std::string> args, std::string_view versio
     const platform::TReportFunc report = [&err](const std::string& message) {
         err << "statlume-cli: " << message << '\n' << std::flush;
     };
-    const std::vector<std::string> argList(args.begin(), args.end());
-    const TClientSwitches switches = ParseClientSwitches(argList);
+    // From the parse above, so a long option's value is never read as a switch.
+    const TClientSwitches switches = options.ClientSwitches();
     const LocaleInfo locale = platform::ReadProcessLocale();
     if (options.RecordFile)
         return RunRecord(options, *given, switches, locale, report, out, err);

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <utility>
 
 #include "platform/linux/unique_fd.h"
 
@@ -50,6 +51,9 @@ std::optional<std::string> ReadTextFile(const std::string& path)
             return std::nullopt;
         if (got == 0)
             return text;
+        // A device such as /dev/zero never ends; memory must not grow without bound.
+        if (text.size() + static_cast<std::size_t>(got) > MaxTextFileSize)
+            return std::nullopt;
         text.append(chunk, static_cast<std::size_t>(got));
     }
 }
@@ -86,12 +90,14 @@ TRecordFileResult ReadRecordFile(const std::string& path)
 
 std::optional<std::string> WriteRecordFile(const std::string& path, const TRawBytes& bytes)
 {
-    const std::string temporary = path + ".tmp";
-    platform::TUniqueFd fd(
-        ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0644));
+    // A name of our own making: a fixed one could be planted by another user in a shared
+    // folder, or written by a second run dumping to the same file.
+    std::string temporary = path + ".tmp-XXXXXX";
+    platform::TUniqueFd fd(::mkostemp(temporary.data(), O_CLOEXEC));
     if (fd.Get() < 0)
         return SystemError("cannot create", temporary);
-    if (!WriteAll(fd.Get(), bytes.data(), bytes.size()) || !fd.Close()) {
+    if (::fchmod(fd.Get(), 0644) != 0 || !WriteAll(fd.Get(), bytes.data(), bytes.size()) ||
+        !fd.Close()) {
         const std::string message = SystemError("cannot write", temporary);
         ::unlink(temporary.c_str());
         return message;
@@ -102,6 +108,20 @@ std::optional<std::string> WriteRecordFile(const std::string& path, const TRawBy
         return message;
     }
     return std::nullopt;
+}
+
+TRecordDump::TRecordDump(std::string path, std::ostream& err)
+    : Path(std::move(path))
+    , Err(err)
+{
+}
+
+void TRecordDump::Write(const TRawBytes& bytes)
+{
+    const auto error = WriteRecordFile(Path, bytes);
+    if (error && !Failed)
+        Err << "statlume-cli: " << *error << '\n' << std::flush;
+    Failed = error.has_value();
 }
 
 } // namespace statlume

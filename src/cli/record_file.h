@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstddef>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <variant>
 
@@ -18,7 +20,27 @@ TRecordFileResult ReadRecordFile(const std::string& path);
 /// sees the old or the new record, never part of one; the error message on failure.
 std::optional<std::string> WriteRecordFile(const std::string& path, const TRawBytes& bytes);
 
-/// The whole text of a file; nothing when it cannot be read.
+/// Writes the record to one file after each collection or reception, reporting a failure
+/// once per run of failures rather than on every tick.
+class TRecordDump
+{
+public:
+    /// Writes to path; messages go to err, which must outlive the object.
+    TRecordDump(std::string path, std::ostream& err);
+    /// Replaces the file by bytes (see WriteRecordFile).
+    void Write(const TRawBytes& bytes);
+
+private:
+    std::string Path;
+    std::ostream& Err;
+    bool Failed = false;
+};
+
+/// The largest text file ReadTextFile accepts, in bytes.
+inline constexpr std::size_t MaxTextFileSize = 16 * 1024 * 1024;
+
+/// The whole text of a file; nothing when it cannot be read or holds more than
+/// MaxTextFileSize bytes.
 std::optional<std::string> ReadTextFile(const std::string& path);
 
 } // namespace statlume

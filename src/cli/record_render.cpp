@@ -3,10 +3,21 @@
 #include <variant>
 
 #include "cli/record_file.h"
-#include "format/formatter.h"
 #include "format/tag_language.h"
 
 namespace statlume {
+
+std::string RenderConsoleText(const TFormatterList& formatters,
+                              const std::vector<std::string>& lines)
+{
+    std::string text;
+    for (const std::string& line : lines) {
+        text += RenderLine(formatters, line);
+        text += '\n';
+    }
+    text += '\n';
+    return text;
+}
 
 int RenderRecordFile(const std::string& recordPath, std::string_view templateText,
                      const LocaleInfo& locale, std::ostream& out, std::ostream& err)
@@ -22,12 +33,7 @@ int RenderRecordFile(const std::string& recordPath, std::string_view templateTex
     DecideAllActive(formatters, templateText);
     shell.Data = DecodeRawData(std::get<TRawBytes>(record));
 
-    std::string text;
-    for (const std::string& line : SplitTemplateLines(templateText)) {
-        text += RenderLine(formatters, line);
-        text += '\n';
-    }
-    text += '\n';
+    const std::string text = RenderConsoleText(formatters, SplitTemplateLines(templateText));
     out.write(text.data(), static_cast<std::streamsize>(text.size()));
     out.flush();
     return 0;

@@ -1,27 +1,8 @@
 #include "collect/drive_map.h"
 
+#include "format/ascii_case.h"
+
 namespace statlume {
-
-namespace {
-
-std::string_view TrimBlanks(std::string_view text)
-{
-    const auto isBlank = [](char c) { return static_cast<unsigned char>(c) <= ' '; };
-    while (!text.empty() && isBlank(text.front()))
-        text.remove_prefix(1);
-    while (!text.empty() && isBlank(text.back()))
-        text.remove_suffix(1);
-    return text;
-}
-
-char UpperLetter(char c)
-{
-    if (c >= 'a' && c <= 'z')
-        return static_cast<char>(c - 'a' + 'A');
-    return c;
-}
-
-} // namespace
 
 TDriveMap ParseDriveMap(std::string_view text)
 {
@@ -38,7 +19,7 @@ TDriveMap ParseDriveMap(std::string_view text)
         const std::string_view path = TrimBlanks(entry.substr(equals + 1));
         if (letter.size() != 1 || path.empty())
             continue;
-        const char upper = UpperLetter(letter.front());
+        const char upper = AsciiUpper(letter.front());
         if (upper < 'A' || upper > 'Z')
             continue;
         map[upper] = std::string(path);
@@ -48,7 +29,7 @@ TDriveMap ParseDriveMap(std::string_view text)
 
 std::string MountPointOf(const TDriveMap& map, char letter)
 {
-    const auto it = map.find(UpperLetter(letter));
+    const auto it = map.find(AsciiUpper(letter));
     return it == map.end() ? std::string{} : it->second;
 }
 

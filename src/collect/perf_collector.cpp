@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "collect/perf_layout.h"
+#include "format/ascii_case.h"
 
 namespace statlume {
 
@@ -29,30 +30,11 @@ float RateKBps(std::uint32_t cur, std::uint32_t prev, double perSecond)
     return static_cast<float>(perSecond * (static_cast<double>(diff) / 1024.0));
 }
 
-bool IsTrimmed(char c)
-{
-    const auto code = static_cast<unsigned char>(c);
-    return code <= 32;
-}
-
-char UpperAscii(char c)
-{
-    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
+// Upper-cases into a buffer that keeps its capacity, so a steady exclusion allocates nothing.
 void UpperInto(std::string_view text, std::string& out)
 {
     out.assign(text);
-    std::transform(out.begin(), out.end(), out.begin(), UpperAscii);
-}
-
-std::string_view Trim(std::string_view text)
-{
-    while (!text.empty() && IsTrimmed(text.front()))
-        text.remove_prefix(1);
-    while (!text.empty() && IsTrimmed(text.back()))
-        text.remove_suffix(1);
-    return text;
+    std::transform(out.begin(), out.end(), out.begin(), AsciiUpper);
 }
 
 const TPerfCounterDef* FindCounter(const TPerfObject& object, std::uint32_t titleIndex)
@@ -165,13 +147,13 @@ bool TPerfCollector::ApplyExclusion(double& usage, std::int64_t processors,
 {
     UpperEntries.resize(excludeList.size());
     for (std::size_t e = 0; e < excludeList.size(); ++e)
-        UpperInto(Trim(excludeList[e]), UpperEntries[e]);
+        UpperInto(TrimBlanks(excludeList[e]), UpperEntries[e]);
     if (!ReadFirstObject(TSlot::Process, "230", ProcessBuffer, ProcessObject, nullptr))
         return false;
     if (!ProcessObject.HasInstances() || ProcessObject.Counters.empty())
         return true;
 
-    // The product is a 64-bit integer as laid down; zero (no processors, no time step or a
+    // The product is taken as a 64-bit integer; zero (no processors, no time step or a
     // wrapped product) subtracts nothing rather than dividing by zero.
     const std::int64_t scaledTime = static_cast<std::int64_t>(
         static_cast<std::uint64_t>(Diff64(Perf100nsCur, Perf100nsPrev)) *

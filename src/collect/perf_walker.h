@@ -14,8 +14,11 @@ namespace statlume {
 /// value from the start of a counter block.
 struct TPerfCounterDef
 {
+    /// CounterNameTitleIndex.
     std::uint32_t TitleIndex = 0;
+    /// CounterSize in bytes, as declared (the reads check their own width).
     std::uint32_t Size = 0;
+    /// CounterOffset from the start of a counter block.
     std::uint32_t Offset = 0;
 };
 
@@ -28,8 +31,9 @@ public:
     std::uint32_t TitleIndex = 0;
     /// NumInstances as stored; below 1 means the object has one counter block and no instances.
     std::int32_t NumInstances = 0;
-    /// The object's PerfTime and PerfFreq.
+    /// The object's PerfTime.
     std::int64_t PerfTime = 0;
+    /// The object's PerfFreq (ticks of PerfTime per second).
     std::int64_t PerfFreq = 0;
     /// Offset of the next object, TotalByteLength after this one's start.
     std::size_t NextOffset = 0;

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "collect/comma_text.h"
+#include "format/ascii_case.h"
 
 namespace statlume {
 
@@ -11,18 +12,6 @@ namespace {
 constexpr int SlowCycleEvery = 10;
 constexpr int HostTickWrap = 50;
 constexpr double BytesPerMB = 1048576.0;
-
-std::string TrimControls(const std::string& text)
-{
-    const auto isBlank = [](char c) { return static_cast<unsigned char>(c) <= ' '; };
-    std::size_t first = 0;
-    std::size_t last = text.size();
-    while (first < last && isBlank(text[first]))
-        ++first;
-    while (last > first && isBlank(text[last - 1]))
-        --last;
-    return text.substr(first, last - first);
-}
 
 } // namespace
 
@@ -37,7 +26,7 @@ TSnapshotCollector::TSnapshotCollector(platform::PerfDataSource& perfSource,
 void TSnapshotCollector::SetExcludeText(std::string text)
 {
     Exclude = std::move(text);
-    ExcludeEntries = Exclude.empty() ? std::vector<std::string>{} : SplitCommaText(Exclude);
+    ExcludeEntries = SplitCommaText(Exclude);
 }
 
 bool TSnapshotCollector::StepActive(const TFormatterList& formatters, TFamily family) const
@@ -105,9 +94,9 @@ void TSnapshotCollector::SlowHostItems(TRawData& data)
 
     // The names do not change while the program runs; a failed call is tried again later.
     if (data.ComputerName.Length == 0)
-        data.ComputerName.Assign(TrimControls(Status.ComputerName()));
+        data.ComputerName.Assign(TrimBlanks(Status.ComputerName()));
     if (data.LogonName.Length == 0)
-        data.LogonName.Assign(TrimControls(Status.UserName()));
+        data.LogonName.Assign(TrimBlanks(Status.UserName()));
 }
 
 } // namespace statlume

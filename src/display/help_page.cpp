@@ -77,13 +77,14 @@ THelpPageResult WriteHelpPage(const std::string& folder)
 {
     THelpPageResult result;
     const std::string path = folder + "/" + std::string(HelpPageFileName);
+    // Built first: nothing may throw while the descriptor below has no owner.
+    const std::string text = HelpPageText();
     std::string tempPath = path + ".XXXXXX";
     const int fd = ::mkostemp(tempPath.data(), O_CLOEXEC);
     if (fd < 0) {
         result.Error = SystemMessage("create", path);
         return result;
     }
-    const std::string text = HelpPageText();
     std::size_t done = 0;
     while (done < text.size()) {
         const ssize_t n = ::write(fd, text.data() + done, text.size() - done);

@@ -62,6 +62,17 @@ constexpr std::size_t FindFolded(std::string_view text, std::string_view upperKe
     return std::string_view::npos;
 }
 
+/// The text without its leading and trailing blanks and control characters (codes 0 to 32).
+constexpr std::string_view TrimBlanks(std::string_view text)
+{
+    const auto isBlank = [](char c) { return static_cast<unsigned char>(c) <= ' '; };
+    while (!text.empty() && isBlank(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && isBlank(text.back()))
+        text.remove_suffix(1);
+    return text;
+}
+
 /// Whether two texts are equal when ASCII letters are compared without case.
 constexpr bool EqualsFolded(std::string_view a, std::string_view b)
 {

@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <optional>
 
+#include "format/ascii_case.h"
+
 namespace statlume {
 namespace {
 
@@ -16,8 +18,8 @@ constexpr std::int64_t MillisecondsPerDay = 86'400'000;
 constexpr double FirstDay = -693'593;
 constexpr double LastDay = 2'958'465;
 constexpr std::int64_t DaysFrom1899To1970 = 25'569;
-// A locale pattern may name another locale pattern once; deeper references are dropped
-// so that a pattern naming itself cannot recurse.
+// A format may name locale patterns, but their own references to locale patterns expand
+// to nothing, so that a pattern naming itself cannot recurse.
 constexpr int MaxPatternDepth = 2;
 // No label needs more; this keeps hostile formats and locale patterns from growing memory.
 constexpr std::size_t MaxOutputBytes = 64 * 1024;
@@ -72,24 +74,9 @@ std::optional<TDecodedDateTime> Decode(double value)
     return d;
 }
 
-char ToUpperAscii(char c)
-{
-    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
 bool IsAsciiLetter(char c)
 {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
-
-bool StartsWithNoCase(std::string_view text, std::string_view prefix)
-{
-    if (text.size() < prefix.size())
-        return false;
-    for (std::size_t i = 0; i < prefix.size(); ++i)
-        if (ToUpperAscii(text[i]) != prefix[i])
-            return false;
-    return true;
 }
 
 /// The hour of an h or hh uses the 12-hour clock when the next 'a' outside quotes, before
@@ -110,8 +97,8 @@ bool UsesTwelveHourClock(std::string_view rest)
             return false;
         } else if (c == 'a' || c == 'A') {
             const std::string_view at = rest.substr(i);
-            return StartsWithNoCase(at, "AM/PM") || StartsWithNoCase(at, "A/P") ||
-                   StartsWithNoCase(at, "AMPM");
+            return MatchesFoldedAt(at, 0, "AM/PM") || MatchesFoldedAt(at, 0, "A/P") ||
+                   MatchesFoldedAt(at, 0, "AMPM");
         }
     }
     return false;
@@ -163,15 +150,15 @@ std::size_t TDateTimeWriter::AppendMarker(std::string_view rest)
 {
     const bool afternoon = When.Hour >= 12;
     // am/pm and a/p copy the written letters, so their case is the writer's choice.
-    if (StartsWithNoCase(rest, "AM/PM")) {
+    if (MatchesFoldedAt(rest, 0, "AM/PM")) {
         Out += rest.substr(afternoon ? 3 : 0, 2);
         return 5;
     }
-    if (StartsWithNoCase(rest, "A/P")) {
+    if (MatchesFoldedAt(rest, 0, "A/P")) {
         Out += rest.substr(afternoon ? 2 : 0, 1);
         return 3;
     }
-    if (StartsWithNoCase(rest, "AMPM")) {
+    if (MatchesFoldedAt(rest, 0, "AMPM")) {
         Out += afternoon ? Locale.TimePMString : Locale.TimeAMString;
         return 4;
     }
@@ -185,10 +172,10 @@ void TDateTimeWriter::Append(std::string_view format, int depth)
     std::size_t i = 0;
     while (i < format.size() && Out.size() < MaxOutputBytes) {
         const char c = format[i];
-        char token = ToUpperAscii(c);
+        char token = AsciiUpper(c);
         std::size_t count = 1;
         if (IsAsciiLetter(c) && token != 'A') {
-            while (i + count < format.size() && ToUpperAscii(format[i + count]) == token)
+            while (i + count < format.size() && AsciiUpper(format[i + count]) == token)
                 ++count;
         }
         if (token == 'M' && lastLetter == 'H' && count <= 2)

@@ -21,10 +21,13 @@ using TFormatFunc =
 /// One item's record.
 struct TFormatData
 {
+    /// Help text before GetDescription adds its line breaks.
     std::string Description;
     /// Upper-cased (ASCII letters only).
     std::string TagName;
+    /// A template line that uses the item.
     std::string DefaultUsage;
+    /// The value function, bound to the formatter that registered it.
     TFormatFunc Func;
 };
 
@@ -32,6 +35,7 @@ struct TFormatData
 class TFormatter
 {
 public:
+    /// Inactive and left-aligned with no items; shell and locale must outlive the formatter.
     TFormatter(TRawDataShell& shell, const LocaleInfo& locale);
     virtual ~TFormatter() = default;
     TFormatter(const TFormatter&) = delete;
@@ -71,7 +75,9 @@ protected:
     /// Appends an item with the fixed texts of its catalogue entry.
     void RegisterItem(TItem item, TFormatFunc func);
 
+    /// The snapshot the value functions read.
     const TRawData& Data() const { return Shell.Data; }
+    /// Separators and names for numbers, dates and times; not owned.
     const LocaleInfo& Locale;
 };
 

@@ -1,3 +1,5 @@
+#include <functional>
+
 #include "format/ascii_case.h"
 #include "format/date_time_format.h"
 #include "format/formatter.h"
@@ -20,24 +22,12 @@ void AppendOctet(std::string& text, std::uint8_t octet, bool padded)
 TNonPerfFormat::TNonPerfFormat(TRawDataShell& shell, const LocaleInfo& locale)
     : TFormatter(shell, locale)
 {
-    RegisterItem(TItem::IPAddr, [this](const std::string& format, bool leadZero, bool decimal) {
-        return IPAddrFunc(format, leadZero, decimal);
-    });
-    RegisterItem(TItem::CompName, [this](const std::string& format, bool leadZero, bool decimal) {
-        return CompNameFunc(format, leadZero, decimal);
-    });
-    RegisterItem(TItem::UserName, [this](const std::string& format, bool leadZero, bool decimal) {
-        return UserNameFunc(format, leadZero, decimal);
-    });
-    RegisterItem(TItem::DateTime, [this](const std::string& format, bool leadZero, bool decimal) {
-        return DateTimeFunc(format, leadZero, decimal);
-    });
-    RegisterItem(TItem::Blank, [this](const std::string& format, bool leadZero, bool decimal) {
-        return BlankFunc(format, leadZero, decimal);
-    });
-    RegisterItem(TItem::DriveSpace, [this](const std::string& format, bool leadZero, bool decimal) {
-        return DriveSpaceFunc(format, leadZero, decimal);
-    });
+    RegisterItem(TItem::IPAddr, std::bind_front(&TNonPerfFormat::IPAddrFunc, this));
+    RegisterItem(TItem::CompName, std::bind_front(&TNonPerfFormat::CompNameFunc, this));
+    RegisterItem(TItem::UserName, std::bind_front(&TNonPerfFormat::UserNameFunc, this));
+    RegisterItem(TItem::DateTime, std::bind_front(&TNonPerfFormat::DateTimeFunc, this));
+    RegisterItem(TItem::Blank, std::bind_front(&TNonPerfFormat::BlankFunc, this));
+    RegisterItem(TItem::DriveSpace, std::bind_front(&TNonPerfFormat::DriveSpaceFunc, this));
 }
 
 void TNonPerfFormat::DecideIfActive(std::string_view templateText)

@@ -43,7 +43,7 @@ struct TItemNames
 {
     /// Name shown in the options dialog.
     std::string_view DisplayName;
-    /// Name written after "<NAME=", in its documented case.
+    /// Name written after "<NAME=", in its usual case (matching ignores case).
     std::string_view TagName;
     /// A ready-made template line using the item (UTF-8).
     std::string_view DefaultUsage;

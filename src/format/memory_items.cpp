@@ -1,3 +1,5 @@
+#include <functional>
+
 #include "format/formatter.h"
 #include "format/number_format.h"
 
@@ -24,11 +26,9 @@ std::string PartText(std::uint64_t part, std::uint64_t total, const std::string&
     return FormatFloat(decimal ? "%f" : "%.0f", value, locale);
 }
 
-std::string TotalText(std::uint64_t total, std::string_view decimalPattern, bool decimal,
-                      const LocaleInfo& locale)
+std::string TotalText(std::uint64_t total, bool decimal, const LocaleInfo& locale)
 {
-    return FormatFloat(decimal ? decimalPattern : "%.0f", static_cast<double>(total) / BytesPerMB,
-                       locale);
+    return FormatFloat(decimal ? "%.2f" : "%.0f", static_cast<double>(total) / BytesPerMB, locale);
 }
 
 // Free above total (a malformed record) shows nothing used instead of a wrapped figure.
@@ -42,29 +42,17 @@ std::uint64_t UsedBytes(std::uint64_t total, std::uint64_t free)
 TPageRAMFormat::TPageRAMFormat(TRawDataShell& shell, const LocaleInfo& locale)
     : TFormatter(shell, locale)
 {
-    RegisterItem(TItem::PageTotal, [this](const std::string& format, bool leadZero, bool decimal) {
-        return PageTotalFunc(format, leadZero, decimal);
-    });
-    RegisterItem(TItem::PageUsed, [this](const std::string& format, bool leadZero, bool decimal) {
-        return PageUsedFunc(format, leadZero, decimal);
-    });
-    RegisterItem(TItem::PageFree, [this](const std::string& format, bool leadZero, bool decimal) {
-        return PageFreeFunc(format, leadZero, decimal);
-    });
-    RegisterItem(TItem::RAMTotal, [this](const std::string& format, bool leadZero, bool decimal) {
-        return RAMTotalFunc(format, leadZero, decimal);
-    });
-    RegisterItem(TItem::RAMUsed, [this](const std::string& format, bool leadZero, bool decimal) {
-        return RAMUsedFunc(format, leadZero, decimal);
-    });
-    RegisterItem(TItem::RAMFree, [this](const std::string& format, bool leadZero, bool decimal) {
-        return RAMFreeFunc(format, leadZero, decimal);
-    });
+    RegisterItem(TItem::PageTotal, std::bind_front(&TPageRAMFormat::PageTotalFunc, this));
+    RegisterItem(TItem::PageUsed, std::bind_front(&TPageRAMFormat::PageUsedFunc, this));
+    RegisterItem(TItem::PageFree, std::bind_front(&TPageRAMFormat::PageFreeFunc, this));
+    RegisterItem(TItem::RAMTotal, std::bind_front(&TPageRAMFormat::RAMTotalFunc, this));
+    RegisterItem(TItem::RAMUsed, std::bind_front(&TPageRAMFormat::RAMUsedFunc, this));
+    RegisterItem(TItem::RAMFree, std::bind_front(&TPageRAMFormat::RAMFreeFunc, this));
 }
 
 std::string TPageRAMFormat::PageTotalFunc(const std::string&, bool, bool decimal) const
 {
-    return TotalText(PageTotalBytes64(Data()), "%f", decimal, Locale);
+    return TotalText(PageTotalBytes64(Data()), decimal, Locale);
 }
 
 std::string TPageRAMFormat::PageUsedFunc(const std::string& format, bool, bool decimal) const
@@ -80,7 +68,7 @@ std::string TPageRAMFormat::PageFreeFunc(const std::string& format, bool, bool d
 
 std::string TPageRAMFormat::RAMTotalFunc(const std::string&, bool, bool decimal) const
 {
-    return TotalText(RAMTotalBytes64(Data()), "%.2f", decimal, Locale);
+    return TotalText(RAMTotalBytes64(Data()), decimal, Locale);
 }
 
 std::string TPageRAMFormat::RAMUsedFunc(const std::string& format, bool, bool decimal) const

@@ -1,3 +1,5 @@
+#include <functional>
+
 #include "format/figure_text.h"
 #include "format/formatter.h"
 
@@ -23,12 +25,8 @@ std::string RateText(const float (&rates)[5], const std::string& format, bool le
 TNetworkFormat::TNetworkFormat(TRawDataShell& shell, const LocaleInfo& locale)
     : TFormatter(shell, locale)
 {
-    RegisterItem(TItem::NetRead, [this](const std::string& format, bool leadZero, bool decimal) {
-        return ReadFunc(format, leadZero, decimal);
-    });
-    RegisterItem(TItem::NetWrite, [this](const std::string& format, bool leadZero, bool decimal) {
-        return WriteFunc(format, leadZero, decimal);
-    });
+    RegisterItem(TItem::NetRead, std::bind_front(&TNetworkFormat::ReadFunc, this));
+    RegisterItem(TItem::NetWrite, std::bind_front(&TNetworkFormat::WriteFunc, this));
 }
 
 std::string TNetworkFormat::ReadFunc(const std::string& format, bool leadZero, bool decimal) const

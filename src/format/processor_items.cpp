@@ -1,3 +1,5 @@
+#include <functional>
+
 #include "format/figure_text.h"
 #include "format/formatter.h"
 
@@ -6,9 +8,7 @@ namespace statlume {
 TProcFormat::TProcFormat(TRawDataShell& shell, const LocaleInfo& locale)
     : TFormatter(shell, locale)
 {
-    RegisterItem(TItem::ProcUsage, [this](const std::string& format, bool leadZero, bool decimal) {
-        return ProcUsageFunc(format, leadZero, decimal);
-    });
+    RegisterItem(TItem::ProcUsage, std::bind_front(&TProcFormat::ProcUsageFunc, this));
 }
 
 std::string TProcFormat::ProcUsageFunc(const std::string& format, bool leadZero, bool decimal) const

@@ -1,3 +1,5 @@
+#include <functional>
+
 #include "format/formatter.h"
 #include "format/number_format.h"
 
@@ -24,24 +26,12 @@ std::string FanText(std::int32_t speed)
 TMBMFormat::TMBMFormat(TRawDataShell& shell, const LocaleInfo& locale)
     : TFormatter(shell, locale)
 {
-    RegisterItem(TItem::Temp1, [this](const std::string& format, bool leadZero, bool decimal) {
-        return Temp1Func(format, leadZero, decimal);
-    });
-    RegisterItem(TItem::Temp2, [this](const std::string& format, bool leadZero, bool decimal) {
-        return Temp2Func(format, leadZero, decimal);
-    });
-    RegisterItem(TItem::Temp3, [this](const std::string& format, bool leadZero, bool decimal) {
-        return Temp3Func(format, leadZero, decimal);
-    });
-    RegisterItem(TItem::Fan1, [this](const std::string& format, bool leadZero, bool decimal) {
-        return Fan1Func(format, leadZero, decimal);
-    });
-    RegisterItem(TItem::Fan2, [this](const std::string& format, bool leadZero, bool decimal) {
-        return Fan2Func(format, leadZero, decimal);
-    });
-    RegisterItem(TItem::Fan3, [this](const std::string& format, bool leadZero, bool decimal) {
-        return Fan3Func(format, leadZero, decimal);
-    });
+    RegisterItem(TItem::Temp1, std::bind_front(&TMBMFormat::Temp1Func, this));
+    RegisterItem(TItem::Temp2, std::bind_front(&TMBMFormat::Temp2Func, this));
+    RegisterItem(TItem::Temp3, std::bind_front(&TMBMFormat::Temp3Func, this));
+    RegisterItem(TItem::Fan1, std::bind_front(&TMBMFormat::Fan1Func, this));
+    RegisterItem(TItem::Fan2, std::bind_front(&TMBMFormat::Fan2Func, this));
+    RegisterItem(TItem::Fan3, std::bind_front(&TMBMFormat::Fan3Func, this));
 }
 
 std::string TMBMFormat::Temp1Func(const std::string& format, bool, bool) const

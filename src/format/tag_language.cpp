@@ -99,9 +99,11 @@ TTagOptions ReadTagOptions(std::string_view tag)
 
 std::size_t Utf8Length(std::string_view text)
 {
+    // Stepping by whole characters counts a stray continuation byte (a Latin-1 "º" in a
+    // name, say) as one, as the padding character itself is read.
     std::size_t count = 0;
-    for (const char c : text)
-        count += IsContinuationByte(c) ? 0 : 1;
+    for (std::size_t pos = 0; pos < text.size(); pos += Utf8CharLength(text, pos))
+        ++count;
     return count;
 }
 
@@ -114,13 +116,9 @@ void PadValue(std::string& value, const TTagOptions& options, bool padBefore)
         return;
     const std::size_t count = options.Width - length;
     std::string padding;
-    if (options.PadChar.size() == 1) {
-        padding.assign(count, options.PadChar.front());
-    } else {
-        padding.reserve(count * options.PadChar.size());
-        for (std::size_t i = 0; i < count; ++i)
-            padding += options.PadChar;
-    }
+    padding.reserve(count * options.PadChar.size());
+    for (std::size_t i = 0; i < count; ++i)
+        padding += options.PadChar;
     if (padBefore)
         value.insert(0, padding);
     else

@@ -1,3 +1,5 @@
+#include <functional>
+
 #include "format/formatter.h"
 #include "format/number_format.h"
 
@@ -19,15 +21,9 @@ void ReplaceFirst(std::string& text, std::string_view marker, std::string_view p
 TUTPFormat::TUTPFormat(TRawDataShell& shell, const LocaleInfo& locale)
     : TFormatter(shell, locale)
 {
-    RegisterItem(TItem::Uptime, [this](const std::string& format, bool leadZero, bool decimal) {
-        return UptimeFunc(format, leadZero, decimal);
-    });
-    RegisterItem(TItem::Threads, [this](const std::string& format, bool leadZero, bool decimal) {
-        return ThreadsFunc(format, leadZero, decimal);
-    });
-    RegisterItem(TItem::Processes, [this](const std::string& format, bool leadZero, bool decimal) {
-        return ProcessesFunc(format, leadZero, decimal);
-    });
+    RegisterItem(TItem::Uptime, std::bind_front(&TUTPFormat::UptimeFunc, this));
+    RegisterItem(TItem::Threads, std::bind_front(&TUTPFormat::ThreadsFunc, this));
+    RegisterItem(TItem::Processes, std::bind_front(&TUTPFormat::ProcessesFunc, this));
 }
 
 std::string TUTPFormat::UpTimeSubFormat(std::string_view pattern, bool leadZero,

@@ -52,6 +52,7 @@ using TRegistryTree = std::map<std::string, TRegistryValues, TNoCaseLess>;
 class TRegistryError : public std::runtime_error
 {
 public:
+    /// An error whose text is message, about the value named valueName.
     TRegistryError(std::string message, std::string valueName)
         : std::runtime_error(std::move(message))
         , ValueName(std::move(valueName))

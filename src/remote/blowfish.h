@@ -4,6 +4,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "remote/big_endian.h"
+
 namespace statlume {
 
 /// Blowfish block cipher (64-bit block, standard tables); a block is two 32-bit halves, each
@@ -43,21 +45,5 @@ private:
     std::array<std::uint32_t, 18> P;
     std::array<std::array<std::uint32_t, 256>, 4> S;
 };
-
-/// Reads a big-endian 32-bit word.
-inline std::uint32_t LoadBigEndian32(const std::uint8_t* bytes)
-{
-    return (std::uint32_t{bytes[0]} << 24) | (std::uint32_t{bytes[1]} << 16) |
-           (std::uint32_t{bytes[2]} << 8) | std::uint32_t{bytes[3]};
-}
-
-/// Writes a big-endian 32-bit word.
-inline void StoreBigEndian32(std::uint32_t value, std::uint8_t* bytes)
-{
-    bytes[0] = static_cast<std::uint8_t>(value >> 24);
-    bytes[1] = static_cast<std::uint8_t>(value >> 16);
-    bytes[2] = static_cast<std::uint8_t>(value >> 8);
-    bytes[3] = static_cast<std::uint8_t>(value);
-}
 
 } // namespace statlume

@@ -88,12 +88,9 @@ void TClientRole::cliRead()
         Shell.Feed(chunk.data(), size);
         return;
     }
-    // A password given after start-up keys the cipher here rather than failing.
-    if (!Secret.Cipher.Initialized())
-        Secret.Cipher.SetKeyFromPassword(Secret.Password);
     // Replies are whole blocks; a read that ends inside one keeps its tail for the next read,
     // so the blocks stay in line with the server's.
-    const auto plain = Decryptor.Decrypt(Secret.Cipher, chunk.data(), size);
+    const auto plain = Decryptor.Decrypt(Secret.KeyedCipher(), chunk.data(), size);
     if (!plain.empty())
         Shell.Feed(plain.data(), plain.size());
 }

@@ -16,7 +16,7 @@ class TClientRole
 {
 public:
     /// The port until one is set.
-    static constexpr int DefaultPort = 6130;
+    static constexpr int DefaultPort = DefaultRemotePort;
     /// The update interval in client mode when none is stored, in milliseconds.
     static constexpr int DefaultIntervalMs = 2000;
 

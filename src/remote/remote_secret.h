@@ -13,6 +13,15 @@ struct TRemoteSecret
     std::string Password;
     /// Keyed by the server when it starts listening and by the client at start-up.
     TBlowfishCipher Cipher;
+
+    /// The cipher, keyed from Password first when no key set-up has run yet (a password given
+    /// after listening or start-up).
+    TBlowfishCipher& KeyedCipher()
+    {
+        if (!Cipher.Initialized())
+            Cipher.SetKeyFromPassword(Password);
+        return Cipher;
+    }
 };
 
 } // namespace statlume

@@ -106,12 +106,9 @@ void TServerRole::servClientRead(TSocketConnection& connection)
         connection.Write(plain.data(), plain.size());
         return;
     }
-    // Encrypted into a separate buffer so the held record stays plain; a password set after
-    // listening started keys the cipher here rather than failing.
-    if (!Secret.Cipher.Initialized())
-        Secret.Cipher.SetKeyFromPassword(Secret.Password);
+    // Encrypted into a separate buffer so the held record stays plain.
     TRawBytes sealed{};
-    Secret.Cipher.Encrypt(plain.data(), sealed.data(), plain.size());
+    Secret.KeyedCipher().Encrypt(plain.data(), sealed.data(), plain.size());
     connection.Write(sealed.data(), sealed.size());
 }
 

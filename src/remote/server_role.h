@@ -27,7 +27,7 @@ class TServerRole
 {
 public:
     /// The port until one is set.
-    static constexpr int DefaultPort = 6130;
+    static constexpr int DefaultPort = DefaultRemotePort;
 
     /// Attaches to the socket's events and sets a closed socket to DefaultPort; socket, shell
     /// and secret must outlive the role.

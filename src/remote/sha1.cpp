@@ -4,19 +4,10 @@
 #include <bit>
 #include <cstring>
 
+#include "remote/big_endian.h"
 #include "remote/cipher_error.h"
 
 namespace statlume {
-
-namespace {
-
-std::uint32_t LoadBigEndian(const std::uint8_t* bytes)
-{
-    return (std::uint32_t{bytes[0]} << 24) | (std::uint32_t{bytes[1]} << 16) |
-           (std::uint32_t{bytes[2]} << 8) | std::uint32_t{bytes[3]};
-}
-
-} // namespace
 
 void TSha1::Init()
 {
@@ -72,8 +63,8 @@ std::array<std::uint8_t, TSha1::DigestSize> TSha1::Final()
     Compress(Buffer.data());
 
     std::array<std::uint8_t, DigestSize> digest{};
-    for (std::size_t i = 0; i < DigestSize; ++i)
-        digest[i] = static_cast<std::uint8_t>(State[i / 4] >> (24 - 8 * (i % 4)));
+    for (std::size_t i = 0; i < State.size(); ++i)
+        StoreBigEndian32(State[i], digest.data() + 4 * i);
     // Leave no trace of the message in the object.
     State.fill(0);
     Buffer.fill(0);
@@ -95,7 +86,7 @@ void TSha1::Compress(const std::uint8_t* block)
 {
     std::array<std::uint32_t, 80> w{};
     for (std::size_t t = 0; t < 16; ++t)
-        w[t] = LoadBigEndian(block + 4 * t);
+        w[t] = LoadBigEndian32(block + 4 * t);
     for (std::size_t t = 16; t < 80; ++t)
         w[t] = std::rotl(w[t - 3] ^ w[t - 8] ^ w[t - 14] ^ w[t - 16], 1);
 

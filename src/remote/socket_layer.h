@@ -10,6 +10,9 @@
 
 namespace statlume {
 
+/// The TCP port of the remote protocol when none is stored or given.
+inline constexpr int DefaultRemotePort = 6130;
+
 /// True for the TCP ports a user may give: 1..65535.
 constexpr bool IsValidPort(long long port)
 {

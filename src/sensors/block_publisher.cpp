@@ -70,30 +70,41 @@ TBlockPublisher::TBlockPublisher(std::string name)
         errno = error;
         Fail("cannot size the block " + Name);
     }
-    void* address = ::mmap(nullptr, platform::SensorBlockMinSize, PROT_READ | PROT_WRITE,
-                           MAP_SHARED, Fd.Get(), 0);
-    if (address == MAP_FAILED) {
+    Mapping =
+        platform::TUniqueMapping(Fd.Get(), platform::SensorBlockMinSize, PROT_READ | PROT_WRITE);
+    if (!Mapping.Valid()) {
         const int error = errno;
         ::shm_unlink(Name.c_str());
         errno = error;
         Fail("cannot map the block " + Name);
     }
-    Bytes = static_cast<std::uint8_t*>(address);
 }
 
 TBlockPublisher::~TBlockPublisher()
 {
-    ::munmap(Bytes, platform::SensorBlockMinSize);
-    if (!Kept)
+    if (!Kept && StillNamed())
         ::shm_unlink(Name.c_str());
+}
+
+bool TBlockPublisher::StillNamed() const
+{
+    const platform::TUniqueFd named(::shm_open(Name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC, 0));
+    struct stat namedInfo
+    {
+    };
+    struct stat ownInfo
+    {
+    };
+    return named && ::fstat(named.Get(), &namedInfo) == 0 && ::fstat(Fd.Get(), &ownInfo) == 0 &&
+           namedInfo.st_dev == ownInfo.st_dev && namedInfo.st_ino == ownInfo.st_ino;
 }
 
 void TBlockPublisher::Write(const TSensorReadings& readings)
 {
     for (std::size_t i = 0; i < readings.Temps.size(); ++i)
-        StoreLe32(Bytes + platform::SensorTempOffset + 4 * i, readings.Temps[i]);
+        StoreLe32(Mapping.Bytes() + platform::SensorTempOffset + 4 * i, readings.Temps[i]);
     for (std::size_t i = 0; i < readings.Fans.size(); ++i)
-        StoreLe32(Bytes + platform::SensorFanOffset + 4 * i, readings.Fans[i]);
+        StoreLe32(Mapping.Bytes() + platform::SensorFanOffset + 4 * i, readings.Fans[i]);
 }
 
 } // namespace statlume

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "platform/linux/unique_fd.h"
+#include "platform/linux/unique_mapping.h"
 #include "sensors/hwmon_scan.h"
 
 namespace statlume {
@@ -20,7 +21,8 @@ public:
     explicit TBlockPublisher(std::string name);
     TBlockPublisher(const TBlockPublisher&) = delete;
     TBlockPublisher& operator=(const TBlockPublisher&) = delete;
-    /// Unmaps the block and removes its name, unless Keep was called.
+    /// Unmaps the block and removes its name, unless Keep was called or the name now
+    /// belongs to another object.
     ~TBlockPublisher();
 
     /// Writes the temperatures at offsets 0, 4, 8 and the fans at 96, 100, 104, little-endian.
@@ -29,10 +31,14 @@ public:
     /// Leaves the block in place after this object is gone (a single publication).
     void Keep() { Kept = true; }
 
+    /// True while the name still opens this object; false once it was removed or another
+    /// publisher made a block of its own under it.
+    bool StillNamed() const;
+
 private:
     std::string Name;
     platform::TUniqueFd Fd;
-    std::uint8_t* Bytes = nullptr;
+    platform::TUniqueMapping Mapping;
     bool Kept = false;
 };
 

@@ -1,13 +1,19 @@
 #include "sensors/hwmon_scan.h"
 
 #include <algorithm>
+#include <array>
+#include <cerrno>
 #include <charconv>
 #include <cstddef>
-#include <fstream>
 #include <limits>
 #include <string>
 #include <tuple>
 #include <vector>
+
+#include "platform/linux/unique_fd.h"
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace statlume {
 
@@ -110,13 +116,22 @@ std::int32_t ClampToInt32(std::int64_t value)
 
 std::optional<std::int64_t> ReadSysfsNumber(const std::filesystem::path& file)
 {
-    std::ifstream in(file);
-    std::string text;
-    if (!in || !std::getline(in, text, '\0'))
+    // Non-blocking and bounded: a FIFO or a large file under a mistaken root must neither
+    // stall the publisher nor make it read on; a sysfs number takes a few bytes.
+    const platform::TUniqueFd fd(::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    if (!fd)
         return std::nullopt;
+    std::array<char, 64> buffer{};
+    ssize_t got = 0;
+    do {
+        got = ::read(fd.Get(), buffer.data(), buffer.size());
+    } while (got < 0 && errno == EINTR);
+    if (got <= 0 || static_cast<std::size_t>(got) == buffer.size())
+        return std::nullopt;
+    const std::string_view text(buffer.data(), static_cast<std::size_t>(got));
     const auto first = text.find_first_not_of(" \t\n");
     const auto last = text.find_last_not_of(" \t\n");
-    if (first == std::string::npos)
+    if (first == std::string_view::npos)
         return std::nullopt;
     std::int64_t value = 0;
     const char* begin = text.data() + first;

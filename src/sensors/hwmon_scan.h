@@ -26,7 +26,8 @@ struct TSensorReadings
 /// reads 0; a missing root gives all zeros.
 TSensorReadings ScanHwmon(const std::filesystem::path& root);
 
-/// A sysfs number (decimal, surrounding whitespace allowed); empty when unreadable.
+/// A sysfs number (decimal, surrounding whitespace allowed, under 64 bytes in all); empty when
+/// unreadable or longer. A FIFO is never waited on.
 std::optional<std::int64_t> ReadSysfsNumber(const std::filesystem::path& file);
 
 /// Millidegrees to whole degrees, halves away from zero, held within the 16-bit range.

@@ -78,12 +78,25 @@ std::optional<TPublisherLock> TPublisherLock::TryAcquire(const std::filesystem::
     if (::ftruncate(fd.Get(), 0) != 0 ||
         ::pwrite(fd.Get(), pid.data(), pid.size(), 0) != static_cast<ssize_t>(pid.size()))
         throw std::system_error(errno, std::generic_category(), "cannot write " + path.string());
-    return TPublisherLock(std::move(fd));
+    return TPublisherLock(path, std::move(fd));
 }
 
-TPublisherLock::TPublisherLock(platform::TUniqueFd fd)
-    : Fd(std::move(fd))
+TPublisherLock::TPublisherLock(std::filesystem::path path, platform::TUniqueFd fd)
+    : Path(std::move(path))
+    , Fd(std::move(fd))
 {
+}
+
+bool TPublisherLock::StillHeld() const
+{
+    struct stat named
+    {
+    };
+    struct stat held
+    {
+    };
+    return ::lstat(Path.c_str(), &named) == 0 && ::fstat(Fd.Get(), &held) == 0 &&
+           named.st_dev == held.st_dev && named.st_ino == held.st_ino;
 }
 
 } // namespace statlume

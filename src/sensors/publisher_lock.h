@@ -30,9 +30,14 @@ public:
     /// std::system_error when the file cannot be opened (a link is refused).
     static std::optional<TPublisherLock> TryAcquire(const std::filesystem::path& path);
 
-private:
-    explicit TPublisherLock(platform::TUniqueFd fd);
+    /// True while the path still names the locked file; false once it was removed (its
+    /// run-time folder went away) or replaced, when another publisher could start.
+    bool StillHeld() const;
 
+private:
+    TPublisherLock(std::filesystem::path path, platform::TUniqueFd fd);
+
+    std::filesystem::path Path;
     platform::TUniqueFd Fd;
 };
 

@@ -79,8 +79,14 @@ int Publish(const TSensordOptions& options, platform::TUniqueFd ready)
         block.Keep();
         return 0;
     }
-    while (!WaitForEnd(endSignals, options.Interval))
+    // Once the lock file or the block's name is no longer this publisher's (its run-time
+    // folder was removed, or a publisher started elsewhere took the name), nobody reads what
+    // it writes: it ends rather than run on unseen.
+    while (!WaitForEnd(endSignals, options.Interval)) {
+        if (!lock->StillHeld() || !block.StillNamed())
+            return 0;
         block.Write(ScanHwmon(options.Root));
+    }
     return 0;
 }
 

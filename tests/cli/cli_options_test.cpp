@@ -105,6 +105,18 @@ TEST(CliOptions, ReadsEveryOption)
         {"port out of range gives default",
          {"-p70000"},
          [](const TCliOptions& o) { EXPECT_EQ(o.ServerPort, 6130); }},
+        {"port read as the window program reads it",
+         {"-p+8080"},
+         [](const TCliOptions& o) { EXPECT_EQ(o.ServerPort, 8080); }},
+        {"a long option's value is no switch",
+         {"-c", "-ihost", "--template", "-dx", "--dump-record", "-p99"},
+         [](const TCliOptions& o) {
+             const TClientSwitches switches = o.ClientSwitches();
+             EXPECT_TRUE(switches.ClientMode);
+             EXPECT_EQ(switches.Host, "host");
+             EXPECT_EQ(switches.Port, 6130);
+             EXPECT_EQ(switches.Password, std::nullopt);
+         }},
         {"last switch wins",
          {"-ia", "-ib", "-p1", "-p2"},
          [](const TCliOptions& o) {

@@ -1,4 +1,5 @@
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -77,15 +78,30 @@ TEST_F(ConsoleMonitorTest, PrintRendersOnEveryTickUntilExit)
     TMonitorOptions options;
     options.TemplateText = "tick";
     options.IntervalMs = 10;
-    asio::steady_timer stop(app->Io(), std::chrono::milliseconds(75));
-    stop.async_wait([&](const std::error_code&) { app->Exit(0); });
+    const std::string one = "tick\n\n";
+    const auto renders = [&] { return Out.str().size() / one.size(); };
+    // Stops after four renders rather than at a fixed time, so a stalled machine cannot make
+    // it fail; the bound only keeps a broken timer from hanging the test.
+    const auto start = std::chrono::steady_clock::now();
+    const auto bound = start + std::chrono::seconds(10);
+    asio::steady_timer check(app->Io());
+    std::function<void()> watch = [&] {
+        check.expires_after(std::chrono::milliseconds(1));
+        check.async_wait([&](const std::error_code& error) {
+            if (error)
+                return;
+            if (renders() >= 4 || std::chrono::steady_clock::now() > bound)
+                app->Exit(0);
+            else
+                watch();
+        });
+    };
+    watch();
     EXPECT_EQ(TConsoleMonitor(*app, options, Out, Err).Run(), 0);
-    // The first render comes at once, then one per tick.
-    const std::string text = Out.str();
-    const auto renders = static_cast<int>(text.size() / std::string("tick\n\n").size());
-    EXPECT_GE(renders, 3);
-    EXPECT_LE(renders, 9);
-    EXPECT_EQ(text.substr(0, 12), "tick\n\ntick\n\n");
+    EXPECT_GE(renders(), 4u);
+    // The first render comes at once, then one per tick: three ticks take at least 30 ms.
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(30));
+    EXPECT_EQ(Out.str().substr(0, 2 * one.size()), one + one);
 }
 
 TEST_F(ConsoleMonitorTest, PrintWithZeroIntervalRendersOnceAndWaits)

@@ -17,7 +17,7 @@ TEST(RawData, FreshShellHoldsZeroBytes)
     EXPECT_FALSE(shell.OnData);
 }
 
-TEST(RawData, GoldenBytesAtDocumentedOffsets)
+TEST(RawData, GoldenBytesAtWireOffsets)
 {
     TRawData d;
     d.Marker = 'T';

@@ -135,6 +135,27 @@ TEST(TagLanguage, SizeCountsCharactersNotBytes)
     EXPECT_EQ(rig.Render("[<NAME=CompName SIZE=8>]"), "[M\xC3\xBCller  ]");
 }
 
+TEST(TagLanguage, SizeCountsEveryStrayByteAsOneCharacter)
+{
+    struct Row
+    {
+        const char* name;
+        const char* computerName;
+        const char* rendered;
+    };
+    const Row rows[] = {
+        {"lone Latin-1 degree sign", "\xBA", "[\xBA...]"},
+        {"sequence cut short", "a\xE2\x82", "[a\xE2\x82.]"},
+        {"lead byte alone", "\xC3", "[\xC3...]"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        TFormatRig rig;
+        rig.Shell.Data.ComputerName.Assign(row.computerName);
+        EXPECT_EQ(rig.Render("[<NAME=CompName SIZE=4 CHAR=.>]"), row.rendered);
+    }
+}
+
 TEST(TagLanguage, InactiveFormatterLeavesLineUnchanged)
 {
     TFormatRig rig;

@@ -5,12 +5,16 @@
 #include <functional>
 #include <future>
 #include <optional>
+#include <thread>
 
 #include "display/program_entry.h"
 #include "platform/linux/instance_lock.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -114,6 +118,50 @@ TEST_F(InstanceLockTest, SecondPlainStartSignalsTheFirstAndEnds)
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0);
     EXPECT_EQ(restored.get_future().wait_for(std::chrono::seconds(5)), std::future_status::ready);
+}
+
+// The child's CPU time, user and system, in microseconds.
+long CpuMicros()
+{
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1'000'000L + usage.ru_utime.tv_usec +
+           usage.ru_stime.tv_usec;
+}
+
+TEST_F(InstanceLockTest, RestoreListenerDoesNotSpinWhenOutOfDescriptors)
+{
+    // In a child, whose descriptor limit can be used up without harm to the test program.
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        TInstanceLock lock(Folder);
+        TAcquireResult held = lock.TryAcquire();
+        if (held.State != TAcquireState::Acquired)
+            ::_exit(2);
+        bool restored = false;
+        held.Hold->ListenForRestore([&] { restored = true; });
+        const int peer = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        const rlimit few{64, 64};
+        if (peer < 0 || ::setrlimit(RLIMIT_NOFILE, &few) != 0)
+            ::_exit(3);
+        while (::dup(0) >= 0) {
+        }
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        const std::string path = Folder + "/restore.sock";
+        path.copy(address.sun_path, sizeof address.sun_path - 1);
+        if (::connect(peer, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0)
+            ::_exit(4);
+        // A pending connection that cannot be accepted must not keep the listener busy.
+        const long before = CpuMicros();
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        ::_exit(CpuMicros() - before < 50'000 && !restored ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
 TEST(InstanceLock, DefaultFolderIsPerUser)

@@ -21,9 +21,9 @@ std::uint64_t MemInfoKB(const std::string& key)
     return 0;
 }
 
-TEST(LinuxSystemStatus, ReadsMemInfoFixture)
+TEST(TLinuxSystemStatus, ReadsMemInfoFixture)
 {
-    LinuxSystemStatus status(STATLUME_TEST_DATA "/meminfo_8g.txt");
+    TLinuxSystemStatus status(STATLUME_TEST_DATA "/meminfo_8g.txt");
     const auto memory = status.ReadMemory();
     ASSERT_TRUE(memory);
     EXPECT_EQ(memory->PhysTotal, 8048492ull * 1024);
@@ -34,9 +34,9 @@ TEST(LinuxSystemStatus, ReadsMemInfoFixture)
     EXPECT_EQ(status.ReadMemory()->PhysTotal, memory->PhysTotal);
 }
 
-TEST(LinuxSystemStatus, ReadsMemInfoOfAKernelWithoutMemAvailable)
+TEST(TLinuxSystemStatus, ReadsMemInfoOfAKernelWithoutMemAvailable)
 {
-    LinuxSystemStatus status(STATLUME_TEST_DATA "/meminfo_old_kernel.txt");
+    TLinuxSystemStatus status(STATLUME_TEST_DATA "/meminfo_old_kernel.txt");
     const auto memory = status.ReadMemory();
     ASSERT_TRUE(memory);
     EXPECT_EQ(memory->PhysTotal, 515000ull * 1024);
@@ -44,7 +44,7 @@ TEST(LinuxSystemStatus, ReadsMemInfoOfAKernelWithoutMemAvailable)
     EXPECT_EQ(memory->PageTotal, 0u);
 }
 
-TEST(LinuxSystemStatus, ParsesMemInfoVariants)
+TEST(TLinuxSystemStatus, ParsesMemInfoVariants)
 {
     struct TCase
     {
@@ -76,15 +76,15 @@ TEST(LinuxSystemStatus, ParsesMemInfoVariants)
     }
 }
 
-TEST(LinuxSystemStatus, MissingMemInfoReadsAsNothing)
+TEST(TLinuxSystemStatus, MissingMemInfoReadsAsNothing)
 {
-    LinuxSystemStatus status(STATLUME_TEST_DATA "/no_such_meminfo");
+    TLinuxSystemStatus status(STATLUME_TEST_DATA "/no_such_meminfo");
     EXPECT_FALSE(status.ReadMemory());
 }
 
-TEST(LinuxSystemStatus, RealMachineMemory)
+TEST(TLinuxSystemStatus, RealMachineMemory)
 {
-    LinuxSystemStatus status;
+    TLinuxSystemStatus status;
     const auto memory = status.ReadMemory();
     ASSERT_TRUE(memory);
     EXPECT_EQ(memory->PhysTotal, MemInfoKB("MemTotal") * 1024);
@@ -93,18 +93,18 @@ TEST(LinuxSystemStatus, RealMachineMemory)
     EXPECT_LE(memory->PageFree, memory->PageTotal);
 }
 
-TEST(LinuxSystemStatus, RealMachineNames)
+TEST(TLinuxSystemStatus, RealMachineNames)
 {
-    LinuxSystemStatus status;
+    TLinuxSystemStatus status;
     char host[256] = {};
     ASSERT_EQ(gethostname(host, sizeof host - 1), 0);
     EXPECT_EQ(status.ComputerName(), host);
     EXPECT_FALSE(status.UserName().empty());
 }
 
-TEST(LinuxSystemStatus, RealMachineAddressesPutLoopbackLast)
+TEST(TLinuxSystemStatus, RealMachineAddressesPutLoopbackLast)
 {
-    LinuxSystemStatus status;
+    TLinuxSystemStatus status;
     const auto addresses = status.IPv4Addresses();
     EXPECT_LE(addresses.size(), 4u);
     bool seenLoopback = false;
@@ -115,19 +115,19 @@ TEST(LinuxSystemStatus, RealMachineAddressesPutLoopbackLast)
     }
 }
 
-TEST(LinuxSystemStatus, RealMachineAddressesMatchGetIfAddrs)
+TEST(TLinuxSystemStatus, RealMachineAddressesMatchGetIfAddrs)
 {
-    LinuxSystemStatus status;
+    TLinuxSystemStatus status;
     // Twice: the second listing reuses the socket and the request buffer.
     for (int round = 0; round < 2; ++round) {
         SCOPED_TRACE(round);
-        EXPECT_EQ(status.IPv4Addresses(), LinuxSystemStatus::IPv4AddressesByGetIfAddrs());
+        EXPECT_EQ(status.IPv4Addresses(), TLinuxSystemStatus::IPv4AddressesByGetIfAddrs());
     }
 }
 
-TEST(LinuxSystemStatus, DiskSpace)
+TEST(TLinuxSystemStatus, DiskSpace)
 {
-    LinuxSystemStatus status;
+    TLinuxSystemStatus status;
     const TDiskSpace root = status.DiskSpace("/");
     EXPECT_GT(root.TotalBytes, 0u);
     EXPECT_LE(root.FreeBytes, root.TotalBytes);
@@ -137,7 +137,7 @@ TEST(LinuxSystemStatus, DiskSpace)
     EXPECT_EQ(status.DiskSpace("").TotalBytes, 0u);
 }
 
-TEST(LinuxSystemStatus, DayCountOfKnownDates)
+TEST(TLinuxSystemStatus, DayCountOfKnownDates)
 {
     struct TCase
     {
@@ -159,9 +159,9 @@ TEST(LinuxSystemStatus, DayCountOfKnownDates)
     }
 }
 
-TEST(LinuxSystemStatus, LocalTimeFollowsTheClock)
+TEST(TLinuxSystemStatus, LocalTimeFollowsTheClock)
 {
-    LinuxSystemStatus status;
+    TLinuxSystemStatus status;
     const double now = status.LocalTime();
     const double unixDays = static_cast<double>(time(nullptr)) / 86400.0 + 25569.0;
     // Within a day of UTC whatever the time zone.

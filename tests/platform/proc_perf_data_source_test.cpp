@@ -56,7 +56,7 @@ class ProcPerfDataSourceTest : public ::testing::Test
 {
 protected:
     std::int64_t Now = 1234 * Second;
-    ProcPerfDataSource Source{Fixture("proc_two_cpus"), [this] { return Now; }};
+    TProcPerfDataSource Source{Fixture("proc_two_cpus"), [this] { return Now; }};
     TQueried Result;
 };
 
@@ -132,9 +132,9 @@ TEST_F(ProcPerfDataSourceTest, SmallBufferGetsMoreDataAndSizeIsKept)
     EXPECT_TRUE(TPerfBlock::Open(buffer));
 }
 
-TEST(ProcPerfDataSource, MissingFilesAndUnknownIndexFail)
+TEST(TProcPerfDataSource, MissingFilesAndUnknownIndexFail)
 {
-    ProcPerfDataSource source(Fixture("no_such_proc"));
+    TProcPerfDataSource source(Fixture("no_such_proc"));
     std::vector<std::uint8_t> buffer(4096);
     for (const char* index : {"238", "230", "638", "2", "999"}) {
         SCOPED_TRACE(index);
@@ -145,10 +145,10 @@ TEST(ProcPerfDataSource, MissingFilesAndUnknownIndexFail)
     }
 }
 
-TEST(ProcPerfDataSource, CollectorReachesTotalOnEightCpus)
+TEST(TProcPerfDataSource, CollectorReachesTotalOnEightCpus)
 {
     std::int64_t now = Second;
-    ProcPerfDataSource source(Fixture("proc_eight_cpus"), [&now] { return now; });
+    TProcPerfDataSource source(Fixture("proc_eight_cpus"), [&now] { return now; });
     TPerfCollector collector(source);
     TRawData data;
     ASSERT_TRUE(collector.ProcessorStep(data, {}));
@@ -159,7 +159,7 @@ TEST(ProcPerfDataSource, CollectorReachesTotalOnEightCpus)
         EXPECT_FLOAT_EQ(data.ProcUsage[i], 100.0f) << i;
 }
 
-TEST(ProcPerfDataSource, RealProcWalks)
+TEST(TProcPerfDataSource, RealProcWalks)
 {
     std::ifstream stat("/proc/stat");
     std::size_t cpuLines = 0;
@@ -169,7 +169,7 @@ TEST(ProcPerfDataSource, RealProcWalks)
     ASSERT_GT(cpuLines, 0u);
     EXPECT_LE(static_cast<long>(cpuLines), ::sysconf(_SC_NPROCESSORS_CONF));
 
-    ProcPerfDataSource source;
+    TProcPerfDataSource source;
     TQueried result;
     ASSERT_TRUE(QueryObject(source, "238", result));
     EXPECT_EQ(result.Object.BlockCount(), cpuLines + 1);
@@ -188,7 +188,7 @@ TEST(ProcPerfDataSource, RealProcWalks)
     EXPECT_GT(data.ProcessCount, 0);
 }
 
-TEST(ProcPerfDataSource, RealUptimeAgreesWithProcUptime)
+TEST(TProcPerfDataSource, RealUptimeAgreesWithProcUptime)
 {
     auto fileUptime = [] {
         std::ifstream file("/proc/uptime");
@@ -196,7 +196,7 @@ TEST(ProcPerfDataSource, RealUptimeAgreesWithProcUptime)
         file >> seconds;
         return static_cast<std::int64_t>(seconds);
     };
-    ProcPerfDataSource source;
+    TProcPerfDataSource source;
     TPerfCollector collector(source);
     TRawData data;
     std::int64_t last = 0;
@@ -207,15 +207,15 @@ TEST(ProcPerfDataSource, RealUptimeAgreesWithProcUptime)
     EXPECT_LE(data.UptimeSecs, after);
 }
 
-TEST(ProcPerfDataSource, RealProcessCountAgreesWithAListing)
+TEST(TProcPerfDataSource, RealProcessCountAgreesWithAListing)
 {
-    ProcDirectory proc("/proc");
+    TProcDirectory proc("/proc");
     auto list = [&proc] {
         int count = 0;
         EXPECT_TRUE(proc.ForEachNumeric([&count](std::string_view) { ++count; }));
         return count;
     };
-    ProcPerfDataSource source;
+    TProcPerfDataSource source;
     TPerfCollector collector(source);
     TRawData data;
     std::int64_t last = 0;

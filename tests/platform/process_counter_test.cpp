@@ -226,7 +226,7 @@ TEST(ProcessCounter, FailuresOfEitherSource)
     EXPECT_FALSE(counter.LastCountWasFast());
 }
 
-std::uint64_t ListProcesses(ProcDirectory& proc)
+std::uint64_t ListProcesses(TProcDirectory& proc)
 {
     std::uint64_t count = 0;
     EXPECT_TRUE(proc.ForEachNumeric([&count](std::string_view) { ++count; }));
@@ -238,7 +238,7 @@ TEST(ProcessCounter, RealProcLinkCountFollowsTheListing)
 {
     if (!SeesEveryProcess("/proc"))
         GTEST_SKIP() << "this /proc does not show every process (pid namespace or hidepid)";
-    ProcDirectory proc("/proc");
+    TProcDirectory proc("/proc");
     TProcessCounter counter(
         [&proc] { return LinkCountOf(proc.Get()); },
         [&proc]() -> std::optional<std::uint64_t> { return ListProcesses(proc); }, true);

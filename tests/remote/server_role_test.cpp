@@ -91,6 +91,22 @@ TEST_F(ServerRoleTest, EncryptsRepliesIntoASeparateBufferThatAPeerCipherDecrypts
     EXPECT_EQ(Bytes(EncodeRawData(Shell.Data)), plain);
 }
 
+TEST_F(ServerRoleTest, PasswordGivenAfterListeningKeysTheCipherOnTheNextReply)
+{
+    ASSERT_TRUE(Role.Start());
+    ASSERT_FALSE(Secret.Cipher.Initialized());
+    Secret.Password = "later";
+    auto& connection = Socket.Accept();
+    Socket.Receive(connection, "T");
+    ASSERT_EQ(connection.Writes.size(), 1u);
+
+    TBlowfishCipher peer;
+    peer.SetKeyFromPassword("later");
+    auto reply = connection.Writes.front();
+    peer.Decrypt(reply.data(), reply.size());
+    EXPECT_EQ(reply, Bytes(EncodeRawData(Shell.Data)));
+}
+
 TEST_F(ServerRoleTest, StoredPasswordWinsOverTheCommandLineOne)
 {
     struct TCase

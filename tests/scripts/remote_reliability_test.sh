@@ -131,9 +131,16 @@ cat "$work/c-after.txt"
 check_clients "(c) a normal client afterwards" "$work/c-after.txt" 1 5
 echo "server RSS at the end: $(rss_kb "$server") kB"
 
+# A server that ignores SIGTERM must fail the check, not hang the run until its timeout.
 kill -TERM "$server"
+for _ in $(seq 50); do
+    kill -0 "$server" 2>/dev/null || break
+    sleep 0.1
+done
+kill -0 "$server" 2>/dev/null && kill -KILL "$server"
 wait "$server"
-check "server ends with status 0 on SIGTERM" $? "status $?"
+status=$?
+check "server ends with status 0 on SIGTERM" $status "status $status"
 
 echo "$passed passed, $failed failed"
 [[ $failed -eq 0 ]]

@@ -10,6 +10,7 @@
 #include "sensors/test_process.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 namespace statlume {
 namespace {
@@ -61,9 +62,14 @@ TEST(HwmonScan, ReadsSysfsNumbers)
         std::optional<std::int64_t> want;
     };
     const TCase cases[] = {
-        {"plain", "45000\n", 45000},      {"negative", "-3500\n", -3500},
-        {"spaces", "  12 \n", 12},        {"empty", "", std::nullopt},
-        {"words", "n/a\n", std::nullopt}, {"trailing text", "12abc\n", std::nullopt},
+        {"plain", "45000\n", 45000},
+        {"negative", "-3500\n", -3500},
+        {"spaces", "  12 \n", 12},
+        {"empty", "", std::nullopt},
+        {"words", "n/a\n", std::nullopt},
+        {"trailing text", "12abc\n", std::nullopt},
+        {"longer than any sysfs number",
+         "1000000000000000000000000000000000000000000000000000000000000000000\n", std::nullopt},
     };
     TTempFolder folder;
     for (const auto& c : cases) {
@@ -72,6 +78,9 @@ TEST(HwmonScan, ReadsSysfsNumbers)
         EXPECT_EQ(ReadSysfsNumber(folder.Path / "value"), c.want);
     }
     EXPECT_EQ(ReadSysfsNumber(folder.Path / "missing"), std::nullopt);
+    // A FIFO with no writer would block a plain open for ever.
+    ASSERT_EQ(::mkfifo((folder.Path / "fifo").c_str(), 0600), 0);
+    EXPECT_EQ(ReadSysfsNumber(folder.Path / "fifo"), std::nullopt);
 }
 
 TEST(HwmonScan, RoundsMillidegreesHalfAwayFromZero)

@@ -1,4 +1,5 @@
 #include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "sensors/publisher_lock.h"
@@ -27,6 +28,24 @@ TEST(PublisherLock, OnePublisherPerLockFile)
     }
     EXPECT_FALSE(IsPublisherRunning(path));
     EXPECT_TRUE(TPublisherLock::TryAcquire(path).has_value());
+}
+
+TEST(PublisherLock, KnowsWhenItsFileIsGoneOrReplaced)
+{
+    TTempFolder folder;
+    const auto path = PublisherLockPath(folder.Path, "/statlume-lock-test");
+    {
+        const auto lock = TPublisherLock::TryAcquire(path);
+        ASSERT_TRUE(lock.has_value());
+        EXPECT_TRUE(lock->StillHeld());
+        fs::remove(path);
+        EXPECT_FALSE(lock->StillHeld());
+    }
+    const auto lock = TPublisherLock::TryAcquire(path);
+    ASSERT_TRUE(lock.has_value());
+    fs::remove(path);
+    std::ofstream(path) << "1\n";
+    EXPECT_FALSE(lock->StillHeld());
 }
 
 TEST(PublisherLock, RefusesALinkInPlaceOfTheFile)

@@ -95,6 +95,7 @@ TEST_F(Sensord, RefreshesUntilTerminatedThenRemovesTheBlock)
     const pid_t pid =
         Spawn(SensordPath, {"--root", root.Path.string(), "--name", Name, "--interval", "100"});
     ASSERT_GT(pid, 0);
+    TProcessGuard guard(pid);
     ASSERT_TRUE(Eventually([&] { return Read().has_value(); }));
 
     std::ofstream(root.Path / "hwmon0/temp1_input") << "33000\n";
@@ -105,8 +106,25 @@ TEST_F(Sensord, RefreshesUntilTerminatedThenRemovesTheBlock)
 
     ASSERT_EQ(::kill(pid, SIGTERM), 0);
     EXPECT_EQ(WaitExit(pid), 0);
+    guard.Release();
     EXPECT_FALSE(Read().has_value());
     EXPECT_FALSE(IsPublisherRunning(PublisherLockPath(Runtime.Folder.Path, Name)));
+}
+
+TEST_F(Sensord, EndsOnceItsLockFileIsGone)
+{
+    const pid_t pid = Spawn(SensordPath, {"--root", Fixture, "--name", Name, "--interval", "100"});
+    ASSERT_GT(pid, 0);
+    TProcessGuard guard(pid);
+    ASSERT_TRUE(Eventually([&] { return Read().has_value(); }));
+
+    // As when the run-time folder is removed at logout or after a test run.
+    fs::remove(PublisherLockPath(Runtime.Folder.Path, Name));
+    int status = -1;
+    EXPECT_TRUE(Eventually([&] { return ::waitpid(pid, &status, WNOHANG) == pid; }));
+    guard.Release();
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_FALSE(Read().has_value());
 }
 
 TEST_F(Sensord, DetachReturnsOnceTheBlockIsUp)
@@ -119,12 +137,14 @@ TEST_F(Sensord, DetachReturnsOnceTheBlockIsUp)
     pid_t pid = 0;
     std::ifstream(lock) >> pid;
     ASSERT_GT(pid, 0);
+    TProcessGuard guard(pid, false);
     std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
     std::string field;
     for (int i = 0; i < 6 && stat >> field; ++i) {
     }
     EXPECT_NE(std::stol(field), static_cast<long>(::getsid(0))) << "left the caller's session";
     ASSERT_EQ(::kill(pid, SIGINT), 0);
+    guard.Release();
     EXPECT_TRUE(Eventually([&] { return !Read().has_value() && !IsPublisherRunning(lock); }));
 }
 

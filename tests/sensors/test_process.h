@@ -8,6 +8,7 @@
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/mman.h>
 #include <sys/wait.h>
@@ -82,6 +83,36 @@ template <typename TCondition> bool Eventually(TCondition condition)
     }
     return true;
 }
+
+/// Kills a started publisher when the test leaves before ending it, so a failed assertion
+/// never leaves one running; a child of the test is also reaped.
+class TProcessGuard
+{
+public:
+    /// Guards pid; child tells whether the test may reap it.
+    explicit TProcessGuard(pid_t pid, bool child = true)
+        : Pid(pid)
+        , Child(child)
+    {
+    }
+    TProcessGuard(const TProcessGuard&) = delete;
+    TProcessGuard& operator=(const TProcessGuard&) = delete;
+    ~TProcessGuard()
+    {
+        if (Pid <= 0)
+            return;
+        ::kill(Pid, SIGKILL);
+        if (Child)
+            ::waitpid(Pid, nullptr, 0);
+    }
+
+    /// The test has ended (or reaped) the process itself.
+    void Release() { Pid = -1; }
+
+private:
+    pid_t Pid;
+    bool Child;
+};
 
 /// Points XDG_RUNTIME_DIR at a private folder for the test's lifetime, so lock files of the
 /// real publisher are never touched.

@@ -10,6 +10,8 @@
 #include <cstring>
 #include <string_view>
 
+#include "platform/linux/unique_fd.h"
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/epoll.h>
@@ -26,27 +28,6 @@ struct TCounts
     unsigned long long Requests = 0;
     unsigned long long SentBytes = 0;
     unsigned long long DroppedBytes = 0;
-};
-
-/// Closes the descriptor it owns.
-class TFd
-{
-public:
-    explicit TFd(int fd)
-        : Fd(fd)
-    {
-    }
-    ~TFd()
-    {
-        if (Fd >= 0)
-            ::close(Fd);
-    }
-    TFd(const TFd&) = delete;
-    TFd& operator=(const TFd&) = delete;
-    int Get() const { return Fd; }
-
-private:
-    int Fd;
 };
 
 long Arg(int argc, char** argv, std::string_view name, long fallback, long low, long high)
@@ -96,7 +77,7 @@ int main(int argc, char** argv)
     const long port = Arg(argc, argv, "--port", 0, 0, 65535);
     const long seconds = Arg(argc, argv, "--seconds", 30, 1, 3600);
 
-    TFd listener(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0));
+    statlume::platform::TUniqueFd listener(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0));
     const int on = 1;
     ::setsockopt(listener.Get(), SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
     sockaddr_in address{};
@@ -113,7 +94,7 @@ int main(int argc, char** argv)
     std::printf("listening on 127.0.0.1:%u\n", ntohs(address.sin_port));
     std::fflush(stdout);
 
-    TFd poller(::epoll_create1(0));
+    statlume::platform::TUniqueFd poller(::epoll_create1(0));
     epoll_event listen{};
     listen.events = EPOLLIN;
     listen.data.fd = listener.Get();

@@ -97,11 +97,24 @@ private:
                 // caller that never writes cannot stall the handler.
                 const TUniqueFd client(
                     ::accept4(Listener.Get(), nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK));
-                if (client.Valid() && onRestore) {
-                    onRestore();
+                if (client.Valid()) {
+                    if (onRestore) {
+                        onRestore();
+                    }
+                } else if (errno != EAGAIN && errno != EINTR && errno != ECONNABORTED &&
+                           PausedUntilStop()) {
+                    return;
                 }
             }
         }
+    }
+
+    // Out of descriptors and the like: the connection stays queued and poll would report it
+    // again at once, so wait a little instead of spinning; true when asked to stop meanwhile.
+    bool PausedUntilStop() const
+    {
+        pollfd stop{StopRead.Get(), POLLIN, 0};
+        return ::poll(&stop, 1, 100) > 0;
     }
 
     TUniqueFd Lock;

@@ -83,12 +83,12 @@ std::optional<TMemoryStatus> ParseMemInfo(std::string_view text)
     return status;
 }
 
-LinuxSystemStatus::LinuxSystemStatus(const std::string& memInfoPath)
+TLinuxSystemStatus::TLinuxSystemStatus(const std::string& memInfoPath)
     : MemInfo(memInfoPath)
 {
 }
 
-std::optional<TMemoryStatus> LinuxSystemStatus::ReadMemory()
+std::optional<TMemoryStatus> TLinuxSystemStatus::ReadMemory()
 {
     const auto text = MemInfo.Read();
     if (!text)
@@ -96,7 +96,7 @@ std::optional<TMemoryStatus> LinuxSystemStatus::ReadMemory()
     return ParseMemInfo(*text);
 }
 
-std::string LinuxSystemStatus::ComputerName()
+std::string TLinuxSystemStatus::ComputerName()
 {
     char name[HOST_NAME_MAX + 1] = {};
     if (::gethostname(name, sizeof name - 1) != 0)
@@ -104,7 +104,7 @@ std::string LinuxSystemStatus::ComputerName()
     return name;
 }
 
-std::string LinuxSystemStatus::UserName()
+std::string TLinuxSystemStatus::UserName()
 {
     long size = ::sysconf(_SC_GETPW_R_SIZE_MAX);
     std::string scratch(size > 0 ? static_cast<std::size_t>(size) : 4096, '\0');
@@ -122,7 +122,7 @@ std::string LinuxSystemStatus::UserName()
     }
 }
 
-std::vector<TIPv4Address> LinuxSystemStatus::IPv4Addresses()
+std::vector<TIPv4Address> TLinuxSystemStatus::IPv4Addresses()
 {
     TAddressList list;
     if (!ListByIoctl(list)) {
@@ -132,14 +132,14 @@ std::vector<TIPv4Address> LinuxSystemStatus::IPv4Addresses()
     return list.Ordered();
 }
 
-std::vector<TIPv4Address> LinuxSystemStatus::IPv4AddressesByGetIfAddrs()
+std::vector<TIPv4Address> TLinuxSystemStatus::IPv4AddressesByGetIfAddrs()
 {
     TAddressList list;
     ListByGetIfAddrs(list);
     return list.Ordered();
 }
 
-bool LinuxSystemStatus::ListByIoctl(TAddressList& list)
+bool TLinuxSystemStatus::ListByIoctl(TAddressList& list)
 {
     // SIOCGIFCONF lists the IPv4 addresses alone; getifaddrs would also fetch every
     // interface's full link record, which costs the kernel several times more.
@@ -177,7 +177,7 @@ bool LinuxSystemStatus::ListByIoctl(TAddressList& list)
     return true;
 }
 
-void LinuxSystemStatus::ListByGetIfAddrs(TAddressList& list)
+void TLinuxSystemStatus::ListByGetIfAddrs(TAddressList& list)
 {
     const TIfAddrs addrs;
     for (const ifaddrs* it = addrs.List; it != nullptr; it = it->ifa_next) {
@@ -189,7 +189,7 @@ void LinuxSystemStatus::ListByGetIfAddrs(TAddressList& list)
     }
 }
 
-void LinuxSystemStatus::TAddressList::Add(const sockaddr_in& address, unsigned flags)
+void TLinuxSystemStatus::TAddressList::Add(const sockaddr_in& address, unsigned flags)
 {
     if ((flags & IFF_UP) == 0)
         return;
@@ -200,7 +200,7 @@ void LinuxSystemStatus::TAddressList::Add(const sockaddr_in& address, unsigned f
     ((flags & IFF_LOOPBACK) != 0 ? Loopback : Outer).push_back(bytes);
 }
 
-std::vector<TIPv4Address> LinuxSystemStatus::TAddressList::Ordered() const
+std::vector<TIPv4Address> TLinuxSystemStatus::TAddressList::Ordered() const
 {
     std::vector<TIPv4Address> ordered = Outer;
     ordered.insert(ordered.end(), Loopback.begin(), Loopback.end());
@@ -209,7 +209,7 @@ std::vector<TIPv4Address> LinuxSystemStatus::TAddressList::Ordered() const
     return ordered;
 }
 
-TDiskSpace LinuxSystemStatus::DiskSpace(const std::string& path)
+TDiskSpace TLinuxSystemStatus::DiskSpace(const std::string& path)
 {
     struct statvfs fs
     {
@@ -221,7 +221,7 @@ TDiskSpace LinuxSystemStatus::DiskSpace(const std::string& path)
             static_cast<std::uint64_t>(fs.f_blocks) * unit};
 }
 
-double LinuxSystemStatus::LocalTime()
+double TLinuxSystemStatus::LocalTime()
 {
     timespec now{};
     ::clock_gettime(CLOCK_REALTIME, &now);

@@ -19,11 +19,11 @@ std::optional<TMemoryStatus> ParseMemInfo(std::string_view text);
 
 /// The status calls on Linux: /proc/meminfo, gethostname, getpwuid_r, getifaddrs, statvfs,
 /// clock_gettime with localtime_r.
-class LinuxSystemStatus final : public SystemStatus
+class TLinuxSystemStatus final : public SystemStatus
 {
 public:
     /// Reads memory from memInfoPath (a fixture in tests).
-    explicit LinuxSystemStatus(const std::string& memInfoPath = "/proc/meminfo");
+    explicit TLinuxSystemStatus(const std::string& memInfoPath = "/proc/meminfo");
 
     std::optional<TMemoryStatus> ReadMemory() override;
     std::string ComputerName() override;
@@ -50,7 +50,7 @@ private:
     bool ListByIoctl(TAddressList& list);
     static void ListByGetIfAddrs(TAddressList& list);
 
-    ProcFile MemInfo;
+    TProcFile MemInfo;
     // Kept open for the address listing on the slow cycle.
     TUniqueFd AddressSocket;
     std::vector<ifreq> Requests;

@@ -33,22 +33,22 @@ std::optional<std::string_view> ReadWhole(int fd, std::vector<char>& buffer)
     return std::string_view(buffer.data(), total);
 }
 
-ProcFile::ProcFile(const std::string& path)
+TProcFile::TProcFile(const std::string& path)
     : Fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC))
 {
 }
 
-std::optional<std::string_view> ProcFile::Read()
+std::optional<std::string_view> TProcFile::Read()
 {
     return ReadWhole(Fd.Get(), Buffer);
 }
 
-ProcDirectory::ProcDirectory(const std::string& path)
+TProcDirectory::TProcDirectory(const std::string& path)
     : Fd(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC))
 {
 }
 
-bool ProcDirectory::ListNumeric()
+bool TProcDirectory::ListNumeric()
 {
     Names.clear();
     if (!Fd.Valid() || ::lseek(Fd.Get(), 0, SEEK_SET) < 0)

@@ -16,11 +16,11 @@ std::optional<std::string_view> ReadWhole(int fd, std::vector<char>& buffer);
 
 /// A procfs file opened once and read whole with pread at offset 0 on every call, so a
 /// steady read costs one system call and no allocation.
-class ProcFile
+class TProcFile
 {
 public:
     /// Opens path read-only; a file that cannot be opened makes every Read fail.
-    explicit ProcFile(const std::string& path);
+    explicit TProcFile(const std::string& path);
     /// The file's current contents (valid until the next Read); empty on failure.
     std::optional<std::string_view> Read();
 
@@ -30,11 +30,11 @@ private:
 };
 
 /// A directory kept open whose entries are listed again on every call.
-class ProcDirectory
+class TProcDirectory
 {
 public:
     /// Opens path as a directory; one that cannot be opened lists nothing.
-    explicit ProcDirectory(const std::string& path);
+    explicit TProcDirectory(const std::string& path);
     /// Calls visit with the name of every entry made only of digits; false on failure.
     template <typename TVisit> bool ForEachNumeric(TVisit&& visit);
     /// The descriptor of the directory (for openat).
@@ -49,7 +49,7 @@ private:
     std::string Names;
 };
 
-template <typename TVisit> bool ProcDirectory::ForEachNumeric(TVisit&& visit)
+template <typename TVisit> bool TProcDirectory::ForEachNumeric(TVisit&& visit)
 {
     if (!ListNumeric())
         return false;

@@ -121,7 +121,7 @@ bool ParsePidStat(std::string_view text, std::string_view& name, std::uint64_t& 
 
 } // namespace
 
-ProcPerfDataSource::ProcPerfDataSource(std::string root, TClock clock)
+TProcPerfDataSource::TProcPerfDataSource(std::string root, TClock clock)
     : Root(std::move(root))
     , Clock(clock ? std::move(clock) : TClock(MonotonicNow))
     , HundredNsPerTick(HundredNsPerSecond / std::max(1L, ::sysconf(_SC_CLK_TCK)))
@@ -142,8 +142,8 @@ ProcPerfDataSource::ProcPerfDataSource(std::string root, TClock clock)
 {
 }
 
-long ProcPerfDataSource::Query(std::string_view objectIndex, std::uint8_t* buffer,
-                               std::uint32_t& size)
+long TProcPerfDataSource::Query(std::string_view objectIndex, std::uint8_t* buffer,
+                                std::uint32_t& size)
 {
     const std::int64_t now = Clock();
     const bool reuse = PendingIndex == objectIndex && now - PendingTime < PendingLifetime;
@@ -175,7 +175,7 @@ long ProcPerfDataSource::Query(std::string_view objectIndex, std::uint8_t* buffe
     return ErrorSuccess;
 }
 
-bool ProcPerfDataSource::BuildProcessor(std::int64_t now)
+bool TProcPerfDataSource::BuildProcessor(std::int64_t now)
 {
     const auto text = Stat.Read();
     if (!text)
@@ -224,7 +224,7 @@ bool ProcPerfDataSource::BuildProcessor(std::int64_t now)
     return true;
 }
 
-bool ProcPerfDataSource::BuildProcess(std::int64_t now)
+bool TProcPerfDataSource::BuildProcess(std::int64_t now)
 {
     static constexpr TPerfCounterInfo Counters[] = {{ProcessorTimeCounter, 8}};
     Writer.Begin(now, HundredNsPerSecond, now);
@@ -252,7 +252,7 @@ bool ProcPerfDataSource::BuildProcess(std::int64_t now)
     return true;
 }
 
-bool ProcPerfDataSource::BuildNetwork(std::int64_t now)
+bool TProcPerfDataSource::BuildNetwork(std::int64_t now)
 {
     const auto text = NetDev.Read();
     if (!text)
@@ -284,7 +284,7 @@ bool ProcPerfDataSource::BuildNetwork(std::int64_t now)
     return true;
 }
 
-std::optional<std::int64_t> ProcPerfDataSource::SinceBoot()
+std::optional<std::int64_t> TProcPerfDataSource::SinceBoot()
 {
     if (UseBootClock)
         return BootClockNow();
@@ -295,7 +295,7 @@ std::optional<std::int64_t> ProcPerfDataSource::SinceBoot()
     return ParseSeconds100ns(NextToken(rest));
 }
 
-bool ProcPerfDataSource::BuildSystem(std::int64_t now)
+bool TProcPerfDataSource::BuildSystem(std::int64_t now)
 {
     const auto uptime = SinceBoot();
     const auto loadText = LoadAvg.Read();

@@ -19,16 +19,16 @@ inline constexpr long ErrorInvalidData = 13;
 
 /// Builds the performance blocks "238" (processor), "230" (process), "638" (network) and
 /// "2" (system) from procfs. The files read on every tick are kept open and read with pread.
-class ProcPerfDataSource : public PerfDataSource
+class TProcPerfDataSource : public PerfDataSource
 {
 public:
     /// A monotonic clock in 100 ns units.
     using TClock = std::function<std::int64_t()>;
 
     /// Reads below root (a fixture folder in tests); clock defaults to CLOCK_MONOTONIC.
-    explicit ProcPerfDataSource(std::string root = "/proc", TClock clock = {});
-    ProcPerfDataSource(const ProcPerfDataSource&) = delete;
-    ProcPerfDataSource& operator=(const ProcPerfDataSource&) = delete;
+    explicit TProcPerfDataSource(std::string root = "/proc", TClock clock = {});
+    TProcPerfDataSource(const TProcPerfDataSource&) = delete;
+    TProcPerfDataSource& operator=(const TProcPerfDataSource&) = delete;
 
     long Query(std::string_view objectIndex, std::uint8_t* buffer, std::uint32_t& size) override;
 
@@ -42,14 +42,14 @@ private:
     std::string Root;
     TClock Clock;
     std::int64_t HundredNsPerTick;
-    ProcFile Stat;
-    ProcFile NetDev;
-    ProcFile LoadAvg;
+    TProcFile Stat;
+    TProcFile NetDev;
+    TProcFile LoadAvg;
     // The real /proc/uptime is the boot clock, read without a system call; other roots
     // (fixtures) are read from their uptime file.
     bool UseBootClock;
-    ProcFile Uptime;
-    ProcDirectory Processes;
+    TProcFile Uptime;
+    TProcDirectory Processes;
     // Counts through Processes, so it comes after it.
     TProcessCounter ProcessCounter;
     TPerfBlockWriter Writer;

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "platform/linux/unique_fd.h"
+#include "platform/linux/unique_mapping.h"
 
 #include <fcntl.h>
 #include <sys/mman.h>
@@ -13,31 +14,6 @@
 namespace statlume::platform {
 
 namespace {
-
-/// Owns a read-only view of a mapped object.
-class TView
-{
-public:
-    TView(int fd, std::size_t length)
-        : Length(length)
-        , Address(::mmap(nullptr, length, PROT_READ, MAP_SHARED, fd, 0))
-    {
-    }
-    TView(const TView&) = delete;
-    TView& operator=(const TView&) = delete;
-    ~TView()
-    {
-        if (Address != MAP_FAILED)
-            ::munmap(Address, Length);
-    }
-
-    bool Valid() const { return Address != MAP_FAILED; }
-    const std::uint8_t* Bytes() const { return static_cast<const std::uint8_t*>(Address); }
-
-private:
-    std::size_t Length;
-    void* Address;
-};
 
 // One 32-bit load per word, so a word the publisher rewrites is never read half old, half
 // new; the block is little-endian whatever the host is.
@@ -74,7 +50,7 @@ std::optional<TSensorWords> TShmSensorBlock::Read() const
     };
     if (::fstat(fd.Get(), &info) != 0 || !Trusted(info))
         return std::nullopt;
-    const TView view(fd.Get(), SensorBlockMinSize);
+    const TUniqueMapping view(fd.Get(), SensorBlockMinSize, PROT_READ);
     if (!view.Valid())
         return std::nullopt;
 
