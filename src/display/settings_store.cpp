@@ -69,12 +69,18 @@ void TSettingsStore::RunVersionStep()
         }
     }
     const std::int32_t known = version.value_or(0);
-    if (!versionUnreadable && known < 75) {
-        Store.CloseKey();
-        Store.DeleteKey(MainSettingsKey);
-        Store.OpenKey(MainSettingsKey, true);
-    }
     try {
+        if (!versionUnreadable && known < 75) {
+            Store.CloseKey();
+            // Reopen whatever the delete did, so the rest of start-up still has its key.
+            try {
+                Store.DeleteKey(MainSettingsKey);
+            } catch (const std::exception&) {
+                Store.OpenKey(MainSettingsKey, true);
+                throw;
+            }
+            Store.OpenKey(MainSettingsKey, true);
+        }
         if (versionUnreadable || known < 78) {
             std::int64_t longest = 0;
             bool rewrite = true;

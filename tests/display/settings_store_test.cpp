@@ -115,6 +115,15 @@ TEST_F(SettingsStoreTest, WrongTypedVersionIsReportedAndWipesNothing)
     EXPECT_EQ(*Value(registry, Main, "Version"), TRegistryValue(84));
 }
 
+TEST_F(SettingsStoreTest, FailedResetOfAnOldKeyIsReportedAndStartUpGoesOn)
+{
+    TMemoryRegistry registry({{Main, {{"Version", 70}, {"Alpha", 7}}}});
+    registry.FailWrites = true;
+    TSettingsStore store = Open(registry);
+    ASSERT_FALSE(Reports.empty());
+    EXPECT_EQ(store.ReadStartup().Alpha, 7);
+}
+
 TEST_F(SettingsStoreTest, UpToDateKeyIsOpenedWithoutWriting)
 {
     TMemoryRegistry registry({{Main, {{"Version", 84}, {"LongestUptime", Bytes(8, 0)}}}});
