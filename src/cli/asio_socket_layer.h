@@ -63,7 +63,7 @@ private:
     asio::io_context& Io;
     asio::ip::tcp::acceptor Acceptor;
     asio::steady_timer RetryTimer;
-    int PortNumber = 6130;
+    int PortNumber = DefaultRemotePort;
     std::uint64_t NextId = 0;
     std::map<std::uint64_t, std::shared_ptr<TConnection>> Connections;
     TServerSocketStats Counters;
@@ -112,7 +112,7 @@ private:
     asio::ip::tcp::resolver Resolver;
     asio::ip::tcp::socket Socket;
     std::string HostName;
-    int PortNumber = 6130;
+    int PortNumber = DefaultRemotePort;
     TState State = TState::Closed;
     // Bumped on every Open and Close so that completions of a released Attempt are ignored.
     std::uint64_t Attempt = 0;

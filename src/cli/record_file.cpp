@@ -4,6 +4,7 @@
 #include <cstring>
 #include <utility>
 
+#include "platform/linux/fd_io.h"
 #include "platform/linux/unique_fd.h"
 
 #include <fcntl.h>
@@ -17,21 +18,6 @@ namespace {
 std::string SystemError(const std::string& what, const std::string& path)
 {
     return what + " '" + path + "': " + std::strerror(errno);
-}
-
-bool WriteAll(int fd, const void* data, std::size_t count)
-{
-    const auto* bytes = static_cast<const std::uint8_t*>(data);
-    while (count > 0) {
-        const ssize_t written = ::write(fd, bytes, count);
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0)
-            return false;
-        bytes += written;
-        count -= static_cast<std::size_t>(written);
-    }
-    return true;
 }
 
 } // namespace
@@ -96,8 +82,8 @@ std::optional<std::string> WriteRecordFile(const std::string& path, const TRawBy
     platform::TUniqueFd fd(::mkostemp(temporary.data(), O_CLOEXEC));
     if (fd.Get() < 0)
         return SystemError("cannot create", temporary);
-    if (::fchmod(fd.Get(), 0644) != 0 || !WriteAll(fd.Get(), bytes.data(), bytes.size()) ||
-        !fd.Close()) {
+    if (::fchmod(fd.Get(), 0644) != 0 ||
+        !platform::WriteAll(fd.Get(), bytes.data(), bytes.size()) || !fd.Close()) {
         const std::string message = SystemError("cannot write", temporary);
         ::unlink(temporary.c_str());
         return message;

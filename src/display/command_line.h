@@ -5,10 +5,12 @@
 #include <string>
 #include <vector>
 
+#include "remote/socket_layer.h"
+
 namespace statlume {
 
 /// The default server port of the remote roles.
-inline constexpr std::uint16_t DefaultServerPort = 6130;
+inline constexpr std::uint16_t DefaultServerPort = DefaultRemotePort;
 
 /// What the program entry reads from the arguments (exact, case-sensitive whole arguments).
 struct TEntrySwitches

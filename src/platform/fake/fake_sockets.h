@@ -61,7 +61,7 @@ public:
     int OpenCount = 0;
 
 private:
-    int port = 6130;
+    int port = DefaultRemotePort;
     bool active = false;
     std::list<TFakeConnection> connections;
 };
@@ -111,7 +111,7 @@ private:
     };
 
     std::string host;
-    int port = 6130;
+    int port = DefaultRemotePort;
     TState state = TState::Closed;
     std::deque<std::uint8_t> incoming;
 };

@@ -8,6 +8,7 @@
 #include <system_error>
 #include <utility>
 
+#include "platform/linux/fd_io.h"
 #include "platform/linux/registry_text.h"
 
 #include <fcntl.h>
@@ -69,21 +70,6 @@ public:
 private:
     int Fd;
 };
-
-void WriteAll(int fd, const std::string& data)
-{
-    std::size_t done = 0;
-    while (done < data.size()) {
-        const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            throw SystemError("cannot write the settings");
-        }
-        done += static_cast<std::size_t>(n);
-    }
-}
 
 // Reads at most limit + 1 bytes so an oversized file is seen as such without reading it all.
 bool ReadAll(int fd, std::string& out, std::size_t limit)
@@ -282,7 +268,10 @@ void TFileRegistry::WriteTree(const TRegistryTree& tree)
         throw SystemError("cannot create a file in '" + Folder + "'");
     }
     try {
-        WriteAll(temp.Get(), FormatRegistryText(tree));
+        const std::string text = FormatRegistryText(tree);
+        if (!WriteAll(temp.Get(), text.data(), text.size())) {
+            throw SystemError("cannot write the settings");
+        }
         if (::fchmod(temp.Get(), 0600) != 0 || ::fsync(temp.Get()) != 0) {
             throw SystemError("cannot write the settings");
         }
