@@ -5,11 +5,12 @@
 namespace statlume {
 
 TConsoleServer::TConsoleServer(asio::io_context& io, TRawDataShell& shell, TRemoteSecret& secret,
-                               std::ostream& err)
+                               std::ostream& err, TServeLimits limits)
     : Socket(io)
     , Role(Socket, shell, secret)
     , AlertLine(err)
     , Err(err)
+    , Limits(std::move(limits))
 {
     Role.OnAlert = [this](bool alert) {
         AlertLine.Set(alert, alert ? "connection error" : "connected");

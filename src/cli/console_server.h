@@ -8,6 +8,7 @@
 
 #include "cli/alert_line.h"
 #include "cli/asio_socket_layer.h"
+#include "cli/serve_limits.h"
 #include "collect/raw_data_shell.h"
 #include "remote/remote_secret.h"
 #include "remote/server_role.h"
@@ -21,9 +22,10 @@ namespace statlume {
 class TConsoleServer
 {
 public:
-    /// Serves shell.Data with secret's password; io, shell, secret and err must outlive it.
+    /// Serves shell.Data with secret's password to the peers limits allows; io, shell, secret
+    /// and err must outlive it.
     TConsoleServer(asio::io_context& io, TRawDataShell& shell, TRemoteSecret& secret,
-                   std::ostream& err);
+                   std::ostream& err, TServeLimits limits = {});
 
     /// Listens on port (1..65535); storedPassword gives the stored "Password", which wins
     /// over the one in secret. False, with the reason on err, when listening fails.
@@ -40,6 +42,7 @@ private:
     TServerRole Role;
     TAlertLine AlertLine;
     std::ostream& Err;
+    TServeLimits Limits;
 };
 
 } // namespace statlume
