@@ -15,7 +15,8 @@ int main(int argc, char** argv)
     std::signal(SIGPIPE, SIG_IGN);
     std::optional<std::string> password;
     if (const char* value = std::getenv("STATLUME_PASSWORD")) {
-        password = value;
+        if (*value != '\0')
+            password = value;
         // The sensor publisher the program may start has no use for it.
         ::unsetenv("STATLUME_PASSWORD");
     }

@@ -102,6 +102,11 @@ std::optional<std::string> ReadPasswordFile(const std::string& path, std::string
     text->resize(std::min(text->find('\n'), text->size()));
     if (!text->empty() && text->back() == '\r')
         text->pop_back();
+    // An empty password means clear text: never that by accident.
+    if (text->empty()) {
+        message = "password file '" + path + "' holds no password on its first line";
+        return std::nullopt;
+    }
     return text;
 }
 

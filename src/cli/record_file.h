@@ -46,9 +46,9 @@ std::optional<std::string> ReadTextFile(const std::string& path, std::string& re
 /// The largest password file ReadPasswordFile accepts, in bytes.
 inline constexpr std::size_t MaxPasswordFileSize = 4096;
 
-/// The first line of a password file (without its line end); the file must be a regular
-/// file owned by this user that neither group nor others may read or write. Nothing, with
-/// the whole message in message, otherwise.
+/// The first line of a password file (without its line end), which must not be empty; the
+/// file must be a regular file owned by this user that neither group nor others may read or
+/// write. Nothing, with the whole message in message, otherwise.
 std::optional<std::string> ReadPasswordFile(const std::string& path, std::string& message);
 
 } // namespace statlume

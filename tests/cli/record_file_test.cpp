@@ -149,6 +149,7 @@ TEST_F(RecordFileTest, PasswordFileMustBePrivate)
         {"readable by others", "pw\n", 0604, std::nullopt},
         {"writable by group", "pw\n", 0620, std::nullopt},
         {"too long", std::string(MaxPasswordFileSize + 1, 'x'), 0600, std::nullopt},
+        {"empty first line", "\nsecond\n", 0600, std::nullopt},
     };
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.name);
