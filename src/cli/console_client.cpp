@@ -79,7 +79,8 @@ void TConsoleClient::OnTick()
     ShownThisTick = false;
     if (RecordWaiting)
         Show();
-    Role.Tick();
+    if (!App.Exiting())
+        Role.Tick();
 }
 
 void TConsoleClient::Show()
