@@ -1,18 +1,53 @@
 #include "cli/cli_options.h"
 
+#include <algorithm>
 #include <charconv>
 
 namespace statlume {
 
 namespace {
 
+/// The most connections --max-clients accepts.
+constexpr std::size_t MaxClientsLimit = 65536;
+/// The longest host text -i accepts (a DNS name is at most 253 characters).
+constexpr std::size_t MaxHostLength = 255;
+/// How much of an argument an error message repeats.
+constexpr std::size_t QuotedLength = 60;
+
 template <typename T> std::optional<T> ParseUnsigned(std::string_view text)
 {
     T value = 0;
+    if (text.empty() || text.front() < '0' || text.front() > '9')
+        return std::nullopt;
     const auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (text.empty() || ec != std::errc() || ptr != text.data() + text.size())
+    if (ec != std::errc() || ptr != text.data() + text.size())
         return std::nullopt;
     return value;
+}
+
+bool IsControl(char c)
+{
+    const auto byte = static_cast<unsigned char>(c);
+    return byte < 0x20 || byte == 0x7F;
+}
+
+// An argument as an error message repeats it: shortened, and never a control character
+// that could drive the terminal.
+std::string Quoted(std::string_view text)
+{
+    std::string shown(text.substr(0, QuotedLength));
+    std::replace_if(shown.begin(), shown.end(), IsControl, '?');
+    if (text.size() > QuotedLength)
+        shown += "...";
+    return "'" + shown + "'";
+}
+
+// A host that can never name a server, or would make a bad settings key.
+bool IsHostText(std::string_view host)
+{
+    return !host.empty() && host.size() <= MaxHostLength && host.front() != '-' &&
+           std::none_of(host.begin(), host.end(),
+                        [](char c) { return IsControl(c) || c == ' ' || c == '\\'; });
 }
 
 class TParser
@@ -25,17 +60,27 @@ public:
 
     TCliOptions Run()
     {
-        for (Index = 0; Index < Args.size(); ++Index) {
+        for (Index = 0; Index < Args.size() && Options.Error.empty(); ++Index) {
             const std::string& arg = Args[Index];
             if (arg.starts_with("--"))
                 LongOption(arg);
+            else if (arg.size() > 1 && arg.front() == '-')
+                ShortOption(arg);
             else
-                ShortSwitch(arg);
+                Fail("unexpected argument " + Quoted(arg));
         }
+        if (Options.Error.empty())
+            CheckConflicts();
         return std::move(Options);
     }
 
 private:
+    void Fail(std::string message)
+    {
+        if (Options.Error.empty())
+            Options.Error = std::move(message);
+    }
+
     void LongOption(std::string_view arg)
     {
         const std::size_t equals = arg.find('=');
@@ -44,14 +89,8 @@ private:
         if (equals != std::string_view::npos)
             inlineValue = arg.substr(equals + 1);
 
-        if (name == "--print")
-            Options.Print = true;
-        else if (name == "--once")
-            Options.Once = true;
-        else if (name == "--help")
-            Options.Help = true;
-        else if (name == "--version")
-            Options.Version = true;
+        if (name == "--print" || name == "--once" || name == "--help" || name == "--version")
+            Flag(name, inlineValue);
         else if (name == "--serve")
             Serve(inlineValue);
         else if (name == "--interval")
@@ -59,25 +98,102 @@ private:
         else if (name == "--template")
             Assign(Options.TemplateText, Value(name, inlineValue));
         else if (name == "--template-file")
-            Assign(Options.TemplateFile, Value(name, inlineValue));
+            FileName(Options.TemplateFile, name, inlineValue);
         else if (name == "--record")
-            Assign(Options.RecordFile, Value(name, inlineValue));
+            FileName(Options.RecordFile, name, inlineValue);
         else if (name == "--dump-record")
-            Assign(Options.DumpRecordFile, Value(name, inlineValue));
+            FileName(Options.DumpRecordFile, name, inlineValue);
+        else if (name == "--password-file")
+            FileName(Options.PasswordFile, name, inlineValue);
+        else if (name == "--bind")
+            Bind(Value(name, inlineValue));
+        else if (name == "--allow")
+            Allow(Value(name, inlineValue));
+        else if (name == "--max-clients")
+            MaxClients(Value(name, inlineValue));
+        else
+            Fail("unknown option " + Quoted(name));
     }
 
-    void ShortSwitch(std::string_view arg)
+    void Flag(std::string_view name, std::optional<std::string_view> inlineValue)
     {
-        // The same switches as the window program's, read the same way.
-        const std::string lower = AsciiLower(std::string(arg));
-        if (lower == "-c")
+        if (inlineValue) {
+            Fail(std::string(name) + " takes no value");
+            return;
+        }
+        if (name == "--print")
+            Options.Print = true;
+        else if (name == "--once")
+            Options.Once = true;
+        else if (name == "--help")
+            Options.Help = true;
+        else
+            Options.Version = true;
+    }
+
+    // The window program's switches, read the same way (either case, value glued), and
+    // also with the value as the next argument; "-h" and "-V" as console tools have them.
+    void ShortOption(const std::string& arg)
+    {
+        if (arg == "-h") {
+            Options.Help = true;
+            return;
+        }
+        if (arg == "-V") {
+            Options.Version = true;
+            return;
+        }
+        const std::string lower = AsciiLower(arg);
+        if (lower == "-c") {
             Options.ClientMode = true;
-        else if (lower.starts_with("-i"))
-            Options.ServerHost = lower.substr(2);
-        else if (lower.starts_with("-p"))
-            Options.ServerPort = PortOrDefault(lower.substr(2));
-        else if (lower.starts_with("-d"))
-            Options.Password = lower.substr(2);
+            return;
+        }
+        const std::string_view kind = std::string_view(lower).substr(0, 2);
+        if (kind != "-i" && kind != "-p" && kind != "-d") {
+            Fail("unknown option " + Quoted(arg));
+            return;
+        }
+        TArgumentSecret where{Index, 2};
+        std::string value = lower.substr(2);
+        if (value.empty()) {
+            if (Index + 1 >= Args.size()) {
+                Fail(std::string(kind) + (kind == "-i"   ? " needs a server name or address"
+                                          : kind == "-p" ? " needs a port number"
+                                                         : " needs a password"));
+                return;
+            }
+            where = {++Index, 0};
+            value = AsciiLower(Args[Index]);
+        }
+        if (kind == "-i")
+            Host(value);
+        else if (kind == "-p")
+            Port(value);
+        else {
+            Options.Password = std::move(value);
+            Options.Secrets.push_back(where);
+        }
+    }
+
+    void Host(const std::string& host)
+    {
+        if (!IsHostText(host)) {
+            Fail("-i needs a server name or address, not " + Quoted(host));
+            return;
+        }
+        Options.ServerHost = host;
+        HostGiven = true;
+    }
+
+    void Port(std::string_view text)
+    {
+        const auto port = ParseUnsigned<std::uint16_t>(text);
+        if (!port || *port == 0) {
+            Fail("-p needs a port number from 1 to 65535, not " + Quoted(text));
+            return;
+        }
+        Options.ServerPort = *port;
+        PortGiven = true;
     }
 
     // The value after "=", else the next argument; nothing (and an error) when there is none.
@@ -88,7 +204,7 @@ private:
             return inlineValue;
         if (Index + 1 < Args.size())
             return std::string_view(Args[++Index]);
-        Options.Errors.push_back(std::string(name) + " needs a value");
+        Fail(std::string(name) + " needs a value");
         return std::nullopt;
     }
 
@@ -98,36 +214,121 @@ private:
             field = std::string(*value);
     }
 
+    void FileName(std::optional<std::string>& field, std::string_view name,
+                  std::optional<std::string_view> inlineValue)
+    {
+        const auto value = Value(name, inlineValue);
+        if (value && value->empty())
+            Fail(std::string(name) + " needs a file name");
+        else
+            Assign(field, value);
+    }
+
     void Interval(std::optional<std::string_view> value)
     {
         if (!value)
             return;
         const auto ms = ParseUnsigned<std::uint32_t>(*value);
-        if (!ms) {
-            Options.Errors.push_back("--interval needs a whole number of milliseconds, not \"" +
-                                     std::string(*value) + "\"");
+        if (!ms || *ms == 0) {
+            Fail("--interval needs a whole number of milliseconds from 1 up, not " +
+                 Quoted(*value));
             return;
         }
         Options.IntervalMs = *ms;
     }
 
+    // The port is optional: after "=", or as the next argument when that is a number.
     void Serve(std::optional<std::string_view> value)
     {
         Options.Serve = true;
+        if (!value && Index + 1 < Args.size() && !Args[Index + 1].empty() &&
+            std::all_of(Args[Index + 1].begin(), Args[Index + 1].end(),
+                        [](char c) { return c >= '0' && c <= '9'; }))
+            value = Args[++Index];
         if (!value)
             return;
         const auto port = ParseUnsigned<std::uint16_t>(*value);
         if (!port || *port == 0) {
-            Options.Errors.push_back("--serve needs a port number from 1 to 65535, not \"" +
-                                     std::string(*value) + "\"");
+            Fail("--serve needs a port number from 1 to 65535, not " + Quoted(*value));
             return;
         }
         Options.ServePort = *port;
     }
 
+    void Bind(std::optional<std::string_view> value)
+    {
+        if (!value)
+            return;
+        if (value->find('/') != std::string_view::npos || !ParseCidr(*value)) {
+            Fail("--bind needs an IPv4 or IPv6 address, not " + Quoted(*value));
+            return;
+        }
+        std::string address(*value);
+        if (address.size() > 2 && address.front() == '[' && address.back() == ']')
+            address = address.substr(1, address.size() - 2);
+        Options.Limits.BindAddress = std::move(address);
+        LimitGiven = true;
+    }
+
+    void Allow(std::optional<std::string_view> value)
+    {
+        if (!value)
+            return;
+        std::string badItem;
+        auto ranges = ParseCidrList(*value, badItem);
+        if (!ranges || ranges->empty()) {
+            Fail("--allow needs address ranges (ADDR or ADDR/BITS, comma-separated), not " +
+                 Quoted(ranges ? *value : badItem));
+            return;
+        }
+        Options.Limits.Allow.insert(Options.Limits.Allow.end(), ranges->begin(), ranges->end());
+        LimitGiven = true;
+    }
+
+    void MaxClients(std::optional<std::string_view> value)
+    {
+        if (!value)
+            return;
+        const auto count = ParseUnsigned<std::size_t>(*value);
+        if (!count || *count == 0 || *count > MaxClientsLimit) {
+            Fail("--max-clients needs a number from 1 to " + std::to_string(MaxClientsLimit) +
+                 ", not " + Quoted(*value));
+            return;
+        }
+        Options.Limits.MaxClients = *count;
+        LimitGiven = true;
+    }
+
+    void CheckConflicts()
+    {
+        const TCliOptions& o = Options;
+        const bool password = o.Password || o.PasswordFile;
+        if (o.RecordFile && (o.ClientMode || o.Serve || o.DumpRecordFile))
+            Fail("--record renders a saved record: it cannot be used with -c, --serve or "
+                 "--dump-record");
+        else if (o.TemplateText && o.TemplateFile)
+            Fail("--template and --template-file cannot be used together");
+        else if (o.Once && o.Serve)
+            Fail("--once cannot be used with --serve");
+        else if (o.ClientMode && o.ServerHost.empty())
+            Fail("-c needs a server: -iHOST");
+        else if (!o.ClientMode && (HostGiven || PortGiven))
+            Fail("-i and -p name the server of a client: add -c (to serve on a port, use "
+                 "--serve PORT)");
+        else if (o.Password && o.PasswordFile)
+            Fail("-d and --password-file cannot be used together");
+        else if (password && !o.ClientMode && !o.Serve)
+            Fail("a password is for a client (-c) or a server (--serve)");
+        else if (LimitGiven && !o.Serve)
+            Fail("--bind, --allow and --max-clients need --serve");
+    }
+
     std::span<const std::string> Args;
     std::size_t Index = 0;
     TCliOptions Options;
+    bool HostGiven = false;
+    bool PortGiven = false;
+    bool LimitGiven = false;
 };
 
 } // namespace
@@ -135,6 +336,18 @@ private:
 TCliOptions ParseCliOptions(std::span<const std::string> args)
 {
     return TParser(args).Run();
+}
+
+void ScrubSecrets(std::span<char* const> args, std::span<const TArgumentSecret> secrets)
+{
+    for (const TArgumentSecret& secret : secrets) {
+        if (secret.Argument >= args.size() || args[secret.Argument] == nullptr)
+            continue;
+        char* text = args[secret.Argument];
+        const std::size_t length = std::char_traits<char>::length(text);
+        for (std::size_t i = secret.Offset; i < length; ++i)
+            text[i] = 'x';
+    }
 }
 
 std::string CliHelpText()
@@ -145,13 +358,15 @@ std::string CliHelpText()
            "\n"
            "Modes:\n"
            "  (default)             console monitor: collect and print on every update\n"
-           "  --serve[=PORT]        headless server: answer clients on PORT (default: the\n"
+           "  --serve[=PORT], --serve PORT\n"
+           "                        headless server: answer clients on PORT (default: the\n"
            "                        stored \"ServPort\", else 6130); every item is collected on\n"
            "                        every update; prints only with --print\n"
            "  -c -iHOST [-pPORT] [-dPASSWORD]\n"
            "                        console client of the server at HOST:PORT (port 6130 when\n"
-           "                        -p is missing); prints each record received; add --serve\n"
-           "                        to pass the received records on to other clients\n"
+           "                        -p is missing); prints the latest record received, at most\n"
+           "                        once per update; add --serve to pass the received records\n"
+           "                        on to other clients\n"
            "  --record FILE         render the 272-byte record in FILE instead of collecting\n"
            "\n"
            "Options:\n"
@@ -160,24 +375,41 @@ std::string CliHelpText()
            "  --once                monitor: collect, wait one update interval, collect, print\n"
            "                        once, exit; client: print the first record received, exit\n"
            "                        (status 1 when none came within 5 intervals, at least 5 s)\n"
-           "  --interval MS         update interval in milliseconds (default: the stored\n"
-           "                        \"Interval\", else 1000, or 2000 for a client)\n"
+           "  --interval MS         update interval in milliseconds, 1 or more (default: the\n"
+           "                        stored \"Interval\", else 1000, or 2000 for a client)\n"
            "  --template TEXT       use TEXT as the template for this run (not stored)\n"
-           "  --template-file FILE  the same, read from FILE\n"
+           "  --template-file FILE  the same, read from FILE (a regular file)\n"
            "  --dump-record FILE    write the 272-byte record to FILE after each collection\n"
-           "                        (client: after each record received)\n"
-           "  -dPASSWORD            password of the encrypted replies, lower-cased as the\n"
-           "                        window program does (server: the stored \"Password\"\n"
-           "                        wins when there is one)\n"
-           "  --help                show this text\n"
-           "  --version             show the version\n"
+           "                        (client: after each record shown); a failed write ends\n"
+           "                        the run with status 1\n"
+           "  -i HOST, -p PORT      the server of a client (also glued: -iHOST, -pPORT)\n"
+           "  -d PASSWORD           password of the encrypted replies (also glued:\n"
+           "                        -dPASSWORD), lower-cased as the window program does; it\n"
+           "                        wins over the stored \"Password\" of a server. Other local\n"
+           "                        users can see it in the process list while the program\n"
+           "                        starts: prefer --password-file or STATLUME_PASSWORD\n"
+           "  --password-file FILE  read the password from the first line of FILE, which\n"
+           "                        must be yours and not open to others (chmod 600)\n"
+           "  --bind ADDR           server: listen on this address only (default: every\n"
+           "                        address, IPv4 and IPv6)\n"
+           "  --allow CIDR[,CIDR...]\n"
+           "                        server: serve only peers in these address ranges\n"
+           "  --max-clients N       server: keep at most N connections (default 256)\n"
+           "  -h, --help            show this text\n"
+           "  -V, --version         show the version\n"
            "\n"
            "Options taking a value also accept --option=value. Without --template the stored\n"
            "\"FormatString\" is used, else the default template. Settings are read from\n"
            "$XDG_CONFIG_HOME/statlume/settings.reg (a client uses its own key per server);\n"
-           "SIGINT and SIGTERM end the program and record the uptime there.\n"
-           "Exit status: 0 done, 1 collection failure, no record (--once client) or a server\n"
-           "that cannot listen, 2 bad input.\n";
+           "SIGINT, SIGTERM and SIGHUP end the program and record the uptime there.\n"
+           "\n"
+           "Environment:\n"
+           "  STATLUME_PASSWORD     the password of a client or server when neither -d nor\n"
+           "                        --password-file is given\n"
+           "\n"
+           "Exit status: 0 done, 1 a failure at run time (collection, no record for --once,\n"
+           "a server that cannot listen, a record file that cannot be written), 2 bad usage\n"
+           "or bad input files.\n";
 }
 
 } // namespace statlume

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -7,11 +8,21 @@
 #include <string_view>
 #include <vector>
 
+#include "cli/serve_limits.h"
 #include "display/command_line.h"
 
 namespace statlume {
 /// The update interval of the console monitor when none is given, in milliseconds.
 inline constexpr std::uint32_t DefaultIntervalMs = 1000;
+
+/// Where a secret sits among the arguments, so it can be overwritten after parsing.
+struct TArgumentSecret
+{
+    /// Index of the argument (without the program name).
+    std::size_t Argument = 0;
+    /// First character of the secret within that argument.
+    std::size_t Offset = 0;
+};
 
 /// What the console program's command line asks for.
 struct TCliOptions
@@ -20,7 +31,7 @@ struct TCliOptions
     bool Once = false;
     bool Help = false;
     bool Version = false;
-    /// Update interval for this run in milliseconds; none = the stored or default one.
+    /// Update interval for this run in milliseconds (1 or more); none = the stored or default.
     std::optional<std::uint32_t> IntervalMs;
     /// Template text given on the command line.
     std::optional<std::string> TemplateText;
@@ -32,18 +43,24 @@ struct TCliOptions
     std::optional<std::string> DumpRecordFile;
     /// Headless server requested.
     bool Serve = false;
-    /// Port given with --serve=PORT; none = the stored or default one.
+    /// Port given with --serve; none = the stored or default one.
     std::optional<std::uint16_t> ServePort;
-    /// "-c" seen; a client only when ServerHost is not empty too.
+    /// Whom the server listens to and serves (--bind, --allow, --max-clients).
+    TServeLimits Limits;
+    /// "-c" seen; the parse requires a host with it.
     bool ClientMode = false;
     /// From "-i", lower-cased.
     std::string ServerHost;
-    /// From "-p"; a rest that is no port number gives the default port.
+    /// From "-p"; the default port when not given.
     std::uint16_t ServerPort = DefaultServerPort;
     /// From "-d", lower-cased; none when not given.
     std::optional<std::string> Password;
-    /// One message per option that was recognised but given a value it cannot use.
-    std::vector<std::string> Errors;
+    /// From --password-file; read (and checked) by the program, not the parse.
+    std::optional<std::string> PasswordFile;
+    /// Where each "-d" password sits in the arguments.
+    std::vector<TArgumentSecret> Secrets;
+    /// The first usage error (unknown option, stray word, bad value, conflict); empty = none.
+    std::string Error;
 
     /// The command line asks for the console client (both "-c" and a host).
     bool IsClient() const { return ClientMode && !ServerHost.empty(); }
@@ -54,10 +71,16 @@ struct TCliOptions
     }
 };
 
-/// Reads the arguments (without the program name). Long options take their value as the next
-/// argument or after "="; the short switches match lower-cased by prefix; anything else is
-/// ignored; when an option is given twice the last one wins.
+/// Reads the arguments (without the program name) strictly: long options take their value
+/// as the next argument or after "="; "-i", "-p" and "-d" take it glued or as the next
+/// argument; "-c", "-i", "-p", "-d" match in either case. An unknown option, a stray word, a
+/// bad value or options that conflict set Error (the first one found). When an option is
+/// given twice the last one wins.
 TCliOptions ParseCliOptions(std::span<const std::string> args);
+
+/// Overwrites each secret's characters in the argument strings with 'x', so the process's
+/// command line no longer shows them; arguments out of range are left alone.
+void ScrubSecrets(std::span<char* const> args, std::span<const TArgumentSecret> secrets);
 
 /// The text of --help, ending in a line break.
 std::string CliHelpText();

@@ -34,12 +34,17 @@ TConsoleSources ClientConsoleSources(asio::io_context& loop)
     return LinuxSources(loop, true);
 }
 
+TConsoleSources ShortRunConsoleSources(asio::io_context& loop)
+{
+    return LinuxSources(loop, true);
+}
+
 TConsoleApp::TConsoleApp(std::ostream& out, std::ostream& err, const LocaleInfo& locale,
                          const TSourceFactory& makeSources)
     : Out(out)
     , Err(err)
     , Timer(Loop)
-    , Signals(Loop, SIGINT, SIGTERM)
+    , Signals(Loop, SIGINT, SIGTERM, SIGHUP)
     , Locale(locale)
     , Formatters(CreateFormatters(RawShell, Locale))
     , Sources(makeSources(Loop))
@@ -127,6 +132,11 @@ void TConsoleApp::Exit(int status)
         OnExitCommand();
     Sources.Sensors->Shutdown();
     Loop.stop();
+}
+
+bool TConsoleApp::SensorStartPending() const
+{
+    return Sources.Sensors->StartPending();
 }
 
 void TConsoleApp::ExitOnCollectionFailure()

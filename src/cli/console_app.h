@@ -40,8 +40,13 @@ TConsoleSources LinuxConsoleSources(asio::io_context& loop);
 /// The sources of a console client, which never collects: the sensor starter is never loaded.
 TConsoleSources ClientConsoleSources(asio::io_context& loop);
 
+/// The sources of a run that ends at once (--once): the sensors are read if published, but
+/// the publisher, which outlives the program, is never started for it.
+TConsoleSources ShortRunConsoleSources(asio::io_context& loop);
+
 /// The console program's one run: event loop, snapshot, formatters, collection and the Exit
-/// command. Everything runs on the thread that calls Run; other threads only post to it.
+/// command, which SIGINT, SIGTERM and SIGHUP run with status 0. Everything runs on the thread
+/// that calls Run; other threads only post to it.
 class TConsoleApp
 {
 public:
@@ -79,6 +84,8 @@ public:
     std::function<void()> OnExitCommand;
     /// The failure path of a collection: the warning on err, then Exit with status 1.
     void ExitOnCollectionFailure();
+    /// True while the sensor publisher is being started (or its start never reported).
+    bool SensorStartPending() const;
 
     /// The snapshot holder.
     TRawDataShell& Shell() { return RawShell; }

@@ -39,7 +39,7 @@ int TConsoleClient::Run()
 {
     App.SetLabels(Options.TemplateText);
     App.Shell().OnData = [this] { OnRecord(); };
-    App.StartTimer(Options.IntervalMs, [this] { Role.Tick(); });
+    App.StartTimer(Options.IntervalMs, [this] { OnTick(); });
     Role.Start();
     if (Options.Once) {
         const auto wait = OnceDeadline(Options.IntervalMs);
@@ -60,13 +60,39 @@ int TConsoleClient::Run()
     return status;
 }
 
+// A server may send records faster than asked: the first of a tick is shown at once, later
+// ones only mark the shell's (latest) record for the next tick, so a flooding peer costs one
+// render and one dump a tick.
 void TConsoleClient::OnRecord()
 {
     if (App.Exiting())
         return;
+    if (ShownThisTick) {
+        RecordWaiting = true;
+        return;
+    }
+    Show();
+}
+
+void TConsoleClient::OnTick()
+{
+    ShownThisTick = false;
+    if (RecordWaiting)
+        Show();
+    if (!App.Exiting())
+        Role.Tick();
+}
+
+void TConsoleClient::Show()
+{
+    ShownThisTick = true;
+    RecordWaiting = false;
     const std::string text = App.RenderLabels();
-    if (Dump)
-        Dump->Write(EncodeRawData(App.Shell().Data));
+    // The user asked for that file: a run that cannot write it has failed.
+    if (Dump && !Dump->Write(EncodeRawData(App.Shell().Data))) {
+        App.Exit(1);
+        return;
+    }
     Out.write(text.data(), static_cast<std::streamsize>(text.size()));
     Out.flush();
     // A closed output pipe or a single record asked for: the run is over.

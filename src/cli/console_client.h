@@ -36,8 +36,8 @@ struct TClientOptions
 /// The longest a client run with --once waits for a record: five intervals, at least 5 s.
 std::chrono::milliseconds OnceDeadline(std::uint32_t intervalMs);
 
-/// The console client: polls a server on every tick and prints each record it receives,
-/// rendered through its own template. It never collects locally.
+/// The console client: polls a server on every tick and prints the latest record received,
+/// rendered through its own template, at most once a tick. It never collects locally.
 class TConsoleClient
 {
 public:
@@ -47,11 +47,13 @@ public:
                    std::ostream& out, std::ostream& err);
 
     /// Starts polling and runs until the Exit command; returns the exit status: 0, or 1 when
-    /// --once got no record in time.
+    /// --once got no record in time or the record file could not be written.
     int Run();
 
 private:
     void OnRecord();
+    void OnTick();
+    void Show();
     void OnSocketError(TSocketOp op, int code);
     std::string Target() const;
 
@@ -65,6 +67,8 @@ private:
     asio::steady_timer Deadline;
     std::string LastError;
     std::optional<TRecordDump> Dump;
+    bool ShownThisTick = false;
+    bool RecordWaiting = false;
 };
 
 } // namespace statlume

@@ -1,14 +1,31 @@
 #include "cli/console_monitor.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace statlume {
+
+namespace {
+
+// Longer than the sensor starter takes to launch the publisher or give up.
+constexpr auto SensorStartWait = std::chrono::seconds(8);
+
+bool HasSensorReadings(const TRawData& data)
+{
+    return std::any_of(std::begin(data.Temps), std::end(data.Temps),
+                       [](auto value) { return value != 0; }) ||
+           std::any_of(std::begin(data.Fans), std::end(data.Fans),
+                       [](auto value) { return value != 0; });
+}
+
+} // namespace
 
 TConsoleMonitor::TConsoleMonitor(TConsoleApp& app, TMonitorOptions options, std::ostream& out,
                                  std::ostream& err)
     : App(app)
     , Options(std::move(options))
     , Out(out)
+    , Err(err)
 {
     if (Options.DumpRecordFile)
         Dump.emplace(*Options.DumpRecordFile, err);
@@ -18,11 +35,14 @@ int TConsoleMonitor::Run()
 {
     // The interval is set before the first collection so that its rates use the right scale.
     App.StartTimer(Options.IntervalMs, [this] { OnTick(); });
+    Started = std::chrono::steady_clock::now();
     if (!App.BuildLabels(Options.TemplateText)) {
         App.ExitOnCollectionFailure();
         return App.Run();
     }
     Publish(!Options.Once);
+    if (App.Exiting())
+        return App.Run();
     if (Options.OnFirstRecord && !Options.OnFirstRecord()) {
         App.Exit(1);
         return App.Run();
@@ -38,9 +58,30 @@ void TConsoleMonitor::OnTick()
         App.ExitOnCollectionFailure();
         return;
     }
+    CheckSensors();
     Publish(true);
     if (Options.Once)
         App.Exit(0);
+}
+
+// Without a publisher or without hardware the sensor items show 0 (or 32 in Fahrenheit) as if
+// measured; say so once, after the publisher's start has had its chance.
+void TConsoleMonitor::CheckSensors()
+{
+    if (SensorsChecked)
+        return;
+    if (!FamilyOf(App.FormatterList(), TFamily::MBM).Active ||
+        HasSensorReadings(App.Shell().Data)) {
+        SensorsChecked = true;
+        return;
+    }
+    if (!Options.Once && App.SensorStartPending() &&
+        std::chrono::steady_clock::now() - Started < SensorStartWait)
+        return;
+    SensorsChecked = true;
+    Err << "statlume-cli: no hardware sensors found; the template's temperature and fan items "
+           "show 0\n"
+        << std::flush;
 }
 
 // Rendered before the record is written out, so the dump holds the drive letters that the
@@ -48,8 +89,11 @@ void TConsoleMonitor::OnTick()
 void TConsoleMonitor::Publish(bool print)
 {
     const std::string text = App.RenderLabels();
-    if (Dump)
-        Dump->Write(EncodeRawData(App.Shell().Data));
+    // The user asked for that file: a run that cannot write it has failed.
+    if (Dump && !Dump->Write(EncodeRawData(App.Shell().Data))) {
+        App.Exit(1);
+        return;
+    }
     if (!print || !Options.Print)
         return;
     Out.write(text.data(), static_cast<std::streamsize>(text.size()));

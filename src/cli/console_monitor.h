@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -39,17 +40,21 @@ public:
                     std::ostream& err);
 
     /// Builds the labels, runs until the Exit command and returns the exit status: 0, or 1
-    /// after a collection took the failure path.
+    /// after a collection took the failure path or the record file could not be written.
     int Run();
 
 private:
     void Publish(bool print);
     void OnTick();
+    void CheckSensors();
 
     TConsoleApp& App;
     TMonitorOptions Options;
     std::ostream& Out;
+    std::ostream& Err;
     std::optional<TRecordDump> Dump;
+    std::chrono::steady_clock::time_point Started;
+    bool SensorsChecked = false;
 };
 
 } // namespace statlume

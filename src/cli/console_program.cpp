@@ -1,5 +1,6 @@
 #include "cli/console_program.h"
 
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -34,13 +35,62 @@ std::optional<std::optional<std::string>> CommandLineTemplate(const TCliOptions&
         return options.TemplateText;
     if (!options.TemplateFile)
         return std::optional<std::string>();
-    auto text = ReadTextFile(*options.TemplateFile);
+    std::string reason;
+    auto text = ReadTextFile(*options.TemplateFile, reason);
     if (!text) {
-        err << "statlume-cli: cannot read template file '" << *options.TemplateFile << "'\n"
+        err << "statlume-cli: cannot read template file '" << *options.TemplateFile
+            << "': " << reason << '\n'
             << std::flush;
         return std::nullopt;
     }
     return text;
+}
+
+// A password the user gave for this run: -d, else --password-file, else STATLUME_PASSWORD,
+// each lower-cased as the window program reads -d.
+struct TGivenPassword
+{
+    std::string Text;
+    /// How it was given, for the message when a stored one differs.
+    std::string Source;
+};
+
+// The outer nullopt means a password file that cannot be used (already reported).
+std::optional<std::optional<TGivenPassword>>
+GivenPassword(const TCliOptions& options, const std::optional<std::string>& environment,
+              std::ostream& err)
+{
+    if (options.Password)
+        return TGivenPassword{*options.Password, "-d"};
+    if (options.PasswordFile) {
+        std::string message;
+        const auto text = ReadPasswordFile(*options.PasswordFile, message);
+        if (!text) {
+            err << "statlume-cli: " << message << '\n' << std::flush;
+            return std::nullopt;
+        }
+        return TGivenPassword{AsciiLower(*text), "--password-file"};
+    }
+    // Only the roles use a password; a variable exported for them leaves the monitor alone.
+    if (environment && (options.IsClient() || options.Serve))
+        return TGivenPassword{AsciiLower(*environment), "STATLUME_PASSWORD"};
+    return std::optional<TGivenPassword>();
+}
+
+// On the console the password typed now wins over the stored one; the user is told when the
+// two differ, without either being shown.
+std::function<std::optional<std::string>()>
+StoredPasswordSource(TSettingsStore& store, const std::optional<TGivenPassword>& given,
+                     std::ostream& err)
+{
+    if (!given)
+        return [&store] { return store.ReadPassword(); };
+    const auto stored = store.ReadPassword();
+    if (stored && *stored != given->Text)
+        err << "statlume-cli: using the password given with " << given->Source
+            << ", not the stored \"Password\"\n"
+            << std::flush;
+    return [] { return std::optional<std::string>(); };
 }
 
 // --record only reads: the stored template is looked up without the version step, so that
@@ -63,20 +113,31 @@ int RunRecord(const TCliOptions& options, const std::optional<std::string>& give
     return RenderRecordFile(*options.RecordFile, *templateText, locale, out, err);
 }
 
-int Usage(const std::vector<std::string>& errors, std::ostream& err)
+int Usage(const std::string& error, std::ostream& err)
 {
-    for (const std::string& error : errors)
-        err << "statlume-cli: " << error << '\n';
-    err << "Try 'statlume-cli --help'.\n" << std::flush;
+    err << "statlume-cli: " << error << '\n' << "Try 'statlume-cli --help'.\n" << std::flush;
     return BadInputStatus;
+}
+
+TSourceFactory SourcesOf(const TCliOptions& options)
+{
+    if (options.IsClient())
+        return ClientConsoleSources;
+    return options.Once ? ShortRunConsoleSources : LinuxConsoleSources;
 }
 
 } // namespace
 
-int RunConsoleProgram(std::span<const std::string> args, std::string_view version,
-                      std::ostream& out, std::ostream& err)
+int RunConsoleProgram(std::span<char* const> argv,
+                      const std::optional<std::string>& environmentPassword,
+                      std::string_view version, std::ostream& out, std::ostream& err)
 {
-    TCliOptions options = ParseCliOptions(args);
+    const std::vector<std::string> args(argv.begin(), argv.end());
+    const TCliOptions options = ParseCliOptions(args);
+    // Other local users can read the command line while the process runs.
+    ScrubSecrets(argv, options.Secrets);
+    if (!options.Error.empty())
+        return Usage(options.Error, err);
     if (options.Help) {
         out << CliHelpText() << std::flush;
         return 0;
@@ -85,13 +146,12 @@ int RunConsoleProgram(std::span<const std::string> args, std::string_view versio
         out << "statlume-cli " << version << '\n' << std::flush;
         return 0;
     }
-    if (options.Serve && options.Once)
-        options.Errors.push_back("--once cannot be used with --serve");
-    if (!options.Errors.empty())
-        return Usage(options.Errors, err);
 
     const auto given = CommandLineTemplate(options, err);
     if (!given)
+        return BadInputStatus;
+    const auto password = GivenPassword(options, environmentPassword, err);
+    if (!password)
         return BadInputStatus;
 
     const platform::TReportFunc report = [&err](const std::string& message) {
@@ -112,11 +172,11 @@ int RunConsoleProgram(std::span<const std::string> args, std::string_view versio
         std::string message;
         servePort = ServePortOf(options, settings, message);
         if (!servePort)
-            return Usage({message}, err);
+            return Usage(message, err);
     }
 
     const bool client = switches.ClientMode;
-    TConsoleApp app(out, err, locale, client ? ClientConsoleSources : LinuxConsoleSources);
+    TConsoleApp app(out, err, locale, SourcesOf(options));
     const std::string templateText =
         given->has_value() ? **given : TemplateTextOf(settings, app.FormatterList());
     const std::uint32_t intervalMs = RunIntervalMs(options, settings, report);
@@ -132,17 +192,18 @@ int RunConsoleProgram(std::span<const std::string> args, std::string_view versio
 
     // One password and one cipher for both roles of a copy that is client and server.
     TRemoteSecret secret;
-    secret.Password = switches.Password.value_or("");
+    if (*password)
+        secret.Password = (*password)->Text;
     std::optional<TConsoleServer> server;
     const auto startServer = [&] {
-        if (server->Start(*servePort, [&store] { return store.ReadPassword(); }))
+        if (server->Start(*servePort, StoredPasswordSource(store, *password, err)))
             return true;
         // A headless server that cannot listen has nothing to do; the run did not happen.
         saveOnExit = false;
         return false;
     };
     if (options.Serve)
-        server.emplace(app.Io(), app.Shell(), secret, err);
+        server.emplace(app.Io(), app.Shell(), secret, err, options.Limits);
 
     if (client) {
         if (server && !startServer())

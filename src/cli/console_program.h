@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <ostream>
 #include <span>
 #include <string>
@@ -7,9 +8,12 @@
 
 namespace statlume {
 
-/// The console program: reads the arguments (without the program name), runs the mode they
-/// ask for and returns the exit status (0 done, 1 collection failure, 2 bad input).
-int RunConsoleProgram(std::span<const std::string> args, std::string_view version,
-                      std::ostream& out, std::ostream& err);
+/// The console program: reads the arguments (without the program name; a password in them is
+/// overwritten in place once read), runs the mode they ask for and returns the exit status
+/// (0 done, 1 a failure at run time, 2 bad usage or input). environmentPassword is the value
+/// of STATLUME_PASSWORD, if set.
+int RunConsoleProgram(std::span<char* const> argv,
+                      const std::optional<std::string>& environmentPassword,
+                      std::string_view version, std::ostream& out, std::ostream& err);
 
 } // namespace statlume

@@ -1,5 +1,6 @@
 #include "cli/record_file.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <utility>
@@ -20,35 +21,104 @@ std::string SystemError(const std::string& what, const std::string& path)
     return what + " '" + path + "': " + std::strerror(errno);
 }
 
-} // namespace
-
-std::optional<std::string> ReadTextFile(const std::string& path)
+// Opens a file to read without blocking, so a FIFO or a device never holds the program up,
+// and accepts only a regular file; on failure the reason, the system's text where it has one.
+platform::TUniqueFd OpenRegularFile(const std::string& path, struct stat& info, std::string& reason)
 {
-    const platform::TUniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (fd.Get() < 0)
-        return std::nullopt;
+    platform::TUniqueFd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    if (!fd || ::fstat(fd.Get(), &info) != 0) {
+        reason = std::strerror(errno);
+        return {};
+    }
+    if (S_ISDIR(info.st_mode)) {
+        reason = std::strerror(EISDIR);
+        return {};
+    }
+    if (!S_ISREG(info.st_mode)) {
+        reason = "not a regular file";
+        return {};
+    }
+    return fd;
+}
+
+// Reads to the end, refusing more than limit bytes, since the file may grow while it is read.
+std::optional<std::string> ReadAll(int fd, std::size_t limit, std::string& reason)
+{
     std::string text;
     char chunk[4096];
     for (;;) {
-        const ssize_t got = ::read(fd.Get(), chunk, sizeof chunk);
+        const ssize_t got = ::read(fd, chunk, sizeof chunk);
         if (got < 0 && errno == EINTR)
             continue;
-        if (got < 0)
+        if (got < 0) {
+            reason = std::strerror(errno);
             return std::nullopt;
+        }
         if (got == 0)
             return text;
-        // A device such as /dev/zero never ends; memory must not grow without bound.
-        if (text.size() + static_cast<std::size_t>(got) > MaxTextFileSize)
+        if (text.size() + static_cast<std::size_t>(got) > limit) {
+            reason = "larger than " + std::to_string(limit) + " bytes";
             return std::nullopt;
+        }
         text.append(chunk, static_cast<std::size_t>(got));
     }
 }
 
+} // namespace
+
+std::optional<std::string> ReadTextFile(const std::string& path, std::string& reason)
+{
+    struct stat info
+    {
+    };
+    const platform::TUniqueFd fd = OpenRegularFile(path, info, reason);
+    if (!fd)
+        return std::nullopt;
+    return ReadAll(fd.Get(), MaxTextFileSize, reason);
+}
+
+std::optional<std::string> ReadPasswordFile(const std::string& path, std::string& message)
+{
+    struct stat info
+    {
+    };
+    std::string reason;
+    const platform::TUniqueFd fd = OpenRegularFile(path, info, reason);
+    if (!fd) {
+        message = "cannot read password file '" + path + "': " + reason;
+        return std::nullopt;
+    }
+    // Checked on the descriptor read from, so the file cannot be swapped after the check.
+    if (info.st_uid != ::geteuid() || (info.st_mode & (S_IRWXG | S_IRWXO)) != 0) {
+        message = "password file '" + path +
+                  "' must be yours and not open to group or others (chmod 600 '" + path + "')";
+        return std::nullopt;
+    }
+    auto text = ReadAll(fd.Get(), MaxPasswordFileSize, reason);
+    if (!text) {
+        message = "cannot read password file '" + path + "': " + reason;
+        return std::nullopt;
+    }
+    text->resize(std::min(text->find('\n'), text->size()));
+    if (!text->empty() && text->back() == '\r')
+        text->pop_back();
+    // An empty password means clear text: never that by accident.
+    if (text->empty()) {
+        message = "password file '" + path + "' holds no password on its first line";
+        return std::nullopt;
+    }
+    return text;
+}
+
 TRecordFileResult ReadRecordFile(const std::string& path)
 {
-    const platform::TUniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (fd.Get() < 0)
-        return SystemError("cannot open record file", path);
+    struct stat info
+    {
+    };
+    std::string reason;
+    const platform::TUniqueFd fd = OpenRegularFile(path, info, reason);
+    if (!fd)
+        return "cannot open record file '" + path + "': " + reason;
     TRawBytes bytes{};
     std::size_t used = 0;
     std::uint8_t extra = 0;
@@ -102,12 +172,12 @@ TRecordDump::TRecordDump(std::string path, std::ostream& err)
 {
 }
 
-void TRecordDump::Write(const TRawBytes& bytes)
+bool TRecordDump::Write(const TRawBytes& bytes)
 {
     const auto error = WriteRecordFile(Path, bytes);
-    if (error && !Failed)
+    if (error)
         Err << "statlume-cli: " << *error << '\n' << std::flush;
-    Failed = error.has_value();
+    return !error;
 }
 
 } // namespace statlume

@@ -1,6 +1,7 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <sstream>
 #include <string>
 
@@ -19,9 +20,11 @@ class ConsoleMonitorTest : public ::testing::Test
 {
 protected:
     std::unique_ptr<TConsoleApp>
-    MakeApp(std::function<void(platform::FakePerfDataSource&)> perfSetup)
+    MakeApp(std::function<void(platform::FakePerfDataSource&)> perfSetup,
+            platform::TFakeLibraryKind library = platform::TFakeLibraryKind::Missing,
+            std::optional<platform::TSensorWords> sensorWords = std::nullopt)
     {
-        return std::make_unique<TConsoleApp>(Out, Err, Locale, [&](asio::io_context&) {
+        return std::make_unique<TConsoleApp>(Out, Err, Locale, [&](asio::io_context& loop) {
             auto perf = std::make_unique<platform::FakePerfDataSource>();
             perfSetup(*perf);
             auto status = std::make_unique<platform::FakeSystemStatus>();
@@ -29,12 +32,14 @@ protected:
             TConsoleSources sources;
             sources.Perf = std::move(perf);
             sources.Status = std::move(status);
+            auto block = std::make_unique<platform::TFakeSensorBlock>();
+            block->Words = sensorWords;
             sources.Sensors = std::make_unique<TSensorStep>(
-                std::make_unique<platform::TFakeSensorBlock>(),
+                std::move(block),
                 std::make_unique<platform::TFakeSensorStarter>(
-                    platform::TFakeLibraryKind::Missing,
-                    std::make_shared<platform::TFakeStarterLog>()),
-                [](std::function<void()>) {}, false);
+                    library, std::make_shared<platform::TFakeStarterLog>()),
+                [&loop](std::function<void()> report) { asio::post(loop, std::move(report)); },
+                false);
             return sources;
         });
     }
@@ -146,6 +151,47 @@ TEST_F(ConsoleMonitorTest, FailingCollectionWarnsAndExitsWithOne)
         EXPECT_EQ(TConsoleMonitor(*app, options, Out, Err).Run(), 1);
         EXPECT_EQ(Err.str(), std::string(PerfFailureText) + "\n");
         EXPECT_EQ(Out.str(), c.failAfter == 0 || c.once ? "" : "7\n\n");
+    }
+}
+
+TEST_F(ConsoleMonitorTest, SaysOnceWhenTheTemplatesSensorItemsHaveNoSensors)
+{
+    platform::TSensorWords readings;
+    readings.Temps[0] = 41;
+    struct TCase
+    {
+        const char* name;
+        bool once;
+        platform::TFakeLibraryKind library;
+        std::optional<platform::TSensorWords> words;
+        const char* templateText;
+        bool hint;
+    };
+    using platform::TFakeLibraryKind;
+    const TCase cases[] = {
+        {"once, no block", true, TFakeLibraryKind::Missing, std::nullopt, "<NAME=Temp1>", true},
+        {"once, readings", true, TFakeLibraryKind::Missing, readings, "<NAME=Temp1>", false},
+        {"once, no sensor item", true, TFakeLibraryKind::Missing, std::nullopt, "x", false},
+        {"publisher up, nothing found", false, TFakeLibraryKind::WithStart,
+         platform::TSensorWords{}, "<NAME=Fan2>", true},
+        {"publisher up, readings", false, TFakeLibraryKind::WithStart, readings, "<NAME=Fan2>",
+         false},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        Err.str("");
+        const auto app = MakeApp(WorkingPerf, c.library, c.words);
+        TMonitorOptions options;
+        options.TemplateText = c.templateText;
+        options.IntervalMs = 10;
+        options.Once = c.once;
+        asio::steady_timer stop(app->Io(), std::chrono::milliseconds(300));
+        stop.async_wait([&](const std::error_code&) { app->Exit(0); });
+        EXPECT_EQ(TConsoleMonitor(*app, options, Out, Err).Run(), 0);
+        const std::string hint = "no hardware sensors found";
+        const std::string err = Err.str();
+        EXPECT_EQ(err.find(hint) != std::string::npos, c.hint) << err;
+        EXPECT_EQ(err.find(hint), err.rfind(hint)) << err;
     }
 }
 

@@ -4,6 +4,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "cli/record_file.h"
 
@@ -60,25 +61,16 @@ TEST_F(RecordFileTest, WriteIntoMissingFolderReportsTheName)
     EXPECT_NE(error->find("missing"), std::string::npos);
 }
 
-TEST_F(RecordFileTest, DumpReportsOncePerRunOfFailures)
+TEST_F(RecordFileTest, DumpSaysWhenAWriteFailed)
 {
     std::ostringstream err;
     const auto sub = Folder / "sub";
     TRecordDump dump((sub / "dump.rec").string(), err);
-    const auto messages = [&] {
-        const std::string text = err.str();
-        return std::count(text.begin(), text.end(), '\n');
-    };
-    dump.Write(TRawBytes{});
-    dump.Write(TRawBytes{});
-    EXPECT_EQ(messages(), 1);
+    EXPECT_FALSE(dump.Write(TRawBytes{}));
+    EXPECT_NE(err.str().find("sub"), std::string::npos) << err.str();
     std::filesystem::create_directory(sub);
-    dump.Write(TRawBytes{});
-    EXPECT_EQ(messages(), 1);
+    EXPECT_TRUE(dump.Write(TRawBytes{}));
     EXPECT_TRUE(std::filesystem::exists(sub / "dump.rec"));
-    std::filesystem::remove_all(sub);
-    dump.Write(TRawBytes{});
-    EXPECT_EQ(messages(), 2);
 }
 
 TEST_F(RecordFileTest, RecordOfWrongLengthIsRefused)
@@ -101,13 +93,77 @@ TEST_F(RecordFileTest, TextFileReadsWhole)
     const std::string path = (Folder / "template.txt").string();
     const std::string text(10000, 'a');
     std::ofstream(path, std::ios::binary) << text;
-    EXPECT_EQ(ReadTextFile(path), text);
-    EXPECT_EQ(ReadTextFile((Folder / "none").string()), std::nullopt);
+    std::string reason;
+    EXPECT_EQ(ReadTextFile(path, reason), text);
 }
 
-TEST_F(RecordFileTest, EndlessTextFileIsRefusedNotReadForever)
+// Files that are not regular are refused at once with the system's reason, never waited on
+// (a FIFO with no writer would block an ordinary open for ever) nor read without end.
+TEST_F(RecordFileTest, OnlyRegularFilesAreRead)
 {
-    EXPECT_EQ(ReadTextFile("/dev/zero"), std::nullopt);
+    const std::string fifo = (Folder / "fifo").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::string locked = (Folder / "locked").string();
+    std::ofstream(locked) << "x";
+    ::chmod(locked.c_str(), 0);
+    struct TCase
+    {
+        const char* name;
+        std::string path;
+        const char* reason;
+    };
+    std::vector<TCase> cases = {
+        {"missing", (Folder / "none").string(), "No such file or directory"},
+        {"folder", Folder.string(), "Is a directory"},
+        {"fifo", fifo, "not a regular file"},
+        {"endless device", "/dev/zero", "not a regular file"},
+    };
+    // The owner's permissions do not hold root back.
+    if (::geteuid() != 0)
+        cases.push_back({"unreadable", locked, "Permission denied"});
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string reason;
+        EXPECT_EQ(ReadTextFile(c.path, reason), std::nullopt);
+        EXPECT_EQ(reason, c.reason);
+        const auto record = ReadRecordFile(c.path);
+        ASSERT_TRUE(std::holds_alternative<std::string>(record));
+        EXPECT_NE(std::get<std::string>(record).find(c.reason), std::string::npos);
+    }
+}
+
+TEST_F(RecordFileTest, PasswordFileMustBePrivate)
+{
+    struct TCase
+    {
+        const char* name;
+        std::string text;
+        mode_t mode;
+        std::optional<std::string> expected;
+    };
+    const TCase cases[] = {
+        {"first line", "Secret\nsecond line\n", 0600, "Secret"},
+        {"CR LF line end", "pw\r\n", 0400, "pw"},
+        {"no line end", "pw", 0600, "pw"},
+        {"readable by group", "pw\n", 0640, std::nullopt},
+        {"readable by others", "pw\n", 0604, std::nullopt},
+        {"writable by group", "pw\n", 0620, std::nullopt},
+        {"too long", std::string(MaxPasswordFileSize + 1, 'x'), 0600, std::nullopt},
+        {"empty first line", "\nsecond\n", 0600, std::nullopt},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = (Folder / "password").string();
+        std::filesystem::remove(path);
+        std::ofstream(path, std::ios::binary) << c.text;
+        ASSERT_EQ(::chmod(path.c_str(), c.mode), 0);
+        std::string message;
+        EXPECT_EQ(ReadPasswordFile(path, message), c.expected);
+        EXPECT_EQ(message.empty(), c.expected.has_value()) << message;
+        if (!c.expected) {
+            EXPECT_NE(message.find(path), std::string::npos);
+        }
+    }
 }
 
 } // namespace

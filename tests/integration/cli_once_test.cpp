@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -10,6 +11,7 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -192,6 +194,62 @@ TEST_F(CliOnceTest, BadRecordFilesAreRefused)
         EXPECT_NE(run.Err.find(c.file), std::string::npos) << run.Err;
         EXPECT_EQ(run.Out, "");
     }
+}
+
+// Files the program reads must be regular: a FIFO with no writer must not hang it.
+TEST_F(CliOnceTest, TemplateAndRecordFilesMustBeRegularFiles)
+{
+    const std::string fifo = Dir / "fifo";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    struct TCase
+    {
+        const char* name;
+        std::vector<std::string> args;
+        const char* message;
+    };
+    const TCase cases[] = {
+        {"template from a FIFO", {"--once", "--template-file", fifo}, "not a regular file"},
+        {"template from a folder", {"--once", "--template-file", Dir}, "Is a directory"},
+        {"record from a FIFO", {"--record", fifo}, "not a regular file"},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        const TRun run = Run(c.args);
+        EXPECT_EQ(run.Status, 2);
+        EXPECT_NE(run.Err.find(c.message), std::string::npos) << run.Err;
+    }
+}
+
+TEST_F(CliOnceTest, BadUsageIsOneLineAndTheHint)
+{
+    struct TCase
+    {
+        const char* name;
+        std::vector<std::string> args;
+        const char* line;
+    };
+    const TCase cases[] = {
+        {"unknown option", {"--onse"}, "unknown option '--onse'"},
+        {"client without server", {"-c"}, "-c needs a server: -iHOST"},
+        {"interval 0", {"--interval", "0"}, "--interval needs a whole number"},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        const TRun run = Run(c.args);
+        EXPECT_EQ(run.Status, 2);
+        EXPECT_EQ(run.Out, "");
+        EXPECT_EQ(run.Err.rfind(std::string("statlume-cli: ") + c.line, 0), 0u) << run.Err;
+        EXPECT_NE(run.Err.find("\nTry 'statlume-cli --help'.\n"), std::string::npos) << run.Err;
+        EXPECT_EQ(std::count(run.Err.begin(), run.Err.end(), '\n'), 2) << run.Err;
+    }
+}
+
+TEST_F(CliOnceTest, RecordFileThatCannotBeWrittenFailsTheRun)
+{
+    const TRun run = Run({"--once", "--interval", "50", "--template", "x", "--dump-record",
+                          (Dir / "missing" / "record.bin").string()});
+    EXPECT_EQ(run.Status, 1);
+    EXPECT_NE(run.Err.find("missing"), std::string::npos) << run.Err;
 }
 
 TEST_F(CliOnceTest, RendersARecordAsItStands)

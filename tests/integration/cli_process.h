@@ -61,15 +61,19 @@ class TCliProcess
 {
 public:
     /// Starts the program with args; configHome becomes XDG_CONFIG_HOME, and a fresh runtime
-    /// folder and the output files are made in workDir under name.
+    /// folder and the output files are made in workDir under name; env holds further
+    /// variables as "NAME=VALUE".
     TCliProcess(const std::vector<std::string>& args, const std::filesystem::path& workDir,
-                const std::string& name, const std::filesystem::path& configHome);
+                const std::string& name, const std::filesystem::path& configHome,
+                const std::vector<std::string>& env = {});
     ~TCliProcess();
     TCliProcess(const TCliProcess&) = delete;
     TCliProcess& operator=(const TCliProcess&) = delete;
 
     /// Sends sig to the program.
     void Signal(int sig) const;
+    /// The program's process id.
+    pid_t Id() const { return Pid; }
     /// The exit status once the program ended within limit (-1 when ended by a signal);
     /// nothing when it still runs.
     std::optional<int> Wait(std::chrono::milliseconds limit);
@@ -176,7 +180,8 @@ inline bool WaitUntil(const std::function<bool()>& check, std::chrono::milliseco
 
 inline TCliProcess::TCliProcess(const std::vector<std::string>& args,
                                 const std::filesystem::path& workDir, const std::string& name,
-                                const std::filesystem::path& configHome)
+                                const std::filesystem::path& configHome,
+                                const std::vector<std::string>& env)
     : OutPath(workDir / (name + ".out"))
     , ErrPath(workDir / (name + ".err"))
 {
@@ -193,6 +198,8 @@ inline TCliProcess::TCliProcess(const std::vector<std::string>& args,
     dup2(err, 2);
     setenv("XDG_CONFIG_HOME", configHome.c_str(), 1);
     setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+    for (const std::string& variable : env)
+        putenv(const_cast<char*>(variable.c_str()));
     std::vector<char*> argv{const_cast<char*>(program.c_str())};
     for (const std::string& arg : args)
         argv.push_back(const_cast<char*>(arg.c_str()));

@@ -1,9 +1,16 @@
+#include <atomic>
 #include <chrono>
 #include <csignal>
+#include <filesystem>
+#include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "collect/raw_data.h"
+
 #include "integration/cli_process.h"
+#include <asio.hpp>
 #include <gtest/gtest.h>
 
 namespace statlume {
@@ -60,9 +67,12 @@ TEST_F(CliRemoteTest, ClientReceivesTheServersRecordByteForByte)
         auto server = StartServer(port, c.password, "server-" + tag);
 
         const auto clientDump = Scratch.Path() / ("client-" + tag + ".bin");
+        // The host and port as separate words, as users type them.
         std::vector<std::string> args{"-c",
-                                      "-i127.0.0.1",
-                                      "-p" + std::to_string(port),
+                                      "-i",
+                                      "127.0.0.1",
+                                      "-p",
+                                      std::to_string(port),
                                       "--once",
                                       "--interval",
                                       "200",
@@ -84,6 +94,114 @@ TEST_F(CliRemoteTest, ClientReceivesTheServersRecordByteForByte)
         server->Signal(SIGTERM);
         EXPECT_EQ(server->Wait(5s), 0) << server->Err();
     }
+}
+
+TEST_F(CliRemoteTest, TypedPasswordWinsOverTheStoredOneAndNeitherIsShown)
+{
+    const auto passwordFile = Scratch.Path() / "password";
+    std::ofstream(passwordFile) << "Typed\n";
+    std::filesystem::permissions(passwordFile, std::filesystem::perms::owner_read);
+    struct TCase
+    {
+        const char* name;
+        std::vector<std::string> args;
+        std::vector<std::string> env;
+        const char* source;
+    };
+    const TCase cases[] = {
+        {"-d", {"-dTyped"}, {}, "-d"},
+        {"password file", {"--password-file", passwordFile.string()}, {}, "--password-file"},
+        {"environment", {}, {"STATLUME_PASSWORD=typed"}, "STATLUME_PASSWORD"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string tag = std::string("pw-") + c.source;
+        const auto config = Scratch.NewFolder(tag + "-config");
+        std::filesystem::create_directories(config / "statlume");
+        std::ofstream(config / "statlume" / "settings.reg", std::ios::binary)
+            << "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Quorvale\\Statlume]\r\n"
+               "\"Version\"=dword:00000054\r\n\"Password\"=\"stored-pw\"\r\n";
+        const int port = FreeLoopbackPort();
+        std::vector<std::string> args{"--serve",       std::to_string(port),
+                                      "--interval",    "60000",
+                                      "--dump-record", (Scratch.Path() / (tag + ".bin")).string()};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        TCliProcess server(args, Scratch.Path(), tag, config, c.env);
+        ASSERT_TRUE(WaitUntil([port] { return PortAccepts(port); }, 5s)) << server.Err();
+
+        const auto dump = Scratch.Path() / (tag + "-client.bin");
+        TCliProcess client({"-c", "-i127.0.0.1", "-p" + std::to_string(port), "-dtyped", "--once",
+                            "--interval", "200", "--dump-record", dump.string()},
+                           Scratch.Path(), tag + "-client", Scratch.NewFolder(tag + "-cc"));
+        ASSERT_EQ(client.Wait(10s), 0) << client.Err();
+        EXPECT_EQ(ReadWholeFile(dump), ReadWholeFile(Scratch.Path() / (tag + ".bin")));
+
+        server.Signal(SIGTERM);
+        ASSERT_EQ(server.Wait(5s), 0);
+        const std::string err = server.Err();
+        EXPECT_NE(err.find(std::string("using the password given with ") + c.source),
+                  std::string::npos)
+            << err;
+        EXPECT_EQ(err.find("typed"), std::string::npos) << err;
+        EXPECT_EQ(err.find("stored-pw"), std::string::npos) << err;
+    }
+}
+
+TEST_F(CliRemoteTest, PasswordIsGoneFromTheCommandLineOfTheRunningProgram)
+{
+    const int port = FreeLoopbackPort();
+    TCliProcess client({"-c", "-i127.0.0.1", "-p" + std::to_string(port), "-dsecret"},
+                       Scratch.Path(), "client", Scratch.NewFolder("client-config"));
+    const auto cmdline = "/proc/" + std::to_string(client.Id()) + "/cmdline";
+    // Read once the program has parsed its arguments (before, the test's own shows).
+    ASSERT_TRUE(
+        WaitUntil([&] { return ReadWholeFile(cmdline).find("-dxxxxxx") != std::string::npos; }, 5s))
+        << ReadWholeFile(cmdline);
+    EXPECT_EQ(ReadWholeFile(cmdline).find("secret"), std::string::npos);
+}
+
+TEST_F(CliRemoteTest, FloodingServerGetsOneRenderAndOneDumpATick)
+{
+    // A peer that sends records as fast as the connection takes them, unasked.
+    asio::io_context io;
+    asio::ip::tcp::acceptor acceptor(io, {asio::ip::address_v4::loopback(), 0});
+    const int port = acceptor.local_endpoint().port();
+    acceptor.non_blocking(true);
+    std::atomic<bool> stop = false;
+    // Joined on every way out of the test, after the client is gone.
+    std::jthread flooder([&] {
+        std::error_code error;
+        asio::ip::tcp::socket peer(io);
+        while (!stop && acceptor.accept(peer, error) == asio::error::would_block)
+            std::this_thread::sleep_for(10ms);
+        TRawData data;
+        data.Marker = 'T';
+        data.ComputerName.Assign("flood");
+        const TRawBytes one = EncodeRawData(data);
+        std::vector<std::uint8_t> burst;
+        for (int i = 0; i < 64; ++i)
+            burst.insert(burst.end(), one.begin(), one.end());
+        while (!error && !stop)
+            asio::write(peer, asio::buffer(burst), error);
+    });
+
+    const auto dump = Scratch.Path() / "flood.bin";
+    TCliProcess client({"-c", "-i127.0.0.1", "-p" + std::to_string(port), "--interval", "250",
+                        "--template", "<NAME=CompName>", "--dump-record", dump.string()},
+                       Scratch.Path(), "client", Scratch.NewFolder("client-config"));
+    ASSERT_TRUE(WaitUntil([&] { return Renders(client.Out()) >= 1; }, 5s)) << client.Err();
+    const auto start = std::chrono::steady_clock::now();
+    std::this_thread::sleep_for(1500ms);
+    const std::size_t renders = Renders(client.Out());
+    const auto elapsed = std::chrono::steady_clock::now() - start;
+    client.Signal(SIGTERM);
+    EXPECT_EQ(client.Wait(5s), 0) << client.Err();
+    stop = true;
+
+    // One a tick, and one more for the first record of a tick that began before the count.
+    EXPECT_LE(renders, static_cast<std::size_t>(elapsed / 250ms) + 2) << renders;
+    EXPECT_EQ(client.Out().rfind("flood\n\n", 0), 0u);
+    EXPECT_EQ(ReadWholeFile(dump).size(), RawDataSize);
 }
 
 TEST_F(CliRemoteTest, ClientWaitsForTheServerAndRecoversWhenItReturns)

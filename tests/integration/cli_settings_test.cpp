@@ -40,31 +40,38 @@ protected:
     TScratchDir Scratch;
 };
 
-TEST_F(CliSettingsTest, FollowsStoredTemplateAndIntervalAndRecordsUptimeOnSigterm)
+TEST_F(CliSettingsTest, FollowsStoredTemplateAndIntervalAndRecordsUptimeOnEndSignals)
 {
-    const auto config = ConfigWith("REGEDIT4\r\n\r\n"
-                                   "[HKEY_CURRENT_USER\\Software\\Quorvale\\Statlume]\r\n"
-                                   "\"Version\"=dword:00000054\r\n"
-                                   "\"FormatString\"=\"stored <NAME=Processes>\"\r\n"
-                                   "\"Interval\"=dword:00000064\r\n");
-    TCliProcess monitor({"--print"}, Scratch.Path(), "monitor", config);
-    // At 100 ms a tick, ten renders come well within 4 s; at the default 1000 ms they cannot.
-    const auto start = std::chrono::steady_clock::now();
-    ASSERT_TRUE(WaitUntil([&] { return Count(monitor.Out(), "\n\n") >= 10; }, 4s)) << monitor.Err();
-    EXPECT_LT(std::chrono::steady_clock::now() - start, 3s);
-    const std::string out = monitor.Out();
-    EXPECT_EQ(Count(out, "stored "), Count(out, "\n\n")) << out;
+    for (const int signal : {SIGTERM, SIGHUP}) {
+        SCOPED_TRACE(signal);
+        const auto config = ConfigWith("REGEDIT4\r\n\r\n"
+                                       "[HKEY_CURRENT_USER\\Software\\Quorvale\\Statlume]\r\n"
+                                       "\"Version\"=dword:00000054\r\n"
+                                       "\"FormatString\"=\"stored <NAME=Processes>\"\r\n"
+                                       "\"Interval\"=dword:00000064\r\n");
+        TCliProcess monitor({"--print"}, Scratch.Path(), "monitor-" + std::to_string(signal),
+                            config);
+        // At 100 ms a tick, ten renders come well within 4 s; at the default 1000 ms they
+        // cannot.
+        const auto start = std::chrono::steady_clock::now();
+        ASSERT_TRUE(WaitUntil([&] { return Count(monitor.Out(), "\n\n") >= 10; }, 4s))
+            << monitor.Err();
+        EXPECT_LT(std::chrono::steady_clock::now() - start, 3s);
+        const std::string out = monitor.Out();
+        EXPECT_EQ(Count(out, "stored "), Count(out, "\n\n")) << out;
 
-    monitor.Signal(SIGTERM);
-    ASSERT_EQ(monitor.Wait(5s), 0) << monitor.Err();
-    EXPECT_EQ(monitor.Err(), "");
-    const std::string saved = ReadWholeFile(config / "statlume" / "settings.reg");
-    EXPECT_NE(saved.find("\"UptimeCount\"=dword:00000001"), std::string::npos) << saved;
-    EXPECT_TRUE(std::regex_search(
-        saved, std::regex("\"TotalUptime\"=hex:([0-9a-f]{2},){7}[0-9a-f]{2}\r?\n")))
-        << saved;
-    // The stored settings themselves are left as they were.
-    EXPECT_NE(saved.find("\"FormatString\"=\"stored <NAME=Processes>\""), std::string::npos);
+        monitor.Signal(signal);
+        ASSERT_EQ(monitor.Wait(5s), 0) << monitor.Err();
+        EXPECT_EQ(monitor.Err(), "");
+        const std::string saved = ReadWholeFile(config / "statlume" / "settings.reg");
+        EXPECT_NE(saved.find("\"UptimeCount\"=dword:00000001"), std::string::npos) << saved;
+        EXPECT_TRUE(std::regex_search(
+            saved, std::regex("\"TotalUptime\"=hex:([0-9a-f]{2},){7}[0-9a-f]{2}\r?\n")))
+            << saved;
+        // The stored settings themselves are left as they were.
+        EXPECT_NE(saved.find("\"FormatString\"=\"stored <NAME=Processes>\""), std::string::npos);
+        std::filesystem::remove_all(config);
+    }
 }
 
 TEST_F(CliSettingsTest, WrongTypedValuesAreNamedAndDefaulted)
