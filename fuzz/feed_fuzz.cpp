@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "collect/raw_data_shell.h"
+#include "collect/record_check.h"
 #include "remote/blowfish_cipher.h"
 #include "remote/request_detection.h"
 #include "remote/stream_decryptor.h"
@@ -61,8 +62,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     statlume::TRawDataShell shell;
     std::size_t raised = 0;
+    // Every record shown must have the marker and pass the record check.
     shell.OnData = [&] {
         Check(shell.Data.Marker == 'T');
+        Check(statlume::PassesRecordCheck(shell.Data));
         ++raised;
     };
     statlume::TBlowfishCipher sender;
@@ -100,7 +103,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         fed.insert(fed.end(), chunk.begin(), chunk.end());
 
         const std::size_t before = raised;
-        shell.Feed(chunk.data(), chunk.size());
+        const statlume::TFeedResult result = shell.Feed(chunk.data(), chunk.size());
+        Check(result.Accepted == raised - before);
+        Check(result.RejectedAtEnd <= result.Rejected);
         Check(shell.Pending.size() < statlume::RawDataSize);
         // Accepted records that begin in this read do not overlap; one more may complete the
         // record pending from earlier reads.

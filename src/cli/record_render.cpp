@@ -3,6 +3,7 @@
 #include <variant>
 
 #include "cli/record_file.h"
+#include "collect/record_check.h"
 #include "format/tag_language.h"
 
 namespace statlume {
@@ -32,6 +33,12 @@ int RenderRecordFile(const std::string& recordPath, std::string_view templateTex
     const TFormatterList formatters = CreateFormatters(shell, locale);
     DecideAllActive(formatters, templateText);
     shell.Data = DecodeRawData(std::get<TRawBytes>(record));
+    if (const auto failure = RecordCheckFailure(shell.Data)) {
+        err << "statlume-cli: record file '" << recordPath << "' fails the checks: " << *failure
+            << '\n'
+            << std::flush;
+        return RecordFileErrorStatus;
+    }
 
     const std::string text = RenderConsoleText(formatters, SplitTemplateLines(templateText));
     out.write(text.data(), static_cast<std::streamsize>(text.size()));

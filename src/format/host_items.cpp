@@ -4,6 +4,7 @@
 #include "format/date_time_format.h"
 #include "format/formatter.h"
 #include "format/number_format.h"
+#include "format/printable_text.h"
 
 namespace statlume {
 
@@ -60,14 +61,15 @@ std::string TNonPerfFormat::IPAddrFunc(const std::string& format, bool leadZero,
     return text;
 }
 
+// The names come from a peer or a record file as often as from this machine.
 std::string TNonPerfFormat::CompNameFunc(const std::string&, bool, bool) const
 {
-    return Data().ComputerName.Text();
+    return PrintableText(Data().ComputerName.Text());
 }
 
 std::string TNonPerfFormat::UserNameFunc(const std::string&, bool, bool) const
 {
-    return Data().LogonName.Text();
+    return PrintableText(Data().LogonName.Text());
 }
 
 std::string TNonPerfFormat::DateTimeFunc(const std::string& format, bool, bool) const
@@ -85,8 +87,9 @@ std::string TNonPerfFormat::DriveSpaceFunc(const std::string& format, bool, bool
     if (format.empty())
         return {};
     const char letter = AsciiUpper(format.front());
-    // Letter 0 marks a free slot; it names no drive.
-    if (letter == 0)
+    // Only A..Z name a drive (0 marks a free slot); any other byte in the record would make a
+    // peer drop it as implausible.
+    if (letter < 'A' || letter > 'Z')
         return {};
     for (const TDriveEntry& drive : Data().Drives) {
         if (drive.Letter != letter)

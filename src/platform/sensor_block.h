@@ -34,7 +34,7 @@ class TSensorBlock
 public:
     virtual ~TSensorBlock() = default;
 
-    /// Copies the words of the block; empty when the block is missing, cannot be mapped or
+    /// Copies the words of the block; empty when the block is missing, cannot be read or
     /// is shorter than SensorBlockMinSize.
     virtual std::optional<TSensorWords> Read() const = 0;
 };

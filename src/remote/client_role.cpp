@@ -85,14 +85,28 @@ void TClientRole::cliRead()
         return;
     const auto size = static_cast<std::size_t>(count);
     if (Secret.Password.empty()) {
-        Shell.Feed(chunk.data(), size);
+        CountRecords(Shell.Feed(chunk.data(), size));
         return;
     }
     // Replies are whole blocks; a read that ends inside one keeps its tail for the next read,
     // so the blocks stay in line with the server's.
     const auto plain = Decryptor.Decrypt(Secret.KeyedCipher(), chunk.data(), size);
     if (!plain.empty())
-        Shell.Feed(plain.data(), plain.size());
+        CountRecords(Shell.Feed(plain.data(), plain.size()));
+}
+
+void TClientRole::CountRecords(const TFeedResult& result)
+{
+    if (result.Accepted > 0) {
+        FailedRun = 0;
+        FailureReported = false;
+    }
+    FailedRun += result.RejectedAtEnd;
+    if (FailedRun < FailedRecordsHint || FailureReported)
+        return;
+    FailureReported = true;
+    if (OnRecordsFailing)
+        OnRecordsFailing();
 }
 
 void TClientRole::cliError(TSocketOp op, int& code)

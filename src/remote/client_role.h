@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <functional>
 #include <string>
 
@@ -55,6 +56,14 @@ public:
     /// True after an error until the next connect.
     bool Alert() const { return AlertState; }
 
+    /// Consecutive dropped records after which OnRecordsFailing is raised.
+    static constexpr std::size_t FailedRecordsHint = 3;
+    /// Raised once when FailedRecordsHint records in a row were dropped (a wrong password, most
+    /// likely), and again only after an accepted record has come.
+    std::function<void()> OnRecordsFailing;
+    /// Records dropped since the last accepted one.
+    std::size_t FailedRecords() const { return FailedRun; }
+
     /// The connection is made: a new stream, so no held bytes or unfinished record of the last
     /// one are kept; out of the alert state.
     void cliConnect();
@@ -75,6 +84,11 @@ private:
     int ServerPort = DefaultPort;
     TStreamDecryptor Decryptor;
     bool AlertState = false;
+
+    void CountRecords(const TFeedResult& result);
+
+    std::size_t FailedRun = 0;
+    bool FailureReported = false;
 };
 
 } // namespace statlume

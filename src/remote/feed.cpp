@@ -2,6 +2,7 @@
 #include <span>
 
 #include "collect/raw_data_shell.h"
+#include "collect/record_check.h"
 
 namespace statlume {
 
@@ -20,10 +21,11 @@ std::size_t FindMarker(const std::uint8_t* bytes, std::size_t from, std::size_t 
 
 } // namespace
 
-void TRawDataShell::Feed(const std::uint8_t* bytes, std::size_t count)
+TFeedResult TRawDataShell::Feed(const std::uint8_t* bytes, std::size_t count)
 {
+    TFeedResult result;
     if (bytes == nullptr)
-        return;
+        return result;
     // A Pending left over-long by a caller that wrote to it directly would otherwise never
     // complete a record again.
     if (Pending.size() >= RawDataSize)
@@ -45,19 +47,27 @@ void TRawDataShell::Feed(const std::uint8_t* bytes, std::size_t count)
         if (Pending.size() < RawDataSize)
             break;
 
-        Data =
+        // Decrypted noise (a wrong password) or a stream out of line must never reach Data,
+        // which any later rendering would show.
+        const bool marked = Pending.front() == MarkerByte;
+        const TRawData record =
             DecodeRawData(std::span<const std::uint8_t, RawDataSize>(Pending.data(), RawDataSize));
-        const bool valid = Pending.front() == MarkerByte;
         Pending.clear();
-        if (valid) {
+        if (marked && PassesRecordCheck(record)) {
+            Data = record;
+            ++result.Accepted;
+            result.RejectedAtEnd = 0;
             if (OnData)
                 OnData();
             continue;
         }
+        ++result.Rejected;
+        ++result.RejectedAtEnd;
         // Resynchronise on the next marker; starting after the dropped record's first byte
         // (or at this read's start when it began earlier) keeps every step moving forward.
         p = beganHere ? FindMarker(bytes, recordStart + 1, count) : FindMarker(bytes, 0, count);
     }
+    return result;
 }
 
 } // namespace statlume

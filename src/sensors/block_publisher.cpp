@@ -64,11 +64,13 @@ TBlockPublisher::TBlockPublisher(std::string name)
     : Name(std::move(name))
     , Fd(CreateObject(Name))
 {
-    if (::ftruncate(Fd.Get(), platform::SensorBlockMinSize) != 0) {
-        const int error = errno;
+    // The pages are taken now: on a full /dev/shm a block that was only sized would fault
+    // (SIGBUS) at its first write here and at every reader's first look.
+    const int allocateError = ::posix_fallocate(Fd.Get(), 0, platform::SensorBlockMinSize);
+    if (allocateError != 0) {
         ::shm_unlink(Name.c_str());
-        errno = error;
-        Fail("cannot size the block " + Name);
+        errno = allocateError;
+        Fail("cannot allocate the block " + Name);
     }
     Mapping =
         platform::TUniqueMapping(Fd.Get(), platform::SensorBlockMinSize, PROT_READ | PROT_WRITE);

@@ -14,10 +14,11 @@ class TBlockPublisher
 {
 public:
     /// Creates the POSIX shared memory object called name, zero-filled, of the block's
-    /// minimum size, with mode 0644 less the umask: the figures are the machine's and not
-    /// secret, and readers trust only blocks of their own user or root. A block of this
-    /// user's left by an earlier run is replaced. Throws std::runtime_error when another
-    /// user holds the name, std::system_error when the object cannot be made.
+    /// minimum size with its pages allocated, with mode 0644 less the umask: the figures are
+    /// the machine's and not secret, and readers trust only blocks of their own user or root.
+    /// A block of this user's left by an earlier run is replaced. Throws std::runtime_error
+    /// when another user holds the name, std::system_error when the object cannot be made or
+    /// its pages cannot be had (a full /dev/shm), leaving no object behind.
     explicit TBlockPublisher(std::string name);
     TBlockPublisher(const TBlockPublisher&) = delete;
     TBlockPublisher& operator=(const TBlockPublisher&) = delete;

@@ -13,6 +13,7 @@
 #include "platform/linux/unique_fd.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace statlume {
@@ -116,10 +117,18 @@ std::int32_t ClampToInt32(std::int64_t value)
 
 std::optional<std::int64_t> ReadSysfsNumber(const std::filesystem::path& file)
 {
-    // Non-blocking and bounded: a FIFO or a large file under a mistaken root must neither
-    // stall the publisher nor make it read on; a sysfs number takes a few bytes.
-    const platform::TUniqueFd fd(::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
-    if (!fd)
+    // Regular files only, opened without blocking and bounded: a FIFO, a device or a large
+    // file under a mistaken root must neither stall the publisher, nor be opened for its side
+    // effects, nor make it read on; a sysfs number takes a few bytes. The type is looked at
+    // before the open (a device's open may act) and again on what was opened.
+    struct stat info
+    {
+    };
+    if (::stat(file.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
+        return std::nullopt;
+    const platform::TUniqueFd fd(
+        ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    if (!fd || ::fstat(fd.Get(), &info) != 0 || !S_ISREG(info.st_mode))
         return std::nullopt;
     std::array<char, 64> buffer{};
     ssize_t got = 0;

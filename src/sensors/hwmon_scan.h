@@ -27,7 +27,7 @@ struct TSensorReadings
 TSensorReadings ScanHwmon(const std::filesystem::path& root);
 
 /// A sysfs number (decimal, surrounding whitespace allowed, under 64 bytes in all); empty when
-/// unreadable or longer. A FIFO is never waited on.
+/// unreadable, longer, or not a regular file (a FIFO or device is never opened or waited on).
 std::optional<std::int64_t> ReadSysfsNumber(const std::filesystem::path& file);
 
 /// Millidegrees to whole degrees, halves away from zero, held within the 16-bit range.

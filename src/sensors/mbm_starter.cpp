@@ -6,6 +6,7 @@
 #include <csignal>
 #include <filesystem>
 #include <string>
+#include <system_error>
 #include <thread>
 
 #include "platform/sensor_block.h"
@@ -14,6 +15,7 @@
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -25,12 +27,16 @@ using namespace statlume;
 
 constexpr auto LaunchWait = std::chrono::seconds(6);
 
+// The program loads this library through /proc/self/fd/N of the file it checked, and keeps
+// that descriptor open while the library is loaded; resolving the name gives the real file.
 std::filesystem::path OwnFolder()
 {
     Dl_info info{};
     if (::dladdr(reinterpret_cast<void*>(&Start), &info) == 0 || info.dli_fname == nullptr)
         return {};
-    return std::filesystem::absolute(info.dli_fname).parent_path();
+    std::error_code error;
+    const auto file = std::filesystem::canonical(info.dli_fname, error);
+    return error ? std::filesystem::path() : file.parent_path();
 }
 
 // Owns the spawn attributes and file actions.
@@ -81,6 +87,18 @@ void Reap(pid_t pid)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
 }
 
+// The program checked this folder before loading the library; the publisher it runs gets the
+// same check: a file that others own or can write could hold anyone's code.
+bool Trusted(const std::string& program)
+{
+    struct stat info
+    {
+    };
+    return ::stat(program.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
+           (info.st_uid == 0 || info.st_uid == ::geteuid()) &&
+           (info.st_mode & (S_IWGRP | S_IWOTH)) == 0;
+}
+
 void Launch()
 {
     const auto folder = OwnFolder();
@@ -90,7 +108,7 @@ void Launch()
     if (IsPublisherRunning(PublisherLockPath(*runtime, platform::SensorBlockName)))
         return;
     const std::string program = (folder / "statlume-sensord").string();
-    if (::access(program.c_str(), X_OK) != 0)
+    if (::access(program.c_str(), X_OK) != 0 || !Trusted(program))
         return;
     TSpawnSetup setup;
     Prepare(setup);

@@ -1,6 +1,7 @@
 // statlume-sensord: publishes the first three temperatures and fan speeds of the hardware
 // monitoring devices in the shared sensor block, refreshed until SIGTERM, SIGINT or SIGHUP.
 
+#include <array>
 #include <cerrno>
 #include <csignal>
 #include <ctime>
@@ -55,19 +56,28 @@ bool WaitForEnd(const sigset_t& set, std::chrono::milliseconds interval)
     }
 }
 
-int Publish(const TSensordOptions& options, platform::TUniqueFd ready)
+// A failure, on stderr and, while a detaching caller still waits on ready, through the pipe
+// to that caller, since a detached publisher's stderr is /dev/null.
+int Failure(platform::TUniqueFd& ready, const std::string& message)
+{
+    const std::string line = "statlume-sensord: " + message + "\n";
+    std::cerr << line;
+    if (ready) {
+        [[maybe_unused]] const auto written = ::write(ready.Get(), line.data(), line.size());
+        ready.Reset();
+    }
+    return 1;
+}
+
+int Publish(const TSensordOptions& options, platform::TUniqueFd& ready)
 {
     const sigset_t endSignals = BlockEndSignals();
     const auto folder = RuntimeFolder();
-    if (!folder) {
-        std::cerr << "statlume-sensord: no private runtime folder for the lock file\n";
-        return 1;
-    }
+    if (!folder)
+        return Failure(ready, "no private runtime folder for the lock file");
     const auto lock = TPublisherLock::TryAcquire(PublisherLockPath(*folder, options.Name));
-    if (!lock) {
-        std::cerr << "statlume-sensord: already running for " << options.Name << "\n";
-        return 1;
-    }
+    if (!lock)
+        return Failure(ready, "already running for " + options.Name);
     TBlockPublisher block(options.Name);
     block.Write(ScanHwmon(options.Root));
     if (ready) {
@@ -112,8 +122,13 @@ std::optional<platform::TUniqueFd> Detach(int& status)
     if (child > 0) {
         writeEnd.Reset();
         pollfd wait{readEnd.Get(), POLLIN, 0};
-        char byte = 0;
-        status = ::poll(&wait, 1, 5000) == 1 && ::read(readEnd.Get(), &byte, 1) == 1 ? 0 : 1;
+        std::array<char, 512> reply{};
+        const ssize_t got =
+            ::poll(&wait, 1, 5000) == 1 ? ::read(readEnd.Get(), reply.data(), reply.size()) : 0;
+        status = got == 1 && reply[0] == 'R' ? 0 : 1;
+        // Anything else is the publisher's failure message.
+        if (got > 1)
+            std::cerr.write(reply.data(), got);
         return std::nullopt;
     }
     readEnd.Reset();
@@ -151,9 +166,8 @@ int main(int argc, char** argv)
         ready = std::move(*writeEnd);
     }
     try {
-        return Publish(*options, std::move(ready));
+        return Publish(*options, ready);
     } catch (const std::exception& failure) {
-        std::cerr << "statlume-sensord: " << failure.what() << "\n";
-        return 1;
+        return Failure(ready, failure.what());
     }
 }

@@ -6,6 +6,7 @@
 #include "collect/comma_text.h"
 #include "collect/perf_collector.h"
 #include "collect/perf_layout.h"
+#include "collect/record_check.h"
 #include "platform/fake/perf_block_builder.h"
 
 #include <gtest/gtest.h>
@@ -36,6 +37,13 @@ protected:
     {
         Source.Push("638", platform::NetworkBlock(interfaces));
         return Collector.NetworkStep(Data, interval);
+    }
+
+    // Whatever the steps computed (no clamping, exclusion, resets), a peer accepts the record.
+    void TearDown() override
+    {
+        Data.Marker = 'T';
+        EXPECT_EQ(RecordCheckFailure(Data), std::nullopt);
     }
 };
 
@@ -213,6 +221,8 @@ TEST_F(PerfCollectorTest, NetworkRates)
         ASSERT_TRUE(collector.NetworkStep(data, c.interval));
         EXPECT_FLOAT_EQ(data.NetRead[1], c.expected);
         EXPECT_FLOAT_EQ(data.NetRead[0], c.expected);
+        data.Marker = 'T';
+        EXPECT_EQ(RecordCheckFailure(data), std::nullopt);
     }
 }
 

@@ -1,5 +1,6 @@
 #include "collect/raw_data.h"
 #include "collect/raw_data_shell.h"
+#include "collect/record_check.h"
 
 #include <gtest/gtest.h>
 
@@ -64,6 +65,7 @@ TEST(RawData, GoldenBytesAtWireOffsets)
     EXPECT_EQ(back.ComputerName.Text(), "HOST");
     EXPECT_EQ(back.Fans[2], 4500);
     EXPECT_EQ(back.UptimeSecs, -2);
+    EXPECT_EQ(RecordCheckFailure(back), std::nullopt);
 }
 
 TEST(RawData, MemoryExtensionCarriesBitsAboveFourGiB)

@@ -5,6 +5,7 @@
 #include <set>
 #include <vector>
 
+#include "collect/record_check.h"
 #include "collect/snapshot_collector.h"
 #include "platform/fake/fake_sensor.h"
 #include "platform/fake/fake_system_status.h"
@@ -44,9 +45,14 @@ protected:
             FamilyOf(Formatters, family).Active = families.contains(family);
     }
 
+    // Every record a collection completes must pass a peer's record check.
     bool Collect(bool force = false)
     {
-        return Collector->CollectSnapshot(Shell, Formatters, force, 1000);
+        const bool collected = Collector->CollectSnapshot(Shell, Formatters, force, 1000);
+        if (collected) {
+            EXPECT_EQ(RecordCheckFailure(Data()), std::nullopt);
+        }
+        return collected;
     }
 
     std::multiset<std::string> QueriedObjects() const
@@ -229,7 +235,7 @@ TEST_F(SnapshotCollectorTest, DrivesAreMeasuredThroughTheDriveMap)
     Status.Disks["/"] = {GiB, 2 * GiB};
     Status.Disks["/home"] = {1572864, 3145728};
     Data().Drives[0].Letter = 'C';
-    Data().Drives[1].Letter = 'd';
+    Data().Drives[1].Letter = 'D';
     Data().Drives[2].Letter = 'Q';
     Data().Drives[2].FreeMB = Data().Drives[2].TotalMB = 7;
     Data().Drives[4].FreeMB = 9; // a free slot keeps whatever it holds

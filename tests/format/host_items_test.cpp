@@ -69,6 +69,18 @@ TEST(HostItems, NamesAndBlank)
     EXPECT_EQ(rig.Render("<NAME=CompName>").size(), 15u);
 }
 
+// Names from a peer or a record file may carry terminal controls; the template's own may stay.
+TEST(HostItems, NamesNeverCarryControlCharacters)
+{
+    TFormatRig rig;
+    rig.Shell.Data.ComputerName.Assign("\x1B]0;owned\x07");
+    rig.Shell.Data.LogonName.Assign("\xC2\x9B"
+                                    "31m\xC5\x98"
+                                    "e\xC5\xBE");
+    EXPECT_EQ(rig.Render("\x1B[1m<NAME=CompName>|<NAME=UserName>"), "\x1B[1m?]0;owned?|?31m\xC5\x98"
+                                                                    "e\xC5\xBE");
+}
+
 TEST(HostItems, DateAndTime)
 {
     const double march5th2003At1407 = 37685 + 847.0 / 1440.0;

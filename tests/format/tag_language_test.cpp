@@ -145,7 +145,7 @@ TEST(TagLanguage, SizeCountsEveryStrayByteAsOneCharacter)
     };
     const Row rows[] = {
         {"lone Latin-1 degree sign", "\xBA", "[\xBA...]"},
-        {"sequence cut short", "a\xE2\x82", "[a\xE2\x82.]"},
+        {"sequence cut short", "a\xE2\xA2", "[a\xE2\xA2.]"},
         {"lead byte alone", "\xC3", "[\xC3...]"},
     };
     for (const Row& row : rows) {

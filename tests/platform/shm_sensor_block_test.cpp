@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "platform/linux/shm_sensor_block.h"
+#include "sensors/test_process.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -93,6 +94,24 @@ TEST(ShmSensorBlock, LargerBlocksAreRead)
     const auto words = TShmSensorBlock(object.Name).Read();
     ASSERT_TRUE(words.has_value());
     EXPECT_EQ(words->Fans[2], 777u);
+}
+
+// A block sized on a full /dev/shm has no pages; mapping it faulted (SIGBUS) on the first
+// look, reading it gives zeros.
+TEST(ShmSensorBlock, BlockWithoutPagesOnAFullShmNeverFaults)
+{
+    const TTestObject object("no-pages");
+    const auto run = testing::RunWithFullShm([&] {
+        const int fd = ::shm_open(object.Name.c_str(), O_RDWR | O_CREAT, 0600);
+        if (fd < 0 || ::ftruncate(fd, 112) != 0)
+            return 10;
+        const auto words = TShmSensorBlock(object.Name).Read();
+        return words && words->Temps[0] == 0 && words->Fans[3] == 0 ? 0 : 11;
+    });
+    if (!run.Skip.empty())
+        GTEST_SKIP() << run.Skip;
+    EXPECT_EQ(run.Signal, 0);
+    EXPECT_EQ(run.Status, 0);
 }
 
 TEST(ShmSensorBlock, IgnoresABlockOfAnotherUser)

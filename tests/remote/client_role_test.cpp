@@ -196,15 +196,51 @@ TEST_F(ClientRoleTest, ANewConnectionNeverCompletesARecordOfTheLastOne)
     }
 }
 
-TEST_F(ClientRoleTest, WrongPasswordShowsNothing)
+TEST_F(ClientRoleTest, WrongPasswordShowsNothingAndIsReportedOnce)
 {
+    int reports = 0;
+    Role.OnRecordsFailing = [&] { ++reports; };
     Secret.Password = "other";
     Connect();
     TBlowfishCipher server;
     server.SetKeyFromPassword("pass");
-    Socket.Receive(Sealed(server, Wire(Record(7)) + Wire(Record(8))));
-    EXPECT_EQ(std::count(Uptimes.begin(), Uptimes.end(), 7), 0);
-    EXPECT_EQ(std::count(Uptimes.begin(), Uptimes.end(), 8), 0);
+    for (int i = 1; i <= 6; ++i)
+        Socket.Receive(Sealed(server, Wire(Record(i))));
+    EXPECT_TRUE(Uptimes.empty());
+    EXPECT_EQ(reports, 1);
+}
+
+TEST_F(ClientRoleTest, ThreeDroppedRecordsInARowReportAgainOnlyAfterAGoodOne)
+{
+    int reports = 0;
+    Role.OnRecordsFailing = [&] { ++reports; };
+    Connect();
+    TRawData broken = Record(1);
+    broken.Marker = 'X';
+    const std::string bad = Wire(broken);
+    // Without a marker to resynchronise on, a read holds one dropped record however long.
+    const auto drop = [&](int times) {
+        for (int i = 0; i < times; ++i)
+            Socket.Receive(bad);
+    };
+    drop(2);
+    EXPECT_EQ(Role.FailedRecords(), 2u);
+    EXPECT_EQ(reports, 0);
+    drop(1);
+    EXPECT_EQ(reports, 1);
+    drop(3);
+    EXPECT_EQ(reports, 1);
+
+    // A good record ends the run; a drop after it in the same read starts the next one.
+    Socket.Receive(Wire(Record(5)) + bad);
+    EXPECT_EQ(Role.FailedRecords(), 1u);
+    drop(1);
+    Socket.Receive(Wire(Record(6)) + bad);
+    drop(1);
+    EXPECT_EQ(reports, 1);
+    drop(1);
+    EXPECT_EQ(reports, 2);
+    EXPECT_EQ(Uptimes, (std::vector<std::int64_t>{5, 6}));
 }
 
 TEST_F(ClientRoleTest, ErrorsRaiseTheAlertSilentlyAndTheNextTickRetries)

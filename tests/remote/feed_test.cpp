@@ -1,6 +1,13 @@
+#include <algorithm>
+#include <functional>
+#include <limits>
+#include <span>
 #include <vector>
 
 #include "collect/raw_data_shell.h"
+#include "collect/record_check.h"
+#include "remote/blowfish_cipher.h"
+#include "remote/request_detection.h"
 
 #include <gtest/gtest.h>
 
@@ -9,13 +16,20 @@ namespace {
 
 using TBytes = std::vector<std::uint8_t>;
 
-// A valid record whose other bytes never hold the marker, so resynchronisation is predictable.
+// A record that passes the record check and whose other bytes never hold the marker, so
+// resynchronisation is predictable.
 TBytes Record(std::uint8_t seed)
 {
-    TBytes record(RawDataSize);
-    record[0] = 0x54;
-    for (std::size_t i = 1; i < record.size(); ++i)
-        record[i] = static_cast<std::uint8_t>(0x55 + (seed * 11 + i * 7) % 0xAB);
+    TRawData data;
+    data.Marker = 'T';
+    data.UptimeSecs = 1000 + seed;
+    data.ProcessCount = seed;
+    data.ProcUsage[0] = seed;
+    data.NetRead[0] = 2.0f * seed;
+    data.ComputerName.Assign("peer");
+    const auto encoded = EncodeRawData(data);
+    TBytes record(encoded.begin(), encoded.end());
+    EXPECT_EQ(std::count(record.begin() + 1, record.end(), 0x54), 0) << "seed " << int{seed};
     return record;
 }
 
@@ -98,19 +112,79 @@ TEST(Feed, ResynchronisesOnMarkerAfterStrayBytes)
     EXPECT_TRUE(receiver.Shell.Pending.empty());
 }
 
-TEST(Feed, BadMarkerIsStoredButNotRaised)
+// Decrypted noise or a stream out of line: the record is dropped like one with a wrong marker,
+// never raised and never stored, and the next good record is taken.
+TEST(Feed, RecordsFailingTheMarkerOrTheCheckAreDropped)
 {
-    TBytes bad = Record(5);
-    bad[0] = 'X';
-    TReceiver receiver;
-    receiver.Feed(bad);
-    EXPECT_TRUE(receiver.Seen.empty());
-    EXPECT_EQ(receiver.DataBytes(), bad);
-    EXPECT_TRUE(receiver.Shell.Pending.empty());
+    struct TCase
+    {
+        const char* name;
+        std::function<void(TRawData&)> spoil;
+    };
+    const TCase cases[] = {
+        {"marker", [](TRawData& d) { d.Marker = 'X'; }},
+        {"name length 16", [](TRawData& d) { d.ComputerName.Length = 16; }},
+        {"drive letter 1", [](TRawData& d) { d.Drives[3].Letter = '1'; }},
+        {"processor figure NaN",
+         [](TRawData& d) { d.ProcUsage[2] = std::numeric_limits<float>::quiet_NaN(); }},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        const TBytes good = Record(5);
+        TRawData data =
+            DecodeRawData(std::span<const std::uint8_t, RawDataSize>(good.data(), RawDataSize));
+        c.spoil(data);
+        const auto encoded = EncodeRawData(data);
+        const TBytes bad(encoded.begin(), encoded.end());
+        TReceiver receiver;
+        receiver.Feed(Record(4));
+        const TFeedResult dropped = receiver.Shell.Feed(bad.data(), bad.size());
+        EXPECT_EQ(dropped.Accepted, 0u);
+        EXPECT_EQ(dropped.Rejected, 1u);
+        EXPECT_EQ(receiver.Seen.size(), 1u);
+        EXPECT_EQ(receiver.DataBytes(), Record(4));
+        EXPECT_TRUE(receiver.Shell.Pending.empty());
 
-    receiver.Feed(Record(6));
-    ASSERT_EQ(receiver.Seen.size(), 1u);
-    EXPECT_EQ(receiver.DataBytes(), Record(6));
+        // The run of drops after the last good record is what tells a wrong password.
+        const TBytes read = Join({Record(6), bad});
+        const TFeedResult mixed = receiver.Shell.Feed(read.data(), read.size());
+        EXPECT_EQ(mixed.Accepted, 1u);
+        EXPECT_EQ(mixed.RejectedAtEnd, 1u);
+        EXPECT_EQ(receiver.DataBytes(), Record(6));
+    }
+}
+
+// A wrong password: every reply decrypts into noise, and the framing tries a window at each
+// 0x54 byte of it. Not one of more than 10,000 such windows may pass for a record.
+TEST(Feed, NoiseFromAWrongKeyIsNeverAccepted)
+{
+    TBlowfishCipher server;
+    server.SetKeyFromPassword("right");
+    TBlowfishCipher client;
+    client.SetKeyFromPassword("wrong");
+    const TBytes record = Record(1);
+    TBytes stream(11'000 * RawDataSize);
+    for (std::size_t at = 0; at < stream.size(); at += RawDataSize)
+        server.Encrypt(record.data(), stream.data() + at, RawDataSize);
+    client.Decrypt(stream.data(), stream.size());
+
+    std::size_t windows = 0;
+    std::size_t passed = 0;
+    for (std::size_t at = 0; at + RawDataSize <= stream.size(); ++at) {
+        if (stream[at] != 0x54)
+            continue;
+        ++windows;
+        const auto window =
+            std::span<const std::uint8_t, RawDataSize>(stream.data() + at, RawDataSize);
+        passed += PassesRecordCheck(DecodeRawData(window)) ? 1 : 0;
+    }
+    EXPECT_GT(windows, 10'000u);
+    EXPECT_EQ(passed, 0u);
+
+    TReceiver receiver;
+    for (std::size_t at = 0; at < stream.size(); at += ClientReadSize)
+        receiver.Feed(Slice(stream, at, std::min(ClientReadSize, stream.size() - at)));
+    EXPECT_TRUE(receiver.Seen.empty());
 }
 
 // A dropped record begun in an earlier read: resume at this read's first marker, even one inside

@@ -1,3 +1,4 @@
+#include <string>
 #include <vector>
 
 #include "collect/raw_data_shell.h"
@@ -10,13 +11,17 @@ namespace {
 
 using TBytes = std::vector<std::uint8_t>;
 
+// Records that pass the record check, each with its own uptime and name.
 TBytes Records(std::size_t count)
 {
     TBytes stream;
     for (std::size_t r = 0; r < count; ++r) {
-        stream.push_back(0x54);
-        for (std::size_t i = 1; i < RawDataSize; ++i)
-            stream.push_back(static_cast<std::uint8_t>(r * 3 + i));
+        TRawData data;
+        data.Marker = 'T';
+        data.UptimeSecs = static_cast<std::int64_t>(r * 3 + 1);
+        data.ComputerName.Assign("peer-" + std::to_string(r));
+        const auto bytes = EncodeRawData(data);
+        stream.insert(stream.end(), bytes.begin(), bytes.end());
     }
     return stream;
 }

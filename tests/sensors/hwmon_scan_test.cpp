@@ -9,8 +9,10 @@
 #include "sensors/hwmon_scan.h"
 #include "sensors/test_process.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace statlume {
 namespace {
@@ -78,9 +80,16 @@ TEST(HwmonScan, ReadsSysfsNumbers)
         EXPECT_EQ(ReadSysfsNumber(folder.Path / "value"), c.want);
     }
     EXPECT_EQ(ReadSysfsNumber(folder.Path / "missing"), std::nullopt);
-    // A FIFO with no writer would block a plain open for ever.
-    ASSERT_EQ(::mkfifo((folder.Path / "fifo").c_str(), 0600), 0);
-    EXPECT_EQ(ReadSysfsNumber(folder.Path / "fifo"), std::nullopt);
+    // A FIFO with no writer would block a plain open for ever; one with a writer is no sysfs
+    // input either, whatever it offers.
+    const auto fifo = folder.Path / "fifo";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_EQ(ReadSysfsNumber(fifo), std::nullopt);
+    const int writer = ::open(fifo.c_str(), O_RDWR | O_NONBLOCK);
+    ASSERT_GE(writer, 0);
+    ASSERT_EQ(::write(writer, "45000\n", 6), 6);
+    EXPECT_EQ(ReadSysfsNumber(fifo), std::nullopt);
+    ::close(writer);
 }
 
 TEST(HwmonScan, RoundsMillidegreesHalfAwayFromZero)

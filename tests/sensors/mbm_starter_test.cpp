@@ -2,9 +2,12 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
 #include <sstream>
 #include <string>
+#include <vector>
 
+#include "collect/sensor_step.h"
 #include "platform/linux/dl_sensor_starter.h"
 #include "platform/sensor_block.h"
 #include "sensors/publisher_lock.h"
@@ -99,6 +102,114 @@ TEST_F(MbmStarter, WithoutThePublisherBesideItStartJustReturns)
 {
     CallStart();
     EXPECT_FALSE(fs::exists(Marker));
+}
+
+// Refusal messages, taken from whichever thread loads.
+struct TMessages
+{
+    platform::TStarterMessage Sink()
+    {
+        return [this](const std::string& line) {
+            const std::lock_guard lock(Lock);
+            Lines.push_back(line);
+        };
+    }
+    std::vector<std::string> Taken()
+    {
+        const std::lock_guard lock(Lock);
+        return Lines;
+    }
+
+    std::mutex Lock;
+    std::vector<std::string> Lines;
+};
+
+// The program may run as root: a library that anyone but root and this user owns or could
+// have written is never loaded, and the refusal says which file and why.
+TEST_F(MbmStarter, LibraryOthersCouldHaveWrittenIsRefused)
+{
+    AddFakePublisher();
+    const auto library = Folder.Path / "MBMStarter.so";
+    struct TCase
+    {
+        const char* name;
+        fs::perms folder;
+        fs::perms file;
+        const char* why;
+    };
+    const TCase cases[] = {
+        {"folder writable by all", fs::perms::all, fs::perms(0755), "its folder is writable"},
+        {"folder writable by the group", fs::perms(0775), fs::perms(0755),
+         "its folder is writable"},
+        {"library writable by others", fs::perms(0700), fs::perms(0757), "it is writable"},
+        {"library writable by the group", fs::perms(0700), fs::perms(0775), "it is writable"},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::permissions(Folder.Path, c.folder);
+        fs::permissions(library, c.file);
+        TMessages messages;
+        EXPECT_EQ(platform::TDlSensorStarter(Folder.Path, messages.Sink()).Load(), nullptr);
+        const auto lines = messages.Taken();
+        ASSERT_EQ(lines.size(), 1u);
+        EXPECT_NE(lines[0].find(library.string()), std::string::npos) << lines[0];
+        EXPECT_NE(lines[0].find(c.why), std::string::npos) << lines[0];
+    }
+    fs::permissions(Folder.Path, fs::perms(0700));
+    fs::permissions(library, fs::perms(0755));
+    if (::geteuid() == 0) {
+        ASSERT_EQ(::chown(library.c_str(), 65534, 65534), 0);
+        TMessages messages;
+        EXPECT_EQ(platform::TDlSensorStarter(Folder.Path, messages.Sink()).Load(), nullptr);
+        ASSERT_EQ(messages.Taken().size(), 1u);
+        EXPECT_NE(messages.Taken()[0].find("owned by user 65534"), std::string::npos);
+        ASSERT_EQ(::chown(library.c_str(), 0, 0), 0);
+    }
+    EXPECT_FALSE(fs::exists(Marker));
+    // Owned by this user and written by nobody else: loaded, and Start finds its folder.
+    CallStart();
+    EXPECT_TRUE(fs::exists(Marker));
+}
+
+// Counts reads of a block that is not there.
+class TMissingBlock final : public platform::TSensorBlock
+{
+public:
+    explicit TMissingBlock(int& reads)
+        : Reads(reads)
+    {
+    }
+    std::optional<platform::TSensorWords> Read() const override
+    {
+        ++Reads;
+        return std::nullopt;
+    }
+
+private:
+    int& Reads;
+};
+
+TEST_F(MbmStarter, RefusedLibraryLeavesTheSensorStepReadingWithoutIt)
+{
+    AddFakePublisher();
+    fs::permissions(Folder.Path, fs::perms::all);
+    TMessages messages;
+    int reads = 0;
+    TSensorStep step(
+        std::make_unique<TMissingBlock>(reads),
+        std::make_unique<platform::TDlSensorStarter>(Folder.Path, messages.Sink()),
+        [](std::function<void()>) {}, false);
+    TRawData data;
+    step.Run(data);
+    ASSERT_TRUE(Eventually([&] { return !messages.Taken().empty(); }));
+    step.Run(data);
+    step.Run(data);
+    EXPECT_EQ(reads, 2);
+    EXPECT_FALSE(step.LibraryLoaded());
+    EXPECT_TRUE(step.StartPending());
+    EXPECT_EQ(data.Temps[0], 0);
+    EXPECT_FALSE(fs::exists(Marker));
+    fs::permissions(Folder.Path, fs::perms(0700));
 }
 
 } // namespace

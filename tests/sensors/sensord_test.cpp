@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <optional>
 #include <string>
 
@@ -146,6 +147,28 @@ TEST_F(Sensord, DetachReturnsOnceTheBlockIsUp)
     ASSERT_EQ(::kill(pid, SIGINT), 0);
     guard.Release();
     EXPECT_TRUE(Eventually([&] { return !Read().has_value() && !IsPublisherRunning(lock); }));
+}
+
+// A full /dev/shm: the publisher gets no pages for its block, says so, ends and leaves no
+// block behind, where it died of SIGBUS on its first write.
+TEST_F(Sensord, FullShmEndsThePublisherWithAMessage)
+{
+    TTempFolder folder;
+    const auto errors = folder.Path / "stderr";
+    const auto run = RunWithFullShm([&] {
+        const int fd = ::open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+        ::dup2(fd, STDERR_FILENO);
+        const int status = RunToEnd(SensordPath, {"--once", "--root", Fixture, "--name", Name});
+        return ::shm_open(Name.c_str(), O_RDONLY, 0) >= 0 ? 100 : status;
+    });
+    if (!run.Skip.empty())
+        GTEST_SKIP() << run.Skip;
+    EXPECT_EQ(run.Signal, 0);
+    EXPECT_EQ(run.Status, 1);
+    std::ifstream in(errors);
+    const std::string message((std::istreambuf_iterator<char>(in)), {});
+    EXPECT_NE(message.find("cannot allocate the block " + Name), std::string::npos) << message;
+    EXPECT_NE(message.find("No space left on device"), std::string::npos) << message;
 }
 
 TEST_F(Sensord, RejectsBadOptions)

@@ -3,14 +3,19 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sched.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/mman.h>
+#include <sys/mount.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -140,5 +145,44 @@ public:
 private:
     std::string Old;
 };
+
+/// How a function run with a full /dev/shm ended: its exit status, the signal that ended it,
+/// or why the machine allows no private /dev/shm (then nothing ran).
+struct TFullShmRun
+{
+    std::optional<int> Status;
+    int Signal = 0;
+    std::string Skip;
+};
+
+/// Runs body in a child whose /dev/shm is a private tmpfs of two pages, all taken by a filler
+/// file, in a mount namespace of its own (needs root); body's result is the exit status.
+inline TFullShmRun RunWithFullShm(const std::function<int()>& body)
+{
+    if (::geteuid() != 0)
+        return {std::nullopt, 0, "a private /dev/shm needs root"};
+    constexpr int NoNamespace = 77;
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        if (::unshare(CLONE_NEWNS) != 0 ||
+            ::mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+            ::mount("tmpfs", "/dev/shm", "tmpfs", MS_NOSUID | MS_NODEV, "size=8k") != 0)
+            ::_exit(NoNamespace);
+        const int filler = ::open("/dev/shm/filler", O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+        const char page[4096] = {};
+        while (::write(filler, page, sizeof page) > 0) {
+        }
+        ::close(filler);
+        ::_exit(body());
+    }
+    int status = 0;
+    if (pid < 0 || ::waitpid(pid, &status, 0) != pid)
+        return {std::nullopt, 0, "cannot fork"};
+    if (WIFSIGNALED(status))
+        return {std::nullopt, WTERMSIG(status), {}};
+    if (WEXITSTATUS(status) == NoNamespace)
+        return {std::nullopt, 0, "no private mount namespace allowed here"};
+    return {WEXITSTATUS(status), 0, {}};
+}
 
 } // namespace statlume::testing

@@ -1,10 +1,10 @@
 #include "platform/linux/shm_sensor_block.h"
 
-#include <bit>
+#include <array>
+#include <cerrno>
 #include <cstdint>
 
 #include "platform/linux/unique_fd.h"
-#include "platform/linux/unique_mapping.h"
 
 #include <fcntl.h>
 #include <sys/mman.h>
@@ -15,18 +15,28 @@ namespace statlume::platform {
 
 namespace {
 
-// One 32-bit load per word, so a word the publisher rewrites is never read half old, half
-// new; the block is little-endian whatever the host is.
 std::uint32_t LoadLe32(const std::uint8_t* at)
 {
-    const auto word = __atomic_load_n(reinterpret_cast<const std::uint32_t*>(at), __ATOMIC_RELAXED);
-    if constexpr (std::endian::native == std::endian::little)
-        return word;
-    return (word >> 24) | (word >> 8 & 0xFF00u) | (word << 8 & 0xFF0000u) | (word << 24);
+    return std::uint32_t{at[0]} | std::uint32_t{at[1]} << 8 | std::uint32_t{at[2]} << 16 |
+           std::uint32_t{at[3]} << 24;
 }
 
-// Only the owner (and root) can shrink the object under a live mapping, which would fault
-// on the copy; another user's object is therefore never mapped.
+// All count bytes from offset 0, or false: a block cut short under the reader reads as none.
+bool ReadWhole(int fd, std::uint8_t* bytes, std::size_t count)
+{
+    std::size_t done = 0;
+    while (done < count) {
+        const ssize_t got = ::pread(fd, bytes + done, count - done, static_cast<off_t>(done));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            return false;
+        done += static_cast<std::size_t>(got);
+    }
+    return true;
+}
+
+// Only this user and root are trusted to publish figures under the name.
 bool Trusted(const struct stat& info)
 {
     return S_ISREG(info.st_mode) && (info.st_uid == ::geteuid() || info.st_uid == 0) &&
@@ -50,15 +60,17 @@ std::optional<TSensorWords> TShmSensorBlock::Read() const
     };
     if (::fstat(fd.Get(), &info) != 0 || !Trusted(info))
         return std::nullopt;
-    const TUniqueMapping view(fd.Get(), SensorBlockMinSize, PROT_READ);
-    if (!view.Valid())
+    // Read, not mapped: a mapped block whose pages a full /dev/shm never gave it, or that its
+    // owner shrinks, faults (SIGBUS) on the first touch, whereas read just comes up short.
+    std::array<std::uint8_t, SensorBlockMinSize> bytes{};
+    if (!ReadWhole(fd.Get(), bytes.data(), bytes.size()))
         return std::nullopt;
 
     TSensorWords words;
     for (std::size_t i = 0; i < words.Temps.size(); ++i)
-        words.Temps[i] = LoadLe32(view.Bytes() + SensorTempOffset + 4 * i);
+        words.Temps[i] = LoadLe32(bytes.data() + SensorTempOffset + 4 * i);
     for (std::size_t i = 0; i < words.Fans.size(); ++i)
-        words.Fans[i] = LoadLe32(view.Bytes() + SensorFanOffset + 4 * i);
+        words.Fans[i] = LoadLe32(bytes.data() + SensorFanOffset + 4 * i);
     return words;
 }
 

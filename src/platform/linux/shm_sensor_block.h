@@ -16,7 +16,8 @@ public:
     explicit TShmSensorBlock(std::string_view name = SensorBlockName);
 
     /// Copies the words; empty when the object is missing, not a regular object, shorter
-    /// than SensorBlockMinSize, owned by a user other than this one or root, or unmappable.
+    /// than SensorBlockMinSize, owned by a user other than this one or root, or unreadable
+    /// (read, never mapped, so a block without pages cannot fault).
     std::optional<TSensorWords> Read() const override;
 
 private:
