@@ -55,6 +55,7 @@ TSettingsStore::TSettingsStore(platform::TRegistry& registry, const TClientSwitc
     }
     // Creating the keys and the version step are one transaction, so a first start replaces
     // the file once and a crash never leaves half a migration.
+    std::string failure;
     try {
         Store.Batch([&] {
             Store.CloseKey();
@@ -69,7 +70,8 @@ TSettingsStore::TSettingsStore(platform::TRegistry& registry, const TClientSwitc
             }
         });
     } catch (const std::exception& error) {
-        Tell(error.what());
+        failure = error.what();
+        Tell(failure);
     }
     if (InUse.empty()) {
         Store.CloseKey();
@@ -78,8 +80,10 @@ TSettingsStore::TSettingsStore(platform::TRegistry& registry, const TClientSwitc
     // A failed transaction may have left no key open: what is stored can still be read.
     if (Store.CurrentPath() != InUse && !Store.OpenKey(InUse, false)) {
         Store.CloseKey();
-        Tell("The settings key '" + InUse +
-             "' cannot be opened; the default settings are used and nothing is saved.");
+        if (failure.empty()) {
+            Tell("The settings key '" + InUse +
+                 "' cannot be opened; the default settings are used and nothing is saved.");
+        }
     }
 }
 

@@ -196,7 +196,8 @@ public:
         return ReadAs<std::vector<std::uint8_t>>(name);
     }
 
-    /// Stores an integer; throws TRegistryError when the write fails.
+    /// Stores an integer; throws TRegistryError ("Failed to set data for '<name>' (<why>)")
+    /// when the write fails.
     void WriteInteger(std::string_view name, std::int32_t value) { Write(name, value); }
     /// Stores a boolean as the integer 0 or 1.
     void WriteBool(std::string_view name, bool value) { Write(name, std::int32_t{value ? 1 : 0}); }
@@ -414,12 +415,16 @@ private:
         const std::string key = CurrentKey;
         const std::string valueName(name);
         try {
-            if (key.empty() || !IsValidValueName(valueName)) {
-                throw std::runtime_error("no key open or a name too long");
+            if (key.empty()) {
+                throw std::runtime_error("no key is open");
+            }
+            if (!IsValidValueName(valueName)) {
+                throw std::runtime_error("the name is too long");
             }
             Change([&](TRegistryTree& tree) { tree[key][valueName] = value; });
-        } catch (const std::exception&) {
-            throw TRegistryError("Failed to set data for '" + valueName + "'", valueName);
+        } catch (const std::exception& error) {
+            throw TRegistryError(
+                "Failed to set data for '" + valueName + "' (" + error.what() + ")", valueName);
         }
         if (Written != nullptr &&
             std::find(Written->begin(), Written->end(), valueName) == Written->end()) {

@@ -200,7 +200,8 @@ TEST_F(FileRegistryTest, FailedWriteIsATypedError)
         registry.WriteInteger("Alpha", 1);
         ADD_FAILURE() << "the write did not fail";
     } catch (const TRegistryError& error) {
-        EXPECT_STREQ(error.what(), "Failed to set data for 'Alpha'");
+        EXPECT_TRUE(std::string(error.what()).starts_with("Failed to set data for 'Alpha' ("))
+            << error.what();
         EXPECT_EQ(error.ValueName, "Alpha");
     }
 }
