@@ -157,7 +157,7 @@ public:
                 return false;
             }
             try {
-                Change([&key](TRegistryTree& tree) { tree.try_emplace(key); });
+                Change([&key](TRegistryTree& tree) { AddKey(tree, key); });
             } catch (const std::exception&) {
                 return false;
             }
@@ -323,6 +323,20 @@ public:
         return out;
     }
 
+    /// Stores key (when missing) and returns it; an empty parent stored only to keep it
+    /// existing is implied by key from now on and dropped.
+    static TRegistryTree::iterator AddKey(TRegistryTree& tree, const std::string& key)
+    {
+        const auto [it, added] = tree.try_emplace(key);
+        if (const std::size_t slash = key.rfind('\\'); added && slash != std::string::npos) {
+            if (const auto parent = tree.find(std::string_view(key).substr(0, slash));
+                parent != tree.end() && parent->second.empty()) {
+                tree.erase(parent);
+            }
+        }
+        return it;
+    }
+
     /// Removes key and every key below it; a parent left implied only is kept as a key.
     static void EraseKeyWithSubkeys(TRegistryTree& tree, const std::string& key)
     {
@@ -421,7 +435,7 @@ private:
             if (!IsValidValueName(valueName)) {
                 throw std::runtime_error("the name is too long");
             }
-            Change([&](TRegistryTree& tree) { tree[key][valueName] = value; });
+            Change([&](TRegistryTree& tree) { AddKey(tree, key)->second[valueName] = value; });
         } catch (const std::exception& error) {
             throw TRegistryError(
                 "Failed to set data for '" + valueName + "' (" + error.what() + ")", valueName);

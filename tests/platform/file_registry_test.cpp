@@ -537,6 +537,8 @@ TEST_F(FileRegistryTest, StartAndExitReplaceTheFileOnceEach)
     EXPECT_EQ(store.ReadLabelPosition("FormatLabel1")->Top, 4);
     EXPECT_EQ(store.ReadStartup().Width, 5);
     EXPECT_TRUE(Reports.empty());
+    // The fresh key's reset left its parent implied again, so it gets no empty section.
+    EXPECT_EQ(ReadFile(Path).find("[HKEY_CURRENT_USER\\Software\\Quorvale]"), std::string::npos);
 }
 
 TEST_F(FileRegistryTest, ReadOnlyRegistryLeavesTheFolderAlone)
