@@ -271,19 +271,21 @@ void TSettingsStore::WriteTransparent(bool on)
 
 void TSettingsStore::WriteFont(const TFontSettings& font)
 {
-    Store.WriteString("FontName", font.Name);
-    if (font.Color) {
-        Store.WriteInteger("FontColor", *font.Color);
-    }
-    if (font.Size) {
-        Store.WriteInteger("FontSize", *font.Size);
-    }
-    if (font.Pitch) {
-        Store.WriteInteger("FontPitch", *font.Pitch);
-    }
-    if (font.Style) {
-        Store.WriteBinary("FontStyle", {*font.Style});
-    }
+    Store.Batch([&] {
+        Store.WriteString("FontName", font.Name);
+        if (font.Color) {
+            Store.WriteInteger("FontColor", *font.Color);
+        }
+        if (font.Size) {
+            Store.WriteInteger("FontSize", *font.Size);
+        }
+        if (font.Pitch) {
+            Store.WriteInteger("FontPitch", *font.Pitch);
+        }
+        if (font.Style) {
+            Store.WriteBinary("FontStyle", {*font.Style});
+        }
+    });
 }
 
 void TSettingsStore::WriteExclude(std::string_view excludeText)
@@ -298,8 +300,10 @@ void TSettingsStore::WriteAlign(std::int32_t align)
 
 void TSettingsStore::WriteServer(std::int32_t port, bool on)
 {
-    Store.WriteInteger("ServPort", port);
-    Store.WriteBool("Server", on);
+    Store.Batch([&] {
+        Store.WriteInteger("ServPort", port);
+        Store.WriteBool("Server", on);
+    });
 }
 
 void TSettingsStore::WritePassword(std::string_view password)

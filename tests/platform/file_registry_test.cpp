@@ -262,6 +262,31 @@ TEST_F(FileRegistryTest, TwoProcessesWritingAtOnceLoseNothing)
     EXPECT_TRUE(Reports.empty());
 }
 
+TEST_F(FileRegistryTest, ExitsOfTwoCopiesAtOnceCountEveryOne)
+{
+    // Each exit reads the records and writes their sums: under one lock, so none is lost.
+    constexpr int PerCopy = 100;
+    std::vector<pid_t> children;
+    for (int copy = 0; copy < 2; ++copy) {
+        children.push_back(Spawn([&] {
+            for (int i = 0; i < PerCopy; ++i) {
+                TFileRegistry registry(Path, {});
+                TSettingsStore store(registry, {}, {});
+                store.SaveOnExit({false, std::nullopt, 10});
+            }
+            return 0;
+        }));
+    }
+    for (const pid_t child : children) {
+        EXPECT_EQ(ExitCodeOf(child), 0);
+    }
+    TFileRegistry registry = Open();
+    ASSERT_TRUE(registry.OpenKey(Main, false));
+    const TUptimeRecords records = ReadUptimeRecords(registry, {});
+    EXPECT_EQ(records.Count, 2 * PerCopy);
+    EXPECT_EQ(records.Total, 2 * PerCopy * 10);
+}
+
 TEST_F(FileRegistryTest, KilledWriterNeverTearsTheFile)
 {
     std::mt19937 random(20261209);
