@@ -20,8 +20,12 @@
 #include "remote/request_detection.h"
 
 #include <asio.hpp>
+#include <netinet/in.h>
+#include <poll.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
+#include <sys/time.h>
+#include <unistd.h>
 
 namespace {
 
@@ -39,6 +43,8 @@ struct TOptions
     int Garbage = 0;
     bool Flood = false;
     int Threads = 1;
+    int Idle = 0;
+    bool Amplify = false;
 };
 
 struct TCounts
@@ -74,7 +80,7 @@ constexpr int GarbageInFlight = 128;
 const char* const Usage =
     "usage: statlume-loadgen --port PORT [--clients N] [--interval MS] [--seconds S]\n"
     "                        [--password TEXT] [--no-read] [--garbage N] [--flood]\n"
-    "                        [--threads T]\n"
+    "                        [--threads T] [--idle N] [--amplify]\n"
     "Connects N clients to 127.0.0.1:PORT; each sends \"T\" every MS milliseconds for S seconds\n"
     "and checks the 272-byte records it receives (decrypted with TEXT when given).\n"
     "--no-read: send requests, never read.  --garbage N: N more connections (128 at a time)\n"
@@ -82,6 +88,9 @@ const char* const Usage =
     "reply is complete (and after 200 ms without one).  --threads T: spread the clients over\n"
     "T threads.  Replies are counted as 272-byte units received; min_valid is the fewest valid\n"
     "records of one client, max_gap_ms the longest time a client went without one.\n"
+    "--idle N: only open N connections that send nothing, hold them S seconds and count how\n"
+    "many the server closed.  --amplify: only one connection that sends \"T\" as fast as it\n"
+    "is taken for S seconds and never reads; then counts what the server sent back.\n"
     "Exit status 1 when any error was counted, 2 on bad arguments.\n";
 
 std::optional<long> Number(std::string_view text, long low, long high)
@@ -113,6 +122,10 @@ std::optional<TOptions> Parse(int argc, char** argv)
             options.Flood = true;
             continue;
         }
+        if (arg == "--amplify") {
+            options.Amplify = true;
+            continue;
+        }
         if (arg == "--password" && i + 1 < argc) {
             options.Password = argv[++i];
             continue;
@@ -129,6 +142,8 @@ std::optional<TOptions> Parse(int argc, char** argv)
             options.Garbage = static_cast<int>(*number);
         else if (arg == "--threads" && (number = value(1, 64)))
             options.Threads = static_cast<int>(*number);
+        else if (arg == "--idle" && (number = value(1, 20000)))
+            options.Idle = static_cast<int>(*number);
         else
             return std::nullopt;
     }
@@ -333,6 +348,93 @@ private:
     std::mt19937 Random{12345};
 };
 
+// A plain loopback connection whose connect gives up after a second (a server that does not
+// accept leaves the handshake to the backlog, which may be full).
+int ConnectPlain(std::uint16_t port)
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return -1;
+    const timeval second{1, 0};
+    ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &second, sizeof second);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+// True when the server has closed or reset the connection.
+bool ClosedByPeer(int fd)
+{
+    char byte = 0;
+    const auto got = ::recv(fd, &byte, 1, MSG_DONTWAIT | MSG_PEEK);
+    return got == 0 || (got < 0 && errno != EAGAIN && errno != EWOULDBLOCK);
+}
+
+int RunIdle(const TOptions& options)
+{
+    std::vector<int> fds;
+    for (int i = 0; i < options.Idle; ++i) {
+        const int fd = ConnectPlain(options.Port);
+        if (fd >= 0)
+            fds.push_back(fd);
+    }
+    std::this_thread::sleep_for(std::chrono::seconds(options.Seconds));
+    const auto closed = std::count_if(fds.begin(), fds.end(), ClosedByPeer);
+    std::printf("mode=idle idle=%d connected=%zu closed_by_server=%zd\n", options.Idle,
+                fds.size(), closed);
+    for (const int fd : fds)
+        ::close(fd);
+    return 0;
+}
+
+int RunAmplify(const TOptions& options)
+{
+    const int fd = ConnectPlain(options.Port);
+    if (fd < 0) {
+        std::printf("mode=amplify errors=1\n");
+        return 1;
+    }
+    const std::string requests(4096, static_cast<char>(statlume::RequestByte));
+    std::uint64_t sent = 0;
+    const auto end = Clock::now() + std::chrono::seconds(options.Seconds);
+    while (Clock::now() < end) {
+        const auto n = ::send(fd, requests.data(), requests.size(), MSG_DONTWAIT | MSG_NOSIGNAL);
+        if (n > 0) {
+            sent += static_cast<std::uint64_t>(n);
+            continue;
+        }
+        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK)
+            break;
+        pollfd writable{fd, POLLOUT, 0};
+        ::poll(&writable, 1, 10);
+    }
+    // Everything the server sent is now here or on its way: read until 300 ms pass quietly
+    // (5 s at most).
+    std::uint64_t received = 0;
+    const auto drainEnd = Clock::now() + std::chrono::seconds(5);
+    std::array<char, 65536> sink{};
+    while (Clock::now() < drainEnd) {
+        pollfd readable{fd, POLLIN, 0};
+        if (::poll(&readable, 1, 300) != 1)
+            break;
+        const auto n = ::recv(fd, sink.data(), sink.size(), MSG_DONTWAIT);
+        if (n <= 0)
+            break;
+        received += static_cast<std::uint64_t>(n);
+    }
+    ::close(fd);
+    std::printf("mode=amplify bytes_in=%llu bytes_out=%llu out_per_in=%.4f\n",
+                static_cast<unsigned long long>(sent), static_cast<unsigned long long>(received),
+                sent > 0 ? double(received) / double(sent) : 0.0);
+    return 0;
+}
+
 void RaiseDescriptorLimit()
 {
     rlimit limit{};
@@ -353,6 +455,10 @@ int main(int argc, char** argv)
     }
     const TOptions& options = *parsed;
     RaiseDescriptorLimit();
+    if (options.Idle > 0)
+        return RunIdle(options);
+    if (options.Amplify)
+        return RunAmplify(options);
 
     const tcp::endpoint server(asio::ip::address_v4::loopback(), options.Port);
     const auto begin = Clock::now();
