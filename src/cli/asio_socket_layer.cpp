@@ -120,9 +120,9 @@ std::array<std::uint8_t, 16> MappedAddressOf(const sockaddr_storage& peer)
 std::string PeerTextOf(const sockaddr_storage& peer)
 {
     const auto address = MappedAddressOf(peer);
-    const bool mapped = std::all_of(address.begin(), address.begin() + 10,
-                                    [](std::uint8_t b) { return b == 0; }) &&
-                        address[10] == 0xFF && address[11] == 0xFF;
+    const bool mapped =
+        std::all_of(address.begin(), address.begin() + 10, [](std::uint8_t b) { return b == 0; }) &&
+        address[10] == 0xFF && address[11] == 0xFF;
     char text[INET6_ADDRSTRLEN] = {};
     std::uint16_t port = 0;
     if (peer.ss_family == AF_INET6)
@@ -174,8 +174,10 @@ public:
         if (!Socket.is_open())
             return -1;
         const auto result = ReceiveOnce(Socket.native_handle(), bytes, count);
-        if (result.Count > 0)
+        if (result.Count > 0) {
             LastInput = Clock::now();
+            Spoke = true;
+        }
         if (result.PeerClosed)
             PeerClosed = true;
         else if (result.Error != 0 && !Failure)
@@ -213,6 +215,8 @@ public:
     const std::uint64_t Id;
     const std::string Peer;
     Clock::time_point LastInput;
+    /// True once the peer sent anything.
+    bool Spoke = false;
     TServerSocketStats& Stats;
     bool PeerClosed = false;
     /// An error met by Read or Write, raised once the read handler has returned.
@@ -424,8 +428,7 @@ void TAsioServerSocket::Admit(int fd, const sockaddr_storage& peer)
     while (Connections.size() >= std::max<std::size_t>(Limits.MaxClients, 1))
         EvictIdlest();
     TuneAccepted(fd);
-    const auto protocol =
-        peer.ss_family == AF_INET6 ? asio::ip::tcp::v6() : asio::ip::tcp::v4();
+    const auto protocol = peer.ss_family == AF_INET6 ? asio::ip::tcp::v6() : asio::ip::tcp::v4();
     asio::ip::tcp::socket socket(Io);
     std::error_code error;
     socket.assign(protocol, fd, error);
@@ -447,9 +450,12 @@ void TAsioServerSocket::Admit(int fd, const sockaddr_storage& peer)
 
 bool TAsioServerSocket::EvictIdlest()
 {
+    // Connections that never sent a byte go first: a burst of fresh silent ones must not
+    // push out a client that polls slower than they arrive.
     const auto idlest = std::min_element(
         Connections.begin(), Connections.end(), [](const auto& left, const auto& right) {
-            return left.second->LastInput < right.second->LastInput;
+            return std::pair(left.second->Spoke, left.second->LastInput) <
+                   std::pair(right.second->Spoke, right.second->LastInput);
         });
     if (idlest == Connections.end())
         return false;

@@ -31,12 +31,11 @@ TConsoleServer::TConsoleServer(asio::io_context& io, TRawDataShell& shell, TRemo
     };
     Role.OnConnectionError = [this](TSocketConnection& connection, TSocketOp op, int code) {
         Lines.Post("statlume-cli: connection from " + connection.PeerText() + " failed (" +
-                   std::string(SocketOpName(op)) +
-                   "): " + std::system_category().message(code));
+                   std::string(SocketOpName(op)) + "): " + std::system_category().message(code));
     };
     Role.OnFailure = [this](const std::string& message) {
-        Sink("statlume-cli: cannot serve on port " + std::to_string(Role.Port()) + ": " +
-             message + "\n");
+        Sink("statlume-cli: cannot serve on port " + std::to_string(Role.Port()) + ": " + message +
+             "\n");
     };
 }
 
@@ -58,8 +57,7 @@ bool TConsoleServer::Start(std::uint16_t port,
         return false;
     // The password is final once listening started (a stored one was loaded then).
     if (Secret.Password.empty() && !Socket.LoopbackOnly()) {
-        const std::string where =
-            Limits.BindAddress.empty() ? "every address" : Limits.BindAddress;
+        const std::string where = Limits.BindAddress.empty() ? "every address" : Limits.BindAddress;
         Sink("statlume-cli: serving on " + where +
              " without a password: records are sent in clear text; set a password\n");
     }

@@ -1,10 +1,10 @@
 #include "cli/error_lines.h"
 
 #include <algorithm>
+#include <climits>
 #include <iostream>
 #include <utility>
 
-#include <climits>
 #include <poll.h>
 #include <unistd.h>
 

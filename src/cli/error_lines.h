@@ -29,8 +29,7 @@ public:
 
     /// Writes complete lines ("...\n") to sink; with io, held lines are written by a timer,
     /// otherwise by Flush. now gives the time (steady clock unless a test injects one).
-    explicit TErrorLines(std::function<void(std::string_view)> sink,
-                         asio::io_context* io = nullptr,
+    explicit TErrorLines(std::function<void(std::string_view)> sink, asio::io_context* io = nullptr,
                          std::function<TClock::time_point()> now = TClock::now);
     /// Writes a line still held, so the last word is not lost.
     ~TErrorLines();

@@ -386,8 +386,8 @@ int RunIdle(const TOptions& options)
     }
     std::this_thread::sleep_for(std::chrono::seconds(options.Seconds));
     const auto closed = std::count_if(fds.begin(), fds.end(), ClosedByPeer);
-    std::printf("mode=idle idle=%d connected=%zu closed_by_server=%zd\n", options.Idle,
-                fds.size(), closed);
+    std::printf("mode=idle idle=%d connected=%zu closed_by_server=%zd\n", options.Idle, fds.size(),
+                closed);
     for (const int fd : fds)
         ::close(fd);
     return 0;
