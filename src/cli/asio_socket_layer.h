@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 #include <system_error>
+#include <utility>
 
 #include "cli/serve_limits.h"
 #include "platform/linux/unique_fd.h"
@@ -45,7 +46,7 @@ enum class TConnectionNotice
     Refused,
     /// The peer sent nothing for the idle time-out.
     TimedOut,
-    /// Closed as the longest idle one to admit a newcomer.
+    /// Closed to admit a newcomer: one that never sent anything, else the longest idle one.
     Evicted,
     /// A newcomer closed at once: out of descriptors with nothing to evict.
     Rejected
@@ -76,7 +77,8 @@ public:
 
     /// The port actually bound; 0 while closed.
     std::uint16_t LocalPort() const;
-    /// Sets the bind address, the allowed peers and the cap; used from the next Open.
+    /// Sets the bind address (used from the next Open), the allowed peers and the cap (used
+    /// from the next accept).
     void SetLimits(TServeLimits limits) { Limits = std::move(limits); }
     /// Sets how long a connection may send nothing before it is closed (at least 1 ms).
     void SetIdleTimeout(std::chrono::milliseconds timeout);

@@ -118,6 +118,19 @@ sleep 1
 idle=$(rss_kb "$server")
 echo "idle RSS: ${idle} kB"
 
+# The server listens on both families: a console client reaches it through IPv6 literals.
+if python3 -c 'import socket; s=socket.socket(socket.AF_INET6); s.bind(("::1", 0))' 2>/dev/null; then
+    for host in ::1 '[::1]'; do
+        XDG_CONFIG_HOME=$work/client-config XDG_RUNTIME_DIR=$work/runtime timeout 10 \
+            "$cli" -c "-i$host" -p"$port" --once --interval 100 --template 'v6 <NAME=Processes>' \
+            >"$work/v6.out" 2>&1
+        grep -q '^v6 [0-9]' "$work/v6.out"
+        check "a client given -i$host gets a record" $? "$(cat "$work/v6.out")"
+    done
+else
+    echo "skipped: ::1 is not available on this machine, no IPv6 round trip"
+fi
+
 # (a) 100 clients polling every 20 ms for 5 s: about 250 requests each.
 "$loadgen" --port "$port" --clients 100 --interval 20 --seconds 5 >"$work/a.txt" 2>&1 &
 a=$!
