@@ -368,7 +368,7 @@ bool TAsioServerSocket::AcceptReady()
         const int fd = ::accept4(Acceptor.native_handle(), reinterpret_cast<sockaddr*>(&peer),
                                  &size, SOCK_NONBLOCK | SOCK_CLOEXEC);
         if (fd >= 0) {
-            Admit(fd, peer);
+            Admit(fd, peer, false);
             continue;
         }
         if (errno == EINTR || errno == ECONNABORTED || errno == EPROTO)
@@ -399,30 +399,29 @@ bool TAsioServerSocket::AcceptWithReserve()
     socklen_t size = sizeof peer;
     const int fd = ::accept4(Acceptor.native_handle(), reinterpret_cast<sockaddr*>(&peer), &size,
                              SOCK_NONBLOCK | SOCK_CLOEXEC);
-    if (fd < 0) {
-        Reserve = OpenReserve();
-        return errno == EAGAIN || errno == EWOULDBLOCK || errno == ECONNABORTED;
-    }
-    if (Connections.empty()) {
-        ::close(fd);
-        ++Counters.Rejected;
-        Notice(TConnectionNotice::Rejected, PeerTextOf(peer));
-    } else {
-        // The longest idle connection gives its descriptor back to the reserve.
-        EvictIdlest();
-        Admit(fd, peer);
-    }
+    const int acceptError = errno;
+    if (fd >= 0)
+        Admit(fd, peer, true);
     Reserve = OpenReserve();
-    return true;
+    return fd >= 0 || acceptError == EAGAIN || acceptError == EWOULDBLOCK ||
+           acceptError == ECONNABORTED;
 }
 
-void TAsioServerSocket::Admit(int fd, const sockaddr_storage& peer)
+void TAsioServerSocket::Admit(int fd, const sockaddr_storage& peer, bool onReserve)
 {
     const std::string peerText = PeerTextOf(peer);
     if (!Limits.Allows(MappedAddressOf(peer))) {
         ::close(fd);
         ++Counters.Refused;
         Notice(TConnectionNotice::Refused, peerText);
+        return;
+    }
+    // Taken on the reserve descriptor: the longest idle connection gives one back for the
+    // reserve, or the newcomer cannot stay.
+    if (onReserve && !EvictIdlest()) {
+        ::close(fd);
+        ++Counters.Rejected;
+        Notice(TConnectionNotice::Rejected, peerText);
         return;
     }
     while (Connections.size() >= std::max<std::size_t>(Limits.MaxClients, 1))

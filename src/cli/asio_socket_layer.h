@@ -104,7 +104,7 @@ private:
     void RetryLater();
     bool AcceptReady();
     bool AcceptWithReserve();
-    void Admit(int fd, const sockaddr_storage& peer);
+    void Admit(int fd, const sockaddr_storage& peer, bool onReserve);
     bool EvictIdlest();
     void ArmIdleSweep();
     void SweepIdle();

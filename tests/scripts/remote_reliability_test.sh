@@ -2,7 +2,8 @@
 # Reliability of the headless server under load, on loopback: many polling clients, clients
 # that never read (and the kernel memory they hold), a flood of connections sending garbage,
 # a client that floods requests and never reads, and idle connections at the connection cap
-# and at a 64-descriptor limit, which must never lock out a polling client. About 40 s.
+# and at a 64-descriptor limit, which must never lock out a polling client, and a stderr pipe
+# nobody drains. About 40 s.
 # Usage: $0 BUILD_DIR
 set -u
 
@@ -233,14 +234,37 @@ check_clients "(f) a polling client beside 100 idle connections at 64 descriptor
 kill -0 "$server2" 2>/dev/null
 check "(f) the limited server is alive" $? "$(tail -n 3 "$work/server2.err")"
 kill -TERM "$server2" 2>/dev/null
+# (g) A server whose stderr is a full pipe that nobody drains keeps serving through a storm of
+# connection errors: its messages are dropped, never waited for.
+mkfifo "$work/err.fifo"
+exec 7<>"$work/err.fifo"
+head -c 65536 /dev/zero >&7
+port3=$(free_port)
+XDG_CONFIG_HOME=$work/config XDG_RUNTIME_DIR=$work/runtime \
+    "$cli" --serve="$port3" --interval 100 >"$work/server3.out" 2>"$work/err.fifo" &
+server3=$!
+pids+=("$server3")
+for _ in $(seq 50); do
+    accepts "$port3" && break
+    sleep 0.1
+done
+timeout 20 "$loadgen" --port "$port3" --clients 0 --garbage 2000 --seconds 10 >"$work/g.txt" 2>&1
+timeout 10 "$loadgen" --port "$port3" --clients 1 --interval 50 --seconds 1 >"$work/g-after.txt" 2>&1
+cat "$work/g-after.txt"
+check_clients "(g) a client of a server whose stderr is a full pipe" "$work/g-after.txt" 1 5
+kill -TERM "$server3" 2>/dev/null
+exec 7>&-
+
 errLines=$(wc -l <"$work/server.err")
 echo "server error lines: ${errLines}; last ones:"
 tail -n 3 "$work/server.err"
 ((errLines <= 60))
 check "connection messages stay at about one line a second" $? "${errLines} lines"
 
+kill -0 "$server" 2>/dev/null
+check "server alive until the end" $? "$(tail -n 5 "$work/server.err")"
 # A server that ignores SIGTERM must fail the check, not hang the run until its timeout.
-kill -TERM "$server"
+kill -TERM "$server" 2>/dev/null
 for _ in $(seq 50); do
     kill -0 "$server" 2>/dev/null || break
     sleep 0.1
