@@ -18,6 +18,13 @@ for tool in "$cli" "$loadgen"; do
     fi
 done
 
+# ss (iproute2) counts the server's connections and the kernel memory they hold.
+if ! command -v ss >/dev/null; then
+    echo "missing ss (Debian iproute2)"
+    echo "0 passed, 1 failed"
+    exit 1
+fi
+
 work=$(mktemp -d /tmp/statlume-reliability.XXXXXX)
 pids=()
 cleanup() {
