@@ -1,9 +1,36 @@
 #include "cli/alert_line.h"
 
+#include <system_error>
+
 namespace statlume {
 
-TAlertLine::TAlertLine(std::ostream& err)
-    : Err(err)
+std::string ServerText(std::string_view host, int port)
+{
+    const bool bareIPv6 = host.find(':') != std::string_view::npos && !host.starts_with('[');
+    const std::string name = bareIPv6 ? "[" + std::string(host) + "]" : std::string(host);
+    return name + ":" + std::to_string(port);
+}
+
+std::string CannotReachText(std::string_view target, TSocketOp op, int code)
+{
+    std::string reason;
+    switch (op) {
+    case TSocketOp::Lookup:
+        // Resolver codes are not system error numbers; their text would mislead.
+        reason = "the name cannot be looked up";
+        break;
+    case TSocketOp::Disconnect:
+        reason = "the server closed the connection";
+        break;
+    default:
+        reason = std::system_category().message(code);
+        break;
+    }
+    return "cannot reach " + std::string(target) + ": " + reason;
+}
+
+TAlertLine::TAlertLine(std::ostream& err, asio::io_context* io)
+    : Output(ErrorSinkFor(err), io)
 {
 }
 
@@ -12,7 +39,7 @@ void TAlertLine::Set(bool alert, std::string_view why)
     if (alert == State)
         return;
     State = alert;
-    Err << "statlume-cli: " << why << (alert ? "; alert on" : "; alert off") << '\n' << std::flush;
+    Output.Post("statlume-cli: " + std::string(why));
 }
 
 } // namespace statlume

@@ -1,15 +1,35 @@
 #include "cli/asio_socket_layer.h"
 
+#include <algorithm>
+#include <array>
 #include <cerrno>
 #include <chrono>
 #include <utility>
+#include <vector>
 
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <linux/sockios.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <sys/types.h>
 
 namespace statlume {
 
 namespace {
+
+using Clock = std::chrono::steady_clock;
+
+/// Peers taken per readable event of the listening socket.
+constexpr int AcceptBatch = 64;
+/// The kernel send buffer asked for each connection (the kernel doubles it): a few replies.
+constexpr int ConnectionSendBuffer = 4096;
+/// Keepalive: probes after 60 s of silence, every 10 s, 3 unanswered end the connection.
+constexpr int KeepAliveIdleSeconds = 60;
+constexpr int KeepAliveIntervalSeconds = 10;
+constexpr int KeepAliveProbes = 3;
 
 /// The outcome of one non-blocking recv or send.
 struct TIoResult
@@ -66,14 +86,85 @@ void Drain(int fd)
     ReceiveOnce(fd, sink, sizeof sink);
 }
 
+// "[::1]" names the address "::1"; look-ups and binds want it without the brackets.
+std::string StripBrackets(const std::string& host)
+{
+    if (host.size() >= 2 && host.front() == '[' && host.back() == ']')
+        return host.substr(1, host.size() - 2);
+    return host;
+}
+
+platform::TUniqueFd OpenReserve()
+{
+    return platform::TUniqueFd(::open("/dev/null", O_RDONLY | O_CLOEXEC));
+}
+
+// The peer as 16 bytes, IPv4 as ::ffff:a.b.c.d, the form the allowed ranges are held in.
+std::array<std::uint8_t, 16> MappedAddressOf(const sockaddr_storage& peer)
+{
+    std::array<std::uint8_t, 16> address{};
+    if (peer.ss_family == AF_INET6) {
+        const auto& v6 = reinterpret_cast<const sockaddr_in6&>(peer);
+        std::copy_n(v6.sin6_addr.s6_addr, 16, address.begin());
+    } else if (peer.ss_family == AF_INET) {
+        const auto& v4 = reinterpret_cast<const sockaddr_in&>(peer);
+        address[10] = 0xFF;
+        address[11] = 0xFF;
+        std::copy_n(reinterpret_cast<const std::uint8_t*>(&v4.sin_addr.s_addr), 4,
+                    address.begin() + 12);
+    }
+    return address;
+}
+
+// "192.0.2.1:5000" or "[2001:db8::1]:5000"; IPv4 peers of a dual-stack socket show as IPv4.
+std::string PeerTextOf(const sockaddr_storage& peer)
+{
+    const auto address = MappedAddressOf(peer);
+    const bool mapped =
+        std::all_of(address.begin(), address.begin() + 10, [](std::uint8_t b) { return b == 0; }) &&
+        address[10] == 0xFF && address[11] == 0xFF;
+    char text[INET6_ADDRSTRLEN] = {};
+    std::uint16_t port = 0;
+    if (peer.ss_family == AF_INET6)
+        port = ntohs(reinterpret_cast<const sockaddr_in6&>(peer).sin6_port);
+    else if (peer.ss_family == AF_INET)
+        port = ntohs(reinterpret_cast<const sockaddr_in&>(peer).sin_port);
+    else
+        return "?";
+    if (mapped) {
+        ::inet_ntop(AF_INET, address.data() + 12, text, sizeof text);
+        return std::string(text) + ":" + std::to_string(port);
+    }
+    ::inet_ntop(AF_INET6, address.data(), text, sizeof text);
+    return "[" + std::string(text) + "]:" + std::to_string(port);
+}
+
+// Keepalive finds half-open peers; a small send buffer bounds what the kernel holds for a
+// peer that does not read.
+void TuneAccepted(int fd)
+{
+    const auto set = [fd](int level, int name, int value) {
+        ::setsockopt(fd, level, name, &value, sizeof value);
+    };
+    set(SOL_SOCKET, SO_KEEPALIVE, 1);
+    set(IPPROTO_TCP, TCP_KEEPIDLE, KeepAliveIdleSeconds);
+    set(IPPROTO_TCP, TCP_KEEPINTVL, KeepAliveIntervalSeconds);
+    set(IPPROTO_TCP, TCP_KEEPCNT, KeepAliveProbes);
+    set(SOL_SOCKET, SO_SNDBUF, ConnectionSendBuffer);
+}
+
 } // namespace
 
 class TAsioServerSocket::TConnection final : public TSocketConnection
 {
 public:
-    TConnection(asio::ip::tcp::socket socket, std::uint64_t id, TServerSocketStats& stats)
+    TConnection(asio::ip::tcp::socket socket, std::uint64_t id, std::string peer,
+                TServerSocketStats& stats)
         : Socket(std::move(socket))
+        , Fd(Socket.native_handle())
         , Id(id)
+        , Peer(std::move(peer))
+        , LastInput(Clock::now())
         , Stats(stats)
     {
     }
@@ -83,6 +174,10 @@ public:
         if (!Socket.is_open())
             return -1;
         const auto result = ReceiveOnce(Socket.native_handle(), bytes, count);
+        if (result.Count > 0) {
+            LastInput = Clock::now();
+            Spoke = true;
+        }
         if (result.PeerClosed)
             PeerClosed = true;
         else if (result.Error != 0 && !Failure)
@@ -105,8 +200,23 @@ public:
         return result.Count;
     }
 
+    // Bytes still in the kernel's send queue mean the peer has not taken the last reply; a
+    // new one would only pile up in kernel memory.
+    bool ReadyForReply() const override
+    {
+        int queued = 0;
+        return Socket.is_open() && ::ioctl(Fd, SIOCOUTQ, &queued) == 0 && queued == 0;
+    }
+
+    std::string PeerText() const override { return Peer; }
+
     asio::ip::tcp::socket Socket;
+    const int Fd;
     const std::uint64_t Id;
+    const std::string Peer;
+    Clock::time_point LastInput;
+    /// True once the peer sent anything.
+    bool Spoke = false;
     TServerSocketStats& Stats;
     bool PeerClosed = false;
     /// An error met by Read or Write, raised once the read handler has returned.
@@ -117,6 +227,7 @@ TAsioServerSocket::TAsioServerSocket(asio::io_context& io)
     : Io(io)
     , Acceptor(io)
     , RetryTimer(io)
+    , IdleTimer(io)
 {
 }
 
@@ -134,21 +245,48 @@ bool TAsioServerSocket::SetPort(int value)
     return true;
 }
 
+void TAsioServerSocket::SetIdleTimeout(std::chrono::milliseconds timeout)
+{
+    IdleTimeout = std::max(timeout, std::chrono::milliseconds(1));
+}
+
+asio::ip::tcp::endpoint TAsioServerSocket::ListenEndpoint() const
+{
+    const auto port = static_cast<std::uint16_t>(PortNumber);
+    if (Limits.BindAddress.empty())
+        return {asio::ip::address_v6::any(), port};
+    std::error_code error;
+    const auto address = asio::ip::make_address(StripBrackets(Limits.BindAddress), error);
+    if (error)
+        throw TSocketError(std::make_error_code(std::errc::invalid_argument), "bind");
+    return {address, port};
+}
+
 void TAsioServerSocket::Open()
 {
     if (Active())
         return;
     using asio::ip::tcp;
+    auto endpoint = ListenEndpoint();
     tcp::acceptor fresh(Io);
     std::error_code error;
-    fresh.open(tcp::v4(), error);
+    fresh.open(endpoint.protocol(), error);
+    // A machine without IPv6 still serves every IPv4 address.
+    if (error && Limits.BindAddress.empty()) {
+        endpoint = tcp::endpoint(asio::ip::address_v4::any(), endpoint.port());
+        fresh.open(tcp::v4(), error);
+    }
     if (error)
         throw TSocketError(error, "socket");
+    if (endpoint.address().is_v6() && Limits.BindAddress.empty()) {
+        fresh.set_option(asio::ip::v6_only(false), error);
+        if (error)
+            throw TSocketError(error, "setsockopt");
+    }
     fresh.set_option(tcp::acceptor::reuse_address(true), error);
     if (error)
         throw TSocketError(error, "setsockopt");
-    fresh.bind(tcp::endpoint(asio::ip::address_v4::any(), static_cast<std::uint16_t>(PortNumber)),
-               error);
+    fresh.bind(endpoint, error);
     if (error)
         throw TSocketError(error, "bind");
     if (OnListen)
@@ -157,8 +295,9 @@ void TAsioServerSocket::Open()
     if (error)
         throw TSocketError(error, "listen");
     fresh.non_blocking(true, error);
+    Reserve = OpenReserve();
     Acceptor = std::move(fresh);
-    Accept();
+    WaitForPeers();
 }
 
 void TAsioServerSocket::Close()
@@ -166,6 +305,9 @@ void TAsioServerSocket::Close()
     std::error_code ignored;
     Acceptor.close(ignored);
     RetryTimer.cancel();
+    IdleTimer.cancel();
+    IdleArmed = false;
+    Reserve.Reset();
     for (auto& [id, connection] : Connections)
         connection->Socket.close(ignored);
     Connections.clear();
@@ -178,33 +320,190 @@ std::uint16_t TAsioServerSocket::LocalPort() const
     return error ? 0 : endpoint.port();
 }
 
-void TAsioServerSocket::Accept()
+bool TAsioServerSocket::ListensOnIPv6() const
+{
+    std::error_code error;
+    const auto endpoint = Acceptor.local_endpoint(error);
+    return !error && endpoint.address().is_v6();
+}
+
+bool TAsioServerSocket::LoopbackOnly() const
+{
+    std::error_code error;
+    const auto endpoint = Acceptor.local_endpoint(error);
+    return !error && endpoint.address().is_loopback();
+}
+
+void TAsioServerSocket::WaitForPeers()
 {
     std::weak_ptr<int> token = Alive;
-    Acceptor.async_accept([this, token](std::error_code error, asio::ip::tcp::socket peer) {
+    Acceptor.async_wait(asio::ip::tcp::acceptor::wait_read, [this, token](std::error_code error) {
         if (token.expired() || error == asio::error::operation_aborted || !Acceptor.is_open())
             return;
-        if (error) {
-            // Out of descriptors and the like: try again shortly instead of spinning.
-            RetryTimer.expires_after(std::chrono::milliseconds(100));
-            RetryTimer.async_wait([this, token](std::error_code waitError) {
-                if (!token.expired() && !waitError && Acceptor.is_open())
-                    Accept();
-            });
+        if (error || !AcceptReady()) {
+            RetryLater();
             return;
         }
-        std::error_code ignored;
-        peer.non_blocking(true, ignored);
-        const auto id = NextId++;
-        auto connection = std::make_shared<TConnection>(std::move(peer), id, Counters);
-        Connections.emplace(id, connection);
-        ++Counters.Accepted;
-        Accept();
-        if (OnAccept)
-            OnAccept(*connection);
-        if (!token.expired() && Connections.contains(id))
-            Watch(connection);
+        WaitForPeers();
     });
+}
+
+void TAsioServerSocket::RetryLater()
+{
+    // Out of descriptors with nothing to free: try again shortly instead of spinning.
+    std::weak_ptr<int> token = Alive;
+    RetryTimer.expires_after(std::chrono::milliseconds(100));
+    RetryTimer.async_wait([this, token](std::error_code waitError) {
+        if (!token.expired() && !waitError && Acceptor.is_open())
+            WaitForPeers();
+    });
+}
+
+bool TAsioServerSocket::AcceptReady()
+{
+    // A bounded batch per event, so a connection storm cannot starve the readers.
+    for (int i = 0; i < AcceptBatch; ++i) {
+        sockaddr_storage peer{};
+        socklen_t size = sizeof peer;
+        const int fd = ::accept4(Acceptor.native_handle(), reinterpret_cast<sockaddr*>(&peer),
+                                 &size, SOCK_NONBLOCK | SOCK_CLOEXEC);
+        if (fd >= 0) {
+            Admit(fd, peer, false);
+            continue;
+        }
+        if (errno == EINTR || errno == ECONNABORTED || errno == EPROTO)
+            continue;
+        if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM) {
+            if (!AcceptWithReserve())
+                return false;
+            continue;
+        }
+        return errno == EAGAIN || errno == EWOULDBLOCK;
+    }
+    return true;
+}
+
+bool TAsioServerSocket::AcceptWithReserve()
+{
+    // The reserve was lost (another descriptor took its number): an idle connection gives
+    // one back.
+    if (!Reserve) {
+        if (!EvictIdlest())
+            return false;
+        Reserve = OpenReserve();
+        if (!Reserve)
+            return false;
+    }
+    Reserve.Reset();
+    sockaddr_storage peer{};
+    socklen_t size = sizeof peer;
+    const int fd = ::accept4(Acceptor.native_handle(), reinterpret_cast<sockaddr*>(&peer), &size,
+                             SOCK_NONBLOCK | SOCK_CLOEXEC);
+    const int acceptError = errno;
+    if (fd >= 0)
+        Admit(fd, peer, true);
+    Reserve = OpenReserve();
+    return fd >= 0 || acceptError == EAGAIN || acceptError == EWOULDBLOCK ||
+           acceptError == ECONNABORTED;
+}
+
+void TAsioServerSocket::Admit(int fd, const sockaddr_storage& peer, bool onReserve)
+{
+    const std::string peerText = PeerTextOf(peer);
+    if (!Limits.Allows(MappedAddressOf(peer))) {
+        ::close(fd);
+        ++Counters.Refused;
+        Notice(TConnectionNotice::Refused, peerText);
+        return;
+    }
+    // Taken on the reserve descriptor: the longest idle connection gives one back for the
+    // reserve, or the newcomer cannot stay.
+    if (onReserve && !EvictIdlest()) {
+        ::close(fd);
+        ++Counters.Rejected;
+        Notice(TConnectionNotice::Rejected, peerText);
+        return;
+    }
+    while (Connections.size() >= std::max<std::size_t>(Limits.MaxClients, 1))
+        EvictIdlest();
+    TuneAccepted(fd);
+    const auto protocol = peer.ss_family == AF_INET6 ? asio::ip::tcp::v6() : asio::ip::tcp::v4();
+    asio::ip::tcp::socket socket(Io);
+    std::error_code error;
+    socket.assign(protocol, fd, error);
+    if (error) {
+        ::close(fd);
+        return;
+    }
+    const auto id = NextId++;
+    auto connection = std::make_shared<TConnection>(std::move(socket), id, peerText, Counters);
+    Connections.emplace(id, connection);
+    ++Counters.Accepted;
+    ArmIdleSweep();
+    std::weak_ptr<int> token = Alive;
+    if (OnAccept)
+        OnAccept(*connection);
+    if (!token.expired() && Connections.contains(id))
+        Watch(connection);
+}
+
+bool TAsioServerSocket::EvictIdlest()
+{
+    // Connections that never sent a byte go first: a burst of fresh silent ones must not
+    // push out a client that polls slower than they arrive.
+    const auto idlest = std::min_element(
+        Connections.begin(), Connections.end(), [](const auto& left, const auto& right) {
+            return std::pair(left.second->Spoke, left.second->LastInput) <
+                   std::pair(right.second->Spoke, right.second->LastInput);
+        });
+    if (idlest == Connections.end())
+        return false;
+    const std::string peer = idlest->second->Peer;
+    Drop(idlest->first);
+    ++Counters.Evicted;
+    Notice(TConnectionNotice::Evicted, peer);
+    return true;
+}
+
+void TAsioServerSocket::ArmIdleSweep()
+{
+    if (IdleArmed || Connections.empty())
+        return;
+    const auto oldest = std::min_element(
+        Connections.begin(), Connections.end(), [](const auto& left, const auto& right) {
+            return left.second->LastInput < right.second->LastInput;
+        });
+    IdleArmed = true;
+    std::weak_ptr<int> token = Alive;
+    IdleTimer.expires_at(oldest->second->LastInput + IdleTimeout);
+    IdleTimer.async_wait([this, token](std::error_code error) {
+        if (token.expired() || error)
+            return;
+        IdleArmed = false;
+        SweepIdle();
+    });
+}
+
+void TAsioServerSocket::SweepIdle()
+{
+    const auto deadline = Clock::now() - IdleTimeout;
+    std::vector<std::pair<std::uint64_t, std::string>> expired;
+    for (const auto& [id, connection] : Connections) {
+        if (connection->LastInput <= deadline)
+            expired.emplace_back(id, connection->Peer);
+    }
+    for (const auto& [id, peer] : expired) {
+        Drop(id);
+        ++Counters.TimedOut;
+        Notice(TConnectionNotice::TimedOut, peer);
+    }
+    ArmIdleSweep();
+}
+
+void TAsioServerSocket::Notice(TConnectionNotice notice, const std::string& peer)
+{
+    if (OnNotice)
+        OnNotice(notice, peer);
 }
 
 void TAsioServerSocket::Watch(const std::shared_ptr<TConnection>& connection)
@@ -284,8 +583,9 @@ void TAsioClientSocket::Open()
     State = TState::Resolving;
     const auto current = Attempt;
     std::weak_ptr<int> token = Alive;
+    // Both families: IPv6 literals ("::1", "[::1]") and names with AAAA records too.
     Resolver.async_resolve(
-        asio::ip::tcp::v4(), HostName, std::to_string(PortNumber),
+        StripBrackets(HostName), std::to_string(PortNumber),
         asio::ip::tcp::resolver::numeric_service,
         [this, token, current](std::error_code error,
                                const asio::ip::tcp::resolver::results_type& endpoints) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <map>
@@ -8,10 +9,14 @@
 #include <string>
 #include <string_view>
 #include <system_error>
+#include <utility>
 
+#include "cli/serve_limits.h"
+#include "platform/linux/unique_fd.h"
 #include "remote/socket_layer.h"
 
 #include <asio.hpp>
+#include <sys/socket.h>
 
 namespace statlume {
 
@@ -24,10 +29,36 @@ struct TServerSocketStats
     std::size_t SentBytes = 0;
     /// Bytes of writes the kernel did not take (lost, never queued).
     std::size_t DroppedBytes = 0;
+    /// Connections closed at accept because the peer lies outside the allowed ranges.
+    std::size_t Refused = 0;
+    /// Connections closed after sending nothing for the idle time-out.
+    std::size_t TimedOut = 0;
+    /// Connections closed to admit a newcomer (at the cap or out of descriptors).
+    std::size_t Evicted = 0;
+    /// Newcomers closed because no descriptor could be freed for them.
+    std::size_t Rejected = 0;
 };
 
+/// Why the server socket closed a connection on its own.
+enum class TConnectionNotice
+{
+    /// The peer is outside the allowed ranges; closed at accept, never served.
+    Refused,
+    /// The peer sent nothing for the idle time-out.
+    TimedOut,
+    /// Closed to admit a newcomer: one that never sent anything, else the longest idle one.
+    Evicted,
+    /// A newcomer closed at once: out of descriptors with nothing to evict.
+    Rejected
+};
+
+/// How long a connection may send nothing before it is closed, unless set otherwise.
+inline constexpr std::chrono::milliseconds DefaultIdleTimeout{60'000};
+
 /// The server socket of the console program over an Asio event loop: non-blocking, readable
-/// events through async_wait, writes sent once with MSG_DONTWAIT and never queued.
+/// events through async_wait, writes sent once with MSG_DONTWAIT and never queued, a small
+/// kernel send buffer per connection, a cap on connections, an idle time-out, keepalive and
+/// a reserve descriptor so that an accept is always possible.
 class TAsioServerSocket final : public TServerSocket
 {
 public:
@@ -46,16 +77,38 @@ public:
 
     /// The port actually bound; 0 while closed.
     std::uint16_t LocalPort() const;
+    /// Sets the bind address (used from the next Open), the allowed peers and the cap (used
+    /// from the next accept).
+    void SetLimits(TServeLimits limits) { Limits = std::move(limits); }
+    /// Sets how long a connection may send nothing before it is closed (at least 1 ms).
+    void SetIdleTimeout(std::chrono::milliseconds timeout);
+    /// True when the socket listens on IPv6 (and, unbound, on IPv4 through the same socket).
+    bool ListensOnIPv6() const;
+    /// True when bound to a loopback address only.
+    bool LoopbackOnly() const;
+
     /// Connections open now.
     std::size_t ConnectionCount() const { return Connections.size(); }
     /// Counters since construction.
     const TServerSocketStats& Stats() const { return Counters; }
 
+    /// Raised when the socket closes a connection on its own, with the peer as text.
+    std::function<void(TConnectionNotice, const std::string& peer)> OnNotice;
+
     /// An accepted connection (defined with the implementation).
     class TConnection;
 
 private:
-    void Accept();
+    asio::ip::tcp::endpoint ListenEndpoint() const;
+    void WaitForPeers();
+    void RetryLater();
+    bool AcceptReady();
+    bool AcceptWithReserve();
+    void Admit(int fd, const sockaddr_storage& peer, bool onReserve);
+    bool EvictIdlest();
+    void ArmIdleSweep();
+    void SweepIdle();
+    void Notice(TConnectionNotice notice, const std::string& peer);
     void Watch(const std::shared_ptr<TConnection>& connection);
     void Readable(const std::shared_ptr<TConnection>& connection);
     void Drop(std::uint64_t id);
@@ -63,7 +116,14 @@ private:
     asio::io_context& Io;
     asio::ip::tcp::acceptor Acceptor;
     asio::steady_timer RetryTimer;
+    asio::steady_timer IdleTimer;
+    bool IdleArmed = false;
+    std::chrono::milliseconds IdleTimeout = DefaultIdleTimeout;
     int PortNumber = DefaultRemotePort;
+    TServeLimits Limits;
+    // Held open while listening and closed for a moment when descriptors run out, so the
+    // pending peer can still be taken and a connection evicted for it.
+    platform::TUniqueFd Reserve;
     std::uint64_t NextId = 0;
     std::map<std::uint64_t, std::shared_ptr<TConnection>> Connections;
     TServerSocketStats Counters;

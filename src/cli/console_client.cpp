@@ -20,7 +20,7 @@ TConsoleClient::TConsoleClient(TConsoleApp& app, TRemoteSecret& secret, TClientO
     , Err(err)
     , Socket(app.Io())
     , Role(Socket, app.Shell(), secret)
-    , AlertLine(err)
+    , AlertLine(err, &app.Io())
     , Deadline(app.Io())
 {
     if (Options.DumpRecordFile)
@@ -109,27 +109,12 @@ void TConsoleClient::Show()
 
 void TConsoleClient::OnSocketError(TSocketOp op, int code)
 {
-    const std::string reason = std::system_category().message(code);
-    switch (op) {
-    case TSocketOp::Lookup:
-        LastError = "cannot look up " + Options.Host;
-        break;
-    case TSocketOp::Connect:
-        LastError = "cannot connect to " + Target() + ": " + reason;
-        break;
-    case TSocketOp::Disconnect:
-        LastError = Target() + " closed the connection";
-        break;
-    default:
-        LastError = "connection to " + Target() + " lost (" + std::string(SocketOpName(op)) +
-                    "): " + reason;
-        break;
-    }
+    LastError = CannotReachText(Target(), op, code);
 }
 
 std::string TConsoleClient::Target() const
 {
-    return Options.Host + ":" + std::to_string(Options.Port);
+    return ServerText(Options.Host, Options.Port);
 }
 
 } // namespace statlume

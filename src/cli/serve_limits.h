@@ -37,7 +37,7 @@ struct TServeLimits
     std::string BindAddress;
     /// Peers that are served; empty = everyone. Others are closed at accept, never served.
     std::vector<TCidr> Allow;
-    /// Connections kept open at most; the longest idle one makes room for a newcomer.
+    /// Connections kept open at most; a silent or the longest idle one makes room for a newcomer.
     std::size_t MaxClients = DefaultMaxClients;
 
     /// True when a peer at address (IPv4 as ::ffff:a.b.c.d) may be served.

@@ -100,6 +100,10 @@ void TServerRole::servClientRead(TSocketConnection& connection)
     const auto count = connection.Read(request.data(), request.size());
     if (count < 1 || !IsRequest(request.data(), static_cast<std::size_t>(count)))
         return;
+    if (!connection.ReadyForReply()) {
+        ++SkippedCount;
+        return;
+    }
     const TRawBytes plain = EncodeRawData(Shell.Data);
     ++ReplyCount;
     if (Secret.Password.empty()) {
@@ -112,8 +116,10 @@ void TServerRole::servClientRead(TSocketConnection& connection)
     connection.Write(sealed.data(), sealed.size());
 }
 
-void TServerRole::servClientError(TSocketConnection&, TSocketOp, int& code)
+void TServerRole::servClientError(TSocketConnection& connection, TSocketOp op, int& code)
 {
+    if (OnConnectionError)
+        OnConnectionError(connection, op, code);
     code = 0;
     SetAlert(true);
 }

@@ -59,17 +59,22 @@ public:
     std::function<void(bool alert)> OnAlert;
     /// Receives the message when listening cannot start.
     std::function<void(const std::string&)> OnFailure;
+    /// Raised for every connection error before the alert, with the failed operation and code.
+    std::function<void(TSocketConnection& connection, TSocketOp op, int code)> OnConnectionError;
 
     /// True after a connection error until the next accept.
     bool Alert() const { return AlertState; }
     /// Replies sent since construction (whole or cut).
     std::size_t Replies() const { return ReplyCount; }
+    /// Requests not answered because the connection's previous reply had not left yet.
+    std::size_t SkippedReplies() const { return SkippedCount; }
 
     /// Listening started: keys the cipher from the stored or in-memory password.
     void servListen();
     /// A connection was accepted: out of the alert state.
     void servAccept(TSocketConnection& connection);
-    /// A connection is readable: request detection and reply.
+    /// A connection is readable: request detection and reply; no reply while the previous one
+    /// to that connection is still queued, so the cipher chain advances only for replies sent.
     void servClientRead(TSocketConnection& connection);
     /// A connection failed: no report, alert state; other connections are unaffected.
     void servClientError(TSocketConnection& connection, TSocketOp op, int& code);
@@ -82,6 +87,7 @@ private:
     TRemoteSecret& Secret;
     bool AlertState = false;
     std::size_t ReplyCount = 0;
+    std::size_t SkippedCount = 0;
 };
 
 } // namespace statlume

@@ -60,9 +60,15 @@ public:
     /// Sends count bytes once without waiting or queueing: what the connection cannot take at
     /// once is lost; returns the count accepted (0 when the send would block, below 0 on error).
     virtual std::ptrdiff_t Write(const std::uint8_t* bytes, std::size_t count) = 0;
+    /// False while the previous reply has not left the host yet (the peer is not reading);
+    /// a reply then is skipped whole instead of piling up in the kernel.
+    virtual bool ReadyForReply() const { return true; }
+    /// The peer as text ("192.0.2.1:5000", "[2001:db8::1]:5000"); empty when unknown.
+    virtual std::string PeerText() const { return {}; }
 };
 
-/// A listening TCP socket on all IPv4 addresses; events are delivered on the main thread.
+/// A listening TCP socket on all addresses (IPv4 and IPv6); events are delivered on the main
+/// thread.
 class TServerSocket
 {
 public:
@@ -104,7 +110,8 @@ class TClientSocket
 public:
     virtual ~TClientSocket() = default;
 
-    /// Sets the host: a dotted IPv4 address or a host name; used by the next Open.
+    /// Sets the host: an IPv4 or IPv6 address (brackets allowed) or a host name; used by the
+    /// next Open.
     virtual void SetHost(std::string host) = 0;
     /// Sets the port; used by the next Open.
     virtual void SetPort(int port) = 0;

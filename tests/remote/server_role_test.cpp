@@ -257,5 +257,29 @@ TEST_F(ServerRoleTest, ACutReplyIsNotResent)
     EXPECT_EQ(connection.Writes[1].size(), 100u);
 }
 
+TEST_F(ServerRoleTest, NoReplyWhileThePreviousOneIsQueuedAndTheChainWaitsForIt)
+{
+    Secret.Password = "pw";
+    ASSERT_TRUE(Role.Start());
+    auto& reader = Socket.Accept();
+    auto& stalled = Socket.Accept();
+    stalled.Backlogged = true;
+    for (int i = 0; i < 3; ++i)
+        Socket.Receive(stalled, "T");
+    EXPECT_TRUE(stalled.Writes.empty());
+    EXPECT_EQ(Role.SkippedReplies(), 3u);
+    EXPECT_EQ(Role.Replies(), 0u);
+
+    // The skipped requests did not advance the chain: a fresh peer cipher reads the first
+    // reply of the other connection whole.
+    Socket.Receive(reader, "T");
+    ASSERT_EQ(reader.Writes.size(), 1u);
+    TBlowfishCipher peer;
+    peer.SetKeyFromPassword("pw");
+    auto reply = reader.Writes[0];
+    peer.Decrypt(reply.data(), reply.size());
+    EXPECT_EQ(reply, Bytes(EncodeRawData(Shell.Data)));
+}
+
 } // namespace
 } // namespace statlume

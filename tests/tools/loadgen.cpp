@@ -20,8 +20,13 @@
 #include "remote/request_detection.h"
 
 #include <asio.hpp>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
+#include <sys/time.h>
+#include <unistd.h>
 
 namespace {
 
@@ -39,6 +44,8 @@ struct TOptions
     int Garbage = 0;
     bool Flood = false;
     int Threads = 1;
+    int Idle = 0;
+    bool Amplify = false;
 };
 
 struct TCounts
@@ -71,17 +78,25 @@ struct TCounts
 /// listen backlog.
 constexpr int GarbageInFlight = 128;
 
+/// The receive buffer of a client that never reads.
+constexpr int NoReadReceiveBuffer = 4096;
+
 const char* const Usage =
     "usage: statlume-loadgen --port PORT [--clients N] [--interval MS] [--seconds S]\n"
     "                        [--password TEXT] [--no-read] [--garbage N] [--flood]\n"
-    "                        [--threads T]\n"
+    "                        [--threads T] [--idle N] [--amplify]\n"
     "Connects N clients to 127.0.0.1:PORT; each sends \"T\" every MS milliseconds for S seconds\n"
     "and checks the 272-byte records it receives (decrypted with TEXT when given).\n"
-    "--no-read: send requests, never read.  --garbage N: N more connections (128 at a time)\n"
+    "--no-read: send requests, never read (4 KB receive buffer).  --garbage N: N more connections "
+    "(128 at a time)\n"
     "that send random bytes and disconnect.  --flood: each client asks again as soon as a\n"
     "reply is complete (and after 200 ms without one).  --threads T: spread the clients over\n"
     "T threads.  Replies are counted as 272-byte units received; min_valid is the fewest valid\n"
     "records of one client, max_gap_ms the longest time a client went without one.\n"
+    "--idle N: only open N connections that send nothing, hold them S seconds and count how\n"
+    "many the server closed.  --amplify: only one connection that sends \"T\" as fast as it\n"
+    "is taken for S seconds and never reads; then counts what the server sent back (bytes\n"
+    "waiting in its receive queue; what the server still holds is not counted).\n"
     "Exit status 1 when any error was counted, 2 on bad arguments.\n";
 
 std::optional<long> Number(std::string_view text, long low, long high)
@@ -113,6 +128,10 @@ std::optional<TOptions> Parse(int argc, char** argv)
             options.Flood = true;
             continue;
         }
+        if (arg == "--amplify") {
+            options.Amplify = true;
+            continue;
+        }
         if (arg == "--password" && i + 1 < argc) {
             options.Password = argv[++i];
             continue;
@@ -129,6 +148,8 @@ std::optional<TOptions> Parse(int argc, char** argv)
             options.Garbage = static_cast<int>(*number);
         else if (arg == "--threads" && (number = value(1, 64)))
             options.Threads = static_cast<int>(*number);
+        else if (arg == "--idle" && (number = value(1, 20000)))
+            options.Idle = static_cast<int>(*number);
         else
             return std::nullopt;
     }
@@ -161,6 +182,13 @@ public:
 
     void Start(const tcp::endpoint& server)
     {
+        if (Options.NoRead) {
+            // A small receive window closes after a few replies, so what the server goes on
+            // sending shows in its own send queue within seconds.
+            std::error_code ignored;
+            Socket.open(server.protocol(), ignored);
+            Socket.set_option(asio::socket_base::receive_buffer_size(NoReadReceiveBuffer), ignored);
+        }
         Socket.async_connect(server, [this](std::error_code error) {
             if (error) {
                 ++Counts.Errors;
@@ -333,6 +361,83 @@ private:
     std::mt19937 Random{12345};
 };
 
+// A plain loopback connection whose connect gives up after a second (a server that does not
+// accept leaves the handshake to the backlog, which may be full).
+int ConnectPlain(std::uint16_t port)
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return -1;
+    const timeval second{1, 0};
+    ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &second, sizeof second);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+// True when the server has closed or reset the connection.
+bool ClosedByPeer(int fd)
+{
+    char byte = 0;
+    const auto got = ::recv(fd, &byte, 1, MSG_DONTWAIT | MSG_PEEK);
+    return got == 0 || (got < 0 && errno != EAGAIN && errno != EWOULDBLOCK);
+}
+
+int RunIdle(const TOptions& options)
+{
+    std::vector<int> fds;
+    for (int i = 0; i < options.Idle; ++i) {
+        const int fd = ConnectPlain(options.Port);
+        if (fd >= 0)
+            fds.push_back(fd);
+    }
+    std::this_thread::sleep_for(std::chrono::seconds(options.Seconds));
+    const auto closed = std::count_if(fds.begin(), fds.end(), ClosedByPeer);
+    std::printf("mode=idle idle=%d connected=%zu closed_by_server=%zd\n", options.Idle, fds.size(),
+                closed);
+    for (const int fd : fds)
+        ::close(fd);
+    return 0;
+}
+
+int RunAmplify(const TOptions& options)
+{
+    const int fd = ConnectPlain(options.Port);
+    if (fd < 0) {
+        std::printf("mode=amplify errors=1\n");
+        return 1;
+    }
+    const std::string requests(4096, static_cast<char>(statlume::RequestByte));
+    std::uint64_t sent = 0;
+    const auto end = Clock::now() + std::chrono::seconds(options.Seconds);
+    while (Clock::now() < end) {
+        const auto n = ::send(fd, requests.data(), requests.size(), MSG_DONTWAIT | MSG_NOSIGNAL);
+        if (n > 0) {
+            sent += static_cast<std::uint64_t>(n);
+            continue;
+        }
+        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK)
+            break;
+        pollfd writable{fd, POLLOUT, 0};
+        ::poll(&writable, 1, 10);
+    }
+    // What the server sent while this client never read waits in its receive queue.
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    int unread = 0;
+    ::ioctl(fd, FIONREAD, &unread);
+    ::close(fd);
+    std::printf("mode=amplify bytes_in=%llu bytes_out=%d out_per_in=%.4f\n",
+                static_cast<unsigned long long>(sent), unread,
+                sent > 0 ? double(unread) / double(sent) : 0.0);
+    return 0;
+}
+
 void RaiseDescriptorLimit()
 {
     rlimit limit{};
@@ -353,6 +458,10 @@ int main(int argc, char** argv)
     }
     const TOptions& options = *parsed;
     RaiseDescriptorLimit();
+    if (options.Idle > 0)
+        return RunIdle(options);
+    if (options.Amplify)
+        return RunAmplify(options);
 
     const tcp::endpoint server(asio::ip::address_v4::loopback(), options.Port);
     const auto begin = Clock::now();

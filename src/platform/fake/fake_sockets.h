@@ -20,7 +20,13 @@ class TFakeConnection : public TSocketConnection
 public:
     std::ptrdiff_t Read(std::uint8_t* bytes, std::size_t count) override;
     std::ptrdiff_t Write(const std::uint8_t* bytes, std::size_t count) override;
+    bool ReadyForReply() const override { return !Backlogged; }
+    std::string PeerText() const override { return Peer; }
 
+    /// True while the previous reply counts as not yet taken by the peer.
+    bool Backlogged = false;
+    /// The peer's address as text.
+    std::string Peer = "192.0.2.1:40000";
     /// Bytes not read yet.
     std::deque<std::uint8_t> Incoming;
     /// Every Write's accepted bytes, one entry per call.
