@@ -81,7 +81,7 @@ TEST(LabelLayout, ArrangesAndAlignsLabels)
          false,
          true,
          0,
-         {0, 32},
+         {0, 34},
          {0, 1},
          {0, 0, 26, 66}},
         {"keep right edge grows to the left",
