@@ -6,6 +6,7 @@
 #include "format/formatter.h"
 #include "format/locale_info.h"
 #include "options/option_form.h"
+#include "options/qt_test_app.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -17,16 +18,6 @@
 
 namespace statlume {
 namespace {
-
-void EnsureApp()
-{
-    static int argc = 1;
-    static char name[] = "test_options";
-    static char* argv[] = {name, nullptr};
-    static std::unique_ptr<QApplication> app;
-    if (QApplication::instance() == nullptr)
-        app = std::make_unique<QApplication>(argc, argv);
-}
 
 /// The window's side of the dialog: records each call and stores like the window does.
 class TFakeHost : public TOptionHost
@@ -65,7 +56,7 @@ private:
 struct TDialogRig
 {
     explicit TDialogRig(std::string stored)
-        : Host((EnsureApp(), std::move(stored)))
+        : Host(std::move(stored))
         , Form(Host, nullptr)
     {
         Form.show();

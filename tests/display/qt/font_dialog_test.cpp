@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "display/qt/font_dialog.h"
+#include "options/qt_test_app.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -18,19 +19,8 @@
 namespace statlume {
 namespace {
 
-void EnsureApp()
-{
-    static int argc = 1;
-    static char name[] = "test_display_qt";
-    static char* argv[] = {name, nullptr};
-    static std::unique_ptr<QApplication> app;
-    if (QApplication::instance() == nullptr)
-        app = std::make_unique<QApplication>(argc, argv);
-}
-
 TEST(FontDialog, ColorValuesAreBlueGreenRed)
 {
-    EnsureApp();
     struct TCase
     {
         const char* name;
@@ -52,7 +42,6 @@ TEST(FontDialog, ColorValuesAreBlueGreenRed)
 
 TEST(FontDialog, StoredFontsBecomeUsableQtFonts)
 {
-    EnsureApp();
     QFont sans(QStringLiteral("sans-serif"));
     QFont mono(QStringLiteral("monospace"));
     struct TCase
@@ -80,7 +69,6 @@ TEST(FontDialog, StoredFontsBecomeUsableQtFonts)
 
 TEST(FontDialog, ApplyShowsCancelRestoresOkReturnsTheChoice)
 {
-    EnsureApp();
     const TFontChoice original{"DejaVu Sans", 0x0000FF, 8, 1, 0};
     TFontChoice bigBold = original;
     bigBold.Size = 12;

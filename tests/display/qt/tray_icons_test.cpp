@@ -1,6 +1,7 @@
 #include <memory>
 
 #include "display/qt/tray_icons.h"
+#include "options/qt_test_app.h"
 
 #include <QApplication>
 #include <QImage>
@@ -10,16 +11,6 @@
 
 namespace statlume {
 namespace {
-
-void EnsureApp()
-{
-    static int argc = 1;
-    static char name[] = "test_display_qt";
-    static char* argv[] = {name, nullptr};
-    static std::unique_ptr<QApplication> app;
-    if (QApplication::instance() == nullptr)
-        app = std::make_unique<QApplication>(argc, argv);
-}
 
 /// Pixels of one drawn size, by kind.
 struct TPixelCount
@@ -69,7 +60,6 @@ TPixelCount CountPixels(const QIcon& icon, int size)
 
 TEST(TrayIcons, EverySizeIsDrawnNotScaled)
 {
-    EnsureApp();
     QFont font(QStringLiteral("DejaVu Sans"));
     font.setPointSize(8);
     const QIcon icons[] = {ApplicationIcon(), AlertIcon(),
@@ -83,7 +73,6 @@ TEST(TrayIcons, EverySizeIsDrawnNotScaled)
 
 TEST(TrayIcons, MarksAreBlueOrRedOnTransparent)
 {
-    EnsureApp();
     for (const int size : TrayIconSizes) {
         SCOPED_TRACE(size);
         const int area = size * size;
@@ -101,7 +90,6 @@ TEST(TrayIcons, MarksAreBlueOrRedOnTransparent)
 
 TEST(TrayIcons, FigureIsBlackTextOnOpaqueWhiteScaledWithTheIcon)
 {
-    EnsureApp();
     QFont font(QStringLiteral("DejaVu Sans"));
     font.setPointSize(8);
     const QIcon icon = ProcessorFigureIcon(QStringLiteral("100"), font);
