@@ -73,11 +73,14 @@ QIcon MarkIcon(const TMarkColors& colors)
 QPixmap FigurePixmap(int size, const QString& text, const QFont& displayFont)
 {
     const double scale = static_cast<double>(size) / DesignSize;
+    // The 16-pixel figure takes the font's height at 96 dpi (8 points = 11 pixels) whatever
+    // the screen's dpi: a HiDPI tray asks for a larger icon instead.
+    const double pixels = displayFont.pixelSize() > 0 ? displayFont.pixelSize()
+                                                      : displayFont.pointSizeF() * 96.0 / 72.0;
     QFont font = displayFont;
-    if (font.pixelSize() > 0)
-        font.setPixelSize(std::max(1, static_cast<int>(std::lround(font.pixelSize() * scale))));
-    else
-        font.setPointSizeF(font.pointSizeF() * scale);
+    font.setPixelSize(std::max(1, static_cast<int>(std::lround(pixels * scale))));
+    // Full hinting snaps the digits' stems to whole pixels, which keeps small figures sharp.
+    font.setHintingPreference(QFont::PreferFullHinting);
     QImage image(size, size, QImage::Format_RGB32);
     image.fill(Qt::white);
     QPainter painter(&image);

@@ -19,7 +19,8 @@ QIcon AlertIcon();
 
 /// The processor figure: figureText in black, drawn with displayFont from (1, 1) on an
 /// opaque white 16 x 16 square, and at the larger sizes with font and offset scaled in
-/// proportion; text that does not fit is cut at the edge. Nothing is cached.
+/// proportion (a point size counts at 96 dpi); text that does not fit is cut at the edge.
+/// Nothing is cached.
 QIcon ProcessorFigureIcon(const QString& figureText, const QFont& displayFont);
 
 } // namespace statlume
