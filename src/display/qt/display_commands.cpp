@@ -161,14 +161,20 @@ void TStatlumeDisplay::Font1Click()
     if (!Services.Parts.FontDialog) {
         return;
     }
-    const TFontSettings kept = DisplayFont;
-    TFontSettings choice = DisplayFont;
-    const bool ok = Services.Parts.FontDialog(this, choice, [this](const TFontSettings& shown) {
+    const TFontChoice kept = DisplayFont;
+    TFontChoice choice = DisplayFont;
+    const bool ok = Services.Parts.FontDialog(this, choice, [this](const TFontChoice& shown) {
         DisplayFont = shown;
         ApplyDisplayFont();
     });
     DisplayFont = ok ? choice : kept;
-    Store->WriteFont(DisplayFont);
+    TFontSettings stored;
+    stored.Name = DisplayFont.Name;
+    stored.Color = static_cast<std::int32_t>(DisplayFont.Color);
+    stored.Size = DisplayFont.Size;
+    stored.Pitch = DisplayFont.Pitch;
+    stored.Style = static_cast<std::uint8_t>(DisplayFont.Style);
+    Store->WriteFont(stored);
     ApplyDisplayFont();
 }
 

@@ -16,21 +16,8 @@
 namespace statlume {
 namespace {
 
-// The colour of a system colour value (the design font's clWindowText).
-constexpr std::uint32_t SystemColorFlag = 0x80000000u;
 constexpr std::uint32_t WhiteColorRef = 0x00FFFFFFu;
 constexpr int LargestWindowSide = 16384;
-
-TFontSettings DesignFont()
-{
-    TFontSettings font;
-    font.Name = "MS Sans Serif";
-    font.Color = static_cast<std::int32_t>(SystemColorFlag | 8u);
-    font.Size = 8;
-    font.Pitch = 0;
-    font.Style = 0;
-    return font;
-}
 
 } // namespace
 
@@ -47,7 +34,6 @@ TStatlumeDisplay::TStatlumeDisplay(TDisplayServices services)
     QPalette colours = palette();
     colours.setColor(QPalette::Window, Background);
     setPalette(colours);
-    DisplayFont = DesignFont();
     UptimeFormat = DefaultUptimeFormat;
     move(719, 25);
     connect(&Timer1->Timer(), &QTimer::timeout, this, [this] { Timer1Timer(); });
@@ -129,10 +115,11 @@ void TStatlumeDisplay::ApplyStartupSettings(const TStoredSettings& stored)
     if (stored.Font) {
         const TFontSettings& font = *stored.Font;
         DisplayFont.Name = font.Name;
-        DisplayFont.Color = font.Color.value_or(*DisplayFont.Color);
-        DisplayFont.Size = font.Size.value_or(*DisplayFont.Size);
-        DisplayFont.Pitch = font.Pitch.value_or(*DisplayFont.Pitch);
-        DisplayFont.Style = font.Style.value_or(*DisplayFont.Style);
+        DisplayFont.Color = static_cast<std::uint32_t>(
+            font.Color.value_or(static_cast<std::int32_t>(DisplayFont.Color)));
+        DisplayFont.Size = font.Size.value_or(DisplayFont.Size);
+        DisplayFont.Pitch = font.Pitch.value_or(DisplayFont.Pitch);
+        DisplayFont.Style = font.Style.value_or(static_cast<std::uint8_t>(DisplayFont.Style));
     }
     ApplyDisplayFont();
     move(stored.X, stored.Y);
@@ -278,7 +265,7 @@ void TStatlumeDisplay::BuildLabels(const std::string& text)
         try {
             FreeLabels();
             const std::vector<std::string> lines = SplitTemplateLines(text);
-            const QColor textColour = FontColor();
+            const QColor textColour = ToQColor(DisplayFont.Color);
             for (std::size_t i = 0; i < lines.size(); ++i) {
                 const std::string name = "FormatLabel" + std::to_string(i);
                 auto* label = new TFmtLabel(QString::fromStdString(name), lines[i], this);
@@ -377,28 +364,17 @@ void TStatlumeDisplay::resizeEvent(QResizeEvent* event)
     }
 }
 
-QColor TStatlumeDisplay::FontColor() const
-{
-    const auto value = static_cast<std::uint32_t>(DisplayFont.Color.value_or(0));
-    if ((value & SystemColorFlag) != 0) {
-        return Qt::black;
-    }
-    return QColor(static_cast<int>(value & 0xFF), static_cast<int>((value >> 8) & 0xFF),
-                  static_cast<int>((value >> 16) & 0xFF));
-}
-
 void TStatlumeDisplay::ApplyDisplayFont()
 {
-    LabelFont = Services.Parts.ToFont ? Services.Parts.ToFont(DisplayFont) : font();
-    const QColor textColour = FontColor();
+    LabelFont = ToQFont(DisplayFont);
+    const QColor textColour = ToQColor(DisplayFont.Color);
     for (TFmtLabel* label : LabelList) {
         label->setFont(LabelFont);
         QPalette colours = label->palette();
         colours.setColor(QPalette::WindowText, textColour);
         label->setPalette(colours);
     }
-    const bool white =
-        (static_cast<std::uint32_t>(DisplayFont.Color.value_or(0)) & 0xFFFFFFFFu) == WhiteColorRef;
+    const bool white = DisplayFont.Color == WhiteColorRef;
     const QColor wanted = white ? QColor(Qt::black) : QColor(Qt::white);
     if (wanted != Background) {
         Background = wanted;

@@ -15,11 +15,13 @@
 #include "display/qt/display_menu.h"
 #include "display/qt/display_tray.h"
 #include "display/qt/fmt_label.h"
+#include "display/qt/font_dialog.h"
 #include "display/qt/prompts.h"
 #include "display/qt/update_timer.h"
 #include "display/settings_store.h"
 #include "format/formatter.h"
 #include "format/locale_info.h"
+#include "options/option_form.h"
 #include "platform/perf_data_source.h"
 #include "platform/registry.h"
 #include "platform/system_status.h"
@@ -37,11 +39,9 @@ struct TDisplayParts
 {
     /// The tray icon's drawings.
     TTrayArt TrayArt;
-    /// The display font for a stored font description.
-    std::function<QFont(const TFontSettings&)> ToFont;
     /// The font dialog: onApply shows a choice at once; true on OK with choice updated.
-    std::function<bool(QWidget* owner, TFontSettings& choice,
-                       const std::function<void(const TFontSettings&)>& onApply)>
+    std::function<bool(QWidget* owner, TFontChoice& choice,
+                       const std::function<void(const TFontChoice&)>& onApply)>
         FontDialog;
     /// Shows the options dialog modally over the window.
     std::function<void(TStatlumeDisplay& window)> OptionsDialog;
@@ -73,8 +73,8 @@ public:
 };
 
 /// The display window: labels from the template, the update cycle, the menu commands and the
-/// tray icon.
-class TStatlumeDisplay : public QWidget
+/// tray icon; the options dialog edits its template through TOptionHost.
+class TStatlumeDisplay : public QWidget, public TOptionHost
 {
     Q_OBJECT
 public:
@@ -86,22 +86,25 @@ public:
     /// formatters, labels, first layout, stored size, show, timer.
     void FormCreate(const std::vector<std::string>& args);
 
+    /// The standard dialogs and drawings: the options dialog, the font dialog, the tray icons.
+    static TDisplayParts StandardParts();
+
     /// One tick: a local collection pass, then RenderLabels (the client hook in client mode).
     void Timer1Timer();
     /// Renders every label; the layout pass runs when some caption was still "BLANK".
     void RenderLabels();
     /// Rebuilds the labels from text (placed ones from the stored positions), then refreshes.
-    void BuildLabels(const std::string& text);
+    void BuildLabels(const std::string& text) override;
     /// The layout pass.
-    void ArrangeLabels(bool keepRightEdge);
+    void ArrangeLabels(bool keepRightEdge) override;
     /// Applies TextAlign to one label.
     void AlignLabel(TFmtLabel& label);
     /// TemplateText := text, stored as "FormatString"; the labels stay.
-    void StoreTemplate(const std::string& text);
+    void StoreTemplate(const std::string& text) override;
     /// The current template.
-    std::string TemplateText() const { return Template; }
+    std::string TemplateText() const override { return Template; }
     /// The formatters in registry order.
-    const TFormatterList& FormatterList() const { return Formatters; }
+    const TFormatterList& FormatterList() const override { return Formatters; }
     /// The labels in line order.
     const std::vector<TFmtLabel*>& Labels() const { return LabelList; }
 
@@ -148,7 +151,7 @@ public:
     /// The alpha value 0..255 (255 opaque).
     int Alpha = 255;
     /// The display font as stored.
-    TFontSettings DisplayFont;
+    TFontChoice DisplayFont = DesignFontChoice();
     /// The uptime records' format.
     std::string UptimeFormat;
     /// The processor figure of the tray: the total usage with a leading zero, no decimals.
@@ -189,7 +192,6 @@ private:
     void FreeLabels();
     bool LabelMayDrag() const;
     TExitState ExitStateNow() const;
-    QColor FontColor() const;
     void Tell(const std::string& message) const;
 
     TDisplayServices Services;

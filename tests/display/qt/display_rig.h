@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "display/qt/statlume_display.h"
+#include "options/qt_test_app.h"
 #include "platform/fake/fake_sensor.h"
 #include "platform/fake/fake_system_status.h"
 #include "platform/fake/memory_registry.h"
@@ -19,16 +20,6 @@
 #include <gtest/gtest.h>
 
 namespace statlume::testing {
-
-/// The one application object of the test program (offscreen).
-inline QApplication& TestApp()
-{
-    static int argc = 1;
-    static char name[] = "test_display_qt";
-    static char* argv[] = {name, nullptr};
-    static QApplication app(argc, argv);
-    return app;
-}
 
 /// One asked question and what the window's timer did meanwhile.
 struct TAsked
@@ -79,7 +70,6 @@ class DisplayRig : public ::testing::Test
 protected:
     DisplayRig()
     {
-        TestApp();
         Perf.Push("238", platform::ProcessorBlock(1000, {{"0", 100}, {"_Total", 100}}));
         Perf.Push("230", platform::ProcessBlock({{"init", 10}}));
         Perf.Push("638", platform::NetworkBlock({{"eth0", 1024, 2048}}));
@@ -101,19 +91,14 @@ protected:
                 platform::TFakeLibraryKind::Missing, std::make_shared<platform::TFakeStarterLog>()),
             [](std::function<void()>) {}, false);
         TDisplayParts parts;
-        parts.ToFont = [](const TFontSettings& font) {
-            QFont qfont(QString::fromStdString(font.Name));
-            qfont.setPointSize(font.Size.value_or(8));
-            return qfont;
-        };
         parts.TrayArt.ApplicationIcon = [] {
             QPixmap pixmap(16, 16);
             pixmap.fill(Qt::blue);
             return QIcon(pixmap);
         };
         parts.TrayArt.FigureIcon = [](const QString&, const QFont&) { return QIcon(); };
-        parts.FontDialog = [this](QWidget*, TFontSettings& choice,
-                                  const std::function<void(const TFontSettings&)>& onApply) {
+        parts.FontDialog = [this](QWidget*, TFontChoice& choice,
+                                  const std::function<void(const TFontChoice&)>& onApply) {
             return FontDialog ? FontDialog(choice, onApply) : false;
         };
         parts.OptionsDialog = [this](TStatlumeDisplay&) {
@@ -154,8 +139,7 @@ protected:
     std::vector<std::string> Reports;
     int Quits = 0;
     bool OptionsTimerActive = true;
-    std::function<bool(TFontSettings&, const std::function<void(const TFontSettings&)>&)>
-        FontDialog;
+    std::function<bool(TFontChoice&, const std::function<void(const TFontChoice&)>&)> FontDialog;
     std::unique_ptr<TStatlumeDisplay> Window;
 };
 

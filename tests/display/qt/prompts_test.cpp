@@ -26,7 +26,6 @@ template <typename T> void AnswerDialog(std::function<void(T&)> answer)
 
 TEST(QtPrompts, RealDialogsReturnWhatTheUserChose)
 {
-    TestApp();
     TQtPrompts prompts;
     AnswerDialog<QInputDialog>([](QInputDialog& dialog) {
         EXPECT_EQ(dialog.windowTitle(), "Update Interval");

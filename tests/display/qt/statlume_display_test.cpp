@@ -300,8 +300,8 @@ TEST_F(DisplayRig, TrayModesAndProcessorFigure)
 TEST_F(DisplayRig, CommandsRunWithTheTimerOffAndRestoreIt)
 {
     Start();
-    FontDialog = [](TFontSettings& choice, const auto& onApply) {
-        TFontSettings white = choice;
+    FontDialog = [](TFontChoice& choice, const auto& onApply) {
+        TFontChoice white = choice;
         white.Color = 0xFFFFFF;
         onApply(white);
         return false;
@@ -309,7 +309,7 @@ TEST_F(DisplayRig, CommandsRunWithTheTimerOffAndRestoreIt)
     Item("Font1")->trigger();
     EXPECT_EQ(Stored("FontName"), platform::TRegistryValue(std::string("MS Sans Serif")));
     EXPECT_NE(Window->palette().color(QPalette::Window), QColor(Qt::black)) << "cancel restores";
-    FontDialog = [](TFontSettings& choice, const auto&) {
+    FontDialog = [](TFontChoice& choice, const auto&) {
         choice.Color = 0xFFFFFF;
         return true;
     };
