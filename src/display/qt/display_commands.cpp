@@ -61,7 +61,10 @@ void TStatlumeDisplay::RunCommand(const std::function<void()>& command)
     try {
         command();
     } catch (const std::exception& error) {
-        Services.Prompts.ShowMessage(TMessageKind::Error, "", error.what());
+        // A command cut short by the Exit command (a signal during a prompt) reports nothing.
+        if (!HasExited) {
+            Services.Prompts.ShowMessage(TMessageKind::Error, "", error.what());
+        }
     }
 }
 
@@ -110,7 +113,7 @@ void TStatlumeDisplay::UpdateInterval1Click()
 
 void TStatlumeDisplay::AlwaysOnTop1Click()
 {
-    ApplyWindowFlags();
+    ApplyPin();
     Store->WriteAlwaysOnTop(MenuItems->AlwaysOnTop1->isChecked());
 }
 

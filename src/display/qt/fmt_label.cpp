@@ -22,15 +22,16 @@ TFmtLabel::TFmtLabel(const QString& name, std::string templateLine, QWidget* par
     FitToCaption();
 }
 
-void TFmtLabel::SetCaption(const std::string& caption)
+bool TFmtLabel::SetCaption(const std::string& caption)
 {
     if (caption == CaptionText) {
-        return;
+        return false;
     }
     CaptionText = caption;
     setText(QString::fromUtf8(caption.data(), static_cast<qsizetype>(caption.size())));
     FitToCaption();
     update();
+    return true;
 }
 
 void TFmtLabel::SetTextAlign(std::uint8_t textAlign)

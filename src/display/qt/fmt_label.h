@@ -18,8 +18,8 @@ public:
     /// A "BLANK" label named name, child of parent, with the hand cursor.
     TFmtLabel(const QString& name, std::string templateLine, QWidget* parent);
 
-    /// Sets the caption (UTF-8); a caption equal to the current one changes nothing.
-    void SetCaption(const std::string& caption);
+    /// Sets the caption (UTF-8); a caption equal to the current one changes nothing (false).
+    bool SetCaption(const std::string& caption);
     /// The caption as last set (UTF-8).
     const std::string& Caption() const { return CaptionText; }
     /// 0 left-justified, 1 right-justified; other values leave the justification.

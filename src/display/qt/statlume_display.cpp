@@ -4,12 +4,16 @@
 #include <exception>
 
 #include "display/label_layout.h"
+#include "display/qt/x11_window_state.h"
 #include "format/tag_language.h"
 
+#include <QBitmap>
 #include <QCloseEvent>
 #include <QCursor>
 #include <QGuiApplication>
+#include <QImage>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QScreen>
 #include <QWindow>
 
@@ -18,6 +22,24 @@ namespace {
 
 constexpr std::uint32_t WhiteColorRef = 0x00FFFFFFu;
 constexpr int LargestWindowSide = 16384;
+
+// The pixels a drawing touched at all, so anti-aliased edges of the text are not cut away.
+QRegion TouchedPixels(const QImage& image)
+{
+    QImage mask(image.size(), QImage::Format_MonoLSB);
+    // Index 1 is Qt::color1 (black), the pixels a bitmap region keeps.
+    mask.setColorTable({qRgb(255, 255, 255), qRgb(0, 0, 0)});
+    mask.fill(0);
+    for (int y = 0; y < image.height(); ++y) {
+        const auto* line = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            if (qAlpha(line[x]) != 0) {
+                mask.setPixel(x, y, 1);
+            }
+        }
+    }
+    return QRegion(QBitmap::fromImage(mask));
+}
 
 } // namespace
 
@@ -229,14 +251,18 @@ void TStatlumeDisplay::RenderLabels()
         return;
     }
     bool relayout = false;
+    bool changed = false;
     for (TFmtLabel* label : LabelList) {
         if (label->Caption() == BlankCaption) {
             relayout = true;
         }
-        label->SetCaption(RenderLine(Formatters, label->Template));
+        changed = label->SetCaption(RenderLine(Formatters, label->Template)) || changed;
     }
     if (relayout) {
         ArrangeLabels(false);
+    }
+    if (ShapeMasked && changed) {
+        UpdateShapeMask();
     }
     if (TrayIcon->IconMode() == 2) {
         SetTrayMode(2);
@@ -387,15 +413,46 @@ void TStatlumeDisplay::ApplyDisplayFont()
     ArrangeLabels(false);
 }
 
+void TStatlumeDisplay::UpdateShapeMask()
+{
+    if (!ShapeMasked) {
+        return;
+    }
+    QRegion shape;
+    for (TFmtLabel* label : LabelList) {
+        QImage image(label->size(), QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::transparent);
+        {
+            // The text alone, as the label draws it; render() would bring its background too.
+            QPainter painter(&image);
+            painter.setFont(label->font());
+            painter.drawText(image.rect(),
+                             static_cast<int>(label->alignment()) | Qt::TextShowMnemonic,
+                             label->text());
+        }
+        shape += TouchedPixels(image).translated(label->pos());
+    }
+    // An empty mask would show the whole window; one pixel keeps it invisible instead.
+    setMask(shape.isEmpty() ? QRegion(0, 0, 1, 1) : shape);
+}
+
 void TStatlumeDisplay::ApplyTransparency()
 {
     const bool on = MenuItems->Transparent1->isChecked();
     setWindowOpacity(on && Alpha < 255 ? Alpha / 255.0 : 1.0);
-    if (testAttribute(Qt::WA_TranslucentBackground) == on) {
+    // Without a compositor a translucent window shows garbage: cut it to the text instead.
+    const bool translucent = on && CompositorAvailable();
+    ShapeMasked = on && !translucent;
+    if (ShapeMasked) {
+        UpdateShapeMask();
+    } else {
+        clearMask();
+    }
+    if (testAttribute(Qt::WA_TranslucentBackground) == translucent) {
         return;
     }
-    setAttribute(Qt::WA_TranslucentBackground, on);
-    setAutoFillBackground(!on);
+    setAttribute(Qt::WA_TranslucentBackground, translucent);
+    setAutoFillBackground(!translucent);
     // A native window takes an alpha channel only when it is created: make it anew.
     if (testAttribute(Qt::WA_WState_Created)) {
         const bool visible = isVisible();
@@ -406,6 +463,7 @@ void TStatlumeDisplay::ApplyTransparency()
         setWindowOpacity(on && Alpha < 255 ? Alpha / 255.0 : 1.0);
         if (visible) {
             show();
+            ApplyPin();
         }
     }
     update();
@@ -435,6 +493,9 @@ void TStatlumeDisplay::ApplyWindowFlags()
 void TStatlumeDisplay::ApplyPin()
 {
     ApplyWindowFlags();
+    const bool pinned =
+        MenuItems->PinToDesktop->isChecked() && !MenuItems->AlwaysOnTop1->isChecked();
+    SetPinnedStates(*this, pinned);
 }
 
 void TStatlumeDisplay::SetTrayMode(std::uint8_t mode)

@@ -188,6 +188,7 @@ private:
     void SetTrayMode(std::uint8_t mode);
     void ApplyWindowFlags();
     void ApplyPin();
+    void UpdateShapeMask();
     void BringOntoScreen();
     void FreeLabels();
     bool LabelMayDrag() const;
@@ -208,7 +209,7 @@ private:
     QColor Background = Qt::white;
     QFont LabelFont;
     bool HasExited = false;
-    bool InExit = false;
+    bool ShapeMasked = false;
 };
 
 } // namespace statlume
