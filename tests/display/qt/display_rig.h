@@ -101,8 +101,11 @@ protected:
                                   const std::function<void(const TFontChoice&)>& onApply) {
             return FontDialog ? FontDialog(choice, onApply) : false;
         };
-        parts.OptionsDialog = [this](TStatlumeDisplay&) {
+        parts.OptionsDialog = [this](TStatlumeDisplay& window) {
             OptionsTimerActive = Window->UpdateTimer().Timer().isActive();
+            if (RealOptions) {
+                TStatlumeDisplay::StandardParts().OptionsDialog(window);
+            }
         };
         Window = std::make_unique<TStatlumeDisplay>(
             TDisplayServices{Perf, Status, *Sensors, *Registry, Prompts, Locale, parts,
@@ -139,6 +142,8 @@ protected:
     std::vector<std::string> Reports;
     int Quits = 0;
     bool OptionsTimerActive = true;
+    /// Display Items opens the real options dialog.
+    bool RealOptions = false;
     std::function<bool(TFontChoice&, const std::function<void(const TFontChoice&)>&)> FontDialog;
     std::unique_ptr<TStatlumeDisplay> Window;
 };

@@ -1,4 +1,8 @@
+#include <QDialog>
 #include <QMouseEvent>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTimer>
 
 #include "display_rig.h"
 
@@ -330,6 +334,28 @@ TEST_F(DisplayRig, CommandsRunWithTheTimerOffAndRestoreIt)
     for (const TAsked& asked : Prompts.Asked) {
         EXPECT_FALSE(asked.TimerActive) << asked.Caption;
     }
+    EXPECT_TRUE(Window->UpdateTimer().Timer().isActive());
+}
+
+TEST_F(DisplayRig, OptionsDialogRebuildsAndStoresTheTemplate)
+{
+    Start({{"FormatString", std::string("one")}});
+    RealOptions = true;
+    QTimer::singleShot(0, [this] {
+        auto* form = Window->findChild<QDialog*>("OptionForm");
+        ASSERT_NE(form, nullptr);
+        form->findChild<QPlainTextEdit*>("Memo1")->setPlainText("first\nsecond");
+        form->findChild<QPushButton*>("btnPreview")->click();
+        EXPECT_EQ(Window->Labels().size(), 2u);
+        EXPECT_EQ(Stored("FormatString"), platform::TRegistryValue(std::string("one")));
+        form->findChild<QPushButton*>("btnApply")->click();
+        form->findChild<QPlainTextEdit*>("Memo1")->setPlainText("third");
+        form->findChild<QPushButton*>("btnCancel")->click();
+    });
+    Item("DisplayItems1")->trigger();
+    EXPECT_EQ(Stored("FormatString"), platform::TRegistryValue(std::string("first\r\nsecond")));
+    ASSERT_EQ(Window->Labels().size(), 2u);
+    EXPECT_EQ(Window->Labels()[1]->text(), "second");
     EXPECT_TRUE(Window->UpdateTimer().Timer().isActive());
 }
 
