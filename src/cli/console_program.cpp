@@ -51,10 +51,12 @@ int RunRecord(const TCliOptions& options, const std::optional<std::string>& give
 {
     std::optional<std::string> templateText = given;
     if (!templateText) {
-        platform::TFileRegistry registry = platform::TFileRegistry::OpenUserSettings(report);
-        const std::string key = switches.ClientMode ? PerServerKeyPath(switches.Host, switches.Port)
-                                                    : std::string(MainSettingsKey);
-        templateText = StoredTemplateReadOnly(registry, key, report);
+        platform::TFileRegistry registry =
+            platform::TFileRegistry::OpenUserSettingsReadOnly(report);
+        const auto key = switches.ClientMode ? PerServerKeyPath(switches.Host, switches.Port)
+                                             : std::string(MainSettingsKey);
+        if (key)
+            templateText = StoredTemplateReadOnly(registry, *key, report);
     }
     if (!templateText) {
         TRawDataShell shell;
@@ -103,7 +105,11 @@ int RunConsoleProgram(std::span<const std::string> args, std::string_view versio
     if (options.RecordFile)
         return RunRecord(options, *given, switches, locale, report, out, err);
 
-    platform::TFileRegistry registry = platform::TFileRegistry::OpenUserSettings(report);
+    // --once reads the settings and never writes them: the version step, a new per-server key
+    // and the uptime record stay in memory.
+    platform::TFileRegistry registry =
+        options.Once ? platform::TFileRegistry::OpenUserSettingsReadOnly(report)
+                     : platform::TFileRegistry::OpenUserSettings(report);
     TSettingsStore store(registry, switches, report);
     const TStoredSettings settings = store.ReadStartup();
 
@@ -123,8 +129,9 @@ int RunConsoleProgram(std::span<const std::string> args, std::string_view versio
     app.Collector().SetExcludeText(settings.ExcludeText);
     app.Collector().SetDriveMap(ParseDriveMap(settings.DriveMap));
 
-    // The Exit command keeps the uptime records; the console has no window to save.
-    bool saveOnExit = true;
+    // The Exit command of a long-running mode keeps the uptime records; the console has no
+    // window to save.
+    bool saveOnExit = !options.Once;
     app.OnExitCommand = [&] {
         if (saveOnExit)
             store.SaveOnExit({false, std::nullopt, app.Collector().LastUptimeSecs()});

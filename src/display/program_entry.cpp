@@ -1,5 +1,7 @@
 #include "display/program_entry.h"
 
+#include <utility>
+
 #include "display/command_line.h"
 
 namespace statlume {
@@ -24,7 +26,16 @@ TEntryResult ShowHelp(const TEntryServices& services)
                          "this user is usable.";
         return result;
     }
-    const THelpPageResult page = WriteHelpPage(folder);
+    THelpPageResult page = WriteHelpPage(folder);
+    if (!page.Ok() && useTemp) {
+        // In a shared sticky TEMP another user's page makes the rename fail: the private
+        // folder is ours alone.
+        if (const std::string own = services.Instance.UserFolder(); !own.empty()) {
+            if (THelpPageResult fallback = WriteHelpPage(own); fallback.Ok()) {
+                page = std::move(fallback);
+            }
+        }
+    }
     if (!page.Ok()) {
         result.Action = TEntryAction::HelpFailed;
         result.Message = page.Error;

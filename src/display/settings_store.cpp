@@ -1,5 +1,6 @@
 #include "display/settings_store.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "display/uptime_records.h"
@@ -7,8 +8,22 @@
 
 namespace statlume {
 
-std::string PerServerKeyPath(std::string_view host, std::uint16_t port)
+bool IsValidServerHost(std::string_view host)
 {
+    // The key name is host ":" port, and a port takes up to five digits.
+    constexpr std::size_t portRoom = 6;
+    return !host.empty() && host.size() + portRoom <= platform::MaxKeyNameLength &&
+           std::none_of(host.begin(), host.end(), [](char c) {
+               const auto byte = static_cast<unsigned char>(c);
+               return c == '\\' || byte < 0x20 || byte == 0x7f;
+           });
+}
+
+std::optional<std::string> PerServerKeyPath(std::string_view host, std::uint16_t port)
+{
+    if (!IsValidServerHost(host)) {
+        return std::nullopt;
+    }
     return std::string(MainSettingsKey) + "\\" + AsciiLower(std::string(host)) + ":" +
            std::to_string(port);
 }
@@ -25,18 +40,72 @@ TSettingsStore::TSettingsStore(platform::TRegistry& registry, const TClientSwitc
     , IsClient(client.ClientMode)
     , InUse(MainSettingsKey)
 {
-    bool opened = Store.OpenKey(MainSettingsKey, true);
-    if (opened) {
-        RunVersionStep();
-    }
+    std::optional<std::string> clientKey;
     if (IsClient) {
-        Store.CloseKey();
-        InUse = PerServerKeyPath(client.Host, client.Port);
-        opened = Store.OpenKey(InUse, true);
+        clientKey = PerServerKeyPath(client.Host, client.Port);
+        InUse = clientKey.value_or("");
+        if (!clientKey) {
+            Tell("The server name cannot name a settings key (it is empty, too long, or holds a "
+                 "backslash or control characters); the default settings are used and nothing "
+                 "is saved.");
+        }
     }
-    if (!opened && Report) {
-        Report("The settings key '" + InUse +
-               "' cannot be opened; the default settings are used and nothing is saved.");
+    if (OpensWithoutChange(clientKey)) {
+        return;
+    }
+    // Creating the keys and the version step are one transaction, so a first start replaces
+    // the file once and a crash never leaves half a migration.
+    try {
+        Store.Batch([&] {
+            Store.CloseKey();
+            if (Store.OpenKey(MainSettingsKey, true)) {
+                RunVersionStep();
+            }
+            if (IsClient) {
+                Store.CloseKey();
+                if (clientKey) {
+                    Store.OpenKey(*clientKey, true);
+                }
+            }
+        });
+    } catch (const std::exception& error) {
+        Tell(error.what());
+    }
+    if (InUse.empty()) {
+        Store.CloseKey();
+        return;
+    }
+    // A failed transaction may have left no key open: what is stored can still be read.
+    if (Store.CurrentPath() != InUse && !Store.OpenKey(InUse, false)) {
+        Store.CloseKey();
+        Tell("The settings key '" + InUse +
+             "' cannot be opened; the default settings are used and nothing is saved.");
+    }
+}
+
+// An up-to-date key (and an existing per-server key) needs no transaction, so a normal start
+// reads without locking or writing.
+bool TSettingsStore::OpensWithoutChange(const std::optional<std::string>& clientKey)
+{
+    try {
+        if (!Store.OpenKey(MainSettingsKey, false) ||
+            Store.ReadInteger("Version") != CurrentSettingsVersion) {
+            return false;
+        }
+    } catch (const platform::TRegistryError&) {
+        return false;
+    }
+    if (!IsClient) {
+        return true;
+    }
+    Store.CloseKey();
+    return clientKey && Store.OpenKey(*clientKey, false);
+}
+
+void TSettingsStore::Tell(const std::string& message) const
+{
+    if (Report) {
+        Report(message);
     }
 }
 
@@ -71,14 +140,9 @@ void TSettingsStore::RunVersionStep()
     const std::int32_t known = version.value_or(0);
     try {
         if (!versionUnreadable && known < 75) {
+            // Part of the opening transaction: the old key goes only if the new one is stored.
             Store.CloseKey();
-            // Reopen whatever the delete did, so the rest of start-up still has its key.
-            try {
-                Store.DeleteKey(MainSettingsKey);
-            } catch (const std::exception&) {
-                Store.OpenKey(MainSettingsKey, true);
-                throw;
-            }
+            Store.DeleteKey(MainSettingsKey);
             Store.OpenKey(MainSettingsKey, true);
         }
         if (versionUnreadable || known < 78) {
@@ -107,7 +171,6 @@ void TSettingsStore::RunVersionStep()
             Store.DeleteValue("W");
             Store.DeleteValue("H");
         }
-        // An up-to-date key is left untouched, so a normal start reads without writing.
         if (versionUnreadable || known != CurrentSettingsVersion) {
             Store.WriteInteger("Version", CurrentSettingsVersion);
         }
@@ -265,21 +328,34 @@ void TSettingsStore::WriteDriveMap(std::string_view driveMap)
 
 void TSettingsStore::SaveOnExit(const TExitState& state)
 {
-    // Exit must get through every step: a failed write is reported and the rest still runs.
+    // One transaction: every value of this exit is stored, or none is.
+    try {
+        Store.Batch([&] {
+            if (state.WipeSettings) {
+                Store.CloseKey();
+                if (!InUse.empty()) {
+                    Store.DeleteKey(InUse);
+                }
+            } else if (!Store.CurrentPath().empty()) {
+                SaveValues(state);
+            }
+        });
+    } catch (const std::exception& error) {
+        Tell(error.what());
+    }
+    Store.CloseKey();
+}
+
+void TSettingsStore::SaveValues(const TExitState& state)
+{
+    // A step that fails is reported and the rest still runs.
     const auto step = [this](auto&& action) {
         try {
             action();
-        } catch (const std::exception& error) {
-            if (Report) {
-                Report(error.what());
-            }
+        } catch (const platform::TRegistryError& error) {
+            Tell(error.what());
         }
     };
-    if (state.WipeSettings) {
-        Store.CloseKey();
-        step([&] { Store.DeleteKey(InUse); });
-        return;
-    }
     if (state.Window) {
         const TWindowPlacement& window = *state.Window;
         for (const TLabelPosition& label : window.PlacedLabels) {
@@ -303,7 +379,6 @@ void TSettingsStore::SaveOnExit(const TExitState& state)
         });
     }
     step([&] { RecordUptimeAtExit(Store, state.LastUptimeSecs, Report); });
-    Store.CloseKey();
 }
 
 } // namespace statlume

@@ -99,8 +99,13 @@ struct TExitState
     std::int64_t LastUptimeSecs = 0;
 };
 
-/// The per-server key of a client: the main key, "\\", host lower-cased, ":", port.
-std::string PerServerKeyPath(std::string_view host, std::uint16_t port);
+/// The host can name a per-server key: not empty, no backslash (which would nest keys), no
+/// control characters, and short enough for a key name with its port.
+bool IsValidServerHost(std::string_view host);
+
+/// The per-server key of a client: the main key, "\\", host lower-cased, ":", port; nullopt
+/// when the host fails IsValidServerHost.
+std::optional<std::string> PerServerKeyPath(std::string_view host, std::uint16_t port);
 
 /// The template in use: the stored "FormatString", else the default template.
 std::string TemplateTextOf(const TStoredSettings& settings, const TFormatterList& formatters);
@@ -108,7 +113,8 @@ std::string TemplateTextOf(const TStoredSettings& settings, const TFormatterList
 /// The settings of one run: opens the main key, runs the version step, switches to the
 /// per-server key in client mode, and reads and writes every value through one registry
 /// object. A value of a wrong type is reported ("Invalid data type for '<name>'") and its
-/// default used; setters throw platform::TRegistryError when a write fails.
+/// default used; setters throw platform::TRegistryError when a write fails. The version step
+/// and the Exit command's saving are one registry batch each.
 class TSettingsStore
 {
 public:
@@ -152,8 +158,8 @@ public:
     /// Stores "DriveMap".
     void WriteDriveMap(std::string_view driveMap);
 
-    /// The Exit command's saving (or wiping) of the settings; reports failures and never
-    /// throws. The key is closed afterwards.
+    /// The Exit command's saving (or wiping) of the settings as one transaction; reports
+    /// failures and never throws. The key is closed afterwards.
     void SaveOnExit(const TExitState& state);
 
     /// Client mode with the per-server key in use.
@@ -166,7 +172,10 @@ public:
     const platform::TReportFunc& Reporter() const { return Report; }
 
 private:
+    bool OpensWithoutChange(const std::optional<std::string>& clientKey);
     void RunVersionStep();
+    void SaveValues(const TExitState& state);
+    void Tell(const std::string& message) const;
     template <typename F> auto Guarded(F&& read) -> decltype(read());
 
     platform::TRegistry& Store;

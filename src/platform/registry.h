@@ -5,6 +5,7 @@
 #include <functional>
 #include <map>
 #include <optional>
+#include <set>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -43,9 +44,82 @@ using TRegistryValue = std::variant<std::int32_t, std::string, std::vector<std::
 /// The values of one key by name.
 using TRegistryValues = std::map<std::string, TRegistryValue, TNoCaseLess>;
 
-/// Every key by its full path below HKEY_CURRENT_USER ("Software\\Quorvale\\Statlume"),
-/// parents included.
+/// Every key by its full path below HKEY_CURRENT_USER ("Software\\Quorvale\\Statlume").
+/// Parents are implied by their subkeys and stored only when created on their own, so a
+/// deep key costs its path once, not once per level.
 using TRegistryTree = std::map<std::string, TRegistryValues, TNoCaseLess>;
+
+/// Longest key name (one path component), in characters.
+inline constexpr std::size_t MaxKeyNameLength = 255;
+/// Most levels a key path may have.
+inline constexpr std::size_t MaxKeyDepth = 512;
+/// Longest value name, in characters.
+inline constexpr std::size_t MaxValueNameLength = 16383;
+
+/// Characters of UTF-8 text (bytes that do not continue a sequence).
+inline std::size_t CharacterCount(std::string_view text)
+{
+    return static_cast<std::size_t>(std::count_if(text.begin(), text.end(), [](char c) {
+        return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    }));
+}
+
+/// A normalized path fits the registry's bounds: 1..MaxKeyDepth names, each of
+/// 1..MaxKeyNameLength characters, no control characters.
+inline bool IsValidKeyPath(std::string_view path)
+{
+    if (path.empty()) {
+        return false;
+    }
+    std::size_t depth = 0;
+    while (true) {
+        const std::size_t end = path.find('\\');
+        const std::string_view name = path.substr(0, end);
+        if (name.empty() || ++depth > MaxKeyDepth || CharacterCount(name) > MaxKeyNameLength ||
+            std::any_of(name.begin(), name.end(),
+                        [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7f; })) {
+            return false;
+        }
+        if (end == std::string_view::npos) {
+            return true;
+        }
+        path.remove_prefix(end + 1);
+    }
+}
+
+/// A value name fits the registry's bounds (at most MaxValueNameLength characters).
+inline bool IsValidValueName(std::string_view name)
+{
+    return name.size() <= MaxValueNameLength || CharacterCount(name) <= MaxValueNameLength;
+}
+
+/// The path names key itself or a key below it (ASCII case ignored).
+inline bool IsSameOrBelow(std::string_view path, std::string_view key)
+{
+    if (path.size() < key.size() || TNoCaseLess{}(path.substr(0, key.size()), key) ||
+        TNoCaseLess{}(key, path.substr(0, key.size()))) {
+        return false;
+    }
+    return path.size() == key.size() || path[key.size()] == '\\';
+}
+
+/// The first stored key at or below key, in tree order; end() when there is none. Keys
+/// sharing a prefix are neighbours in the tree's order, so this is one look-up.
+inline TRegistryTree::const_iterator FirstAtOrBelow(const TRegistryTree& tree, std::string_view key)
+{
+    const auto it = tree.lower_bound(key);
+    if (it != tree.end() && IsSameOrBelow(it->first, key)) {
+        return it;
+    }
+    const auto below = tree.lower_bound(std::string(key) + "\\");
+    return below != tree.end() && IsSameOrBelow(below->first, key) ? below : tree.end();
+}
+
+/// The key exists: stored itself, or implied by a stored subkey.
+inline bool KeyExists(const TRegistryTree& tree, std::string_view key)
+{
+    return !key.empty() && FirstAtOrBelow(tree, key) != tree.end();
+}
 
 /// The one error of the registry object: a value of another type than the one read
 /// ("Invalid data type for '%s'") or a write that failed ("Failed to set data for '%s'").
@@ -69,22 +143,21 @@ class TRegistry
 public:
     virtual ~TRegistry() = default;
 
-    /// Makes path the key in use; creates it (and its parents) when canCreate is set.
-    /// False when the key is missing and may not be created, or cannot be written.
+    /// Makes path the key in use; creates it when canCreate is set (its parents are implied).
+    /// False when the key is missing and may not be created, cannot be written, or the path
+    /// breaks the bounds of IsValidKeyPath.
     bool OpenKey(std::string_view path, bool canCreate)
     {
         const std::string key = NormalizePath(path);
-        if (key.empty() || std::any_of(key.begin(), key.end(), [](char c) {
-                return static_cast<unsigned char>(c) < 0x20;
-            })) {
+        if (!IsValidKeyPath(key)) {
             return false;
         }
-        if (!Snapshot().contains(key)) {
+        if (!KeyExists(View(), key)) {
             if (!canCreate) {
                 return false;
             }
             try {
-                Update([&key](TRegistryTree& tree) { AddKeyWithParents(tree, key); });
+                Change([&key](TRegistryTree& tree) { tree.try_emplace(key); });
             } catch (const std::exception&) {
                 return false;
             }
@@ -146,7 +219,7 @@ public:
         }
         const std::string key = CurrentKey;
         const std::string valueName(name);
-        Update([&](TRegistryTree& tree) {
+        Change([&](TRegistryTree& tree) {
             if (auto it = tree.find(key); it != tree.end()) {
                 it->second.erase(valueName);
             }
@@ -158,11 +231,11 @@ public:
     bool DeleteKey(std::string_view path)
     {
         const std::string key = NormalizePath(path);
-        if (key.empty() || !Snapshot().contains(key)) {
+        if (!IsValidKeyPath(key) || !KeyExists(View(), key)) {
             return false;
         }
-        Update([&key](TRegistryTree& tree) { EraseKeyWithSubkeys(tree, key); });
-        if (CurrentKey.size() >= key.size() && IsSameOrBelow(CurrentKey, key)) {
+        Change([&key](TRegistryTree& tree) { EraseKeyWithSubkeys(tree, key); });
+        if (IsSameOrBelow(CurrentKey, key)) {
             CurrentKey.clear();
         }
         return true;
@@ -172,7 +245,7 @@ public:
     std::vector<std::string> ValueNames()
     {
         std::vector<std::string> names;
-        if (auto it = Snapshot().find(CurrentKey); it != Snapshot().end()) {
+        if (auto it = View().find(CurrentKey); !CurrentKey.empty() && it != View().end()) {
             for (const auto& [name, value] : it->second) {
                 names.push_back(name);
             }
@@ -180,17 +253,57 @@ public:
         return names;
     }
 
-    /// Names of the direct subkeys of the key in use, in name order.
+    /// Names of the direct subkeys of the key in use (stored or implied), in name order.
     std::vector<std::string> SubkeyNames()
     {
-        std::vector<std::string> names;
-        for (const auto& [path, values] : Snapshot()) {
-            if (path.size() > CurrentKey.size() + 1 && IsSameOrBelow(path, CurrentKey) &&
-                path.find('\\', CurrentKey.size() + 1) == std::string::npos) {
-                names.push_back(path.substr(CurrentKey.size() + 1));
+        // An implied subkey's name comes from its first stored descendant; a name such as
+        // "b.c" sorts between "b" and "b\\x", so the names are gathered, then ordered.
+        std::set<std::string, TNoCaseLess> names;
+        if (!CurrentKey.empty()) {
+            const TRegistryTree& tree = View();
+            for (auto it = tree.lower_bound(CurrentKey + "\\"); it != tree.end(); ++it) {
+                if (!IsSameOrBelow(it->first, CurrentKey)) {
+                    break;
+                }
+                const std::string_view rest =
+                    std::string_view(it->first).substr(CurrentKey.size() + 1);
+                names.emplace(rest.substr(0, rest.find('\\')));
             }
         }
-        return names;
+        return {names.begin(), names.end()};
+    }
+
+    /// Runs body as one transaction: every change it makes is applied together when it
+    /// returns (for a file: one lock, one re-read before body runs, one replacement), and
+    /// reads inside body see the stored state as of that re-read. Nothing is stored when it
+    /// fails; throws TRegistryError then, naming the values body wrote and the reason. An exception
+    /// from body abandons the transaction and passes through. Nested calls join the outer one.
+    void Batch(const std::function<void()>& body)
+    {
+        if (Working != nullptr) {
+            body();
+            return;
+        }
+        std::vector<std::string> written;
+        bool bodyFailed = false;
+        try {
+            Update([&](TRegistryTree& tree) {
+                TBatchScope scope(*this, tree, written);
+                try {
+                    body();
+                } catch (...) {
+                    bodyFailed = true;
+                    throw;
+                }
+            });
+        } catch (const TRegistryError&) {
+            throw;
+        } catch (const std::exception& error) {
+            if (bodyFailed) {
+                throw;
+            }
+            throw BatchError(written, error.what());
+        }
     }
 
     /// A path with its backslash runs collapsed and no leading or trailing backslash.
@@ -209,20 +322,13 @@ public:
         return out;
     }
 
-    /// Adds key and every parent of it to the tree.
-    static void AddKeyWithParents(TRegistryTree& tree, const std::string& key)
-    {
-        for (std::size_t pos = key.find('\\'); pos != std::string::npos;
-             pos = key.find('\\', pos + 1)) {
-            tree.try_emplace(key.substr(0, pos));
-        }
-        tree.try_emplace(key);
-    }
-
-    /// Removes key and every key below it.
+    /// Removes key and every key below it; a parent left implied only is kept as a key.
     static void EraseKeyWithSubkeys(TRegistryTree& tree, const std::string& key)
     {
         std::erase_if(tree, [&key](const auto& entry) { return IsSameOrBelow(entry.first, key); });
+        if (const std::size_t slash = key.rfind('\\'); slash != std::string::npos) {
+            tree.try_emplace(key.substr(0, slash));
+        }
     }
 
 protected:
@@ -232,18 +338,56 @@ protected:
     virtual void Update(const std::function<void(TRegistryTree&)>& change) = 0;
 
 private:
-    static bool IsSameOrBelow(std::string_view path, std::string_view key)
+    // Points the typed operations at the batch's tree for the life of the batch.
+    class TBatchScope
     {
-        if (path.size() < key.size() || TNoCaseLess{}(path.substr(0, key.size()), key) ||
-            TNoCaseLess{}(key, path.substr(0, key.size()))) {
-            return false;
+    public:
+        TBatchScope(TRegistry& owner, TRegistryTree& tree, std::vector<std::string>& written)
+            : Owner(owner)
+        {
+            Owner.Working = &tree;
+            Owner.Written = &written;
         }
-        return path.size() == key.size() || path[key.size()] == '\\';
+        ~TBatchScope()
+        {
+            Owner.Working = nullptr;
+            Owner.Written = nullptr;
+        }
+        TBatchScope(const TBatchScope&) = delete;
+        TBatchScope& operator=(const TBatchScope&) = delete;
+
+    private:
+        TRegistry& Owner;
+    };
+
+    static TRegistryError BatchError(const std::vector<std::string>& written,
+                                     const std::string& reason)
+    {
+        std::string message = "Failed to save the settings";
+        if (!written.empty()) {
+            message = "Failed to set data for ";
+            for (std::size_t i = 0; i < written.size(); ++i) {
+                message += (i == 0 ? "'" : ", '") + written[i] + "'";
+            }
+        }
+        return TRegistryError(message + " (" + reason + ")",
+                              written.empty() ? std::string() : written.front());
+    }
+
+    const TRegistryTree& View() { return Working != nullptr ? *Working : Snapshot(); }
+
+    void Change(const std::function<void(TRegistryTree&)>& change)
+    {
+        if (Working != nullptr) {
+            change(*Working);
+        } else {
+            Update(change);
+        }
     }
 
     const TRegistryValue* Find(std::string_view name)
     {
-        const auto& tree = Snapshot();
+        const auto& tree = View();
         const auto key = tree.find(CurrentKey);
         if (CurrentKey.empty() || key == tree.end()) {
             return nullptr;
@@ -270,19 +414,22 @@ private:
         const std::string key = CurrentKey;
         const std::string valueName(name);
         try {
-            if (key.empty()) {
-                throw std::runtime_error("no key open");
+            if (key.empty() || !IsValidValueName(valueName)) {
+                throw std::runtime_error("no key open or a name too long");
             }
-            Update([&](TRegistryTree& tree) {
-                AddKeyWithParents(tree, key);
-                tree[key][valueName] = value;
-            });
+            Change([&](TRegistryTree& tree) { tree[key][valueName] = value; });
         } catch (const std::exception&) {
             throw TRegistryError("Failed to set data for '" + valueName + "'", valueName);
+        }
+        if (Written != nullptr &&
+            std::find(Written->begin(), Written->end(), valueName) == Written->end()) {
+            Written->push_back(valueName);
         }
     }
 
     std::string CurrentKey;
+    TRegistryTree* Working = nullptr;
+    std::vector<std::string>* Written = nullptr;
 };
 
 } // namespace statlume::platform

@@ -1,9 +1,15 @@
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
 
 #include "display/program_entry.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace statlume {
 namespace {
@@ -157,7 +163,8 @@ TEST_F(ProgramEntryTest, UnwritablePageFailsWithNonZeroExit)
         std::string userFolder;
     };
     const Row rows[] = {
-        {"TEMP names a missing folder", (Folder / "nowhere").string(), "unused"},
+        {"TEMP and the private folder missing", (Folder / "nowhere").string(),
+         (Folder / "nowhere either").string()},
         {"no TEMP and no private folder", std::nullopt, ""},
     };
     for (const Row& row : rows) {
@@ -169,6 +176,63 @@ TEST_F(ProgramEntryTest, UnwritablePageFailsWithNonZeroExit)
         EXPECT_NE(result.ExitCode(), 0);
         EXPECT_FALSE(result.Message.empty());
         EXPECT_TRUE(Opened.empty());
+    }
+}
+
+TEST_F(ProgramEntryTest, PageThatTempRefusesGoesToTheUsersFolder)
+{
+    constexpr uid_t nobody = 65534;
+    const bool root = ::geteuid() == 0;
+    struct Row
+    {
+        const char* name;
+        std::function<void(const fs::path& temp)> plant;
+        bool asNobody;
+    };
+    const Row rows[] = {
+        {"a folder at the page's name",
+         [](const fs::path& temp) { fs::create_directories(temp / "slnettmp.htm" / "inside"); },
+         false},
+        // Only root can plant another user's file; the program then runs as that other user.
+        {"another user's page in a sticky TEMP",
+         [](const fs::path& temp) {
+             ::chmod(temp.c_str(), 01777);
+             std::ofstream(temp / "slnettmp.htm") << "planted";
+         },
+         true},
+    };
+    ::chmod(Folder.c_str(), 0755);
+    int index = 0;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        if (row.asNobody && !root) {
+            continue;
+        }
+        const fs::path temp = Folder / ("temp" + std::to_string(index++));
+        fs::create_directory(temp);
+        row.plant(temp);
+        fs::remove(fs::path(Instance.Folder) / "slnettmp.htm");
+        if (row.asNobody) {
+            ASSERT_EQ(::chown(Instance.Folder.c_str(), nobody, nobody), 0);
+        }
+        Opened.clear();
+        const pid_t child = ::fork();
+        if (child == 0) {
+            if (row.asNobody && (::setgid(nobody) != 0 || ::setuid(nobody) != 0)) {
+                ::_exit(2);
+            }
+            const TEntryResult result = Run({"-?"}, temp.string());
+            const bool fellBack = result.Action == TEntryAction::HelpShown && Opened.size() == 1 &&
+                                  Opened[0] == Instance.Folder + "/slnettmp.htm";
+            ::_exit(fellBack ? 0 : 1);
+        }
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        std::ifstream page(fs::path(Instance.Folder) / "slnettmp.htm", std::ios::binary);
+        const std::string text{std::istreambuf_iterator<char>(page), {}};
+        EXPECT_EQ(text, HelpPageText());
+        ::chown(Instance.Folder.c_str(), ::geteuid(), ::getegid());
     }
 }
 

@@ -416,9 +416,8 @@ TEST_F(SettingsStoreTest, FailedWritesAreReportedAndExitGoesOn)
     TExitState state;
     state.Window = TWindowPlacement{{}, false, 1, 2, 3, 4};
     store.SaveOnExit(state);
-    EXPECT_EQ(Reports,
-              (std::vector<std::string>{"Failed to set data for 'W'", "Failed to set data for 'X'",
-                                        "Failed to set data for 'TotalUptime'"}));
+    EXPECT_EQ(Reports, std::vector<std::string>{"Failed to save the settings (writes refused)"});
+    EXPECT_TRUE(store.Registry().CurrentPath().empty());
 }
 
 TEST_F(SettingsStoreTest, SettersWriteAtOnce)
@@ -449,6 +448,43 @@ TEST(SettingsStore, TemplateIsTheStoredOne)
     TStoredSettings settings;
     settings.FormatString = "mine";
     EXPECT_EQ(TemplateTextOf(settings, TFormatterList{}), "mine");
+}
+
+TEST_F(SettingsStoreTest, ServerHostMustNameOneKey)
+{
+    struct Row
+    {
+        const char* name;
+        std::string host;
+        bool valid;
+    };
+    const Row rows[] = {
+        {"address", "10.0.0.1", true},
+        {"IPv6 literal", "::1", true},
+        {"longest that fits a key name with its port", std::string(249, 'h'), true},
+        {"one character more", std::string(250, 'h'), false},
+        {"empty", "", false},
+        {"backslash would nest keys", "a\\b", false},
+        {"terminal escape", "a\x1b]0;x", false},
+        {"line break", "a\nb", false},
+        {"DEL", "a\x7f", false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        EXPECT_EQ(IsValidServerHost(row.host), row.valid);
+        EXPECT_EQ(PerServerKeyPath(row.host, 6130).has_value(), row.valid);
+        if (row.valid) {
+            continue;
+        }
+        const TRegistryTree before{{Main, {{"Version", 84}, {"Alpha", 9}}}};
+        TMemoryRegistry registry(before);
+        Reports.clear();
+        TSettingsStore store = Open(registry, Client(row.host, 6130));
+        EXPECT_EQ(Reports.size(), 1u);
+        EXPECT_THROW(store.WriteAlpha(1), platform::TRegistryError);
+        store.SaveOnExit({true, std::nullopt, 5});
+        EXPECT_EQ(registry.Tree(), before) << "no key made, and the wipe spares the main key";
+    }
 }
 
 } // namespace

@@ -12,6 +12,8 @@ namespace statlume {
 namespace {
 
 using namespace std::chrono_literals;
+using testing::FreeLoopbackPort;
+using testing::PortAccepts;
 using testing::ReadWholeFile;
 using testing::TCliProcess;
 using testing::TScratchDir;
@@ -85,10 +87,12 @@ TEST_F(CliSettingsTest, WrongTypedValuesAreNamedAndDefaulted)
 TEST_F(CliSettingsTest, CorruptSettingsAreKeptAsideAndTheProgramRuns)
 {
     const auto config = ConfigWith("REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\r\n\"broken");
-    TCliProcess monitor({"--once", "--interval", "50", "--template", "still here"}, Scratch.Path(),
+    TCliProcess monitor({"--print", "--interval", "50", "--template", "still here"}, Scratch.Path(),
                         "monitor", config);
-    ASSERT_EQ(monitor.Wait(10s), 0) << monitor.Err();
-    EXPECT_EQ(monitor.Out(), "still here\n\n");
+    ASSERT_TRUE(WaitUntil([&] { return Count(monitor.Out(), "\n\n") >= 1; }, 5s)) << monitor.Err();
+    monitor.Signal(SIGTERM);
+    ASSERT_EQ(monitor.Wait(5s), 0) << monitor.Err();
+    EXPECT_EQ(monitor.Out().rfind("still here\n\n", 0), 0u);
     EXPECT_NE(monitor.Err().find("settings.reg"), std::string::npos) << monitor.Err();
 
     int keptAside = 0;
@@ -99,6 +103,80 @@ TEST_F(CliSettingsTest, CorruptSettingsAreKeptAsideAndTheProgramRuns)
         }
     }
     EXPECT_EQ(keptAside, 1);
+}
+
+TEST_F(CliSettingsTest, OnceAndRecordOnlyReadTheSettings)
+{
+    const int port = FreeLoopbackPort();
+    TCliProcess server({"--serve=" + std::to_string(port), "--interval", "100"}, Scratch.Path(),
+                       "server", Scratch.NewFolder("server-config"));
+    ASSERT_TRUE(WaitUntil([port] { return PortAccepts(port); }, 5s)) << server.Err();
+    const auto record = Scratch.Path() / "record.bin";
+    std::string bytes(272, '\0');
+    bytes[0] = 'T';
+    std::ofstream(record, std::ios::binary) << bytes;
+
+    struct Row
+    {
+        const char* name;
+        std::string text;
+        std::vector<std::string> args;
+    };
+    // Version 80 would be migrated, and no key exists for the server: a writing run would
+    // change both.
+    const std::string old = "REGEDIT4\r\n\r\n"
+                            "[HKEY_CURRENT_USER\\Software\\Quorvale\\Statlume]\r\n"
+                            "\"Version\"=dword:00000050\r\n\"W\"=dword:00000010\r\n";
+    const Row rows[] = {
+        {"monitor --once", old, {"--once", "--interval", "50"}},
+        {"client --once",
+         old,
+         {"-c", "-i127.0.0.1", "-p" + std::to_string(port), "--once", "--interval", "100"}},
+        {"--record", old, {"--record", record.string()}},
+        {"--once over a corrupt file", "REGEDIT4\r\n\"x", {"--once", "--interval", "50"}},
+    };
+    int index = 0;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const std::string name = "run" + std::to_string(index++);
+        const auto config = Scratch.NewFolder(name);
+        Scratch.NewFolder(name + "/statlume");
+        const auto file = config / "statlume" / "settings.reg";
+        std::ofstream(file, std::ios::binary) << row.text;
+        const auto stamp = std::filesystem::last_write_time(file);
+        TCliProcess run(row.args, Scratch.Path(), name, config);
+        ASSERT_EQ(run.Wait(10s), 0) << run.Err();
+        EXPECT_EQ(ReadWholeFile(file), row.text);
+        EXPECT_EQ(std::filesystem::last_write_time(file), stamp);
+        const auto entries = std::distance(std::filesystem::directory_iterator(config / "statlume"),
+                                           std::filesystem::directory_iterator());
+        EXPECT_EQ(entries, 1) << "no lock, temporary or kept-aside file";
+    }
+    server.Signal(SIGTERM);
+    EXPECT_EQ(server.Wait(5s), 0) << server.Err();
+}
+
+TEST_F(CliSettingsTest, SettingsFolderOpenToOthersIsRefused)
+{
+    const std::string planted = "REGEDIT4\r\n\r\n"
+                                "[HKEY_CURRENT_USER\\Software\\Quorvale\\Statlume]\r\n"
+                                "\"Version\"=dword:00000054\r\n"
+                                "\"FormatString\"=\"planted\"\r\n";
+    const auto config = ConfigWith(planted);
+    const auto folder = config / "statlume";
+    std::filesystem::permissions(folder, std::filesystem::perms::all);
+    TCliProcess monitor({"--print", "--interval", "50", "--template", "<NAME=Processes>x"},
+                        Scratch.Path(), "monitor", config);
+    ASSERT_TRUE(WaitUntil([&] { return Count(monitor.Out(), "\n\n") >= 1; }, 5s)) << monitor.Err();
+    monitor.Signal(SIGTERM);
+    ASSERT_EQ(monitor.Wait(5s), 0) << monitor.Err();
+    const std::string err = monitor.Err();
+    EXPECT_EQ(Count(err, "\n"), 1u) << err;
+    EXPECT_NE(err.find("chmod 700 '" + folder.string() + "'"), std::string::npos) << err;
+    EXPECT_EQ(ReadWholeFile(folder / "settings.reg"), planted);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder),
+                            std::filesystem::directory_iterator()),
+              1);
 }
 
 TEST_F(CliSettingsTest, RenderingARecordWritesNoSettings)

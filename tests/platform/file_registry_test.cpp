@@ -1,13 +1,22 @@
+#include <chrono>
 #include <csignal>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <random>
 #include <set>
 #include <sstream>
 
+#include "display/settings_store.h"
+#include "display/uptime_records.h"
 #include "platform/linux/file_registry.h"
+#include "platform/linux/registry_text.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/inotify.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -16,6 +25,7 @@ namespace statlume::platform {
 namespace {
 
 namespace fs = std::filesystem;
+using namespace std::string_literals;
 
 // The value name "V<i>"; appended rather than built with operator+, which GCC 12 at -O3
 // misreads as an overlapping copy (-Wrestrict).
@@ -91,7 +101,9 @@ TEST_F(FileRegistryTest, ValuesSurviveAReopen)
     EXPECT_EQ(registry.SubkeyNames(), std::vector<std::string>{"host:1"});
     EXPECT_THROW(registry.ReadString("Alpha"), TRegistryError);
     EXPECT_TRUE(Reports.empty());
-    EXPECT_TRUE(ReadFile(Path).starts_with("REGEDIT4\n\n[HKEY_CURRENT_USER\\Software]\n"));
+    // Parents are implied, not written as sections of their own.
+    EXPECT_TRUE(ReadFile(Path).starts_with(
+        "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Quorvale\\Statlume]\n"));
 }
 
 TEST_F(FileRegistryTest, FilesArePrivate)
@@ -300,6 +312,337 @@ TEST_F(FileRegistryTest, KilledWriterNeverTearsTheFile)
     for (const auto& entry : fs::directory_iterator(Folder)) {
         EXPECT_FALSE(entry.path().filename().string().starts_with("settings.reg.tmp-"))
             << entry.path();
+    }
+}
+
+// Child exit codes of the fault test, so a failure says which check broke.
+enum TFaultCheck
+{
+    FaultPassed = 0,
+    WriteNotRefused = 10,
+    CacheLost = 11,
+    KeptAside = 12,
+    FaultNotMade = 13,
+};
+
+TEST_F(FileRegistryTest, ReadErrorsFailTheWriteAndKeepFileAndCache)
+{
+    const bool root = ::geteuid() == 0;
+    struct Row
+    {
+        const char* name;
+        // Run in the child after the file was read: makes the next re-read fail.
+        std::function<bool(const std::string& path)> fault;
+        bool asNobody;
+    };
+    const Row rows[] = {
+        {"descriptor limit reached",
+         [](const std::string&) {
+             // The lowest free descriptor is the next one open() would return.
+             const int next = ::dup(0);
+             ::close(next);
+             const rlimit limit{static_cast<rlim_t>(next), static_cast<rlim_t>(next)};
+             return ::setrlimit(RLIMIT_NOFILE, &limit) == 0 && ::dup(0) < 0 && errno == EMFILE;
+         },
+         false},
+        // Root reads any file, so the child becomes another user who owns the folder.
+        {"file without read permission",
+         [](const std::string& path) {
+             return ::chmod(path.c_str(), 0) == 0 && ::open(path.c_str(), O_RDONLY) < 0;
+         },
+         root},
+        {"a FIFO put at the name",
+         [](const std::string& path) {
+             return ::unlink(path.c_str()) == 0 && ::mkfifo(path.c_str(), 0600) == 0;
+         },
+         false},
+    };
+    const std::string text = "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Quorvale\\Statlume]\n"
+                             "\"Password\"=\"secret\"\n";
+    constexpr uid_t nobody = 65534;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::ofstream(Path, std::ios::binary | std::ios::trunc) << text;
+        if (row.asNobody) {
+            ASSERT_EQ(::chown(Folder.c_str(), nobody, nobody), 0);
+            ASSERT_EQ(::chown(Path.c_str(), nobody, nobody), 0);
+        }
+        const pid_t child = Spawn([&] {
+            if (row.asNobody && (::setgid(nobody) != 0 || ::setuid(nobody) != 0)) {
+                return static_cast<int>(FaultNotMade);
+            }
+            std::vector<std::string> reports;
+            TFileRegistry registry(Path, [&](const std::string& m) { reports.push_back(m); });
+            registry.OpenKey(Main, false);
+            if (!row.fault(Path)) {
+                return static_cast<int>(FaultNotMade);
+            }
+            try {
+                registry.WriteInteger("UptimeCount", 1);
+                return static_cast<int>(WriteNotRefused);
+            } catch (const TRegistryError&) {
+            }
+            if (registry.ReadString("Password") != "secret") {
+                return static_cast<int>(CacheLost);
+            }
+            for (const std::string& report : reports) {
+                if (report.find("kept as") != std::string::npos) {
+                    return static_cast<int>(KeptAside);
+                }
+            }
+            return static_cast<int>(FaultPassed);
+        });
+        EXPECT_EQ(ExitCodeOf(child), FaultPassed);
+        ::chmod(Path.c_str(), 0600);
+        EXPECT_TRUE(BadFiles().empty());
+        if (fs::is_fifo(Path)) {
+            fs::remove(Path);
+        } else {
+            EXPECT_EQ(ReadFile(Path), text);
+        }
+        ::chown(Folder.c_str(), ::geteuid(), ::getegid());
+    }
+}
+
+TEST_F(FileRegistryTest, FifoAtTheNameNeitherHangsStartNorIsWrittenOver)
+{
+    ASSERT_EQ(::mkfifo(Path.c_str(), 0600), 0);
+    TFileRegistry registry = Open();
+    ASSERT_EQ(Reports.size(), 1u);
+    EXPECT_NE(Reports[0].find("not a regular file"), std::string::npos) << Reports[0];
+    EXPECT_FALSE(registry.OpenKey(Main, true));
+    EXPECT_TRUE(fs::is_fifo(Path));
+    EXPECT_TRUE(BadFiles().empty());
+}
+
+TEST_F(FileRegistryTest, NothingBeyondTheReadersBoundsIsWritten)
+{
+    TFileRegistry registry = Open();
+    ASSERT_TRUE(registry.OpenKey(Main, true));
+    registry.WriteString("Password", "secret");
+    const std::string before = ReadFile(Path);
+    EXPECT_THROW(registry.WriteString("Huge", std::string(MaxRegistryTextSize, 'x')),
+                 TRegistryError);
+    EXPECT_EQ(ReadFile(Path), before);
+    EXPECT_EQ(registry.ReadString("Huge"), std::nullopt);
+
+    std::string deep = Main;
+    for (std::size_t level = 3; level < MaxKeyDepth; ++level) {
+        deep += "\\k";
+    }
+    EXPECT_TRUE(registry.OpenKey(deep, true)) << "512 levels";
+    EXPECT_FALSE(registry.OpenKey(deep + "\\k", true)) << "513 levels";
+    EXPECT_TRUE(registry.OpenKey(Main + "\\" + std::string(MaxKeyNameLength, 'n'), true));
+    EXPECT_FALSE(registry.OpenKey(Main + "\\" + std::string(MaxKeyNameLength + 1, 'n'), true));
+    // The deepest key costs its path once in the file, not once per level.
+    EXPECT_LT(ReadFile(Path).size(), before.size() + 3 * deep.size());
+    EXPECT_TRUE(Open().OpenKey(deep, false));
+}
+
+TEST_F(FileRegistryTest, DeepKeyFileIsRefusedQuicklyInBoundedMemory)
+{
+    std::string text = "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software";
+    for (int level = 0; level < 8000; ++level) {
+        text += "\\a";
+    }
+    text += "]\n\"V\"=dword:00000001\n";
+    std::ofstream(Path, std::ios::binary) << text;
+    const pid_t child = Spawn([&] {
+        rusage before{};
+        ::getrusage(RUSAGE_SELF, &before);
+        const auto start = std::chrono::steady_clock::now();
+        std::vector<std::string> reports;
+        TFileRegistry registry(Path, [&](const std::string& m) { reports.push_back(m); });
+        const auto took = std::chrono::steady_clock::now() - start;
+        rusage after{};
+        ::getrusage(RUSAGE_SELF, &after);
+        const long grownKiB = after.ru_maxrss - before.ru_maxrss;
+        if (reports.size() != 1 || registry.OpenKey("Software", false)) {
+            return 2;
+        }
+        return took < std::chrono::milliseconds(500) && grownKiB < 8 * 1024 ? 0 : 3;
+    });
+    EXPECT_EQ(ExitCodeOf(child), 0);
+    EXPECT_EQ(BadFiles().size(), 1u);
+}
+
+// Counts the times settings.reg was replaced by a rename, through inotify on the folder.
+class TRenameCounter
+{
+public:
+    explicit TRenameCounter(const fs::path& folder)
+        : Fd(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC))
+    {
+        ::inotify_add_watch(Fd, folder.c_str(), IN_MOVED_TO);
+    }
+    ~TRenameCounter() { ::close(Fd); }
+    TRenameCounter(const TRenameCounter&) = delete;
+    TRenameCounter& operator=(const TRenameCounter&) = delete;
+
+    int Count()
+    {
+        alignas(inotify_event) char buffer[4096];
+        ssize_t n = 0;
+        while ((n = ::read(Fd, buffer, sizeof buffer)) > 0) {
+            for (ssize_t at = 0; at < n;) {
+                const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
+                if (event->len > 0 && std::string(event->name) == "settings.reg") {
+                    ++Renames;
+                }
+                at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+            }
+        }
+        return Renames;
+    }
+
+private:
+    int Fd;
+    int Renames = 0;
+};
+
+TEST_F(FileRegistryTest, StartAndExitReplaceTheFileOnceEach)
+{
+    TClientSwitches client;
+    client.ClientMode = true;
+    client.Host = "Server.Example";
+    client.Port = 6130;
+    TExitState exit;
+    exit.Window = TWindowPlacement{{{"FormatLabel0", 1, 2}, {"FormatLabel1", 3, 4}}, false, 5, 6};
+    exit.LastUptimeSecs = 300;
+    struct Row
+    {
+        const char* name;
+        TClientSwitches switches;
+        int startRenames;
+    };
+    const Row rows[] = {
+        {"first start: keys and version step", {}, 1},
+        {"later start of an up-to-date key", {}, 0},
+        {"first start as a client of a server", client, 1},
+        {"later start as that client", client, 0},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        TRenameCounter renames(Folder);
+        TFileRegistry registry = Open();
+        TSettingsStore store(registry, row.switches, {});
+        EXPECT_EQ(renames.Count(), row.startRenames);
+        store.SaveOnExit(exit);
+        EXPECT_EQ(renames.Count(), row.startRenames + 1);
+    }
+    TFileRegistry registry = Open();
+    TSettingsStore store(registry, client, {});
+    EXPECT_EQ(ReadUptimeRecords(registry, {}).Count, 2);
+    EXPECT_EQ(store.ReadLabelPosition("FormatLabel1")->Top, 4);
+    EXPECT_EQ(store.ReadStartup().Width, 5);
+    EXPECT_TRUE(Reports.empty());
+}
+
+TEST_F(FileRegistryTest, ReadOnlyRegistryLeavesTheFolderAlone)
+{
+    struct Row
+    {
+        const char* name;
+        std::string text;
+        std::optional<std::int32_t> alpha;
+    };
+    const Row rows[] = {
+        {"old settings",
+         "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Quorvale\\Statlume]\n"
+         "\"Version\"=dword:00000050\n\"Alpha\"=dword:00000007\n",
+         7},
+        {"corrupt settings", "REGEDIT4\n\n\"Alpha\"=dword:1\n", std::nullopt},
+    };
+    TClientSwitches client;
+    client.ClientMode = true;
+    client.Host = "10.0.0.9";
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::ofstream(Path, std::ios::binary | std::ios::trunc) << row.text;
+        const auto stamp = fs::last_write_time(Path);
+        const auto listing = [this] {
+            std::set<std::string> names;
+            for (const auto& entry : fs::directory_iterator(Folder)) {
+                names.insert(entry.path().filename().string());
+            }
+            return names;
+        };
+        const auto namesBefore = listing();
+        for (const TClientSwitches& switches : {TClientSwitches{}, client}) {
+            TFileRegistry registry(Path, {}, TFileAccess::ReadOnly);
+            TSettingsStore store(registry, switches, {});
+            if (!switches.ClientMode) {
+                EXPECT_EQ(store.ReadStartup().Alpha, row.alpha.value_or(255));
+            }
+            store.WriteAlpha(1);
+            store.SaveOnExit({false, TWindowPlacement{}, 100});
+        }
+        EXPECT_EQ(ReadFile(Path), row.text);
+        EXPECT_EQ(fs::last_write_time(Path), stamp);
+        EXPECT_EQ(listing(), namesBefore);
+    }
+}
+
+TEST_F(FileRegistryTest, UnsafeSettingsFolderIsRefused)
+{
+    const bool root = ::geteuid() == 0;
+    struct Row
+    {
+        const char* name;
+        mode_t mode;
+        bool otherOwner;
+        std::string expected;
+    };
+    const Row rows[] = {
+        {"private folder", 0700, false, ""},
+        {"readable by others, writable only by us", 0755, false, ""},
+        {"writable by everyone", 0777, false, "chmod 700"},
+        {"writable by the group", 0770, false, "chmod 700"},
+        {"owned by another user", 0700, true, "another user"},
+    };
+    const char* oldConfig = std::getenv("XDG_CONFIG_HOME");
+    const std::string saved = oldConfig != nullptr ? oldConfig : "";
+    ::setenv("XDG_CONFIG_HOME", Folder.c_str(), 1);
+    const fs::path settings = Folder / "statlume";
+    const std::string planted = "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Quorvale\\Statlume]\n"
+                                "\"Version\"=dword:00000054\n\"Password\"=\"planted\"\n";
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        if (row.otherOwner && !root) {
+            continue; // only root can give a folder away
+        }
+        fs::remove_all(settings);
+        fs::create_directory(settings);
+        std::ofstream(settings / "settings.reg", std::ios::binary) << planted;
+        ASSERT_EQ(::chmod(settings.c_str(), row.mode), 0);
+        if (row.otherOwner) {
+            ASSERT_EQ(::chown(settings.c_str(), 65534, 65534), 0);
+        }
+        Reports.clear();
+        {
+            TFileRegistry registry = TFileRegistry::OpenUserSettings(
+                [this](const std::string& m) { Reports.push_back(m); });
+            TSettingsStore store(registry, {}, {});
+            const bool refused = !row.expected.empty();
+            EXPECT_EQ(store.ReadPassword(), refused ? std::nullopt : std::optional("planted"s));
+            store.SaveOnExit({false, std::nullopt, 10});
+            EXPECT_EQ(registry.Writable(), !refused);
+        }
+        if (row.expected.empty()) {
+            EXPECT_TRUE(Reports.empty());
+            EXPECT_NE(ReadFile(settings / "settings.reg"), planted);
+            continue;
+        }
+        ASSERT_EQ(Reports.size(), 1u);
+        EXPECT_NE(Reports[0].find("'" + settings.string() + "'"), std::string::npos) << Reports[0];
+        EXPECT_NE(Reports[0].find(row.expected), std::string::npos) << Reports[0];
+        EXPECT_EQ(ReadFile(settings / "settings.reg"), planted);
+        EXPECT_FALSE(fs::exists(settings / "settings.reg.lock"));
+    }
+    if (oldConfig != nullptr) {
+        ::setenv("XDG_CONFIG_HOME", saved.c_str(), 1);
+    } else {
+        ::unsetenv("XDG_CONFIG_HOME");
     }
 }
 

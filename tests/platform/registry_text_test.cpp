@@ -3,6 +3,9 @@
 #include "platform/linux/registry_text.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace statlume::platform {
 namespace {
@@ -64,7 +67,8 @@ TEST(RegistryText, ReadsWhatOtherWritersProduce)
     EXPECT_EQ(values.at("dword"), TRegistryValue(255));
     EXPECT_EQ(values.at("Hex"), TRegistryValue(Bytes{10, 11, 12}));
     EXPECT_EQ(values.at("Spaced"), TRegistryValue(std::string("v")));
-    EXPECT_TRUE(parsed.Tree->contains("Software")) << "parents exist";
+    EXPECT_FALSE(parsed.Tree->contains("Software")) << "parents are not stored";
+    EXPECT_TRUE(KeyExists(*parsed.Tree, "Software")) << "but implied";
 }
 
 TEST(RegistryText, ErrorsNameTheLine)
@@ -113,6 +117,74 @@ TEST(RegistryText, RefusesOversizedText)
     const auto parsed = ParseRegistryText(text);
     EXPECT_FALSE(parsed.Tree);
     EXPECT_EQ(parsed.Line, 0u);
+}
+
+TEST(RegistryText, KeysWithinTheFormatsBounds)
+{
+    const auto keyOf = [](std::size_t levels, std::size_t nameLength) {
+        std::string key = "S";
+        for (std::size_t level = 1; level < levels; ++level) {
+            key += "\\" + std::string(nameLength, 'k');
+        }
+        return key;
+    };
+    struct Row
+    {
+        const char* name;
+        std::string key;
+        std::string valueName;
+        bool accepted;
+    };
+    const Row rows[] = {
+        {"512 levels", keyOf(512, 1), "V", true},
+        {"513 levels", keyOf(513, 1), "V", false},
+        {"8,000 levels", keyOf(8000, 1), "V", false},
+        {"255-character name", keyOf(2, 255), "V", true},
+        {"256-character name", keyOf(2, 256), "V", false},
+        {"255 two-byte characters",
+         "S\\" +
+             [] {
+                 std::string name;
+                 for (int i = 0; i < 255; ++i) {
+                     name += "\xC3\xA9";
+                 }
+                 return name;
+             }(),
+         "V", true},
+        {"longest value name", "S", std::string(MaxValueNameLength, 'v'), true},
+        {"value name too long", "S", std::string(MaxValueNameLength + 1, 'v'), false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const std::string text = "REGEDIT4\n\n[HKEY_CURRENT_USER\\" + row.key + "]\n\"" +
+                                 row.valueName + "\"=dword:00000001\n";
+        const auto parsed = ParseRegistryText(text);
+        EXPECT_EQ(parsed.Tree.has_value(), row.accepted) << parsed.Reason;
+        if (parsed.Tree) {
+            EXPECT_EQ(parsed.Tree->size(), 1u) << "parents are implied, not stored";
+        } else {
+            EXPECT_EQ(parsed.Line, row.valueName.size() > 1 ? 4u : 3u);
+        }
+    }
+}
+
+TEST(RegistryText, LinesCostNoMemoryOfTheirOwn)
+{
+    std::string text = "REGEDIT4\n";
+    text.resize(MaxRegistryTextSize, '\n');
+    // Measured in a child, whose peak starts from the memory it shares with this process.
+    const pid_t child = ::fork();
+    if (child == 0) {
+        rusage before{};
+        ::getrusage(RUSAGE_SELF, &before);
+        const auto parsed = ParseRegistryText(text);
+        rusage after{};
+        ::getrusage(RUSAGE_SELF, &after);
+        ::_exit(parsed.Tree && after.ru_maxrss - before.ru_maxrss < 32 * 1024 ? 0 : 1);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
 }
 
 } // namespace

@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "platform/linux/fd_io.h"
+#include "platform/linux/private_folder.h"
 #include "platform/linux/registry_text.h"
 
 #include <fcntl.h>
@@ -34,20 +35,6 @@ std::string HomeFolder()
         return entry->pw_dir;
     }
     return "/";
-}
-
-// Creates every missing folder of path with mode 0700.
-void MakeFolders(const std::string& path)
-{
-    for (std::size_t pos = path.find('/', 1);; pos = path.find('/', pos + 1)) {
-        const std::string part = path.substr(0, pos);
-        if (::mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) {
-            throw SystemError("cannot create the folder '" + part + "'");
-        }
-        if (pos == std::string::npos) {
-            return;
-        }
-    }
 }
 
 // Holds an exclusive flock for its life.
@@ -119,86 +106,157 @@ bool TFileRegistry::TIdentity::operator==(const TIdentity& other) const
            Changed.tv_sec == other.Changed.tv_sec && Changed.tv_nsec == other.Changed.tv_nsec;
 }
 
-TFileRegistry::TFileRegistry(std::string filePath, TReportFunc report)
+TFileRegistry::TFileRegistry(std::string filePath, TReportFunc report, TFileAccess access)
     : FilePath(std::move(filePath))
     , Report(std::move(report))
+    , Access(access)
 {
     const std::size_t slash = FilePath.rfind('/');
     Folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : FilePath.substr(0, slash));
-    const std::string lockPath = FilePath + ".lock";
-    LockFile.Reset(::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600));
-    Load(false);
+    if (Access == TFileAccess::ReadWrite) {
+        OpenLockFile();
+    }
+    if (Access != TFileAccess::MemoryOnly) {
+        Load(false);
+    }
 }
 
 TFileRegistry TFileRegistry::OpenUserSettings(TReportFunc report)
 {
     const std::string folder = DefaultSettingsFolder();
-    try {
-        MakeFolders(folder);
-    } catch (const std::system_error& error) {
-        if (report) {
-            report(error.what());
-        }
+    const std::string path = folder + "/settings.reg";
+    std::string problem = MakeFolders(folder);
+    if (problem.empty()) {
+        // Whoever can write in the folder can replace the settings and the stored password.
+        problem = CheckPrivateFolder(folder, {022, true}).Message();
     }
-    return TFileRegistry(folder + "/settings.reg", std::move(report));
+    if (problem.empty()) {
+        return TFileRegistry(path, std::move(report));
+    }
+    if (report) {
+        report("The settings folder cannot be used: " + problem +
+               ". The default settings are used and nothing is saved.");
+    }
+    return TFileRegistry(path, std::move(report), TFileAccess::MemoryOnly);
 }
 
-void TFileRegistry::Load(bool locked)
+TFileRegistry TFileRegistry::OpenUserSettingsReadOnly(TReportFunc report)
 {
-    std::string reason;
-    std::size_t line = 0;
-    if (ReloadIfChanged(reason, line)) {
-        return;
+    const std::string folder = DefaultSettingsFolder();
+    const std::string path = folder + "/settings.reg";
+    const TFolderProblem problem = CheckPrivateFolder(folder, {022, true});
+    if (problem.Ok()) {
+        return TFileRegistry(path, std::move(report), TFileAccess::ReadOnly);
+    }
+    if (problem.Errno != ENOENT && report) {
+        report("The settings folder cannot be used: " + problem.Message() +
+               ". The default settings are used.");
+    }
+    return TFileRegistry(path, std::move(report), TFileAccess::MemoryOnly);
+}
+
+bool TFileRegistry::OpenLockFile()
+{
+    const std::string lockPath = FilePath + ".lock";
+    TUniqueFd lock(
+        ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600));
+    struct stat info
+    {
+    };
+    if (lock.Valid() && (::fstat(lock.Get(), &info) != 0 || !S_ISREG(info.st_mode))) {
+        lock.Reset();
+        errno = EINVAL;
+    }
+    LockFile = std::move(lock);
+    return LockFile.Valid();
+}
+
+bool TFileRegistry::Load(bool locked)
+{
+    const TLoadResult result = ReloadIfChanged();
+    switch (result.Outcome) {
+    case TLoadOutcome::Loaded:
+        return true;
+    case TLoadOutcome::CannotRead:
+        ReportUnreadable(result.Reason, locked);
+        return false;
+    case TLoadOutcome::CannotParse:
+        break;
+    }
+    if (Access != TFileAccess::ReadWrite) {
+        if (Report) {
+            Report("The settings file '" + FilePath + "' cannot be read (" +
+                   (result.Line > 0 ? "line " + std::to_string(result.Line) + ": " : "") +
+                   result.Reason + "); the default settings are used.");
+        }
+        Cached.clear();
+        return true;
     }
     if (!locked && LockFile.Valid()) {
         // Another copy may be replacing the file right now: look again under the lock
         // before keeping anything aside.
         TFlockGuard guard(LockFile.Get());
-        Load(true);
-        return;
+        return Load(true);
     }
-    KeepAside(line, reason);
+    KeepAside(result.Line, result.Reason);
+    return true;
 }
 
-bool TFileRegistry::ReloadIfChanged(std::string& reason, std::size_t& line)
+void TFileRegistry::ReportUnreadable(const std::string& reason, bool writing) const
 {
-    TUniqueFd file(::open(FilePath.c_str(), O_RDONLY | O_CLOEXEC));
+    if (Report) {
+        Report("The settings file '" + FilePath + "' cannot be read (" + reason + "); " +
+               (writing ? "nothing was written." : "the default settings are used."));
+    }
+}
+
+TFileRegistry::TLoadResult TFileRegistry::ReloadIfChanged()
+{
+    TLoadResult result;
+    const auto cannotRead = [&result](std::string reason) {
+        result.Outcome = TLoadOutcome::CannotRead;
+        result.Reason = std::move(reason);
+        return result;
+    };
+    // Non-blocking, so a FIFO planted at the name cannot stall the open.
+    TUniqueFd file(::open(FilePath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
     if (!file.Valid()) {
         if (errno == ENOENT) {
             Cached.clear();
             CachedFile.Reset();
             CachedIdentity = {};
-            return true;
+            return result;
         }
-        reason = std::strerror(errno);
-        return false;
+        return cannotRead(std::strerror(errno));
     }
     struct stat info
     {
     };
     if (::fstat(file.Get(), &info) != 0) {
-        reason = std::strerror(errno);
-        return false;
+        return cannotRead(std::strerror(errno));
+    }
+    if (!S_ISREG(info.st_mode)) {
+        return cannotRead("not a regular file");
     }
     const TIdentity identity{info.st_dev, info.st_ino, info.st_size, info.st_mtim, info.st_ctim};
     if (CachedFile.Valid() && identity == CachedIdentity) {
-        return true;
+        return result;
     }
     std::string text;
     if (!ReadAll(file.Get(), text, MaxRegistryTextSize)) {
-        reason = std::strerror(errno);
-        return false;
+        return cannotRead(std::strerror(errno));
     }
     auto parsed = ParseRegistryText(text);
     if (!parsed.Tree) {
-        reason = parsed.Reason;
-        line = parsed.Line;
-        return false;
+        result.Outcome = TLoadOutcome::CannotParse;
+        result.Reason = parsed.Reason;
+        result.Line = parsed.Line;
+        return result;
     }
     Cached = std::move(*parsed.Tree);
     CachedFile = std::move(file);
     CachedIdentity = identity;
-    return true;
+    return result;
 }
 
 void TFileRegistry::KeepAside(std::size_t line, const std::string& reason)
@@ -232,17 +290,29 @@ void TFileRegistry::KeepAside(std::size_t line, const std::string& reason)
 
 void TFileRegistry::Update(const std::function<void(TRegistryTree&)>& change)
 {
-    if (!LockFile.Valid()) {
-        throw std::system_error(EBADF, std::generic_category(), "no lock file for the settings");
+    if (Access != TFileAccess::ReadWrite) {
+        TRegistryTree next = Cached;
+        change(next);
+        Cached = std::move(next);
+        return;
+    }
+    if (!LockFile.Valid() && !OpenLockFile()) {
+        throw SystemError("cannot open the lock of '" + FilePath + "'");
     }
     TFlockGuard guard(LockFile.Get());
     if (!TempsSwept) {
         RemoveStaleTemps();
         TempsSwept = true;
     }
-    Load(true);
+    if (!Load(true)) {
+        // The stored values are unknown: writing now would replace them with ours alone.
+        throw std::runtime_error("cannot read '" + FilePath + "'");
+    }
     TRegistryTree next = Cached;
     change(next);
+    if (next == Cached) {
+        return;
+    }
     WriteTree(next);
     Cached = std::move(next);
 }
@@ -262,13 +332,20 @@ void TFileRegistry::RemoveStaleTemps() const
 
 void TFileRegistry::WriteTree(const TRegistryTree& tree)
 {
+    const std::string text = FormatRegistryText(tree);
+    if (text.size() > MaxRegistryTextSize) {
+        if (Report) {
+            Report("The settings would grow beyond 16 MiB, more than a start reads; nothing "
+                   "was written.");
+        }
+        throw std::system_error(EFBIG, std::generic_category(), "the settings are too large");
+    }
     std::string tempPath = FilePath + ".tmp-XXXXXX";
     TUniqueFd temp(::mkostemp(tempPath.data(), O_CLOEXEC));
     if (!temp.Valid()) {
         throw SystemError("cannot create a file in '" + Folder + "'");
     }
     try {
-        const std::string text = FormatRegistryText(tree);
         if (!WriteAll(temp.Get(), text.data(), text.size())) {
             throw SystemError("cannot write the settings");
         }

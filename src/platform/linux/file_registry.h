@@ -14,22 +14,45 @@ namespace statlume::platform {
 /// The settings folder: $XDG_CONFIG_HOME/statlume, else ~/.config/statlume.
 std::string DefaultSettingsFolder();
 
+/// What a file registry may do with its file.
+enum class TFileAccess
+{
+    /// Read the file and store every change in it.
+    ReadWrite,
+    /// Read the file; changes stay in memory (runs that must leave the settings alone).
+    ReadOnly,
+    /// Neither read nor write the file: defaults, changes in memory (an unsafe folder).
+    MemoryOnly,
+};
+
 /// A registry kept in one text file in the REGEDIT4 export format (mode 0600). Reads come
-/// from a copy parsed once; every write locks "<file>.lock", re-reads the file when another
-/// process replaced it, applies the change, writes a temporary file, fsyncs it and renames
-/// it over the file, so concurrent writers keep each other's values and a crash never
-/// leaves a torn file. A file that cannot be parsed is kept aside as "<file>.bad-<time>"
-/// and reported; the registry then starts empty.
+/// from a copy parsed once; every write (or batch of writes) locks "<file>.lock", re-reads
+/// the file when another process replaced it, applies the change, writes a temporary file,
+/// fsyncs it and renames it over the file, so concurrent writers keep each other's values and
+/// a crash never leaves a torn file. Only a file that cannot be parsed is kept aside as
+/// "<file>.bad-<time>" and reported; a file that cannot be read (no descriptors left, no
+/// permission, an I/O error, not a regular file) is reported and fails the write, leaving the
+/// file and the cached values as they were. A write whose file the reader would refuse
+/// (above MaxRegistryTextSize) fails too.
 class TFileRegistry : public TRegistry
 {
 public:
-    /// Reads the file at filePath (missing means empty); its folder must exist.
-    TFileRegistry(std::string filePath, TReportFunc report);
-    /// Creates the settings folder (0700) when missing and reads settings.reg in it.
+    /// Reads the file at filePath (missing means empty) as access allows; its folder must
+    /// exist.
+    TFileRegistry(std::string filePath, TReportFunc report,
+                  TFileAccess access = TFileAccess::ReadWrite);
+    /// Creates the settings folder (0700) when missing and reads settings.reg in it; a folder
+    /// owned by another user or writable by others is reported and the registry then holds
+    /// defaults and writes nothing.
     static TFileRegistry OpenUserSettings(TReportFunc report);
+    /// Reads settings.reg of the settings folder and never writes anything: no folder, lock
+    /// or file is created, changes stay in memory, a corrupt file stays where it is.
+    static TFileRegistry OpenUserSettingsReadOnly(TReportFunc report);
 
     /// The settings file's path.
     const std::string& Path() const { return FilePath; }
+    /// Changes reach the file.
+    bool Writable() const { return Access == TFileAccess::ReadWrite; }
 
 protected:
     const TRegistryTree& Snapshot() override { return Cached; }
@@ -46,15 +69,32 @@ private:
         bool operator==(const TIdentity& other) const;
     };
 
-    void Load(bool locked);
-    bool ReloadIfChanged(std::string& reason, std::size_t& line);
+    enum class TLoadOutcome
+    {
+        Loaded,
+        CannotRead,
+        CannotParse,
+    };
+
+    struct TLoadResult
+    {
+        TLoadOutcome Outcome = TLoadOutcome::Loaded;
+        std::size_t Line = 0;
+        std::string Reason;
+    };
+
+    bool Load(bool locked);
+    TLoadResult ReloadIfChanged();
     void KeepAside(std::size_t line, const std::string& reason);
+    void ReportUnreadable(const std::string& reason, bool writing) const;
+    bool OpenLockFile();
     void WriteTree(const TRegistryTree& tree);
     void RemoveStaleTemps() const;
 
     std::string FilePath;
     std::string Folder;
     TReportFunc Report;
+    TFileAccess Access;
     TRegistryTree Cached;
     // Holding the parsed file open keeps its inode number from being reused, so an equal
     // identity really means the same file.

@@ -136,27 +136,6 @@ std::string DefaultRuntimeFolder()
     return "/tmp/statlume-" + std::to_string(::getuid());
 }
 
-std::string EnsurePrivateFolder(const std::string& folder)
-{
-    if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
-        return ErrnoText("cannot create '" + folder + "'");
-    }
-    const TUniqueFd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-    if (!fd.Valid()) {
-        return ErrnoText("'" + folder + "' is not a usable folder");
-    }
-    struct stat info
-    {
-    };
-    if (::fstat(fd.Get(), &info) != 0) {
-        return ErrnoText("cannot examine '" + folder + "'");
-    }
-    if (info.st_uid != ::geteuid() || (info.st_mode & 077) != 0) {
-        return "'" + folder + "' belongs to another user or is open to others";
-    }
-    return {};
-}
-
 TInstanceLock::TInstanceLock(std::string folder)
     : Folder(folder.empty() ? DefaultRuntimeFolder() : std::move(folder))
 {

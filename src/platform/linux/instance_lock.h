@@ -3,15 +3,12 @@
 #include <string>
 
 #include "platform/instance.h"
+#include "platform/linux/private_folder.h"
 
 namespace statlume::platform {
 
 /// The user's run-time folder: $XDG_RUNTIME_DIR/statlume, else /tmp/statlume-<uid>.
 std::string DefaultRuntimeFolder();
-
-/// Creates folder (0700) when missing and checks that it is a real folder, not a link,
-/// owned by this user and closed to others; returns an error message, empty when usable.
-std::string EnsurePrivateFolder(const std::string& folder);
 
 /// The single-instance rule on Linux: flock on "display.lock" and a local socket
 /// "restore.sock" in the user's private run-time folder; a later start connects and sends

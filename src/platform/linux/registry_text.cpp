@@ -1,6 +1,7 @@
 #include "platform/linux/registry_text.h"
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace statlume::platform {
@@ -126,46 +127,69 @@ std::optional<std::vector<std::uint8_t>> ParseHexList(std::string_view list)
     }
 }
 
-// Splits text into lines without their CR LF / LF endings.
-std::vector<std::string_view> SplitLines(std::string_view text)
+// Hands out the lines of a text one by one, without their CR LF / LF endings; holds no
+// more than the text itself, whatever the number of lines.
+class TLineCursor
 {
-    std::vector<std::string_view> lines;
-    while (!text.empty()) {
-        const std::size_t end = text.find('\n');
-        std::string_view line = text.substr(0, end);
+public:
+    explicit TLineCursor(std::string_view text)
+        : Rest(text)
+    {
+    }
+
+    /// The next line into line; false at the end of the text.
+    bool Next(std::string_view& line)
+    {
+        if (Done) {
+            return false;
+        }
+        const std::size_t end = Rest.find('\n');
+        line = Rest.substr(0, end);
         if (!line.empty() && line.back() == '\r') {
             line.remove_suffix(1);
         }
-        lines.push_back(line);
+        ++Number;
         if (end == std::string_view::npos) {
-            break;
+            Done = true;
+        } else {
+            Rest.remove_prefix(end + 1);
+            Done = Rest.empty();
         }
-        text.remove_prefix(end + 1);
+        return true;
     }
-    return lines;
-}
+
+    /// The 1-based number of the line last handed out.
+    std::size_t LineNumber() const { return Number; }
+
+private:
+    std::string_view Rest;
+    std::size_t Number = 0;
+    bool Done = false;
+};
 
 class TParser
 {
 public:
     explicit TParser(std::string_view text)
-        : Lines(SplitLines(text))
+        : Lines(text)
     {
     }
 
     TRegistryParseResult Run()
     {
-        if (Lines.empty() || StripBom(Lines[0]) != Header) {
+        std::string_view line;
+        if (!Lines.Next(line) || StripBom(line) != Header) {
             return Fail(1, "the first line is not REGEDIT4");
         }
-        for (Index = 1; Index < Lines.size(); ++Index) {
-            const std::string_view line = TrimBlanks(Lines[Index]);
+        while (Lines.Next(line)) {
+            const std::size_t number = Lines.LineNumber();
+            line = TrimBlanks(line);
             if (line.empty() || line.front() == ';') {
                 continue;
             }
             const std::string reason = line.front() == '[' ? Section(line) : Value(line);
             if (!reason.empty()) {
-                return Fail(Index + 1, reason);
+                return Fail(number, reason);
             }
         }
         TRegistryParseResult result;
@@ -201,7 +225,12 @@ private:
         if (CurrentKey.empty()) {
             return "a section names no key";
         }
-        TRegistry::AddKeyWithParents(Tree, CurrentKey);
+        if (!IsValidKeyPath(CurrentKey)) {
+            return "a key is deeper than " + std::to_string(MaxKeyDepth) +
+                   " levels or has a name " + "longer than " + std::to_string(MaxKeyNameLength) +
+                   " characters or holding control characters";
+        }
+        Tree.try_emplace(CurrentKey);
         return {};
     }
 
@@ -213,6 +242,10 @@ private:
         auto name = TakeQuoted(line);
         if (!name) {
             return "a value name is not a closed quoted text";
+        }
+        if (!IsValidValueName(*name)) {
+            return "a value name is longer than " + std::to_string(MaxValueNameLength) +
+                   " characters";
         }
         line = TrimBlanks(line);
         if (line.empty() || line.front() != '=') {
@@ -245,10 +278,11 @@ private:
             // A trailing backslash continues the list on the next line.
             while (!list.empty() && list.back() == '\\') {
                 list.pop_back();
-                if (Index + 1 >= Lines.size()) {
+                std::string_view next;
+                if (!Lines.Next(next)) {
                     return std::nullopt;
                 }
-                list += TrimBlanks(Lines[++Index]);
+                list += TrimBlanks(next);
             }
             auto bytes = ParseHexList(list);
             return bytes ? std::optional<TRegistryValue>(std::move(*bytes)) : std::nullopt;
@@ -256,8 +290,7 @@ private:
         return std::nullopt;
     }
 
-    std::vector<std::string_view> Lines;
-    std::size_t Index = 0;
+    TLineCursor Lines;
     std::string CurrentKey;
     TRegistryTree Tree;
 };

@@ -23,10 +23,13 @@ struct TRegistryParseResult
 
 /// Reads text in the REGEDIT4 export format: the header line, "[HKEY_CURRENT_USER\\path]"
 /// sections and "Name"=dword:hhhhhhhh / "Name"="text" / "Name"=hex:hh,hh lines; texts
-/// escape \\, \", \r and \n. Never throws on bad input; linear in the text's size.
+/// escape \\, \", \r and \n. Keys beyond MaxKeyDepth levels or MaxKeyNameLength characters a
+/// name, and texts above MaxRegistryTextSize, are refused. Never throws on bad input; time
+/// and memory are linear in the text's size.
 TRegistryParseResult ParseRegistryText(std::string_view text);
 
-/// Writes the tree in the format ParseRegistryText reads, keys and values in name order.
+/// Writes the tree in the format ParseRegistryText reads, keys and values in name order; one
+/// section per stored key, so implied parents get none.
 std::string FormatRegistryText(const TRegistryTree& tree);
 
 } // namespace statlume::platform
