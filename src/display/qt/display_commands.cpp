@@ -43,6 +43,9 @@ void TStatlumeDisplay::ConnectMenu()
         RunCommand([this] {
             if (Services.Parts.ActAsServer) {
                 Services.Parts.ActAsServer(*this);
+            } else {
+                // No server role in this build: the item must not claim one runs.
+                MenuItems->ActasServer1->setChecked(false);
             }
         });
     });

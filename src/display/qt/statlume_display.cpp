@@ -571,11 +571,29 @@ void TStatlumeDisplay::closeEvent(QCloseEvent* event)
     event->accept();
 }
 
+void TStatlumeDisplay::mouseMoveEvent(QMouseEvent* event)
+{
+    if (MoveGrab) {
+        move(event->globalPosition().toPoint() - *MoveGrab);
+    }
+    event->accept();
+}
+
+void TStatlumeDisplay::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::LeftButton) {
+        MoveGrab.reset();
+    }
+    event->accept();
+}
+
 void TStatlumeDisplay::mousePressEvent(QMouseEvent* event)
 {
     if (event->button() == Qt::LeftButton) {
-        if (!MenuItems->LockPosition1->isChecked() && windowHandle() != nullptr) {
-            windowHandle()->startSystemMove();
+        // Without a window manager that moves windows, the window follows the pointer itself.
+        if (!MenuItems->LockPosition1->isChecked() &&
+            (windowHandle() == nullptr || !windowHandle()->startSystemMove())) {
+            MoveGrab = event->globalPosition().toPoint() - pos();
         }
         event->accept();
         return;

@@ -177,6 +177,8 @@ public:
 protected:
     void closeEvent(QCloseEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
 private:
@@ -210,6 +212,8 @@ private:
     QFont LabelFont;
     bool HasExited = false;
     bool ShapeMasked = false;
+    /// The pointer's offset from the window's corner while the window moves itself.
+    std::optional<QPoint> MoveGrab;
 };
 
 } // namespace statlume

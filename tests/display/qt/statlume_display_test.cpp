@@ -2,6 +2,7 @@
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSystemTrayIcon>
 #include <QTimer>
 
 #include "display_rig.h"
@@ -382,6 +383,20 @@ TEST_F(DisplayRig, BadStoredValuesGiveAUsableWindow)
     EXPECT_EQ(Window->Alpha, 255);
     EXPECT_NE(QGuiApplication::screenAt(Window->pos()), nullptr);
     EXPECT_EQ(Reports.size(), 4u);
+}
+
+TEST_F(DisplayRig, HiddenIconComesBackOnASecondStart)
+{
+    Start({}, {"-hide"});
+    EXPECT_FALSE(Window->Tray().Icon().isVisible()) << "-h keeps the icon away at start";
+    Window->RestoreTrayIcon();
+    EXPECT_TRUE(Window->Tray().Icon().isVisible());
+    Item("HideIcon1")->trigger();
+    EXPECT_FALSE(Window->Tray().Icon().isVisible());
+    Window->RestoreTrayIcon();
+    EXPECT_TRUE(Window->Tray().Icon().isVisible());
+    Item("Exit1")->trigger();
+    EXPECT_FALSE(Window->Tray().Icon().isVisible());
 }
 
 TEST_F(DisplayRig, RightClickOpensTheMenuWithoutATray)
