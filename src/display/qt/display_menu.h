@@ -12,7 +12,9 @@ struct TDisplayMenu
     /// Builds the menu, owned by parent; check marks at their design state (Left checked).
     explicit TDisplayMenu(QWidget* parent);
 
+    /// The menu; the items below follow in display order.
     QMenu* PopupMenu1;
+    /// An item of the menu, its object named as the member.
     QAction* DisplayItems1;
     QAction* ExcludeProcessfromPercentage1;
     QAction* DisplayProcessorUsageinIcon1;

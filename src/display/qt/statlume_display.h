@@ -45,19 +45,26 @@ struct TDisplayParts
         FontDialog;
     /// Shows the options dialog modally over the window.
     std::function<void(TStatlumeDisplay& window)> OptionsDialog;
-    /// Checks or unchecks "Act as Server" for the remote roles; unset leaves the check alone.
+    /// The Act as Server command of the remote roles; unset keeps the item unchecked.
     std::function<void(TStatlumeDisplay& window)> ActAsServer;
 };
 
 /// What the window collects from, stores to and asks through; none is owned.
 struct TDisplayServices
 {
+    /// The performance blocks of the collection pass.
     platform::PerfDataSource& Perf;
+    /// Memory, names, addresses, disks and the clock.
     platform::SystemStatus& Status;
+    /// The sensor step and the starter library's life.
     TSensorStep& Sensors;
+    /// The settings registry (the per-user file, or memory in tests).
     platform::TRegistry& Registry;
+    /// Where the commands ask and tell.
     TPrompts& Prompts;
+    /// Separators and names for numbers, dates and times.
     const LocaleInfo& Locale;
+    /// The dialogs and drawings.
     TDisplayParts Parts;
     /// One line for the user about a replaced value or a problem (stderr).
     platform::TReportFunc Report;
@@ -157,7 +164,15 @@ public:
     /// The processor figure of the tray: the total usage with a leading zero, no decimals.
     QString ProcessorFigure() const;
 
-    // The menu handlers.
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    // The menu handlers; the menu runs each through RunCommand (Display Items checks first).
     void DisplayItems1Click();
     void ExcludeProcessfromPercentage1Click();
     void DisplayProcessorUsageinIcon1Click();
@@ -174,14 +189,6 @@ public:
     void SetFormWidth1Click();
     void HideIcon1Click();
 
-protected:
-    void closeEvent(QCloseEvent* event) override;
-    void mousePressEvent(QMouseEvent* event) override;
-    void mouseMoveEvent(QMouseEvent* event) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
-
-private:
     void ConnectMenu();
     void ApplyStartupSettings(const TStoredSettings& stored);
     void ApplyStoredSize(const TStoredSettings& stored);
