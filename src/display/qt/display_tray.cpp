@@ -26,6 +26,7 @@ TDisplayTray::TDisplayTray(TTrayArt art, QObject* parent)
 
 void TDisplayTray::SetTrayIcon(std::uint8_t mode, const QString& figureText, const QFont& font)
 {
+    const bool sameFigure = Mode == 2 && mode == 2 && figureText == Figure && font == FigureFont;
     Mode = mode;
     QIcon icon;
     if (mode == 0 && Art.ApplicationIcon) {
@@ -33,13 +34,30 @@ void TDisplayTray::SetTrayIcon(std::uint8_t mode, const QString& figureText, con
     } else if (mode == 1 && Art.AlertIcon) {
         icon = Art.AlertIcon();
     } else if (mode == 2 && Art.FigureIcon) {
+        if (sameFigure) {
+            return;
+        }
         Figure = figureText;
-        icon = Art.FigureIcon(figureText, font);
+        icon = FigureIcon(figureText, font);
     } else {
         return;
     }
-    // The tray keeps its own copy; the previous figure is released with the old QIcon.
     Tray->setIcon(icon);
+}
+
+QIcon TDisplayTray::FigureIcon(const QString& figureText, const QFont& font)
+{
+    // The toolkit keeps per-icon data for every new icon it is handed; reusing one icon per
+    // figure keeps that bounded over hours of ticks.
+    if (font != FigureFont || Figures.size() >= MaxFigureIcons) {
+        Figures.clear();
+        FigureFont = font;
+    }
+    auto found = Figures.find(figureText);
+    if (found == Figures.end()) {
+        found = Figures.insert(figureText, Art.FigureIcon(figureText, font));
+    }
+    return found.value();
 }
 
 void TDisplayTray::Add()

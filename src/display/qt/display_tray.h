@@ -4,6 +4,7 @@
 #include <functional>
 
 #include <QFont>
+#include <QHash>
 #include <QIcon>
 #include <QObject>
 #include <QString>
@@ -55,10 +56,17 @@ signals:
     void ContextRequested();
 
 private:
+    /// More figures than the percentages 00..100 and a few odd ones drop the kept icons.
+    static constexpr qsizetype MaxFigureIcons = 128;
+
+    QIcon FigureIcon(const QString& figureText, const QFont& font);
+
     TTrayArt Art;
     QSystemTrayIcon* Tray;
     std::uint8_t Mode = 0;
     QString Figure;
+    QFont FigureFont;
+    QHash<QString, QIcon> Figures;
 };
 
 } // namespace statlume

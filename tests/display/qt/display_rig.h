@@ -96,7 +96,12 @@ protected:
             pixmap.fill(Qt::blue);
             return QIcon(pixmap);
         };
-        parts.TrayArt.FigureIcon = [](const QString&, const QFont&) { return QIcon(); };
+        parts.TrayArt.FigureIcon = [this](const QString&, const QFont&) {
+            ++FiguresDrawn;
+            QPixmap pixmap(16, 16);
+            pixmap.fill(Qt::white);
+            return QIcon(pixmap);
+        };
         parts.FontDialog = [this](QWidget*, TFontChoice& choice,
                                   const std::function<void(const TFontChoice&)>& onApply) {
             return FontDialog ? FontDialog(choice, onApply) : false;
@@ -141,6 +146,7 @@ protected:
     LocaleInfo Locale;
     std::vector<std::string> Reports;
     int Quits = 0;
+    int FiguresDrawn = 0;
     bool OptionsTimerActive = true;
     /// Display Items opens the real options dialog.
     bool RealOptions = false;

@@ -295,9 +295,16 @@ TEST_F(DisplayRig, TrayModesAndProcessorFigure)
     EXPECT_EQ(Window->Tray().FigureText(), "05");
     EXPECT_TRUE(FamilyOf(Window->FormatterList(), TFamily::Proc).Active);
     EXPECT_EQ(Stored("DisplayProcInTray"), platform::TRegistryValue(std::int32_t{1}));
+    const qint64 fivePercent = Window->Tray().Icon().icon().cacheKey();
     Window->Shell().Data.ProcUsage[0] = 100;
     Window->RenderLabels();
     EXPECT_EQ(Window->Tray().FigureText(), "100");
+    // A figure seen before is not drawn again: icons do not pile up over hours of ticks.
+    Window->Shell().Data.ProcUsage[0] = 5;
+    Window->RenderLabels();
+    Window->RenderLabels();
+    EXPECT_EQ(Window->Tray().Icon().icon().cacheKey(), fivePercent);
+    EXPECT_EQ(FiguresDrawn, 2);
     Item("DisplayProcessorUsageinIcon1")->trigger();
     EXPECT_EQ(Window->Tray().IconMode(), 0);
 }
