@@ -367,6 +367,22 @@ TEST_F(DisplayRig, OptionsDialogRebuildsAndStoresTheTemplate)
     EXPECT_TRUE(Window->UpdateTimer().Timer().isActive());
 }
 
+TEST_F(DisplayRig, IntervalZeroStopsTheTicksButKeepsTheTimerEnabled)
+{
+    Start();
+    Prompts.TextAnswers = {"0"};
+    Item("UpdateInterval1")->trigger();
+    EXPECT_EQ(Stored("Interval"), platform::TRegistryValue(std::int32_t{0}));
+    EXPECT_FALSE(Window->UpdateTimer().Timer().isActive()) << "no tick on every idle";
+    EXPECT_TRUE(Window->UpdateTimer().Enabled());
+    Item("DisplayItems1")->trigger();
+    EXPECT_FALSE(OptionsTimerActive);
+    Prompts.TextAnswers = {"500"};
+    Item("UpdateInterval1")->trigger();
+    EXPECT_TRUE(Window->UpdateTimer().Timer().isActive());
+    EXPECT_EQ(Window->UpdateTimer().Timer().interval(), 500);
+}
+
 TEST_F(DisplayRig, FailingCollectionWarnsThenExits)
 {
     Start();
