@@ -41,6 +41,13 @@ constexpr TStyleBox StyleBoxes[] = {
     {FontStyleStrikeOut, "Stri&keout", "cbStrikeOut"},
 };
 
+/// A size below 1 point draws as the design size, as a zero height did; a size above the
+/// bound draws at the bound.
+int DrawnSize(int points)
+{
+    return points < 1 ? DesignSize : std::min(points, MaxFontSize);
+}
+
 QPixmap Swatch(const QColor& color)
 {
     QPixmap swatch(16, 16);
@@ -91,7 +98,7 @@ private:
         size->setObjectName(QStringLiteral("seFontSize"));
         size->setRange(1, MaxFontSize);
         size->setSuffix(QStringLiteral(" pt"));
-        size->setValue(std::clamp(Shown.Size, 1, MaxFontSize));
+        size->setValue(DrawnSize(Shown.Size));
         Color = new QPushButton(QStringLiteral("C&olour..."), this);
         Color->setObjectName(QStringLiteral("btnColor"));
         auto* fontLabel = new QLabel(QStringLiteral("&Font:"), this);
@@ -203,7 +210,7 @@ QFont ToQFont(const TFontChoice& choice)
     const bool fixed = choice.Pitch == 2;
     font.setStyleHint(fixed ? QFont::Monospace : QFont::SansSerif);
     font.setFixedPitch(fixed);
-    font.setPointSize(std::clamp(choice.Size, 1, MaxFontSize));
+    font.setPointSize(DrawnSize(choice.Size));
     font.setBold((choice.Style & FontStyleBold) != 0);
     font.setItalic((choice.Style & FontStyleItalic) != 0);
     font.setUnderline((choice.Style & FontStyleUnderline) != 0);
