@@ -1,0 +1,126 @@
+#include "display/qt/display_program.h"
+
+#include <cstdlib>
+#include <iostream>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "collect/sensor_step.h"
+#include "display/command_line.h"
+#include "display/program_entry.h"
+#include "display/qt/prompts.h"
+#include "display/qt/signal_bridge.h"
+#include "display/qt/statlume_display.h"
+#include "platform/linux/dl_sensor_starter.h"
+#include "platform/linux/file_registry.h"
+#include "platform/linux/instance_lock.h"
+#include "platform/linux/linux_system_status.h"
+#include "platform/linux/locale_reader.h"
+#include "platform/linux/proc_perf_data_source.h"
+#include "platform/linux/shell_open.h"
+#include "platform/linux/shm_sensor_block.h"
+
+#include <QApplication>
+#include <QSessionManager>
+
+namespace statlume {
+namespace {
+
+void ReportLine(const std::string& message)
+{
+    std::cerr << "statlume: " << message << '\n' << std::flush;
+}
+
+std::optional<std::string> Environment(const char* name)
+{
+    const char* value = std::getenv(name);
+    return value != nullptr ? std::optional<std::string>(value) : std::nullopt;
+}
+
+// Only X11 lets a window place itself and stay above or below others; a Wayland session
+// with XWayland therefore runs the window through xcb.
+void ChooseQtPlatform()
+{
+    if (!qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") ||
+        qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
+        return;
+    }
+    if (!qEnvironmentVariableIsEmpty("DISPLAY")) {
+        qputenv("QT_QPA_PLATFORM", "xcb");
+        return;
+    }
+    ReportLine("this Wayland session has no XWayland: the window cannot keep its position, "
+               "stay on top, stay below other windows or pin to the desktop here.");
+}
+
+} // namespace
+
+int RunDisplayProgram(int argc, char** argv)
+{
+    const std::vector<std::string> args = ArgumentsOf(argc, argv);
+    platform::TInstanceLock instance;
+    const TEntryServices entryServices{instance, Environment("TEMP"),
+                                       [](const std::string& path, std::string& error) {
+                                           return platform::ShellOpen(path, error);
+                                       },
+                                       ReportLine};
+    TEntryResult entry = ProgramEntry(args, entryServices);
+    if (entry.Action != TEntryAction::RunDisplay) {
+        if (!entry.Message.empty()) {
+            ReportLine(entry.Message);
+        }
+        return entry.ExitCode();
+    }
+
+    ChooseQtPlatform();
+    QApplication app(argc, argv);
+    // The empty title is also the caption of the error boxes.
+    QApplication::setApplicationName(QString());
+    QApplication::setApplicationDisplayName(QString());
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    const TClientSwitches switches = ParseClientSwitches(args);
+    const LocaleInfo locale = platform::ReadProcessLocale();
+    platform::TProcPerfDataSource perf;
+    platform::TLinuxSystemStatus status;
+    TSensorStep sensors(
+        std::make_unique<platform::TShmSensorBlock>(),
+        std::make_unique<platform::TDlSensorStarter>(),
+        [&app](std::function<void()> report) {
+            QMetaObject::invokeMethod(&app, std::move(report), Qt::QueuedConnection);
+        },
+        switches.ClientMode);
+    platform::TFileRegistry registry = platform::TFileRegistry::OpenUserSettings(ReportLine);
+    TQtPrompts prompts;
+    TStatlumeDisplay window(TDisplayServices{perf, status, sensors, registry, prompts, locale,
+                                             TStatlumeDisplay::StandardParts(), ReportLine,
+                                             [] { QCoreApplication::exit(0); }});
+    prompts.Owner = &window;
+
+    const auto exitCommand = [&window] { window.Exit1Click(); };
+    TSignalBridge signalBridge(exitCommand);
+    if (!signalBridge.Ok()) {
+        ReportLine("signals cannot end the window cleanly: " + signalBridge.Error.toStdString());
+    }
+    // A logout asks to save the session; the settings and uptime records go with it.
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, &window,
+                     [exitCommand](QSessionManager&) { exitCommand(); });
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &window, exitCommand);
+
+    window.FormCreate(args);
+    if (entry.Hold) {
+        entry.Hold->ListenForRestore([&window] {
+            QMetaObject::invokeMethod(
+                &window, [&window] { window.RestoreTrayIcon(); }, Qt::QueuedConnection);
+        });
+    }
+    const int code = window.Exited() ? 0 : QApplication::exec();
+    window.Exit1Click();
+    // The restore listener posts to the window: stop it before the window goes.
+    entry.Hold.reset();
+    return code;
+}
+
+} // namespace statlume

@@ -1,0 +1,72 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+
+#include <QFont>
+#include <QHash>
+#include <QIcon>
+#include <QObject>
+#include <QString>
+
+class QSystemTrayIcon;
+
+namespace statlume {
+
+/// Draws the tray's icons: the application icon, the alert icon and the processor figure.
+struct TTrayArt
+{
+    std::function<QIcon()> ApplicationIcon;
+    std::function<QIcon()> AlertIcon;
+    std::function<QIcon(const QString& figureText, const QFont& displayFont)> FigureIcon;
+};
+
+/// The notification-area icon: tooltip "Statlume", mode 0 application icon, 1 alert icon,
+/// 2 processor figure. The mode is kept while the icon is absent and shown when it returns.
+class TDisplayTray : public QObject
+{
+    Q_OBJECT
+public:
+    /// An absent icon in mode 0, child of parent, named "TrayIcon".
+    TDisplayTray(TTrayArt art, QObject* parent);
+
+    /// `SetTrayIcon`: mode 0 or 1 take their icon; mode 2 draws figureText in font; any
+    /// other mode changes nothing after the mode itself.
+    void SetTrayIcon(std::uint8_t mode, const QString& figureText = {}, const QFont& font = {});
+    /// Adds the icon to the notification area.
+    void Add();
+    /// Removes the icon from the notification area.
+    void Remove();
+    /// A second start's request: remove and add again.
+    void Restore();
+
+    /// `IconMode`.
+    std::uint8_t IconMode() const { return Mode; }
+    /// The icon is added and a notification area exists to show it.
+    bool Shown() const;
+    /// The text of the last figure drawn; empty before the first.
+    const QString& FigureText() const { return Figure; }
+    /// The toolkit's icon.
+    QSystemTrayIcon& Icon() { return *Tray; }
+
+signals:
+    /// A double click on the icon.
+    void DoubleClicked();
+    /// A context request (right click) on the icon.
+    void ContextRequested();
+
+private:
+    /// More figures than the percentages 00..100 and a few odd ones drop the kept icons.
+    static constexpr qsizetype MaxFigureIcons = 128;
+
+    QIcon FigureIcon(const QString& figureText, const QFont& font);
+
+    TTrayArt Art;
+    QSystemTrayIcon* Tray;
+    std::uint8_t Mode = 0;
+    QString Figure;
+    QFont FigureFont;
+    QHash<QString, QIcon> Figures;
+};
+
+} // namespace statlume

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include <QLabel>
+
+namespace statlume {
+
+/// The text label of one window line: its template line, its Tag (1 = placed), a plain-text
+/// caption drawn with the accelerator-prefix rule ("&x" underlines x, "&&" shows "&"), and
+/// a size that follows the caption (a right-justified label keeps its right edge).
+class TFmtLabel : public QLabel
+{
+    Q_OBJECT
+public:
+    /// A "BLANK" label named name, child of parent, with the hand cursor.
+    TFmtLabel(const QString& name, std::string templateLine, QWidget* parent);
+
+    /// Sets the caption (UTF-8); a caption equal to the current one changes nothing (false).
+    bool SetCaption(const std::string& caption);
+    /// The caption as last set (UTF-8).
+    const std::string& Caption() const { return CaptionText; }
+    /// 0 left-justified, 1 right-justified; other values leave the justification.
+    void SetTextAlign(std::uint8_t textAlign);
+    /// True when the label's right edge follows the window's right edge on resizes.
+    bool AnchorRight = false;
+    /// Decides on a left press whether the label drags itself (true) or leaves the press to
+    /// the window, which moves (false); unset means the label drags.
+    std::function<bool()> MayDrag;
+
+    /// The template line, set once at creation.
+    const std::string Template;
+    /// 0 flows with the layout pass, 1 is placed.
+    int Tag = 0;
+
+    /// The size of the caption in the label's font, accelerator prefixes applied.
+    QSize sizeHint() const override;
+    /// Same as sizeHint: the label never shrinks below its caption.
+    QSize minimumSizeHint() const override { return sizeHint(); }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+private:
+    void FitToCaption();
+
+    std::string CaptionText;
+    bool Dragging = false;
+};
+
+} // namespace statlume

@@ -1,0 +1,610 @@
+#include "display/qt/statlume_display.h"
+
+#include <algorithm>
+#include <exception>
+
+#include "display/label_layout.h"
+#include "display/qt/x11_window_state.h"
+#include "format/tag_language.h"
+
+#include <QBitmap>
+#include <QCloseEvent>
+#include <QCursor>
+#include <QGuiApplication>
+#include <QImage>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScreen>
+#include <QWindow>
+
+namespace statlume {
+namespace {
+
+constexpr std::uint32_t WhiteColorRef = 0x00FFFFFFu;
+constexpr int LargestWindowSide = 16384;
+
+// The pixels a drawing touched at all, so anti-aliased edges of the text are not cut away.
+QRegion TouchedPixels(const QImage& image)
+{
+    QImage mask(image.size(), QImage::Format_MonoLSB);
+    // Index 1 is Qt::color1 (black), the pixels a bitmap region keeps.
+    mask.setColorTable({qRgb(255, 255, 255), qRgb(0, 0, 0)});
+    mask.fill(0);
+    for (int y = 0; y < image.height(); ++y) {
+        const auto* line = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            if (qAlpha(line[x]) != 0) {
+                mask.setPixel(x, y, 1);
+            }
+        }
+    }
+    return QRegion(QBitmap::fromImage(mask));
+}
+
+} // namespace
+
+TStatlumeDisplay::TStatlumeDisplay(TDisplayServices services)
+    : QWidget(nullptr, Qt::FramelessWindowHint | Qt::Tool)
+    , Services(std::move(services))
+    , SnapshotCollector(Services.Perf, Services.Status, Services.Sensors)
+    , MenuItems(std::make_unique<TDisplayMenu>(this))
+    , TrayIcon(new TDisplayTray(Services.Parts.TrayArt, this))
+    , Timer1(std::make_unique<TUpdateTimer>(this))
+{
+    setObjectName(QStringLiteral("StatlumeDisplay"));
+    setAutoFillBackground(true);
+    QPalette colours = palette();
+    colours.setColor(QPalette::Window, Background);
+    setPalette(colours);
+    UptimeFormat = DefaultUptimeFormat;
+    move(719, 25);
+    connect(&Timer1->Timer(), &QTimer::timeout, this, [this] { Timer1Timer(); });
+    connect(TrayIcon, &TDisplayTray::DoubleClicked, this, [this] {
+        if (!MenuItems->AlwaysOnTop1->isChecked()) {
+            raise();
+            activateWindow();
+        }
+    });
+    connect(TrayIcon, &TDisplayTray::ContextRequested, this, [this] {
+        show();
+        raise();
+        activateWindow();
+        MenuItems->PopupMenu1->popup(QCursor::pos());
+    });
+    ConnectMenu();
+}
+
+TStatlumeDisplay::~TStatlumeDisplay() = default;
+
+void TStatlumeDisplay::Tell(const std::string& message) const
+{
+    if (Services.Report) {
+        Services.Report(message);
+    }
+}
+
+void TStatlumeDisplay::FormCreate(const std::vector<std::string>& args)
+{
+    Switches = ParseClientSwitches(args);
+    if (!Switches.HideIcon) {
+        TrayIcon->Add();
+    }
+    Store = std::make_unique<TSettingsStore>(Services.Registry, Switches, Services.Report);
+    const TStoredSettings stored = Store->ReadStartup();
+    ApplyStartupSettings(stored);
+    RawShell.OnData = [this] { RenderLabels(); };
+    Formatters = CreateFormatters(RawShell, Services.Locale);
+    Template = TemplateTextOf(stored, Formatters);
+    if (stored.DisplayProcInTray) {
+        MenuItems->DisplayProcessorUsageinIcon1->setChecked(*stored.DisplayProcInTray);
+        SetTrayMode(*stored.DisplayProcInTray ? 2 : 0);
+    }
+    if (stored.PinToDesktop) {
+        MenuItems->PinToDesktop->setChecked(*stored.PinToDesktop);
+    }
+    BuildLabels(Template);
+    ArrangeLabels(false);
+    ApplyStoredSize(stored);
+    ApplyWindowFlags();
+    show();
+    ApplyPin();
+    int interval = stored.Interval;
+    if (interval <= 0) {
+        interval = Switches.ClientMode ? 2000 : 1000;
+        Tell("The stored update interval " + std::to_string(stored.Interval) +
+             " would stop the updates; " + std::to_string(interval) + " ms is used.");
+    }
+    Timer1->SetInterval(interval);
+    Timer1->SetEnabled(true);
+}
+
+void TStatlumeDisplay::ApplyStartupSettings(const TStoredSettings& stored)
+{
+    Alpha = stored.Alpha;
+    if (Alpha < 0 || Alpha > 255) {
+        Tell("The stored alpha value " + std::to_string(Alpha) + " is not 0..255; 255 is used.");
+        Alpha = 255;
+    }
+    if (stored.AlwaysOnTop) {
+        MenuItems->AlwaysOnTop1->setChecked(*stored.AlwaysOnTop);
+        Store->WriteAlwaysOnTop(*stored.AlwaysOnTop);
+    }
+    if (stored.Transparent) {
+        MenuItems->Transparent1->setChecked(*stored.Transparent);
+        Store->WriteTransparent(*stored.Transparent);
+    }
+    ApplyTransparency();
+    if (stored.Font) {
+        const TFontSettings& font = *stored.Font;
+        DisplayFont.Name = font.Name;
+        DisplayFont.Color = static_cast<std::uint32_t>(
+            font.Color.value_or(static_cast<std::int32_t>(DisplayFont.Color)));
+        DisplayFont.Size = font.Size.value_or(DisplayFont.Size);
+        DisplayFont.Pitch = font.Pitch.value_or(DisplayFont.Pitch);
+        DisplayFont.Style = font.Style.value_or(static_cast<std::uint8_t>(DisplayFont.Style));
+    }
+    ApplyDisplayFont();
+    move(stored.X, stored.Y);
+    BringOntoScreen();
+    AutoSizeWindow = AutoSizeAfter(AutoSizeWindow, TAutoSizeEvent::Startup);
+    UptimeFormat = stored.UptimeFormat;
+    SnapshotCollector.SetExcludeText(stored.ExcludeText);
+    TextAlign = static_cast<std::uint8_t>(stored.Align & 0xFF);
+    if (TextAlign == 0) {
+        MenuItems->Left1->setChecked(true);
+    } else if (TextAlign == 1) {
+        MenuItems->Right1->setChecked(true);
+    }
+}
+
+void TStatlumeDisplay::ApplyStoredSize(const TStoredSettings& stored)
+{
+    const auto side = [this](const std::optional<std::int32_t>& value, const char* name) {
+        if (value && (*value < 1 || *value > LargestWindowSide)) {
+            Tell(std::string("The stored window ") + name + " " + std::to_string(*value) +
+                 " is not 1.." + std::to_string(LargestWindowSide) + "; it is ignored.");
+            return std::optional<std::int32_t>();
+        }
+        return value;
+    };
+    const auto w = side(stored.Width, "width");
+    const auto h = side(stored.Height, "height");
+    if (w) {
+        resize(*w, height());
+        AutoSizeWindow = AutoSizeAfter(AutoSizeWindow, TAutoSizeEvent::StoredSize);
+    }
+    if (h) {
+        resize(width(), *h);
+        AutoSizeWindow = AutoSizeAfter(AutoSizeWindow, TAutoSizeEvent::StoredSize);
+    }
+}
+
+void TStatlumeDisplay::BringOntoScreen()
+{
+    const QRect wanted(pos(), QSize(std::max(width(), 1), std::max(height(), 1)));
+    const QList<QScreen*> screens = QGuiApplication::screens();
+    if (screens.isEmpty()) {
+        return;
+    }
+    QScreen* nearest = nullptr;
+    long long best = -1;
+    for (QScreen* screen : screens) {
+        const QRect area = screen->availableGeometry();
+        if (area.contains(wanted.topLeft())) {
+            return;
+        }
+        const QPoint inside(std::clamp(wanted.x(), area.left(), area.right()),
+                            std::clamp(wanted.y(), area.top(), area.bottom()));
+        const QPoint d = inside - wanted.topLeft();
+        const long long distance = 1LL * d.x() * d.x() + 1LL * d.y() * d.y();
+        if (best < 0 || distance < best) {
+            best = distance;
+            nearest = screen;
+        }
+    }
+    const QRect area = nearest->availableGeometry();
+    const QPoint inside(std::clamp(wanted.x(), area.left(), area.right() - 16),
+                        std::clamp(wanted.y(), area.top(), area.bottom() - 16));
+    Tell("The stored window position " + std::to_string(wanted.x()) + ", " +
+         std::to_string(wanted.y()) + " is off every screen; the window is moved to " +
+         std::to_string(inside.x()) + ", " + std::to_string(inside.y()) + ".");
+    move(inside);
+}
+
+bool TStatlumeDisplay::CollectSnapshot(bool force)
+{
+    const int interval = Timer1->Interval() > 0 ? Timer1->Interval() : 1000;
+    return SnapshotCollector.CollectSnapshot(RawShell, Formatters, force,
+                                             static_cast<std::uint32_t>(interval));
+}
+
+void TStatlumeDisplay::CollectionFailed()
+{
+    {
+        TTimerGuard guard(*Timer1);
+        Services.Prompts.ShowMessage(TMessageKind::Warning, "", std::string(PerfFailureText));
+    }
+    Exit1Click();
+}
+
+void TStatlumeDisplay::Timer1Timer()
+{
+    if (HasExited) {
+        return;
+    }
+    if (Switches.ClientMode) {
+        if (OnClientTick) {
+            OnClientTick();
+        }
+        return;
+    }
+    if (!CollectSnapshot(false)) {
+        CollectionFailed();
+        return;
+    }
+    RenderLabels();
+}
+
+void TStatlumeDisplay::RenderLabels()
+{
+    if (HasExited) {
+        return;
+    }
+    bool relayout = false;
+    bool changed = false;
+    for (TFmtLabel* label : LabelList) {
+        if (label->Caption() == BlankCaption) {
+            relayout = true;
+        }
+        changed = label->SetCaption(RenderLine(Formatters, label->Template)) || changed;
+    }
+    if (relayout) {
+        ArrangeLabels(false);
+    }
+    if (ShapeMasked && changed) {
+        UpdateShapeMask();
+    }
+    if (TrayIcon->IconMode() == 2) {
+        SetTrayMode(2);
+    }
+}
+
+void TStatlumeDisplay::FreeLabels()
+{
+    for (TFmtLabel* label : LabelList) {
+        delete label;
+    }
+    LabelList.clear();
+}
+
+bool TStatlumeDisplay::LabelMayDrag() const
+{
+    // With Transparent on, the labels move the whole window instead.
+    return !MenuItems->Transparent1->isChecked();
+}
+
+void TStatlumeDisplay::BuildLabels(const std::string& text)
+{
+    std::exception_ptr failure;
+    {
+        TTimerGuard guard(*Timer1);
+        try {
+            FreeLabels();
+            const std::vector<std::string> lines = SplitTemplateLines(text);
+            const QColor textColour = ToQColor(DisplayFont.Color);
+            for (std::size_t i = 0; i < lines.size(); ++i) {
+                const std::string name = "FormatLabel" + std::to_string(i);
+                auto* label = new TFmtLabel(QString::fromStdString(name), lines[i], this);
+                label->SetTextAlign(TextAlign);
+                label->setFont(LabelFont);
+                QPalette colours = label->palette();
+                colours.setColor(QPalette::WindowText, textColour);
+                label->setPalette(colours);
+                label->MayDrag = [this] { return LabelMayDrag(); };
+                if (Store) {
+                    if (const auto placed = Store->ReadLabelPosition(name)) {
+                        label->Tag = 1;
+                        label->move(placed->Left, placed->Top);
+                    }
+                }
+                LabelList.push_back(label);
+                label->show();
+            }
+            DecideAllActive(Formatters, text);
+            // Drive items enter their letters while rendering; the refresh then measures them.
+            for (const std::string& line : lines) {
+                RenderLine(Formatters, line);
+            }
+        } catch (...) {
+            failure = std::current_exception();
+        }
+    }
+    if (Switches.ClientMode) {
+        Timer1Timer();
+    } else if (!CollectSnapshot(true)) {
+        CollectionFailed();
+        return;
+    } else {
+        RenderLabels();
+    }
+    for (TFmtLabel* label : LabelList) {
+        AlignLabel(*label);
+    }
+    for (const auto& formatter : Formatters) {
+        formatter->Alignment = TextAlign;
+    }
+    if (failure) {
+        std::rethrow_exception(failure);
+    }
+}
+
+void TStatlumeDisplay::ArrangeLabels(bool keepRightEdge)
+{
+    std::vector<TLabelBox> boxes;
+    boxes.reserve(LabelList.size());
+    for (const TFmtLabel* label : LabelList) {
+        boxes.push_back({label->x(), label->y(), label->width(), label->height(), label->Tag != 0});
+    }
+    TWindowBox window{x(), y(), width(), height()};
+    ArrangeLabelBoxes(boxes, window, keepRightEdge, AutoSizeWindow);
+    for (std::size_t i = 0; i < boxes.size(); ++i) {
+        if (!boxes[i].Placed) {
+            LabelList[i]->move(LabelList[i]->x(), boxes[i].Top);
+        }
+    }
+    if (AutoSizeWindow) {
+        move(window.Left, window.Top);
+        resize(window.Width, window.Height);
+    }
+}
+
+void TStatlumeDisplay::AlignLabel(TFmtLabel& label)
+{
+    label.SetTextAlign(TextAlign);
+    const TLabelBox box{label.x(), label.y(), label.width(), label.height(), label.Tag != 0};
+    if (const auto left = AlignedLeft(box, width(), TextAlign)) {
+        label.move(*left, label.y());
+    }
+    if (TextAlign <= 1) {
+        label.AnchorRight = TextAlign == 1;
+    }
+}
+
+void TStatlumeDisplay::StoreTemplate(const std::string& text)
+{
+    Template = text;
+    Store->WriteFormatString(text);
+}
+
+void TStatlumeDisplay::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    // Right-anchored labels keep their distance to the right edge.
+    const int grown = event->size().width() - event->oldSize().width();
+    if (event->oldSize().isValid() && grown != 0) {
+        for (TFmtLabel* label : LabelList) {
+            if (label->AnchorRight) {
+                label->move(label->x() + grown, label->y());
+            }
+        }
+    }
+}
+
+void TStatlumeDisplay::ApplyDisplayFont()
+{
+    LabelFont = ToQFont(DisplayFont);
+    const QColor textColour = ToQColor(DisplayFont.Color);
+    for (TFmtLabel* label : LabelList) {
+        label->setFont(LabelFont);
+        QPalette colours = label->palette();
+        colours.setColor(QPalette::WindowText, textColour);
+        label->setPalette(colours);
+    }
+    const bool white = DisplayFont.Color == WhiteColorRef;
+    const QColor wanted = white ? QColor(Qt::black) : QColor(Qt::white);
+    if (wanted != Background) {
+        Background = wanted;
+        QPalette colours = palette();
+        colours.setColor(QPalette::Window, Background);
+        setPalette(colours);
+        ApplyTransparency();
+    }
+    AutoSizeWindow = AutoSizeAfter(AutoSizeWindow, TAutoSizeEvent::FontApplied);
+    ArrangeLabels(false);
+}
+
+void TStatlumeDisplay::UpdateShapeMask()
+{
+    if (!ShapeMasked) {
+        return;
+    }
+    QRegion shape;
+    for (TFmtLabel* label : LabelList) {
+        QImage image(label->size(), QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::transparent);
+        {
+            // The text alone, as the label draws it; render() would bring its background too.
+            QPainter painter(&image);
+            painter.setFont(label->font());
+            painter.drawText(image.rect(),
+                             static_cast<int>(label->alignment()) | Qt::TextShowMnemonic,
+                             label->text());
+        }
+        shape += TouchedPixels(image).translated(label->pos());
+    }
+    // An empty mask would show the whole window; one pixel keeps it invisible instead.
+    setMask(shape.isEmpty() ? QRegion(0, 0, 1, 1) : shape);
+}
+
+void TStatlumeDisplay::ApplyTransparency()
+{
+    const bool on = MenuItems->Transparent1->isChecked();
+    setWindowOpacity(on && Alpha < 255 ? Alpha / 255.0 : 1.0);
+    // Without a compositor a translucent window shows garbage: cut it to the text instead.
+    const bool translucent = on && CompositorAvailable();
+    ShapeMasked = on && !translucent;
+    if (ShapeMasked) {
+        UpdateShapeMask();
+    } else {
+        clearMask();
+    }
+    if (testAttribute(Qt::WA_TranslucentBackground) == translucent) {
+        return;
+    }
+    setAttribute(Qt::WA_TranslucentBackground, translucent);
+    setAutoFillBackground(!translucent);
+    // A native window takes an alpha channel only when it is created: make it anew.
+    if (testAttribute(Qt::WA_WState_Created)) {
+        const bool visible = isVisible();
+        const QPoint where = pos();
+        destroy();
+        create();
+        move(where);
+        setWindowOpacity(on && Alpha < 255 ? Alpha / 255.0 : 1.0);
+        if (visible) {
+            show();
+            ApplyPin();
+        }
+    }
+    update();
+}
+
+void TStatlumeDisplay::ApplyWindowFlags()
+{
+    Qt::WindowFlags flags = Qt::FramelessWindowHint | Qt::Tool;
+    if (MenuItems->AlwaysOnTop1->isChecked()) {
+        flags |= Qt::WindowStaysOnTopHint;
+    } else if (MenuItems->PinToDesktop->isChecked()) {
+        flags |= Qt::WindowStaysOnBottomHint;
+    }
+    if (flags == windowFlags()) {
+        return;
+    }
+    // A flag change hides the window; show it again at the same place.
+    const bool visible = isVisible();
+    const QPoint where = pos();
+    setWindowFlags(flags);
+    move(where);
+    if (visible) {
+        show();
+    }
+}
+
+void TStatlumeDisplay::ApplyPin()
+{
+    ApplyWindowFlags();
+    const bool pinned =
+        MenuItems->PinToDesktop->isChecked() && !MenuItems->AlwaysOnTop1->isChecked();
+    SetPinnedStates(*this, pinned);
+}
+
+void TStatlumeDisplay::SetTrayMode(std::uint8_t mode)
+{
+    if (mode == 2) {
+        // The figure needs processor figures even when the template shows none.
+        FamilyOf(Formatters, TFamily::Proc).Active = true;
+        TrayIcon->SetTrayIcon(2, ProcessorFigure(), LabelFont);
+        return;
+    }
+    TrayIcon->SetTrayIcon(mode);
+}
+
+QString TStatlumeDisplay::ProcessorFigure() const
+{
+    const auto& proc = static_cast<const TProcFormat&>(FamilyOf(Formatters, TFamily::Proc));
+    return QString::fromStdString(proc.ProcUsageFunc("", true, false));
+}
+
+TExitState TStatlumeDisplay::ExitStateNow() const
+{
+    TExitState state;
+    state.WipeSettings = MenuItems->WipeRegistrySettings1->isChecked();
+    TWindowPlacement window;
+    for (const TFmtLabel* label : LabelList) {
+        if (label->Tag == 1) {
+            window.PlacedLabels.push_back(
+                {label->objectName().toStdString(), label->x(), label->y()});
+        }
+    }
+    window.AutoSizeWindow = AutoSizeWindow;
+    window.ClientWidth = width();
+    window.ClientHeight = height();
+    window.Left = x();
+    window.Top = y();
+    state.Window = window;
+    state.LastUptimeSecs = SnapshotCollector.LastUptimeSecs();
+    return state;
+}
+
+void TStatlumeDisplay::Exit1Click()
+{
+    if (HasExited) {
+        return;
+    }
+    HasExited = true;
+    Timer1->Retire();
+    if (OnExitCommand) {
+        OnExitCommand();
+    }
+    TrayIcon->Remove();
+    if (Store) {
+        Store->SaveOnExit(ExitStateNow());
+    }
+    Services.Sensors.Shutdown();
+    RawShell.OnData = nullptr;
+    hide();
+    if (Services.Quit) {
+        Services.Quit();
+    }
+}
+
+void TStatlumeDisplay::RestoreTrayIcon()
+{
+    if (!HasExited) {
+        TrayIcon->Restore();
+    }
+}
+
+void TStatlumeDisplay::closeEvent(QCloseEvent* event)
+{
+    Exit1Click();
+    event->accept();
+}
+
+void TStatlumeDisplay::mouseMoveEvent(QMouseEvent* event)
+{
+    if (MoveGrab) {
+        move(event->globalPosition().toPoint() - *MoveGrab);
+    }
+    event->accept();
+}
+
+void TStatlumeDisplay::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::LeftButton) {
+        MoveGrab.reset();
+    }
+    event->accept();
+}
+
+void TStatlumeDisplay::mousePressEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::LeftButton) {
+        // Without a window manager that moves windows, the window follows the pointer itself.
+        if (!MenuItems->LockPosition1->isChecked() &&
+            (windowHandle() == nullptr || !windowHandle()->startSystemMove())) {
+            MoveGrab = event->globalPosition().toPoint() - pos();
+        }
+        event->accept();
+        return;
+    }
+    if (event->button() == Qt::RightButton && !TrayIcon->Shown()) {
+        // Without a tray icon the window's own right click is the way to the menu.
+        MenuItems->PopupMenu1->popup(event->globalPosition().toPoint());
+        event->accept();
+        return;
+    }
+    QWidget::mousePressEvent(event);
+}
+
+} // namespace statlume

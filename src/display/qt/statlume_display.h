@@ -1,0 +1,219 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "collect/raw_data_shell.h"
+#include "collect/sensor_step.h"
+#include "collect/snapshot_collector.h"
+#include "display/command_line.h"
+#include "display/qt/command_error.h"
+#include "display/qt/display_menu.h"
+#include "display/qt/display_tray.h"
+#include "display/qt/fmt_label.h"
+#include "display/qt/font_dialog.h"
+#include "display/qt/prompts.h"
+#include "display/qt/update_timer.h"
+#include "display/settings_store.h"
+#include "format/formatter.h"
+#include "format/locale_info.h"
+#include "options/option_form.h"
+#include "platform/perf_data_source.h"
+#include "platform/registry.h"
+#include "platform/system_status.h"
+
+#include <QColor>
+#include <QFont>
+#include <QWidget>
+
+namespace statlume {
+
+class TStatlumeDisplay;
+
+/// The dialogs and drawings the window uses, so tests can replace them.
+struct TDisplayParts
+{
+    /// The tray icon's drawings.
+    TTrayArt TrayArt;
+    /// The font dialog: onApply shows a choice at once; true on OK with choice updated.
+    std::function<bool(QWidget* owner, TFontChoice& choice,
+                       const std::function<void(const TFontChoice&)>& onApply)>
+        FontDialog;
+    /// Shows the options dialog modally over the window.
+    std::function<void(TStatlumeDisplay& window)> OptionsDialog;
+    /// The Act as Server command of the remote roles; unset keeps the item unchecked.
+    std::function<void(TStatlumeDisplay& window)> ActAsServer;
+};
+
+/// What the window collects from, stores to and asks through; none is owned.
+struct TDisplayServices
+{
+    /// The performance blocks of the collection pass.
+    platform::PerfDataSource& Perf;
+    /// Memory, names, addresses, disks and the clock.
+    platform::SystemStatus& Status;
+    /// The sensor step and the starter library's life.
+    TSensorStep& Sensors;
+    /// The settings registry (the per-user file, or memory in tests).
+    platform::TRegistry& Registry;
+    /// Where the commands ask and tell.
+    TPrompts& Prompts;
+    /// Separators and names for numbers, dates and times.
+    const LocaleInfo& Locale;
+    /// The dialogs and drawings.
+    TDisplayParts Parts;
+    /// One line for the user about a replaced value or a problem (stderr).
+    platform::TReportFunc Report;
+    /// Ends the application once the Exit command has run.
+    std::function<void()> Quit;
+};
+
+/// The display window: labels from the template, the update cycle, the menu commands and the
+/// tray icon; the options dialog edits its template through TOptionHost.
+class TStatlumeDisplay : public QWidget, public TOptionHost
+{
+    Q_OBJECT
+public:
+    /// The window, not yet started; services must outlive it.
+    explicit TStatlumeDisplay(TDisplayServices services);
+    ~TStatlumeDisplay() override;
+
+    /// The start sequence with the program's arguments (after the program name): settings,
+    /// formatters, labels, first layout, stored size, show, timer.
+    void FormCreate(const std::vector<std::string>& args);
+
+    /// The standard dialogs and drawings: the options dialog, the font dialog, the tray icons.
+    static TDisplayParts StandardParts();
+
+    /// One tick: a local collection pass, then RenderLabels (the client hook in client mode).
+    void Timer1Timer();
+    /// Renders every label; the layout pass runs when some caption was still "BLANK".
+    void RenderLabels();
+    /// Rebuilds the labels from text (placed ones from the stored positions), then refreshes.
+    void BuildLabels(const std::string& text) override;
+    /// The layout pass.
+    void ArrangeLabels(bool keepRightEdge) override;
+    /// Applies TextAlign to one label.
+    void AlignLabel(TFmtLabel& label);
+    /// TemplateText := text, stored as "FormatString"; the labels stay.
+    void StoreTemplate(const std::string& text) override;
+    /// The current template.
+    std::string TemplateText() const override { return Template; }
+    /// The formatters in registry order.
+    const TFormatterList& FormatterList() const override { return Formatters; }
+    /// The labels in line order.
+    const std::vector<TFmtLabel*>& Labels() const { return LabelList; }
+
+    /// The Exit command: runs once; later calls do nothing.
+    void Exit1Click();
+    /// True once the Exit command has run.
+    bool Exited() const { return HasExited; }
+    /// A second start asks for the tray icon back.
+    void RestoreTrayIcon();
+
+    /// Runs a menu command with the timer off; a TCommandError or registry error is shown in
+    /// an error box; the timer comes back on every way out.
+    void RunCommand(const std::function<void()>& command);
+
+    /// Applies the display font to the labels, the background follows the font colour, then
+    /// the automatic size and the layout pass.
+    void ApplyDisplayFont();
+    /// Applies the Transparent state, the alpha value and the colour key.
+    void ApplyTransparency();
+
+    /// The menu.
+    TDisplayMenu& Menu() { return *MenuItems; }
+    /// The tray icon.
+    TDisplayTray& Tray() { return *TrayIcon; }
+    /// The update timer.
+    TUpdateTimer& UpdateTimer() { return *Timer1; }
+    /// The settings of this run; null before FormCreate.
+    TSettingsStore* Settings() { return Store.get(); }
+    /// The collection state.
+    TSnapshotCollector& Collector() { return SnapshotCollector; }
+    /// The snapshot holder.
+    TRawDataShell& Shell() { return RawShell; }
+    /// The client switches read by FormCreate.
+    const TClientSwitches& Client() const { return Switches; }
+    /// Called on each tick in client mode instead of collecting.
+    std::function<void()> OnClientTick;
+    /// Called first by the Exit command (the server closes).
+    std::function<void()> OnExitCommand;
+
+    /// `AutoSizeWindow`.
+    bool AutoSizeWindow = true;
+    /// `TextAlign`: 0 left, 1 right.
+    std::uint8_t TextAlign = 0;
+    /// The alpha value 0..255 (255 opaque).
+    int Alpha = 255;
+    /// The display font as stored.
+    TFontChoice DisplayFont = DesignFontChoice();
+    /// The uptime records' format.
+    std::string UptimeFormat;
+    /// The processor figure of the tray: the total usage with a leading zero, no decimals.
+    QString ProcessorFigure() const;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    // The menu handlers; the menu runs each through RunCommand (Display Items checks first).
+    void DisplayItems1Click();
+    void ExcludeProcessfromPercentage1Click();
+    void DisplayProcessorUsageinIcon1Click();
+    void UpdateInterval1Click();
+    void AlwaysOnTop1Click();
+    void PinToDesktopClick();
+    void Transparent1Click();
+    void DegreeofTransparency1Click();
+    void Center1Click(std::uint8_t align);
+    void Font1Click();
+    void AverageUptime1Click();
+    void LongestUptime1Click();
+    void About1Click();
+    void SetFormWidth1Click();
+    void HideIcon1Click();
+
+    void ConnectMenu();
+    void ApplyStartupSettings(const TStoredSettings& stored);
+    void ApplyStoredSize(const TStoredSettings& stored);
+    bool CollectSnapshot(bool force);
+    void CollectionFailed();
+    void SetTrayMode(std::uint8_t mode);
+    void ApplyWindowFlags();
+    void ApplyPin();
+    void UpdateShapeMask();
+    void BringOntoScreen();
+    void FreeLabels();
+    bool LabelMayDrag() const;
+    TExitState ExitStateNow() const;
+    void Tell(const std::string& message) const;
+
+    TDisplayServices Services;
+    TClientSwitches Switches;
+    std::unique_ptr<TSettingsStore> Store;
+    TRawDataShell RawShell;
+    TFormatterList Formatters;
+    TSnapshotCollector SnapshotCollector;
+    std::vector<TFmtLabel*> LabelList;
+    std::string Template;
+    std::unique_ptr<TDisplayMenu> MenuItems;
+    TDisplayTray* TrayIcon;
+    std::unique_ptr<TUpdateTimer> Timer1;
+    QColor Background = Qt::white;
+    QFont LabelFont;
+    bool HasExited = false;
+    bool ShapeMasked = false;
+    /// The pointer's offset from the window's corner while the window moves itself.
+    std::optional<QPoint> MoveGrab;
+};
+
+} // namespace statlume

@@ -1,0 +1,301 @@
+#include "options/option_form.h"
+
+#include <algorithm>
+#include <array>
+#include <exception>
+
+#include <QFontDatabase>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QStyle>
+#include <QTextBlock>
+#include <QTextCursor>
+
+namespace statlume {
+
+namespace {
+
+/// Place of one control in pixels at 96 dpi.
+struct TControlPlace
+{
+    const char* Name;
+    int Left;
+    int Top;
+    int Width;
+    int Height;
+};
+
+constexpr std::array<TControlPlace, 8> ControlPlaces{{
+    {"Label1", 8, 8, 162, 13},
+    {"lbFmt", 8, 24, 169, 137},
+    {"meDesc", 8, 168, 169, 89},
+    {"Memo1", 184, 8, 377, 201},
+    {"btnPreview", 216, 224, 75, 25},
+    {"btnApply", 304, 224, 75, 25},
+    {"btnCancel", 392, 224, 75, 25},
+    {"btnOK", 480, 224, 75, 25},
+}};
+
+constexpr int ClientWidth = 570;
+constexpr int ClientHeight = 262;
+constexpr int DesignLeft = 192;
+constexpr int DesignTop = 107;
+constexpr int ItemHeight = 13;
+constexpr qreal DesignPointSize = 8;
+/// Label1's column ends where Memo1 begins, less a small gap.
+constexpr int Label1MaxWidth = 176 - 8;
+
+/// Template line breaks (CR LF, or a lone CR or LF from elsewhere) as the editor's.
+QString EditorTextOf(const std::string& text)
+{
+    QString editor = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    editor.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    editor.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    return editor;
+}
+
+/// The raw text keeps no-break spaces, which the editor's plain-text export would turn
+/// into blanks.
+std::string TemplateTextOf(const QPlainTextEdit& editor)
+{
+    QString text = editor.document()->toRawText();
+    text.replace(QChar::ParagraphSeparator, QStringLiteral("\r\n"));
+    text.replace(QChar::LineSeparator, QStringLiteral("\r\n"));
+    return text.toStdString();
+}
+
+double ScaleOf(const QWidget* owner)
+{
+    const QScreen* screen = owner != nullptr ? owner->screen() : QGuiApplication::primaryScreen();
+    return screen != nullptr ? screen->logicalDotsPerInch() / 96.0 : 1.0;
+}
+
+/// The design font is a small bitmap face; a scalable sans-serif at the same size stands in.
+QFont DesignFont()
+{
+    QFont font(QStringLiteral("MS Sans Serif"));
+    font.setStyleHint(QFont::SansSerif);
+    font.setPointSizeF(DesignPointSize);
+    return font;
+}
+
+/// Shrinks a label's font until its caption fits its column, so no face draws it clipped.
+void FitCaption(QLabel& label, int maxWidth)
+{
+    QFont font = label.font();
+    while (QFontMetrics(font).horizontalAdvance(label.text()) > maxWidth && font.pointSizeF() > 6.0)
+        font.setPointSizeF(font.pointSizeF() - 0.25);
+    label.setFont(font);
+}
+
+} // namespace
+
+TOptionForm::TOptionForm(TOptionHost& host, QWidget* owner)
+    : QDialog(owner)
+    , Host(host)
+{
+    setObjectName(QStringLiteral("OptionForm"));
+    setWindowTitle(QStringLiteral("Options"));
+    setFont(DesignFont());
+    CreateControls();
+    PlaceControls();
+    ConnectControls();
+    FormCreate();
+}
+
+void TOptionForm::CreateControls()
+{
+    Label1 = new QLabel(QStringLiteral("Double-click item to add its default"), this);
+    lbFmt = new QListWidget(this);
+    lbFmt->setToolTip(QStringLiteral("Available options"));
+    lbFmt->setUniformItemSizes(true);
+    meDesc = new QPlainTextEdit(this);
+    meDesc->setReadOnly(true);
+    meDesc->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    QPalette descPalette = meDesc->palette();
+    descPalette.setColor(QPalette::Base, descPalette.color(QPalette::Button));
+    meDesc->setPalette(descPalette);
+    Memo1 = new QPlainTextEdit(this);
+    Memo1->setToolTip(QStringLiteral("Your text settings"));
+    Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
+    Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    fixed.setPointSizeF(DesignPointSize + 1);
+    Memo1->setFont(fixed);
+
+    btnPreview = new QPushButton(QStringLiteral("&Preview"), this);
+    btnPreview->setToolTip(QStringLiteral(
+        "Preview's your selection; will revert to old settings if you hit Cancel subsequently"));
+    btnApply = new QPushButton(QStringLiteral("&Apply"), this);
+    btnApply->setToolTip(QStringLiteral(
+        "Applies your selection; will NOT revert to old settings if you hit Cancel subsequently"));
+    btnCancel = new QPushButton(style()->standardIcon(QStyle::SP_DialogCancelButton),
+                                QStringLiteral("&Cancel"), this);
+    btnCancel->setToolTip(QStringLiteral("Cancel any un-applied changes"));
+    btnOK = new QPushButton(style()->standardIcon(QStyle::SP_DialogOkButton), QStringLiteral("&OK"),
+                            this);
+    btnOK->setToolTip(QStringLiteral("Apply changes and close Options dialog"));
+    // Enter belongs to OK wherever the focus is, except inside the template editor.
+    for (QPushButton* button : {btnPreview, btnApply, btnCancel})
+        button->setAutoDefault(false);
+    btnOK->setDefault(true);
+}
+
+void TOptionForm::PlaceControls()
+{
+    const double scale = ScaleOf(parentWidget());
+    const auto scaled = [scale](int pixels) { return qRound(pixels * scale); };
+    const std::array<QWidget*, 8> controls{Label1,     lbFmt,    meDesc,    Memo1,
+                                           btnPreview, btnApply, btnCancel, btnOK};
+    for (std::size_t i = 0; i < controls.size(); ++i) {
+        const TControlPlace& place = ControlPlaces[i];
+        controls[i]->setObjectName(QString::fromLatin1(place.Name));
+        controls[i]->setGeometry(scaled(place.Left), scaled(place.Top), scaled(place.Width),
+                                 scaled(place.Height));
+    }
+    FitCaption(*Label1, scaled(Label1MaxWidth));
+    Label1->resize(scaled(Label1MaxWidth), Label1->height());
+    RowHeight = std::max(scaled(ItemHeight), QFontMetrics(lbFmt->font()).height());
+
+    QWidget::setTabOrder(btnPreview, btnApply);
+    QWidget::setTabOrder(btnApply, btnCancel);
+    QWidget::setTabOrder(btnCancel, btnOK);
+    QWidget::setTabOrder(btnOK, Memo1);
+    QWidget::setTabOrder(Memo1, lbFmt);
+    QWidget::setTabOrder(lbFmt, meDesc);
+    btnPreview->setFocus();
+
+    setFixedSize(scaled(ClientWidth), scaled(ClientHeight));
+    if (const QScreen* screen = parentWidget() != nullptr ? parentWidget()->screen() : nullptr)
+        move(screen->availableGeometry().topLeft() + QPoint(scaled(DesignLeft), scaled(DesignTop)));
+    else
+        move(scaled(DesignLeft), scaled(DesignTop));
+}
+
+void TOptionForm::ConnectControls()
+{
+    connect(lbFmt, &QListWidget::itemSelectionChanged, this, [this] { lbFmtClick(); });
+    connect(lbFmt, &QListWidget::itemDoubleClicked, this, [this] { lbFmtDblClick(); });
+    connect(btnPreview, &QPushButton::clicked, this, [this] { btnPreviewClick(); });
+    connect(btnApply, &QPushButton::clicked, this, [this] { btnApplyClick(); });
+    connect(btnCancel, &QPushButton::clicked, this, [this] { btnCancelClick(); });
+    connect(btnOK, &QPushButton::clicked, this, [this] { btnOKClick(); });
+}
+
+void TOptionForm::FormCreate()
+{
+    std::vector<std::string> names;
+    for (const auto& formatter : Host.FormatterList())
+        formatter->ListItems(names);
+    for (const std::string& name : names) {
+        auto* item = new QListWidgetItem(QString::fromStdString(name), lbFmt);
+        item->setSizeHint(QSize(0, RowHeight));
+    }
+    lbFmt->setCurrentRow(-1);
+    lbFmt->clearSelection();
+    Memo1->setPlainText(EditorTextOf(Host.TemplateText()));
+}
+
+std::string TOptionForm::EditedText() const
+{
+    return TemplateTextOf(*Memo1);
+}
+
+void TOptionForm::lbFmtClick()
+{
+    const QList<QListWidgetItem*> selected = lbFmt->selectedItems();
+    if (selected.isEmpty())
+        return;
+    const std::string name = selected.front()->text().toStdString();
+    std::string description;
+    for (const auto& formatter : Host.FormatterList())
+        description += formatter->GetDescription(name);
+    meDesc->setPlainText(EditorTextOf(description));
+}
+
+void TOptionForm::lbFmtDblClick()
+{
+    const QList<QListWidgetItem*> selected = lbFmt->selectedItems();
+    if (selected.isEmpty())
+        return;
+    const std::string name = selected.front()->text().toStdString();
+    for (const auto& formatter : Host.FormatterList()) {
+        const std::string usage = formatter->GetDefaultUsage(name);
+        if (usage.empty())
+            continue;
+        QTextCursor cursor(Memo1->document());
+        cursor.movePosition(QTextCursor::End);
+        if (!cursor.block().text().isEmpty())
+            cursor.insertBlock();
+        cursor.insertText(EditorTextOf(usage));
+        Memo1->setTextCursor(cursor);
+        Memo1->ensureCursorVisible();
+        return;
+    }
+}
+
+template <typename F> bool TOptionForm::HostStep(F&& step)
+{
+    // Exceptions must not cross Qt's event loop; the error box ends only this step.
+    try {
+        step();
+        return true;
+    } catch (const std::exception& error) {
+        QMessageBox::critical(this, QStringLiteral("Statlume"), QString::fromUtf8(error.what()));
+        return false;
+    }
+}
+
+void TOptionForm::btnPreviewClick()
+{
+    const std::string text = EditedText();
+    HostStep([&] {
+        Host.BuildLabels(text);
+        Host.ArrangeLabels(true);
+    });
+}
+
+void TOptionForm::btnApplyClick()
+{
+    const std::string text = EditedText();
+    HostStep([&] {
+        Host.BuildLabels(text);
+        Host.ArrangeLabels(true);
+        Host.StoreTemplate(text);
+    });
+}
+
+void TOptionForm::btnCancelClick()
+{
+    HostStep([&] {
+        Host.BuildLabels(Host.TemplateText());
+        Host.ArrangeLabels(true);
+    });
+    done(QDialog::Rejected);
+}
+
+void TOptionForm::btnOKClick()
+{
+    btnApplyClick();
+    done(QDialog::Accepted);
+}
+
+void TOptionForm::keyPressEvent(QKeyEvent* event)
+{
+    // The dialog's own Escape handling would reject without restoring the window; the
+    // title-bar close keeps that plain reject, so previewed lines stay there.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        btnCancel->click();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+} // namespace statlume

@@ -1,0 +1,81 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "format/formatter.h"
+
+#include <QDialog>
+
+class QLabel;
+class QListWidget;
+class QPlainTextEdit;
+class QPushButton;
+
+namespace statlume {
+
+/// What the options dialog needs from the display window.
+class TOptionHost
+{
+public:
+    virtual ~TOptionHost() = default;
+    /// The format registry: the six formatters in registry order.
+    virtual const std::vector<std::unique_ptr<TFormatter>>& FormatterList() const = 0;
+    /// The window's current template, UTF-8, lines joined with CR LF.
+    virtual std::string TemplateText() const = 0;
+    /// Rebuilds the labels from a template without storing it.
+    virtual void BuildLabels(const std::string& text) = 0;
+    /// Lays the labels out; keepRightEdge keeps the window's right edge in place.
+    virtual void ArrangeLabels(bool keepRightEdge) = 0;
+    /// Makes a template the window's TemplateText and writes it to "FormatString".
+    virtual void StoreTemplate(const std::string& text) = 0;
+};
+
+/// The options dialog: the item list with help texts and the template editor; it keeps no
+/// template state beyond the edited text.
+class TOptionForm : public QDialog
+{
+    Q_OBJECT
+
+public:
+    /// Builds and fills the dialog from the host's registry and TemplateText; the host must
+    /// outlive the dialog.
+    TOptionForm(TOptionHost& host, QWidget* owner);
+
+    /// The edited template, UTF-8, lines joined with CR LF (no line break after the last).
+    std::string EditedText() const;
+
+protected:
+    /// Escape runs Cancel; every other key is the dialog's default handling.
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    void CreateControls();
+    /// Places the controls at their 96-dpi design places scaled to the owner's screen.
+    void PlaceControls();
+    void ConnectControls();
+    void FormCreate();
+    void lbFmtClick();
+    void lbFmtDblClick();
+    void btnPreviewClick();
+    void btnApplyClick();
+    void btnCancelClick();
+    void btnOKClick();
+    /// Runs one host step; an error is shown in a message box and reported as false.
+    template <typename F> bool HostStep(F&& step);
+
+    TOptionHost& Host;
+    /// The list's row height in pixels at the screen's scale.
+    int RowHeight = 0;
+    QLabel* Label1 = nullptr;
+    QListWidget* lbFmt = nullptr;
+    QPlainTextEdit* meDesc = nullptr;
+    QPlainTextEdit* Memo1 = nullptr;
+    QPushButton* btnPreview = nullptr;
+    QPushButton* btnApply = nullptr;
+    QPushButton* btnCancel = nullptr;
+    QPushButton* btnOK = nullptr;
+};
+
+} // namespace statlume

@@ -1,0 +1,447 @@
+#include <QDialog>
+#include <QMouseEvent>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSystemTrayIcon>
+#include <QTimer>
+
+#include "display_rig.h"
+
+namespace statlume::testing {
+namespace {
+
+using Values = platform::TRegistryValues;
+
+TEST_F(DisplayRig, MenuHoldsEveryItemInDisplayOrder)
+{
+    Start();
+    struct TItemRow
+    {
+        const char* name;
+        const char* caption;
+        bool checkable;
+    };
+    const TItemRow rows[] = {
+        {"DisplayItems1", "&Display Items", false},
+        {"ExcludeProcessfromPercentage1", "&Exclude Process from Percentage", false},
+        {"DisplayProcessorUsageinIcon1", "Display Processor Usage in Icon", true},
+        {"UpdateInterval1", "Update &Interval", false},
+        {"AlwaysOnTop1", "Always &On Top", true},
+        {"PinToDesktop", "&Pin To Desktop", true},
+        {"ShowDraggingHandle1", "Show Dragging Handle", false},
+        {"Transparent1", "&Transparent", true},
+        {"DegreeofTransparency1", "Degree of &Alpha Transparency", false},
+        {"Align1Item", "Ali&gn", false},
+        {"Font1", "&Font", false},
+        {"AverageUptime1", "Average &Uptime", false},
+        {"LongestUptime1", "&Longest Uptime", false},
+        {"ActasServer1", "Act as &Server", true},
+        {"About1", "A&bout", false},
+        {"LockPosition1", "Loc&k Form", true},
+        {"SetFormWidth1", "Set Form &Width and Height", false},
+        {"WipeRegistrySettings1", "Wipe &Registry Settings On Exit", true},
+        {"HideIcon1", "&Hide Icon", false},
+        {"Exit1", "E&xit", false},
+    };
+    const auto* menu = Window->findChild<QMenu*>("PopupMenu1");
+    ASSERT_NE(menu, nullptr);
+    const QList<QAction*> actions = menu->actions();
+    ASSERT_EQ(actions.size(), static_cast<qsizetype>(std::size(rows)));
+    for (std::size_t i = 0; i < std::size(rows); ++i) {
+        SCOPED_TRACE(rows[i].name);
+        EXPECT_EQ(actions[i]->objectName().toStdString(), rows[i].name);
+        EXPECT_EQ(actions[i]->text().toStdString(), rows[i].caption);
+        EXPECT_EQ(actions[i]->isCheckable(), rows[i].checkable);
+    }
+    const auto* align = Window->findChild<QMenu*>("Align1");
+    ASSERT_NE(align, nullptr);
+    ASSERT_EQ(align->actions().size(), 2);
+    EXPECT_EQ(align->actions()[0]->text(), "Right");
+    EXPECT_EQ(align->actions()[1]->text(), "Left");
+}
+
+TEST_F(DisplayRig, CheckStatesComeFromTheSettings)
+{
+    struct TCase
+    {
+        const char* name;
+        Values stored;
+        bool on;
+    };
+    const TCase cases[] = {
+        {"first run", {}, false},
+        {"all stored on",
+         {{"AOT", std::int32_t{1}},
+          {"Trans", std::int32_t{1}},
+          {"PinToDesktop", std::int32_t{1}},
+          {"DisplayProcInTray", std::int32_t{1}},
+          {"Align", std::int32_t{1}}},
+         true},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        Start(c.stored);
+        for (const char* name : {"AlwaysOnTop1", "Transparent1", "PinToDesktop",
+                                 "DisplayProcessorUsageinIcon1", "Right1"}) {
+            SCOPED_TRACE(name);
+            EXPECT_EQ(Item(name)->isChecked(), c.on);
+        }
+        EXPECT_EQ(Item("Left1")->isChecked(), !c.on);
+        EXPECT_FALSE(Item("LockPosition1")->isChecked());
+        EXPECT_FALSE(Item("WipeRegistrySettings1")->isChecked());
+        EXPECT_EQ(Window->Tray().IconMode(), c.on ? 2 : 0);
+        EXPECT_EQ(Window->testAttribute(Qt::WA_TranslucentBackground), c.on);
+        EXPECT_EQ(bool(Window->windowFlags() & Qt::WindowStaysOnTopHint), c.on);
+    }
+}
+
+TEST_F(DisplayRig, PromptsAcceptCancelAndIgnoreBadInput)
+{
+    struct TCase
+    {
+        const char* name;
+        const char* item;
+        std::deque<std::optional<std::string>> answers;
+        const char* firstCaption;
+        const char* initial;
+        const char* value;
+        std::optional<platform::TRegistryValue> stored;
+        bool errorShown;
+    };
+    const TCase cases[] = {
+        {"interval trimmed",
+         "UpdateInterval1",
+         {" 250\t"},
+         "Update Interval",
+         "1000",
+         "Interval",
+         std::int32_t{250},
+         false},
+        {"interval cancel",
+         "UpdateInterval1",
+         {std::nullopt},
+         "Update Interval",
+         "1000",
+         "Interval",
+         std::nullopt,
+         false},
+        {"interval decimal point",
+         "UpdateInterval1",
+         {"2.5"},
+         "Update Interval",
+         "1000",
+         "Interval",
+         std::nullopt,
+         false},
+        {"interval minus",
+         "UpdateInterval1",
+         {"-5"},
+         "Update Interval",
+         "1000",
+         "Interval",
+         std::nullopt,
+         false},
+        {"interval too large",
+         "UpdateInterval1",
+         {"99999999999"},
+         "Update Interval",
+         "1000",
+         "Interval",
+         std::nullopt,
+         true},
+        {"alpha",
+         "DegreeofTransparency1",
+         {"128"},
+         "Alpha Transparency",
+         "255",
+         "Alpha",
+         std::int32_t{128},
+         false},
+        {"alpha above 255 is opaque",
+         "DegreeofTransparency1",
+         {"300"},
+         "Alpha Transparency",
+         "255",
+         "Alpha",
+         std::int32_t{255},
+         false},
+        {"alpha empty",
+         "DegreeofTransparency1",
+         {""},
+         "Alpha Transparency",
+         "255",
+         "Alpha",
+         std::nullopt,
+         false},
+        {"exclude as typed",
+         "ExcludeProcessfromPercentage1",
+         {" foo, bar"},
+         "Comma-separated processes to exclude from percentage counter",
+         "",
+         "Exclude",
+         std::string(" foo, bar"),
+         false},
+        {"exclude cancel",
+         "ExcludeProcessfromPercentage1",
+         {std::nullopt},
+         "Comma-separated processes to exclude from percentage counter",
+         "",
+         "Exclude",
+         std::nullopt,
+         false},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        Start();
+        Prompts.Asked.clear();
+        Prompts.Kinds.clear();
+        Prompts.TextAnswers = c.answers;
+        Item(c.item)->trigger();
+        ASSERT_FALSE(Prompts.Asked.empty());
+        EXPECT_EQ(Prompts.Asked[0].Caption, c.firstCaption);
+        EXPECT_EQ(Prompts.Asked[0].Initial, c.initial);
+        for (const TAsked& asked : Prompts.Asked) {
+            EXPECT_FALSE(asked.TimerActive) << asked.Caption;
+        }
+        EXPECT_EQ(Stored(c.value), c.stored);
+        EXPECT_EQ(Prompts.Kinds.size(), c.errorShown ? 1u : 0u);
+        EXPECT_TRUE(Window->UpdateTimer().Timer().isActive());
+    }
+    EXPECT_EQ(Window->Collector().ExcludeText(), "");
+}
+
+TEST_F(DisplayRig, SizePromptsAndExitSaveTheRealWindowState)
+{
+    Start({{"FormatString", std::string("one\r\ntwo\r\nthree")},
+           {"XVal_FormatLabel2", std::int32_t{40}},
+           {"YVal_FormatLabel2", std::int32_t{50}},
+           {"XVal_FormatLabel0", std::int32_t{9}}});
+    ASSERT_EQ(Window->Labels().size(), 3u);
+    TFmtLabel& first = *Window->Labels()[0];
+    EXPECT_EQ(first.Tag, 0) << "XVal_ without YVal_ flows";
+    EXPECT_EQ(first.pos(), QPoint(1, 2));
+    EXPECT_EQ(Window->Labels()[2]->pos(), QPoint(40, 50));
+
+    // Width cancelled, height confirmed: the height changes and the size is manual.
+    Prompts.TextAnswers = {std::nullopt, "77"};
+    Item("SetFormWidth1")->trigger();
+    EXPECT_EQ(Window->height(), 77);
+    EXPECT_FALSE(Window->AutoSizeWindow);
+    EXPECT_EQ(Prompts.Asked.at(1).Caption, "Form Height");
+
+    // A label dragged with the left button becomes placed at the pointer.
+    TFmtLabel& second = *Window->Labels()[1];
+    const QPointF inside(2, 2);
+    QMouseEvent press(QEvent::MouseButtonPress, inside, second.mapToGlobal(inside), Qt::LeftButton,
+                      Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&second, &press);
+    const QPointF target = second.mapFromParent(QPointF(30, 33));
+    QMouseEvent move(QEvent::MouseMove, target, second.mapToGlobal(target), Qt::NoButton,
+                     Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&second, &move);
+    EXPECT_EQ(second.Tag, 1);
+    EXPECT_EQ(second.pos(), QPoint(30, 33));
+
+    Window->move(300, 200);
+    Item("Exit1")->trigger();
+    EXPECT_EQ(Stored("XVal_FormatLabel1"), platform::TRegistryValue(std::int32_t{30}));
+    EXPECT_EQ(Stored("YVal_FormatLabel1"), platform::TRegistryValue(std::int32_t{33}));
+    EXPECT_EQ(Stored("XVal_FormatLabel2"), platform::TRegistryValue(std::int32_t{40}));
+    EXPECT_EQ(Stored("YVal_FormatLabel0"), std::nullopt);
+    EXPECT_EQ(Stored("X"), platform::TRegistryValue(std::int32_t{300}));
+    EXPECT_EQ(Stored("Y"), platform::TRegistryValue(std::int32_t{200}));
+    EXPECT_EQ(Stored("W"), platform::TRegistryValue(std::int32_t{Window->width()}));
+    EXPECT_EQ(Stored("H"), platform::TRegistryValue(std::int32_t{77}));
+    EXPECT_EQ(Stored("UptimeCount"), platform::TRegistryValue(std::int32_t{1}));
+    EXPECT_FALSE(Window->UpdateTimer().Timer().isActive());
+    Window->close();
+    EXPECT_EQ(Quits, 1) << "the Exit command runs once";
+}
+
+TEST_F(DisplayRig, WipeOnExitRemovesTheKeyAndSavesNothing)
+{
+    Start({{"Alpha", std::int32_t{100}}});
+    Item("WipeRegistrySettings1")->trigger();
+    Item("Exit1")->trigger();
+    EXPECT_FALSE(Registry->Tree().contains("Software\\Quorvale\\Statlume"));
+    EXPECT_EQ(Quits, 1);
+}
+
+TEST_F(DisplayRig, LabelsShowPlainTextWithAcceleratorPrefixes)
+{
+    Start({{"FormatString", std::string("<b>x</b>&amp;\r\n&x\r\nA&&B")}});
+    const auto* markup = Window->findChild<TFmtLabel*>("FormatLabel0");
+    const auto* prefix = Window->findChild<TFmtLabel*>("FormatLabel1");
+    const auto* doubled = Window->findChild<TFmtLabel*>("FormatLabel2");
+    ASSERT_TRUE(markup && prefix && doubled);
+    EXPECT_EQ(markup->text(), "<b>x</b>&amp;");
+    EXPECT_EQ(markup->textFormat(), Qt::PlainText);
+    const QFontMetrics metrics(prefix->font());
+    EXPECT_EQ(prefix->width(), metrics.horizontalAdvance("x"));
+    EXPECT_EQ(doubled->width(), metrics.horizontalAdvance("A&B"));
+    // Labels are laid out after their first render, and the window follows them.
+    EXPECT_EQ(Window->width(), markup->width() + 4 + 2);
+}
+
+TEST_F(DisplayRig, RightAlignedLabelKeepsItsRightEdge)
+{
+    Start({{"FormatString", std::string("<NAME=Processes>")}, {"Align", std::int32_t{1}}});
+    TFmtLabel& label = *Window->Labels()[0];
+    const int right = label.x() + label.width();
+    EXPECT_EQ(right, Window->width() - 2);
+    Perf.Push("2", platform::SystemBlock(60'000'000, 10'000'000, 10'000'000, 12345, 4567));
+    Window->Timer1Timer();
+    EXPECT_EQ(label.text(), "12345");
+    EXPECT_EQ(label.x() + label.width(), right);
+}
+
+TEST_F(DisplayRig, TrayModesAndProcessorFigure)
+{
+    Start({{"FormatString", std::string("no processor tag")}});
+    Window->Shell().Data.ProcUsage[0] = 5;
+    Item("DisplayProcessorUsageinIcon1")->trigger();
+    EXPECT_EQ(Window->Tray().IconMode(), 2);
+    EXPECT_EQ(Window->Tray().FigureText(), "05");
+    EXPECT_TRUE(FamilyOf(Window->FormatterList(), TFamily::Proc).Active);
+    EXPECT_EQ(Stored("DisplayProcInTray"), platform::TRegistryValue(std::int32_t{1}));
+    const qint64 fivePercent = Window->Tray().Icon().icon().cacheKey();
+    Window->Shell().Data.ProcUsage[0] = 100;
+    Window->RenderLabels();
+    EXPECT_EQ(Window->Tray().FigureText(), "100");
+    // A figure seen before is not drawn again: icons do not pile up over hours of ticks.
+    Window->Shell().Data.ProcUsage[0] = 5;
+    Window->RenderLabels();
+    Window->RenderLabels();
+    EXPECT_EQ(Window->Tray().Icon().icon().cacheKey(), fivePercent);
+    EXPECT_EQ(FiguresDrawn, 2);
+    Item("DisplayProcessorUsageinIcon1")->trigger();
+    EXPECT_EQ(Window->Tray().IconMode(), 0);
+}
+
+TEST_F(DisplayRig, CommandsRunWithTheTimerOffAndRestoreIt)
+{
+    Start();
+    FontDialog = [](TFontChoice& choice, const auto& onApply) {
+        TFontChoice white = choice;
+        white.Color = 0xFFFFFF;
+        onApply(white);
+        return false;
+    };
+    Item("Font1")->trigger();
+    EXPECT_EQ(Stored("FontName"), platform::TRegistryValue(std::string("MS Sans Serif")));
+    EXPECT_NE(Window->palette().color(QPalette::Window), QColor(Qt::black)) << "cancel restores";
+    FontDialog = [](TFontChoice& choice, const auto&) {
+        choice.Color = 0xFFFFFF;
+        return true;
+    };
+    Item("Font1")->trigger();
+    EXPECT_EQ(Stored("FontColor"), platform::TRegistryValue(std::int32_t{0xFFFFFF}));
+    EXPECT_EQ(Window->palette().color(QPalette::Window), QColor(Qt::black));
+
+    Item("DisplayItems1")->trigger();
+    EXPECT_FALSE(OptionsTimerActive);
+    Prompts.Asked.clear();
+    Item("About1")->trigger();
+    Item("AverageUptime1")->trigger();
+    Item("LongestUptime1")->trigger();
+    ASSERT_EQ(Prompts.Asked.size(), 3u);
+    EXPECT_EQ(Prompts.Asked[0].Caption, "Statlume internal version 84");
+    EXPECT_EQ(Prompts.Asked[1].Prompt.rfind("Average Uptime:\r\n", 0), 0u);
+    EXPECT_EQ(Prompts.Asked[2].Prompt.rfind("Longest Uptime for this system is:\r\n", 0), 0u);
+    for (const TAsked& asked : Prompts.Asked) {
+        EXPECT_FALSE(asked.TimerActive) << asked.Caption;
+    }
+    EXPECT_TRUE(Window->UpdateTimer().Timer().isActive());
+}
+
+TEST_F(DisplayRig, OptionsDialogRebuildsAndStoresTheTemplate)
+{
+    Start({{"FormatString", std::string("one")}});
+    RealOptions = true;
+    QTimer::singleShot(0, [this] {
+        auto* form = Window->findChild<QDialog*>("OptionForm");
+        ASSERT_NE(form, nullptr);
+        form->findChild<QPlainTextEdit*>("Memo1")->setPlainText("first\nsecond");
+        form->findChild<QPushButton*>("btnPreview")->click();
+        EXPECT_EQ(Window->Labels().size(), 2u);
+        EXPECT_EQ(Stored("FormatString"), platform::TRegistryValue(std::string("one")));
+        form->findChild<QPushButton*>("btnApply")->click();
+        form->findChild<QPlainTextEdit*>("Memo1")->setPlainText("third");
+        form->findChild<QPushButton*>("btnCancel")->click();
+    });
+    Item("DisplayItems1")->trigger();
+    EXPECT_EQ(Stored("FormatString"), platform::TRegistryValue(std::string("first\r\nsecond")));
+    ASSERT_EQ(Window->Labels().size(), 2u);
+    EXPECT_EQ(Window->Labels()[1]->text(), "second");
+    EXPECT_TRUE(Window->UpdateTimer().Timer().isActive());
+}
+
+TEST_F(DisplayRig, IntervalZeroStopsTheTicksButKeepsTheTimerEnabled)
+{
+    Start();
+    Prompts.TextAnswers = {"0"};
+    Item("UpdateInterval1")->trigger();
+    EXPECT_EQ(Stored("Interval"), platform::TRegistryValue(std::int32_t{0}));
+    EXPECT_FALSE(Window->UpdateTimer().Timer().isActive()) << "no tick on every idle";
+    EXPECT_TRUE(Window->UpdateTimer().Enabled());
+    Item("DisplayItems1")->trigger();
+    EXPECT_FALSE(OptionsTimerActive);
+    Prompts.TextAnswers = {"500"};
+    Item("UpdateInterval1")->trigger();
+    EXPECT_TRUE(Window->UpdateTimer().Timer().isActive());
+    EXPECT_EQ(Window->UpdateTimer().Timer().interval(), 500);
+}
+
+TEST_F(DisplayRig, FailingCollectionWarnsThenExits)
+{
+    Start();
+    Perf.FailWith(5);
+    Window->Timer1Timer();
+    ASSERT_EQ(Prompts.Kinds.size(), 1u);
+    EXPECT_EQ(Prompts.Kinds[0], TMessageKind::Warning);
+    EXPECT_TRUE(Window->Exited());
+    EXPECT_EQ(Quits, 1);
+    EXPECT_FALSE(Window->UpdateTimer().Timer().isActive());
+}
+
+TEST_F(DisplayRig, BadStoredValuesGiveAUsableWindow)
+{
+    Start({{"Interval", std::int32_t{0}},
+           {"W", std::int32_t{-40}},
+           {"X", std::int32_t{-100000}},
+           {"Alpha", std::int32_t{999}}});
+    EXPECT_EQ(Window->UpdateTimer().Interval(), 1000);
+    EXPECT_TRUE(Window->AutoSizeWindow);
+    EXPECT_EQ(Window->Alpha, 255);
+    EXPECT_NE(QGuiApplication::screenAt(Window->pos()), nullptr);
+    EXPECT_EQ(Reports.size(), 4u);
+}
+
+TEST_F(DisplayRig, HiddenIconComesBackOnASecondStart)
+{
+    Start({}, {"-hide"});
+    EXPECT_FALSE(Window->Tray().Icon().isVisible()) << "-h keeps the icon away at start";
+    Window->RestoreTrayIcon();
+    EXPECT_TRUE(Window->Tray().Icon().isVisible());
+    Item("HideIcon1")->trigger();
+    EXPECT_FALSE(Window->Tray().Icon().isVisible());
+    Window->RestoreTrayIcon();
+    EXPECT_TRUE(Window->Tray().Icon().isVisible());
+    Item("Exit1")->trigger();
+    EXPECT_FALSE(Window->Tray().Icon().isVisible());
+}
+
+TEST_F(DisplayRig, RightClickOpensTheMenuWithoutATray)
+{
+    Start();
+    ASSERT_FALSE(Window->Tray().Shown());
+    QMouseEvent press(QEvent::MouseButtonPress, QPointF(1, 1), Window->mapToGlobal(QPointF(1, 1)),
+                      Qt::RightButton, Qt::RightButton, Qt::NoModifier);
+    QApplication::sendEvent(Window.get(), &press);
+    auto* menu = Window->findChild<QMenu*>("PopupMenu1");
+    EXPECT_TRUE(menu->isVisible());
+    menu->hide();
+}
+
+} // namespace
+} // namespace statlume::testing

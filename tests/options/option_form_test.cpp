@@ -1,0 +1,195 @@
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "collect/raw_data_shell.h"
+#include "format/formatter.h"
+#include "format/locale_info.h"
+#include "options/option_form.h"
+#include "options/qt_test_app.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+#include <gtest/gtest.h>
+
+namespace statlume {
+namespace {
+
+/// The window's side of the dialog: records each call and stores like the window does.
+class TFakeHost : public TOptionHost
+{
+public:
+    explicit TFakeHost(std::string stored)
+        : Stored(std::move(stored))
+        , Formatters(CreateFormatters(Shell, Locale))
+    {
+    }
+    const std::vector<std::unique_ptr<TFormatter>>& FormatterList() const override
+    {
+        return Formatters;
+    }
+    std::string TemplateText() const override { return Stored; }
+    void BuildLabels(const std::string& text) override { Calls.push_back("Build " + text); }
+    void ArrangeLabels(bool keepRightEdge) override
+    {
+        Calls.push_back(keepRightEdge ? "Arrange keep" : "Arrange");
+    }
+    void StoreTemplate(const std::string& text) override
+    {
+        Calls.push_back("Store " + text);
+        Stored = text;
+    }
+
+    std::string Stored;
+    std::vector<std::string> Calls;
+
+private:
+    LocaleInfo Locale;
+    TRawDataShell Shell;
+    TFormatterList Formatters;
+};
+
+struct TDialogRig
+{
+    explicit TDialogRig(std::string stored)
+        : Host(std::move(stored))
+        , Form(Host, nullptr)
+    {
+        Form.show();
+    }
+    template <typename T> T& Child(const char* name)
+    {
+        T* child = Form.findChild<T*>(QString::fromLatin1(name));
+        EXPECT_NE(child, nullptr) << name;
+        return *child;
+    }
+    void Select(const QString& displayName)
+    {
+        auto& list = Child<QListWidget>("lbFmt");
+        list.setCurrentItem(list.findItems(displayName, Qt::MatchExactly).value(0));
+    }
+
+    TFakeHost Host;
+    TOptionForm Form;
+};
+
+TEST(OptionForm, OpensWithTheRegistryItemsAndTheTemplate)
+{
+    // The no-break space must survive the editor, which exports it as a blank by default.
+    TDialogRig rig("Proc %: <NAME=ProcUsage>\r\nºC\u00A0<NAME=Temp1>");
+    std::vector<std::string> registry;
+    for (const auto& formatter : rig.Host.FormatterList())
+        formatter->ListItems(registry);
+    const auto& list = rig.Child<QListWidget>("lbFmt");
+    ASSERT_EQ(list.count(), 24);
+    EXPECT_EQ(list.item(0)->text(), "Temperature 1");
+    EXPECT_EQ(list.item(23)->text(), "Drive Space");
+    for (int i = 0; i < list.count(); ++i)
+        EXPECT_EQ(list.item(i)->text().toStdString(), registry[static_cast<std::size_t>(i)]);
+    EXPECT_TRUE(list.selectedItems().isEmpty());
+    EXPECT_TRUE(rig.Child<QPlainTextEdit>("meDesc").toPlainText().isEmpty());
+    EXPECT_EQ(rig.Child<QPlainTextEdit>("Memo1").blockCount(), 2);
+    EXPECT_EQ(rig.Form.EditedText(), rig.Host.Stored);
+    EXPECT_EQ(rig.Form.windowTitle(), "Options");
+    EXPECT_EQ(rig.Form.minimumSize(), rig.Form.maximumSize());
+}
+
+TEST(OptionForm, SelectingAnItemShowsItsDescription)
+{
+    TDialogRig rig("");
+    rig.Select("System Thread Count");
+    EXPECT_EQ(rig.Child<QPlainTextEdit>("meDesc").toPlainText(),
+              "Total number of Threads active across the system.\n Uses SIZE.\n <NAME=Threads>."
+              "\n\nDefault Usage String:\nThreads: <NAME=Threads SIZE=5>");
+}
+
+TEST(OptionForm, DoubleClickAppendsTheDefaultUsageAsANewLastLine)
+{
+    const std::string usage = "Threads: <NAME=Threads SIZE=5>";
+    struct TCase
+    {
+        const char* name;
+        std::string before;
+        std::string after;
+    };
+    const TCase cases[] = {
+        {"empty", "", usage},
+        {"no final line break", "A\r\nB", "A\r\nB\r\n" + usage},
+        {"final line break", "A\r\n", "A\r\n" + usage},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        TDialogRig rig(c.before);
+        auto& memo = rig.Child<QPlainTextEdit>("Memo1");
+        memo.moveCursor(QTextCursor::Start);
+        rig.Select("System Thread Count");
+        auto& list = rig.Child<QListWidget>("lbFmt");
+        emit list.itemDoubleClicked(list.currentItem());
+        EXPECT_EQ(rig.Form.EditedText(), c.after);
+        EXPECT_TRUE(rig.Host.Calls.empty());
+    }
+}
+
+TEST(OptionForm, ButtonsKeysAndCloseCallTheWindowInOrder)
+{
+    const std::string edited = "new º\r\nline";
+    struct TCase
+    {
+        const char* name;
+        std::vector<const char*> steps;
+        std::vector<std::string> calls;
+        std::string stored;
+        bool open;
+        QDialog::DialogCode result;
+    };
+    const std::string build = "Build " + edited;
+    const std::string store = "Store " + edited;
+    const TCase cases[] = {
+        {"preview", {"btnPreview"}, {build, "Arrange keep"}, "old", true, QDialog::Rejected},
+        {"apply", {"btnApply"}, {build, "Arrange keep", store}, edited, true, QDialog::Rejected},
+        {"cancel", {"btnCancel"}, {"Build old", "Arrange keep"}, "old", false, QDialog::Rejected},
+        {"escape", {"Escape"}, {"Build old", "Arrange keep"}, "old", false, QDialog::Rejected},
+        {"ok", {"btnOK"}, {build, "Arrange keep", store}, edited, false, QDialog::Accepted},
+        {"enter", {"Enter"}, {build, "Arrange keep", store}, edited, false, QDialog::Accepted},
+        {"preview then close",
+         {"btnPreview", "Close"},
+         {build, "Arrange keep"},
+         "old",
+         false,
+         QDialog::Rejected},
+        {"apply then cancel",
+         {"btnApply", "btnCancel"},
+         {build, "Arrange keep", store, build, "Arrange keep"},
+         edited,
+         false,
+         QDialog::Rejected},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        TDialogRig rig("old");
+        rig.Child<QPlainTextEdit>("Memo1").setPlainText(QString::fromUtf8("new º\nline"));
+        for (const std::string step : c.steps) {
+            if (step == "Escape" || step == "Enter") {
+                // Keys reach the dialog from the focused button, as a user's would.
+                const auto key = step == "Escape" ? Qt::Key_Escape : Qt::Key_Return;
+                QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+                QApplication::sendEvent(&rig.Child<QPushButton>("btnPreview"), &press);
+            } else if (step == "Close") {
+                rig.Form.close();
+            } else {
+                rig.Child<QPushButton>(step.c_str()).click();
+            }
+        }
+        EXPECT_EQ(rig.Host.Calls, c.calls);
+        EXPECT_EQ(rig.Host.Stored, c.stored);
+        EXPECT_EQ(rig.Form.isVisible(), c.open);
+        EXPECT_EQ(rig.Form.result(), c.result);
+    }
+}
+
+} // namespace
+} // namespace statlume
