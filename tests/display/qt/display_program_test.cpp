@@ -22,7 +22,7 @@ TEST(DisplayProgram, SecondPlainStartSignalsTheFirstAndEnds)
     environment.insert("XDG_RUNTIME_DIR", runtime);
     environment.insert("XDG_CONFIG_HOME", home.filePath("config"));
     environment.insert("QT_QPA_PLATFORM", "offscreen");
-    const QString program = QStringLiteral(STATLUME_BINARY_DIR "/src/statlume");
+    const QString program = QStringLiteral(STATLUME_BINARY_DIR "/src/cli/statlume");
     const QString settings = home.filePath("config/statlume/settings.reg");
 
     QProcess first;
