@@ -612,6 +612,8 @@ void TAsioClientSocket::Release()
     Socket.close(ignored);
     State = TState::Closed;
     ReadFailure.reset();
+    Budget = 0;
+    Watching = false;
 }
 
 void TAsioClientSocket::Connect(std::uint64_t current,
@@ -639,12 +641,18 @@ void TAsioClientSocket::Connect(std::uint64_t current,
 
 void TAsioClientSocket::Watch()
 {
+    // With the allowance spent, bytes a peer sends unasked stay in the kernel, whose full
+    // receive buffer then stops the peer (flow control) instead of us reading a flood.
+    if (Watching || !Connected() || (Allowance > 0 && Budget == 0))
+        return;
+    Watching = true;
     const auto current = Attempt;
     std::weak_ptr<int> token = Alive;
     Socket.async_wait(
         asio::ip::tcp::socket::wait_read, [this, token, current](std::error_code error) {
             if (token.expired() || current != Attempt || error == asio::error::operation_aborted)
                 return;
+            Watching = false;
             if (error) {
                 Fail(TSocketOp::Read, error);
                 return;
@@ -677,7 +685,14 @@ std::ptrdiff_t TAsioClientSocket::Read(std::uint8_t* bytes, std::size_t count)
 {
     if (!Connected())
         return -1;
+    if (Allowance > 0) {
+        count = std::min(count, Budget);
+        if (count == 0)
+            return 0;
+    }
     const auto result = ReceiveOnce(Socket.native_handle(), bytes, count);
+    if (Allowance > 0 && result.Count > 0)
+        Budget -= static_cast<std::size_t>(result.Count);
     if (result.PeerClosed && !ReadFailure)
         ReadFailure = {TSocketOp::Disconnect, std::make_error_code(std::errc::connection_reset)};
     else if (result.Error != 0 && !ReadFailure)
@@ -690,8 +705,14 @@ std::ptrdiff_t TAsioClientSocket::Write(std::string_view text)
     if (!Connected())
         return -1;
     const auto result = SendOnce(Socket.native_handle(), text.data(), text.size());
-    if (result.Error != 0)
+    if (result.Error != 0) {
         FailLater(TSocketOp::Write, OsError(result.Error));
+        return result.Count;
+    }
+    if (Allowance > 0 && result.Count > 0) {
+        Budget = Allowance;
+        Watch();
+    }
     return result.Count;
 }
 

@@ -131,7 +131,8 @@ private:
 };
 
 /// The client socket of the console program over an Asio event loop: asynchronous look-up
-/// and connect, readable events through async_wait, writes sent once and never queued.
+/// and connect, readable events through async_wait, writes sent once and never queued, and
+/// optionally a bound on the bytes read per request sent.
 class TAsioClientSocket final : public TClientSocket
 {
 public:
@@ -151,6 +152,9 @@ public:
 
     /// True while a look-up or a connect is under way.
     bool Connecting() const { return State == TState::Resolving || State == TState::Connecting; }
+    /// Each write that sends something lets at most bytes be read until the next one; the
+    /// socket is not watched in between. 0 (the default) reads whatever arrives.
+    void SetReadAllowance(std::size_t bytes) { Allowance = bytes; }
 
 private:
     enum class TState
@@ -174,6 +178,10 @@ private:
     std::string HostName;
     int PortNumber = DefaultRemotePort;
     TState State = TState::Closed;
+    std::size_t Allowance = 0;
+    // Bytes that may still be read before the next write, when Allowance is set.
+    std::size_t Budget = 0;
+    bool Watching = false;
     // Bumped on every Open and Close so that completions of a released Attempt are ignored.
     std::uint64_t Attempt = 0;
     std::optional<std::pair<TSocketOp, std::error_code>> ReadFailure;

@@ -4,7 +4,18 @@
 #include <system_error>
 #include <utility>
 
+#include "remote/request_detection.h"
+
 namespace statlume {
+
+namespace {
+
+// Read per request: a reply (272 bytes) wherever the stream stands, room for the framing to
+// find the next marker, and replies a slow server still owes. More than that is a peer sending
+// unasked, which the kernel then holds back.
+constexpr std::size_t ReadAllowancePerRequest = ClientReadSize;
+
+} // namespace
 
 std::chrono::milliseconds OnceDeadline(std::uint32_t intervalMs)
 {
@@ -25,6 +36,7 @@ TConsoleClient::TConsoleClient(TConsoleApp& app, TRemoteSecret& secret, TClientO
 {
     if (Options.DumpRecordFile)
         Dump.emplace(*Options.DumpRecordFile, err);
+    Socket.SetReadAllowance(ReadAllowancePerRequest);
     Role.SetHost(Options.Host);
     Role.SetPort(Options.Port);
     Role.OnSocketError = [this](TSocketOp op, int code) { OnSocketError(op, code); };

@@ -1,3 +1,4 @@
+#include <array>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -9,6 +10,7 @@
 #include "cli/asio_socket_layer.h"
 #include "collect/raw_data.h"
 #include "remote/client_role.h"
+#include "remote/request_detection.h"
 #include "remote/server_role.h"
 
 #include <gtest/gtest.h>
@@ -77,9 +79,18 @@ struct TLoopback
 
 TEST(AsioSocketLayer, RolesExchangeRecordsWithAndWithoutPassword)
 {
-    for (const std::string password : {"", "secret"}) {
-        SCOPED_TRACE("password '" + password + "'");
-        TLoopback net(password);
+    struct TRow
+    {
+        const char* name;
+        std::string password;
+        std::size_t allowance;
+    };
+    for (const TRow& row : {TRow{"clear", "", 0}, TRow{"encrypted", "secret", 0},
+                            TRow{"clear, reads bounded", "", ClientReadSize},
+                            TRow{"encrypted, reads bounded", "secret", ClientReadSize}}) {
+        SCOPED_TRACE(row.name);
+        TLoopback net(row.password);
+        net.ClientSocket.SetReadAllowance(row.allowance);
         ASSERT_TRUE(net.StartServer());
         ASSERT_NE(net.ServerSocket.LocalPort(), 0);
         net.Client.Start();
@@ -93,6 +104,53 @@ TEST(AsioSocketLayer, RolesExchangeRecordsWithAndWithoutPassword)
         EXPECT_EQ(net.Records, 3);
         EXPECT_FALSE(net.Client.Alert());
         EXPECT_EQ(net.ServerSocket.Stats().DroppedBytes, 0u);
+    }
+}
+
+TEST(AsioSocketLayer, ClientReadsOnlyWhatEachRequestAllows)
+{
+    struct TRow
+    {
+        const char* name;
+        std::size_t allowance;
+    };
+    for (const TRow row : {TRow{"unbounded", 0}, TRow{"bounded", ClientReadSize}}) {
+        SCOPED_TRACE(row.name);
+        asio::io_context io;
+        asio::ip::tcp::acceptor acceptor(io, {asio::ip::address_v4::loopback(), 0});
+        TAsioClientSocket client(io);
+        client.SetReadAllowance(row.allowance);
+        std::size_t received = 0;
+        client.OnRead = [&] {
+            std::array<std::uint8_t, 4096> chunk{};
+            const auto got = client.Read(chunk.data(), chunk.size());
+            received += got > 0 ? static_cast<std::size_t>(got) : 0;
+        };
+        client.SetHost("127.0.0.1");
+        client.SetPort(acceptor.local_endpoint().port());
+        client.Open();
+        ASSERT_TRUE(RunUntil(io, [&] { return client.Connected(); }));
+
+        // A peer that sends as fast as the connection takes it, unasked.
+        asio::ip::tcp::socket flooder(io);
+        acceptor.accept(flooder);
+        flooder.non_blocking(true);
+        const std::vector<std::uint8_t> burst(16 * 1024, 'T');
+        std::size_t sent = 0;
+        const auto flood = [&] {
+            std::error_code ignored;
+            sent += flooder.send(asio::buffer(burst), 0, ignored);
+            return false;
+        };
+        for (std::size_t request = 1; request <= 2; ++request) {
+            SCOPED_TRACE("request " + std::to_string(request));
+            ASSERT_EQ(client.Write("T"), 1);
+            RunUntil(io, flood, 300ms);
+            const std::size_t expected = row.allowance == 0 ? sent : request * row.allowance;
+            EXPECT_TRUE(RunUntil(io, [&] { return received == expected; })) << received;
+            EXPECT_GT(sent, 4 * ClientReadSize);
+        }
+        EXPECT_TRUE(client.Connected());
     }
 }
 

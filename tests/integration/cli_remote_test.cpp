@@ -160,7 +160,7 @@ TEST_F(CliRemoteTest, PasswordIsGoneFromTheCommandLineOfTheRunningProgram)
     EXPECT_EQ(ReadWholeFile(cmdline).find("secret"), std::string::npos);
 }
 
-TEST_F(CliRemoteTest, FloodingServerGetsOneRenderAndOneDumpATick)
+TEST_F(CliRemoteTest, FloodingServerGetsOneRenderAndOneDumpATickAndIsHeldBack)
 {
     // A peer that sends records as fast as the connection takes them, unasked.
     asio::io_context io;
@@ -168,12 +168,15 @@ TEST_F(CliRemoteTest, FloodingServerGetsOneRenderAndOneDumpATick)
     const int port = acceptor.local_endpoint().port();
     acceptor.non_blocking(true);
     std::atomic<bool> stop = false;
+    std::atomic<std::size_t> sent = 0;
     // Joined on every way out of the test, after the client is gone.
     std::jthread flooder([&] {
         std::error_code error;
         asio::ip::tcp::socket peer(io);
         while (!stop && acceptor.accept(peer, error) == asio::error::would_block)
             std::this_thread::sleep_for(10ms);
+        // Kernel buffers of a known size, so what the client never reads stays small.
+        peer.set_option(asio::socket_base::send_buffer_size(64 * 1024), error);
         TRawData data;
         data.Marker = 'T';
         data.ComputerName.Assign("flood");
@@ -182,7 +185,7 @@ TEST_F(CliRemoteTest, FloodingServerGetsOneRenderAndOneDumpATick)
         for (int i = 0; i < 64; ++i)
             burst.insert(burst.end(), one.begin(), one.end());
         while (!error && !stop)
-            asio::write(peer, asio::buffer(burst), error);
+            sent += asio::write(peer, asio::buffer(burst), error);
     });
 
     const auto dump = Scratch.Path() / "flood.bin";
@@ -194,6 +197,7 @@ TEST_F(CliRemoteTest, FloodingServerGetsOneRenderAndOneDumpATick)
     std::this_thread::sleep_for(1500ms);
     const std::size_t renders = Renders(client.Out());
     const auto elapsed = std::chrono::steady_clock::now() - start;
+    const std::size_t flooded = sent;
     client.Signal(SIGTERM);
     EXPECT_EQ(client.Wait(5s), 0) << client.Err();
     stop = true;
@@ -202,6 +206,9 @@ TEST_F(CliRemoteTest, FloodingServerGetsOneRenderAndOneDumpATick)
     EXPECT_LE(renders, static_cast<std::size_t>(elapsed / 250ms) + 2) << renders;
     EXPECT_EQ(client.Out().rfind("flood\n\n", 0), 0u);
     EXPECT_EQ(ReadWholeFile(dump).size(), RawDataSize);
+    // Read without a bound, the peer gets well over 100 MB through in that time; read a little
+    // per request, it is held back once the kernel buffers are full.
+    EXPECT_LT(flooded, 8u << 20) << flooded;
 }
 
 TEST_F(CliRemoteTest, ClientWaitsForTheServerAndRecoversWhenItReturns)
