@@ -1,0 +1,93 @@
+#include "cli/status_output.h"
+
+#include <nlohmann/json.hpp>
+
+namespace statlume {
+
+namespace {
+
+// JSON leaves DEL as it is; a status bar may still show it to a terminal.
+std::string EscapeDelete(std::string text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (const char c : text) {
+        if (c == '\x7f')
+            out += "\\u007f";
+        else
+            out += c;
+    }
+    return out;
+}
+
+// C1 controls in UTF-8 (U+0080..U+009F) are 0xC2 followed by 0x80..0x9F.
+std::string WithoutC1(std::string_view text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto next = i + 1 < text.size() ? static_cast<unsigned char>(text[i + 1]) : 0;
+        if (static_cast<unsigned char>(text[i]) == 0xC2 && next >= 0x80 && next <= 0x9F) {
+            out += '?';
+            ++i;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+std::string WithoutControls(std::string_view text, bool keepTab)
+{
+    std::string out = WithoutC1(text);
+    for (char& c : out) {
+        const auto byte = static_cast<unsigned char>(c);
+        if ((byte < 0x20 && !(keepTab && c == '\t')) || byte == 0x7F)
+            c = '?';
+    }
+    return out;
+}
+
+std::string FormatUpdate(const TOutputFormat& format, const std::vector<std::string>& lines,
+                         bool alert)
+{
+    std::string text;
+    switch (format.Style) {
+    case TOutputStyle::Lines:
+        for (const std::string& line : lines) {
+            text += WithoutControls(line, true);
+            text += '\n';
+        }
+        text += '\n';
+        return text;
+    case TOutputStyle::OneLine:
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            if (i > 0)
+                text += format.Separator;
+            text += WithoutControls(lines[i], false);
+        }
+        text += '\n';
+        return text;
+    case TOutputStyle::Json:
+        break;
+    }
+    std::string tooltip;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (i > 0)
+            tooltip += '\n';
+        tooltip += WithoutC1(lines[i]);
+    }
+    const nlohmann::ordered_json object = {
+        {"text", lines.empty() ? std::string() : WithoutC1(lines[0])},
+        {"tooltip", tooltip},
+        {"class", alert ? "alert" : ""}};
+    // Bytes that are no UTF-8 (a peer's names) become U+FFFD instead of ending the run.
+    text =
+        EscapeDelete(object.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace));
+    text += '\n';
+    return text;
+}
+
+} // namespace statlume
