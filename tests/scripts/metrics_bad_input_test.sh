@@ -146,7 +146,7 @@ grown = rss_kb() - idle
 check("resident size within 2 MB of idle", grown <= 2048, f"{grown} KB more")
 during = [t for t in ticks if t >= attack_start]
 gaps = [b - a for a, b in zip(during, during[1:])]
-check("collection ticked on time (200 ms)", len(gaps) > 20 and max(gaps) < interval + 0.15,
+check("collection ticked on time (200 ms)", len(gaps) > 20 and max(gaps) < interval + 0.25,
       f"{len(gaps)} gaps, longest {max(gaps, default=0):.3f} s")
 proc.terminate()
 proc.wait(5)
