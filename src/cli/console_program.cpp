@@ -305,11 +305,10 @@ int RunConsoleProgram(std::span<char* const> argv,
         clientOptions.DumpRecordFile = options.DumpRecordFile;
         clientOptions.Print = options.Prints();
         clientOptions.Output = output;
-        bool received = false;
         if (exporter) {
+            // The shell's record counts once a valid one has arrived, not on connecting.
             clientOptions.OnUpdate = [&](bool up) {
-                received = received || up;
-                exporter->Publish({app.Shell().Data, received, up, {}});
+                exporter->Publish({app.Shell().Data, app.Shell().Data.Marker == 'T', up, {}});
             };
         }
         TConsoleClient consoleClient(app, secret, std::move(clientOptions), out, err);

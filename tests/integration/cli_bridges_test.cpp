@@ -199,22 +199,5 @@ TEST_F(CliBridgesTest, ClientExportsUpZeroWhileItsServerIsAway)
     EXPECT_EQ(client.Out(), "");
 }
 
-TEST_F(CliBridgesTest, BadMetricsValueAndPortInUse)
-{
-    TCliProcess bad({"--metrics=host:99"}, Scratch.Path(), "bad", Config);
-    EXPECT_EQ(bad.Wait(5s), 2);
-    EXPECT_NE(bad.Err().find("--metrics needs"), std::string::npos) << bad.Err();
-
-    const int port = FreeLoopbackPort();
-    TCliProcess first({"--metrics=127.0.0.1:" + std::to_string(port)}, Scratch.Path(), "first",
-                      Config);
-    ASSERT_TRUE(WaitUntil([&] { return testing::PortAccepts(port); }, 5s));
-    TCliProcess second({"--metrics=127.0.0.1:" + std::to_string(port)}, Scratch.Path(), "second",
-                       Config);
-    EXPECT_EQ(second.Wait(5s), 1);
-    EXPECT_NE(second.Err().find("cannot serve metrics on 127.0.0.1:"), std::string::npos)
-        << second.Err();
-}
-
 } // namespace
 } // namespace statlume
