@@ -1,9 +1,15 @@
-// Cost of writing one update in each output style: the default template rendered from a
-// filled snapshot, then formatted as lines (--print), one JSON object (--json) or one line
-// (--one-line). bench/status_output_cpu.sh measures the whole program per update.
+// Cost of writing one update in each output style (--print lines, --json, --one-line):
+// BM_Update renders the default template from a filled snapshot and formats it; BM_WholeUpdate
+// is the program's whole tick with the default template: a collection from this machine, the
+// render, the formatting and the write (to /dev/null). Run with
+// --benchmark_repetitions=5 --benchmark_enable_random_interleaving=true so that the machine's
+// load touches the styles alike. bench/status_output_cpu.sh measures the program itself.
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "cli/console_app.h"
 #include "cli/status_output.h"
 #include "collect/raw_data.h"
 #include "collect/raw_data_shell.h"
@@ -45,6 +51,29 @@ BENCHMARK(BM_Update)
     ->Arg(static_cast<int>(TOutputStyle::Lines))
     ->Arg(static_cast<int>(TOutputStyle::Json))
     ->Arg(static_cast<int>(TOutputStyle::OneLine));
+
+void BM_WholeUpdate(benchmark::State& state)
+{
+    const TOutputFormat format{static_cast<TOutputStyle>(state.range(0)), " | "};
+    std::ostringstream unused;
+    const LocaleInfo locale;
+    // The short-run sources read the sensors but never start their publisher.
+    TConsoleApp app(unused, unused, locale, ShortRunConsoleSources);
+    app.StartTimer(0, [] {});
+    app.BuildLabels(ComposeDefaultTemplate(app.FormatterList()));
+    std::ofstream sink("/dev/null");
+    for (auto _ : state) {
+        app.Collect(false);
+        const std::string text = FormatUpdate(format, app.RenderLines(), false);
+        sink.write(text.data(), static_cast<std::streamsize>(text.size()));
+        sink.flush();
+    }
+}
+BENCHMARK(BM_WholeUpdate)
+    ->Arg(static_cast<int>(TOutputStyle::Lines))
+    ->Arg(static_cast<int>(TOutputStyle::Json))
+    ->Arg(static_cast<int>(TOutputStyle::OneLine))
+    ->MinTime(2);
 
 } // namespace
 } // namespace statlume

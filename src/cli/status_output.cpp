@@ -9,6 +9,8 @@ namespace {
 // JSON leaves DEL as it is; a status bar may still show it to a terminal.
 std::string EscapeDelete(std::string text)
 {
+    if (text.find('\x7f') == std::string::npos)
+        return text;
     std::string out;
     out.reserve(text.size());
     for (const char c : text) {
@@ -23,6 +25,8 @@ std::string EscapeDelete(std::string text)
 // C1 controls in UTF-8 (U+0080..U+009F) are 0xC2 followed by 0x80..0x9F.
 std::string WithoutC1(std::string_view text)
 {
+    if (text.find('\xc2') == std::string_view::npos)
+        return std::string(text);
     std::string out;
     out.reserve(text.size());
     for (std::size_t i = 0; i < text.size(); ++i) {
@@ -35,6 +39,14 @@ std::string WithoutC1(std::string_view text)
         }
     }
     return out;
+}
+
+// One JSON string through the library; bytes that are no UTF-8 (a peer's names) become
+// U+FFFD instead of ending the run.
+std::string JsonString(std::string text)
+{
+    const nlohmann::json value(std::move(text));
+    return EscapeDelete(value.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace));
 }
 
 } // namespace
@@ -73,20 +85,21 @@ std::string FormatUpdate(const TOutputFormat& format, const std::vector<std::str
     case TOutputStyle::Json:
         break;
     }
-    std::string tooltip;
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        if (i > 0)
-            tooltip += '\n';
+    // A value may hold a line break of its own: the text ends with the first template line.
+    const std::string first = lines.empty() ? std::string() : WithoutC1(lines[0]);
+    std::string tooltip = first;
+    for (std::size_t i = 1; i < lines.size(); ++i) {
+        tooltip += '\n';
         tooltip += WithoutC1(lines[i]);
     }
-    const nlohmann::ordered_json object = {
-        {"text", lines.empty() ? std::string() : WithoutC1(lines[0])},
-        {"tooltip", tooltip},
-        {"class", alert ? "alert" : ""}};
-    // Bytes that are no UTF-8 (a peer's names) become U+FFFD instead of ending the run.
-    text =
-        EscapeDelete(object.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace));
-    text += '\n';
+    // The keys are fixed; only the two texts need the library's escaping, and building them
+    // as plain string values instead of an object keeps a status-bar update cheap.
+    text.reserve(tooltip.size() * 2 + 48);
+    text += "{\"text\":";
+    text += JsonString(first);
+    text += ",\"tooltip\":";
+    text += JsonString(std::move(tooltip));
+    text += alert ? ",\"class\":\"alert\"}\n" : ",\"class\":\"\"}\n";
     return text;
 }
 

@@ -68,6 +68,12 @@ TEST(StatusOutput, EveryStyleWritesOneUpdateWithoutRawControls)
          {"host\xff"},
          false,
          "{\"text\":\"host\xef\xbf\xbd\",\"tooltip\":\"host\xef\xbf\xbd\",\"class\":\"\"}\n"},
+        {"json text is the whole first line, a line break of a value included",
+         json,
+         {"a\nb", "c"},
+         false,
+         R"({"text":"a\nb","tooltip":"a\nb\nc","class":""})"
+         "\n"},
         {"json of no lines",
          json,
          {},
