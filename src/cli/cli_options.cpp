@@ -89,8 +89,15 @@ private:
         if (equals != std::string_view::npos)
             inlineValue = arg.substr(equals + 1);
 
-        if (name == "--print" || name == "--once" || name == "--help" || name == "--version")
+        if (name == "--print" || name == "--once" || name == "--help" || name == "--version" ||
+            name == "--json" || name == "--list-items" || name == "--check-template")
             Flag(name, inlineValue);
+        else if (name == "--one-line")
+            OneLine(inlineValue);
+        else if (name == "--metrics")
+            Metrics(Value(name, inlineValue));
+        else if (name == "--describe")
+            Assign(Options.Describe, Value(name, inlineValue));
         else if (name == "--serve")
             Serve(inlineValue);
         else if (name == "--interval")
@@ -127,8 +134,46 @@ private:
             Options.Once = true;
         else if (name == "--help")
             Options.Help = true;
+        else if (name == "--json")
+            Style(TOutputStyle::Json);
+        else if (name == "--list-items")
+            Options.ListItems = true;
+        else if (name == "--check-template")
+            Options.CheckTemplate = true;
         else
             Options.Version = true;
+    }
+
+    void Style(TOutputStyle style)
+    {
+        if (Options.Style != TOutputStyle::Lines && Options.Style != style)
+            Fail("--json and --one-line cannot be used together");
+        Options.Style = style;
+    }
+
+    // The separator only after "=": a bar's command line often ends in other words.
+    void OneLine(std::optional<std::string_view> separator)
+    {
+        Style(TOutputStyle::OneLine);
+        if (!separator)
+            return;
+        if (std::any_of(separator->begin(), separator->end(), IsControl)) {
+            Fail("--one-line needs a separator without control characters, not " +
+                 Quoted(*separator));
+            return;
+        }
+        Options.Separator = std::string(*separator);
+    }
+
+    void Metrics(std::optional<std::string_view> value)
+    {
+        if (!value)
+            return;
+        Options.Metrics = ParseMetricsEndpoint(*value);
+        if (!Options.Metrics)
+            Fail("--metrics needs [ADDRESS:]PORT with a port from 1 to 65535 (9100, "
+                 "127.0.0.1:9100, [::1]:9100), not " +
+                 Quoted(*value));
     }
 
     // The window program's switches, read the same way (either case, value glued), and
@@ -321,6 +366,13 @@ private:
             Fail("a password is for a client (-c) or a server (--serve)");
         else if (LimitGiven && !o.Serve)
             Fail("--bind, --allow and --max-clients need --serve");
+        else if (int(o.ListItems) + int(o.Describe.has_value()) + int(o.CheckTemplate) > 1)
+            Fail("--list-items, --describe and --check-template cannot be used together");
+        else if (o.Metrics && (o.Once || o.RecordFile))
+            Fail("--metrics serves a running program: it cannot be used with --once or "
+                 "--record");
+        else if (o.Style != TOutputStyle::Lines && o.RecordFile)
+            Fail("--json and --one-line cannot be used with --record");
     }
 
     std::span<const std::string> Args;
@@ -332,6 +384,29 @@ private:
 };
 
 } // namespace
+
+std::optional<TMetricsEndpoint> ParseMetricsEndpoint(std::string_view text)
+{
+    TMetricsEndpoint endpoint;
+    std::string_view portText = text;
+    const std::size_t colon = text.rfind(':');
+    if (colon != std::string_view::npos) {
+        std::string_view address = text.substr(0, colon);
+        portText = text.substr(colon + 1);
+        if (address.size() > 2 && address.front() == '[' && address.back() == ']')
+            address = address.substr(1, address.size() - 2);
+        else if (address.find(':') != std::string_view::npos)
+            return std::nullopt; // an IPv6 address needs its brackets before ":PORT"
+        if (address.find('/') != std::string_view::npos || !ParseCidr(address))
+            return std::nullopt;
+        endpoint.Address = std::string(address);
+    }
+    const auto port = ParseUnsigned<std::uint16_t>(portText);
+    if (!port || *port == 0)
+        return std::nullopt;
+    endpoint.Port = *port;
+    return endpoint;
+}
 
 TCliOptions ParseCliOptions(std::span<const std::string> args)
 {
@@ -400,13 +475,28 @@ std::string CliHelpText()
            "                        connection silent for 60 s is closed, keepalive finds\n"
            "                        lost peers, and a reply is dropped while the last one\n"
            "                        to that client is still unsent\n"
+           "  --metrics=[ADDR:]PORT serve the latest figures on http://ADDR:PORT/metrics in the\n"
+           "                        Prometheus text format (default: every address), with the\n"
+           "                        monitor, --serve or -c (then the server's figures and\n"
+           "                        statlume_up); prints nothing unless --print is given too\n"
+           "  --json                status bars: one JSON object per update on one line, with\n"
+           "                        \"text\" (first line), \"tooltip\" (all lines) and \"class\"\n"
+           "                        (\"alert\" while a client cannot reach its server)\n"
+           "  --one-line[=SEP]      status bars: each update as one line, the lines joined by\n"
+           "                        SEP (default \" | \")\n"
+           "  --list-items          list the 24 items: tag name, options, default usage\n"
+           "  --describe NAME       show the help text of one item (tag or display name)\n"
+           "  --check-template      report the template's tags that name no item, with a\n"
+           "                        suggestion; exit status 1 when there is one\n"
            "  -h, --help            show this text\n"
            "  -V, --version         show the version\n"
            "\n"
            "Options taking a value also accept --option=value. Without --template the stored\n"
            "\"FormatString\" is used, else the default template. Settings are read from\n"
            "$XDG_CONFIG_HOME/statlume/settings.reg (a client uses its own key per server);\n"
-           "SIGINT, SIGTERM and SIGHUP end the program and record the uptime there.\n"
+           "SIGINT and SIGTERM end the program and record the uptime there. SIGHUP reads\n"
+           "the template, interval, exclusions and drive map again (options given on the\n"
+           "command line stay as given).\n"
            "--once and --record only read the settings. The settings folder must be yours\n"
            "and not writable by others (chmod 700), else the defaults are used and nothing\n"
            "is saved.\n"

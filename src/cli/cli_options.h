@@ -15,6 +15,26 @@ namespace statlume {
 /// The update interval of the console monitor when none is given, in milliseconds.
 inline constexpr std::uint32_t DefaultIntervalMs = 1000;
 
+/// Where --metrics listens.
+struct TMetricsEndpoint
+{
+    /// Address to listen on; empty = every address, IPv4 and IPv6.
+    std::string Address;
+    /// TCP port, 1..65535.
+    std::uint16_t Port = 0;
+};
+
+/// How each update is written.
+enum class TOutputStyle
+{
+    /// The rendered lines, then one empty line.
+    Lines,
+    /// One JSON object per line for status bars: text, tooltip, class.
+    Json,
+    /// Every line of a render joined into one.
+    OneLine,
+};
+
 /// Where a secret sits among the arguments, so it can be overwritten after parsing.
 struct TArgumentSecret
 {
@@ -59,9 +79,27 @@ struct TCliOptions
     std::optional<std::string> PasswordFile;
     /// Where each "-d" password sits in the arguments.
     std::vector<TArgumentSecret> Secrets;
+    /// --metrics: serve the Prometheus text exposition there.
+    std::optional<TMetricsEndpoint> Metrics;
+    /// --json or --one-line; Lines otherwise.
+    TOutputStyle Style = TOutputStyle::Lines;
+    /// What joins the lines with --one-line.
+    std::string Separator = " | ";
+    /// --list-items: print the items and end.
+    bool ListItems = false;
+    /// --describe NAME: print one item's help text and end.
+    std::optional<std::string> Describe;
+    /// --check-template: report tags that name no item and end.
+    bool CheckTemplate = false;
     /// The first usage error (unknown option, stray word, bad value, conflict); empty = none.
     std::string Error;
 
+    /// The run writes its renders: when asked, else unless it is a server (a client that
+    /// passes records on still prints) or --metrics is given.
+    bool Prints() const
+    {
+        return Print || Style != TOutputStyle::Lines || (!Metrics && (!Serve || ClientMode));
+    }
     /// The command line asks for the console client (both "-c" and a host).
     bool IsClient() const { return ClientMode && !ServerHost.empty(); }
     /// The short switches as the settings store and the client role take them.
@@ -77,6 +115,10 @@ struct TCliOptions
 /// bad value or options that conflict set Error (the first one found). When an option is
 /// given twice the last one wins.
 TCliOptions ParseCliOptions(std::span<const std::string> args);
+
+/// Reads "[ADDR:]PORT" ("9100", "127.0.0.1:9100", "[::1]:9100"); nothing when the port is
+/// not 1..65535 or the address is no IPv4 or IPv6 address.
+std::optional<TMetricsEndpoint> ParseMetricsEndpoint(std::string_view text);
 
 /// Overwrites each secret's characters in the argument strings with 'x', so the process's
 /// command line no longer shows them; arguments out of range are left alone.

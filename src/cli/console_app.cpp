@@ -44,7 +44,8 @@ TConsoleApp::TConsoleApp(std::ostream& out, std::ostream& err, const LocaleInfo&
     : Out(out)
     , Err(err)
     , Timer(Loop)
-    , Signals(Loop, SIGINT, SIGTERM, SIGHUP)
+    , Signals(Loop, SIGINT, SIGTERM)
+    , Hangup(Loop, SIGHUP)
     , Locale(locale)
     , Formatters(CreateFormatters(RawShell, Locale))
     , Sources(makeSources(Loop))
@@ -54,6 +55,21 @@ TConsoleApp::TConsoleApp(std::ostream& out, std::ostream& err, const LocaleInfo&
     Signals.async_wait([this](const std::error_code& error, int) {
         if (!error)
             Exit(0);
+    });
+    WaitForHangup();
+}
+
+void TConsoleApp::WaitForHangup()
+{
+    Hangup.async_wait([this](const std::error_code& error, int) {
+        if (error || ExitStatus)
+            return;
+        if (!OnReload) {
+            Exit(0);
+            return;
+        }
+        OnReload();
+        WaitForHangup();
     });
 }
 
@@ -85,6 +101,15 @@ bool TConsoleApp::Collect(bool force)
 std::string TConsoleApp::RenderLabels() const
 {
     return RenderConsoleText(Formatters, Lines);
+}
+
+std::vector<std::string> TConsoleApp::RenderLines() const
+{
+    std::vector<std::string> rendered;
+    rendered.reserve(Lines.size());
+    for (const std::string& line : Lines)
+        rendered.push_back(RenderLine(Formatters, line));
+    return rendered;
 }
 
 void TConsoleApp::StartTimer(std::uint32_t intervalMs, std::function<void()> onTick)
@@ -128,6 +153,7 @@ void TConsoleApp::Exit(int status)
     ExitStatus = status;
     Timer.cancel();
     Signals.cancel();
+    Hangup.cancel();
     if (OnExitCommand)
         OnExitCommand();
     Sources.Sensors->Shutdown();

@@ -45,8 +45,9 @@ TConsoleSources ClientConsoleSources(asio::io_context& loop);
 TConsoleSources ShortRunConsoleSources(asio::io_context& loop);
 
 /// The console program's one run: event loop, snapshot, formatters, collection and the Exit
-/// command, which SIGINT, SIGTERM and SIGHUP run with status 0. Everything runs on the thread
-/// that calls Run; other threads only post to it.
+/// command, which SIGINT and SIGTERM run with status 0; SIGHUP runs OnReload when set, else
+/// the Exit command too. Everything runs on the thread that calls Run; other threads only
+/// post to it.
 class TConsoleApp
 {
 public:
@@ -69,6 +70,8 @@ public:
     /// Every template line rendered from the snapshot, each ended by a line break, then one
     /// empty line.
     std::string RenderLabels() const;
+    /// Every template line rendered from the snapshot, without line breaks.
+    std::vector<std::string> RenderLines() const;
 
     /// Calls onTick every intervalMs on the loop, on a steady schedule; 0 stops the ticks.
     void StartTimer(std::uint32_t intervalMs, std::function<void()> onTick);
@@ -82,6 +85,8 @@ public:
 
     /// Run by the Exit command before the loop ends (saving the settings).
     std::function<void()> OnExitCommand;
+    /// Run on SIGHUP (reading the settings again); unset, SIGHUP ends the run.
+    std::function<void()> OnReload;
     /// The failure path of a collection: the warning on err, then Exit with status 1.
     void ExitOnCollectionFailure();
     /// True while the sensor publisher is being started (or its start never reported).
@@ -102,12 +107,14 @@ public:
 
 private:
     void ScheduleTick();
+    void WaitForHangup();
 
     std::ostream& Out;
     std::ostream& Err;
     asio::io_context Loop;
     asio::steady_timer Timer;
     asio::signal_set Signals;
+    asio::signal_set Hangup;
     const LocaleInfo& Locale;
     TRawDataShell RawShell;
     TFormatterList Formatters;

@@ -42,6 +42,11 @@ TConsoleClient::TConsoleClient(TConsoleApp& app, TRemoteSecret& secret, TClientO
     Role.OnSocketError = [this](TSocketOp op, int code) { OnSocketError(op, code); };
     Role.OnAlert = [this](bool alert) {
         AlertLine.Set(alert, alert ? LastError : "connected to " + Target());
+        if (Options.OnUpdate)
+            Options.OnUpdate(!alert);
+        // A status bar learns of the alert from the next line it reads.
+        if (alert && Options.Output.Style == TOutputStyle::Json)
+            Write(FormatUpdate(Options.Output, App.RenderLines(), true));
     };
     // Ask at once instead of a whole interval later, so the first figures show without delay.
     Role.OnConnected = [this] { Role.Tick(); };
@@ -106,17 +111,37 @@ void TConsoleClient::Show()
 {
     ShownThisTick = true;
     RecordWaiting = false;
-    const std::string text = App.RenderLabels();
+    const std::string text = FormatUpdate(Options.Output, App.RenderLines(), AlertLine.Alert());
     // The user asked for that file: a run that cannot write it has failed.
     if (Dump && !Dump->Write(EncodeRawData(App.Shell().Data))) {
         App.Exit(1);
         return;
     }
+    if (Options.OnUpdate)
+        Options.OnUpdate(true);
+    Write(text);
+    // A single record asked for: the run is over.
+    if (Options.Once)
+        App.Exit(0);
+}
+
+void TConsoleClient::Write(const std::string& text)
+{
+    if (!Options.Print || App.Exiting())
+        return;
     Out.write(text.data(), static_cast<std::streamsize>(text.size()));
     Out.flush();
-    // A closed output pipe or a single record asked for: the run is over.
-    if (!Out || Options.Once)
+    // Whoever read the output has gone (a closed pipe): the run is over.
+    if (!Out)
         App.Exit(0);
+}
+
+void TConsoleClient::Reload(std::string_view templateText, std::uint32_t intervalMs)
+{
+    Options.TemplateText = std::string(templateText);
+    Options.IntervalMs = intervalMs;
+    App.SetLabels(templateText);
+    App.StartTimer(intervalMs, [this] { OnTick(); });
 }
 
 void TConsoleClient::OnSocketError(TSocketOp op, int code)

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -10,6 +11,7 @@
 #include "cli/asio_socket_layer.h"
 #include "cli/console_app.h"
 #include "cli/record_file.h"
+#include "cli/status_output.h"
 #include "display/command_line.h"
 #include "remote/client_role.h"
 #include "remote/remote_secret.h"
@@ -31,6 +33,12 @@ struct TClientOptions
     bool Once = false;
     /// File that receives each record received.
     std::optional<std::string> DumpRecordFile;
+    /// Write the renders (--metrics alone does not).
+    bool Print = true;
+    /// How each render is written.
+    TOutputFormat Output;
+    /// Run after each record shown (true) and when the server stops or starts answering.
+    std::function<void(bool up)> OnUpdate;
 };
 
 /// The longest a client run with --once waits for a record: five intervals, at least 5 s.
@@ -49,11 +57,14 @@ public:
     /// Starts polling and runs until the Exit command; returns the exit status: 0, or 1 when
     /// --once got no record in time or the record file could not be written.
     int Run();
+    /// Renders templateText from now on and polls every intervalMs from now.
+    void Reload(std::string_view templateText, std::uint32_t intervalMs);
 
 private:
     void OnRecord();
     void OnTick();
     void Show();
+    void Write(const std::string& text);
     void OnSocketError(TSocketOp op, int code);
     std::string Target() const;
 

@@ -40,6 +40,8 @@ int TConsoleMonitor::Run()
         App.ExitOnCollectionFailure();
         return App.Run();
     }
+    if (Options.OnCollected)
+        Options.OnCollected();
     Publish(!Options.Once);
     if (App.Exiting())
         return App.Run();
@@ -58,10 +60,20 @@ void TConsoleMonitor::OnTick()
         App.ExitOnCollectionFailure();
         return;
     }
+    if (Options.OnCollected)
+        Options.OnCollected();
     CheckSensors();
     Publish(true);
     if (Options.Once)
         App.Exit(0);
+}
+
+void TConsoleMonitor::Reload(std::string_view templateText, std::uint32_t intervalMs)
+{
+    Options.TemplateText = std::string(templateText);
+    Options.IntervalMs = intervalMs;
+    App.StartTimer(intervalMs, [this] { OnTick(); });
+    App.SetLabels(templateText);
 }
 
 // Without a publisher or without hardware the sensor items show 0 (or 32 in Fahrenheit) as if
@@ -88,7 +100,7 @@ void TConsoleMonitor::CheckSensors()
 // render entered, the same bytes a client is sent.
 void TConsoleMonitor::Publish(bool print)
 {
-    const std::string text = App.RenderLabels();
+    const std::string text = FormatUpdate(Options.Output, App.RenderLines(), false);
     // The user asked for that file: a run that cannot write it has failed.
     if (Dump && !Dump->Write(EncodeRawData(App.Shell().Data))) {
         App.Exit(1);

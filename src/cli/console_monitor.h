@@ -9,6 +9,7 @@
 
 #include "cli/console_app.h"
 #include "cli/record_file.h"
+#include "cli/status_output.h"
 
 namespace statlume {
 
@@ -29,6 +30,10 @@ struct TMonitorOptions
     /// Run once after the first collection has filled the record (the server starts
     /// listening there, so no client is sent an empty record); false ends the run with 1.
     std::function<bool()> OnFirstRecord;
+    /// How each render is written.
+    TOutputFormat Output;
+    /// Run after every successful collection, the shell holding the new snapshot.
+    std::function<void()> OnCollected;
 };
 
 /// The console monitor: prints the rendered template on every tick (or once) to out.
@@ -42,6 +47,9 @@ public:
     /// Builds the labels, runs until the Exit command and returns the exit status: 0, or 1
     /// after a collection took the failure path or the record file could not be written.
     int Run();
+    /// Renders templateText from now on and ticks every intervalMs from now; the next tick
+    /// collects what the new template needs.
+    void Reload(std::string_view templateText, std::uint32_t intervalMs);
 
 private:
     void Publish(bool print);

@@ -9,13 +9,18 @@
 #include "cli/console_client.h"
 #include "cli/console_monitor.h"
 #include "cli/console_server.h"
+#include "cli/item_discovery.h"
+#include "cli/metrics_exporter.h"
 #include "cli/record_file.h"
 #include "cli/record_render.h"
 #include "cli/run_settings.h"
+#include "cli/settings_reload.h"
+#include "cli/status_output.h"
 #include "collect/drive_map.h"
 #include "display/command_line.h"
 #include "display/settings_store.h"
 #include "format/default_template.h"
+#include "format/printable_text.h"
 #include "platform/linux/file_registry.h"
 #include "platform/linux/locale_reader.h"
 
@@ -121,6 +126,56 @@ int Usage(const std::string& error, std::ostream& err)
     return BadInputStatus;
 }
 
+// The template a discovery run looks at: the one given, else the stored one (read only),
+// else the default.
+std::string DiscoveryTemplate(const std::optional<std::string>& given,
+                              const TClientSwitches& switches, const TFormatterList& formatters,
+                              const platform::TReportFunc& report)
+{
+    if (given)
+        return *given;
+    platform::TFileRegistry registry = platform::TFileRegistry::OpenUserSettings(report);
+    const std::string key = switches.ClientMode ? PerServerKeyPath(switches.Host, switches.Port)
+                                                : std::string(MainSettingsKey);
+    if (auto stored = StoredTemplateReadOnly(registry, key, report))
+        return *stored;
+    return ComposeDefaultTemplate(formatters);
+}
+
+// --list-items, --describe and --check-template; nothing when none was asked for.
+std::optional<int> RunDiscovery(const TCliOptions& options, const std::optional<std::string>& given,
+                                const LocaleInfo& locale, const platform::TReportFunc& report,
+                                std::ostream& out, std::ostream& err)
+{
+    if (!options.ListItems && !options.Describe && !options.CheckTemplate)
+        return std::nullopt;
+    if (options.ListItems) {
+        out << ItemListText() << std::flush;
+        return 0;
+    }
+    TRawDataShell shell;
+    const TFormatterList formatters = CreateFormatters(shell, locale);
+    if (options.Describe) {
+        if (const auto text = DescribeItem(formatters, *options.Describe)) {
+            out << *text << std::flush;
+            return 0;
+        }
+        const std::string nearest = NearestTagName(*options.Describe);
+        err << "statlume-cli: no item is called '" << PrintableText(*options.Describe) << "'"
+            << (nearest.empty() ? "" : "; did you mean " + nearest + "?") << '\n'
+            << "Try 'statlume-cli --list-items'.\n"
+            << std::flush;
+        return BadInputStatus;
+    }
+    const std::string templateText =
+        DiscoveryTemplate(given, options.ClientSwitches(), formatters, report);
+    const auto problems = CheckTemplateTags(templateText);
+    for (const TTagProblem& problem : problems)
+        out << TagProblemText(problem) << '\n';
+    out << std::flush;
+    return problems.empty() ? 0 : 1;
+}
+
 TSourceFactory SourcesOf(const TCliOptions& options)
 {
     if (options.IsClient())
@@ -159,9 +214,11 @@ int RunConsoleProgram(std::span<char* const> argv,
     const platform::TReportFunc report = [&err](const std::string& message) {
         err << "statlume-cli: " << message << '\n' << std::flush;
     };
+    const LocaleInfo locale = platform::ReadProcessLocale();
+    if (const auto status = RunDiscovery(options, *given, locale, report, out, err))
+        return *status;
     // From the parse above, so a long option's value is never read as a switch.
     const TClientSwitches switches = options.ClientSwitches();
-    const LocaleInfo locale = platform::ReadProcessLocale();
     if (options.RecordFile)
         return RunRecord(options, *given, switches, locale, report, out, err);
 
@@ -212,6 +269,38 @@ int RunConsoleProgram(std::span<char* const> argv,
     if (options.Serve)
         server.emplace(app.Io(), app.Shell(), secret, err, options.Limits);
 
+    std::optional<TMetricsExporter> exporter;
+    TDriveMap mounts = ParseDriveMap(settings.DriveMap);
+    if (options.Metrics) {
+        exporter.emplace(app.Io(), std::string(version));
+        std::string reason;
+        if (!exporter->Start(*options.Metrics, reason)) {
+            err << "statlume-cli: cannot serve metrics on "
+                << (options.Metrics->Address.empty() ? "port " : options.Metrics->Address + ":")
+                << options.Metrics->Port << ": " << reason << '\n'
+                << std::flush;
+            return ListenFailedStatus;
+        }
+    }
+    const TOutputFormat output{options.Style, options.Separator};
+
+    // SIGHUP: the stored settings again, read without writing; the command line still wins.
+    const auto reloadSettings = [&]() -> std::optional<std::pair<std::string, std::uint32_t>> {
+        const std::string key =
+            client ? PerServerKeyPath(switches.Host, switches.Port) : std::string(MainSettingsKey);
+        const auto stored = ReadReloadSettingsFile(
+            platform::DefaultSettingsFolder() + "/settings.reg", key, client, report);
+        if (!stored)
+            return std::nullopt;
+        app.Collector().SetExcludeText(stored->ExcludeText);
+        mounts = ParseDriveMap(stored->DriveMap);
+        app.Collector().SetDriveMap(mounts);
+        err << "statlume-cli: settings read again\n" << std::flush;
+        return std::pair{given->has_value() ? **given
+                                            : TemplateTextOf(*stored, app.FormatterList()),
+                         RunIntervalMs(options, *stored, report)};
+    };
+
     if (client) {
         if (server && !startServer())
             return ListenFailedStatus;
@@ -222,7 +311,21 @@ int RunConsoleProgram(std::span<char* const> argv,
         clientOptions.IntervalMs = intervalMs;
         clientOptions.Once = options.Once;
         clientOptions.DumpRecordFile = options.DumpRecordFile;
+        clientOptions.Print = options.Prints();
+        clientOptions.Output = output;
+        if (exporter) {
+            // The shell's record counts once a valid one has arrived, not on connecting.
+            clientOptions.OnUpdate = [&](bool up) {
+                exporter->Publish({app.Shell().Data, app.Shell().Data.Marker == 'T', up, {}});
+            };
+        }
         TConsoleClient consoleClient(app, secret, std::move(clientOptions), out, err);
+        if (!options.Once) {
+            app.OnReload = [&] {
+                if (const auto reloaded = reloadSettings())
+                    consoleClient.Reload(reloaded->first, reloaded->second);
+            };
+        }
         return consoleClient.Run();
     }
 
@@ -231,13 +334,28 @@ int RunConsoleProgram(std::span<char* const> argv,
     monitorOptions.IntervalMs = intervalMs;
     monitorOptions.Once = options.Once;
     monitorOptions.DumpRecordFile = options.DumpRecordFile;
+    monitorOptions.Print = options.Prints();
+    monitorOptions.Output = output;
     if (server) {
         // Clients may show any item, so every family is fresh on every tick.
         app.Collector().SetCollectAll(true);
-        monitorOptions.Print = options.Print;
         monitorOptions.OnFirstRecord = startServer;
     }
+    if (exporter) {
+        // Every series is exported, whatever the template shows.
+        app.Collector().SetCollectAll(true);
+        // A copy of the tick's snapshot; a scrape renders from it, never from the shell.
+        monitorOptions.OnCollected = [&] {
+            exporter->Publish({app.Shell().Data, true, true, mounts});
+        };
+    }
     TConsoleMonitor monitor(app, std::move(monitorOptions), out, err);
+    if (!options.Once) {
+        app.OnReload = [&] {
+            if (const auto reloaded = reloadSettings())
+                monitor.Reload(reloaded->first, reloaded->second);
+        };
+    }
     return monitor.Run();
 }
 

@@ -113,6 +113,48 @@ TEST(CliOptions, ReadsEverySpellingOfEveryOption)
         {"relay: client and server at once",
          {"-c", "-ihost", "--serve=7000"},
          [](const TCliOptions& o) { EXPECT_TRUE(o.IsClient() && o.Serve); }},
+        {"metrics port alone listens everywhere and prints nothing",
+         {"--metrics=9100"},
+         [](const TCliOptions& o) {
+             ASSERT_TRUE(o.Metrics);
+             EXPECT_EQ(o.Metrics->Address, "");
+             EXPECT_EQ(o.Metrics->Port, 9100);
+             EXPECT_FALSE(o.Prints());
+         }},
+        {"metrics on an IPv4 address, with --print",
+         {"--metrics", "127.0.0.1:9101", "--print"},
+         [](const TCliOptions& o) {
+             EXPECT_EQ(o.Metrics->Address, "127.0.0.1");
+             EXPECT_EQ(o.Metrics->Port, 9101);
+             EXPECT_TRUE(o.Prints());
+         }},
+        {"metrics on a bracketed IPv6 address for a client",
+         {"-c", "-ihost", "--metrics=[::1]:9102"},
+         [](const TCliOptions& o) {
+             EXPECT_EQ(o.Metrics->Address, "::1");
+             EXPECT_FALSE(o.Prints());
+         }},
+        {"json prints even beside metrics and serve",
+         {"--serve", "--metrics=9100", "--json"},
+         [](const TCliOptions& o) {
+             EXPECT_EQ(o.Style, TOutputStyle::Json);
+             EXPECT_TRUE(o.Prints());
+         }},
+        {"one-line with the default separator",
+         {"--one-line"},
+         [](const TCliOptions& o) {
+             EXPECT_EQ(o.Style, TOutputStyle::OneLine);
+             EXPECT_EQ(o.Separator, " | ");
+         }},
+        {"one-line with its own separator, even empty",
+         {"--one-line=", "--one-line= :: "},
+         [](const TCliOptions& o) { EXPECT_EQ(o.Separator, " :: "); }},
+        {"discovery",
+         {"--describe", "procusage"},
+         [](const TCliOptions& o) { EXPECT_EQ(o.Describe, "procusage"); }},
+        {"check a given template",
+         {"--check-template", "--template", "<NAME=x>"},
+         [](const TCliOptions& o) { EXPECT_TRUE(o.CheckTemplate && o.TemplateText); }},
     };
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -139,6 +181,23 @@ TEST(CliOptions, RefusesWhatItDoesNotKnowOrCannotUse)
         {"stray word", {"--print", "plain"}, "unexpected argument 'plain'"},
         {"control characters never echoed", {"--a\x1b]0;t\x07"}, "'--a?]0;t?'"},
         {"flag with a value", {"--once=yes"}, "--once takes no value"},
+        {"metrics without a port", {"--metrics"}, "--metrics needs a value"},
+        {"metrics port zero", {"--metrics=0"}, "--metrics needs [ADDRESS:]PORT"},
+        {"metrics port too large", {"--metrics=65536"}, "--metrics needs [ADDRESS:]PORT"},
+        {"metrics port missing after address", {"--metrics=127.0.0.1:"}, "not '127.0.0.1:'"},
+        {"metrics host name", {"--metrics=localhost:9100"}, "--metrics needs [ADDRESS:]PORT"},
+        {"metrics IPv6 without brackets", {"--metrics=::1:9100"}, "--metrics needs"},
+        {"metrics address range", {"--metrics=10.0.0.0/8:9100"}, "--metrics needs"},
+        {"metrics with once", {"--metrics=9100", "--once"}, "cannot be used with --once"},
+        {"json and one-line", {"--json", "--one-line"}, "cannot be used together"},
+        {"json with a value", {"--json=1"}, "--json takes no value"},
+        {"one-line separator with a control character",
+         {"--one-line=\x1b[2J"},
+         "without control characters, not '?[2J'"},
+        {"two discovery runs", {"--list-items", "--check-template"}, "cannot be used together"},
+        {"json with a record file",
+         {"--json", "--record", "r.bin"},
+         "cannot be used with --record"},
         {"interval missing", {"--interval"}, "--interval needs a value"},
         {"interval zero", {"--interval", "0"}, "from 1 up"},
         {"interval not a number", {"--interval=fast"}, "from 1 up"},
@@ -206,10 +265,31 @@ TEST(CliOptions, PasswordsAreScrubbedFromTheArgumentsInPlace)
 TEST(CliOptions, HelpListsEveryOption)
 {
     const std::string help = CliHelpText();
-    for (const char* option : {"--print", "--once", "--interval", "--template ", "--template-file",
-                               "--record", "--dump-record", "--serve", "-c", "-i", "-p", "-d",
-                               "--password-file", "STATLUME_PASSWORD", "--bind", "--allow",
-                               "--max-clients", "-h, --help", "-V, --version"}) {
+    for (const char* option : {"--print",
+                               "--once",
+                               "--interval",
+                               "--template ",
+                               "--template-file",
+                               "--record",
+                               "--dump-record",
+                               "--serve",
+                               "-c",
+                               "-i",
+                               "-p",
+                               "-d",
+                               "--password-file",
+                               "STATLUME_PASSWORD",
+                               "--bind",
+                               "--allow",
+                               "--max-clients",
+                               "-h, --help",
+                               "-V, --version",
+                               "--metrics",
+                               "--json",
+                               "--one-line",
+                               "--list-items",
+                               "--describe",
+                               "--check-template"}) {
         SCOPED_TRACE(option);
         EXPECT_NE(help.find(option), std::string::npos);
     }

@@ -44,7 +44,7 @@ protected:
 
 TEST_F(CliSettingsTest, FollowsStoredTemplateAndIntervalAndRecordsUptimeOnEndSignals)
 {
-    for (const int signal : {SIGTERM, SIGHUP}) {
+    for (const int signal : {SIGTERM, SIGINT}) {
         SCOPED_TRACE(signal);
         const auto config = ConfigWith("REGEDIT4\r\n\r\n"
                                        "[HKEY_CURRENT_USER\\Software\\Quorvale\\Statlume]\r\n"

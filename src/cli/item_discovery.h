@@ -1,0 +1,44 @@
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "format/formatter.h"
+
+namespace statlume {
+
+/// The 24 items in registry order, one per line: tag name, the options the item reads
+/// (SIZE and CHAR apply to all) and its default usage string, under a heading line.
+std::string ItemListText();
+
+/// One item's help text as the options dialog shows it, with "\n" line ends; name is a tag
+/// name or a display name in any case. Nothing for an unknown name.
+std::optional<std::string> DescribeItem(const TFormatterList& formatters, std::string_view name);
+
+/// The tag name closest to word (ASCII case ignored) when it is close enough to be a typo;
+/// empty text otherwise.
+std::string NearestTagName(std::string_view word);
+
+/// A tag of a template that names no item.
+struct TTagProblem
+{
+    /// 1-based template line.
+    std::size_t Line = 0;
+    /// The tag as the user wrote it, shortened and without control characters.
+    std::string Tag;
+    /// The suggested tag name; empty when none is close.
+    std::string Suggestion;
+};
+
+/// Every "<NAME=" of the template (ASCII case ignored) that no tag name follows directly,
+/// in template order.
+std::vector<TTagProblem> CheckTemplateTags(std::string_view templateText);
+
+/// The report line of one problem: "line N: <NAME=ProcUsge>: no such item; did you mean
+/// ProcUsage?".
+std::string TagProblemText(const TTagProblem& problem);
+
+} // namespace statlume

@@ -1,0 +1,64 @@
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "cli/cli_options.h"
+#include "cli/metrics_text.h"
+
+#include <asio.hpp>
+
+namespace statlume {
+
+/// The bounds of the exporter's HTTP side.
+struct TExporterLimits
+{
+    /// Connections served at once; more are closed as soon as they are accepted.
+    std::size_t MaxConnections = 16;
+    /// Largest request head in bytes; a larger one gets 431 and the connection is closed.
+    std::size_t MaxHeadBytes = 8192;
+    /// Longest wait for a whole request head (or the next one on a kept connection) and for
+    /// a whole reply to be written; the connection is closed after it.
+    std::chrono::milliseconds Timeout{5000};
+};
+
+/// Serves GET /metrics (the Prometheus text exposition) on the run's event loop. The run
+/// publishes a copy of each snapshot; a scrape renders that copy once and serves the text
+/// until the next one, so scraping never touches the collection. Other paths get 404, other
+/// methods 405, a head that is too big 431, a malformed one 400.
+class TMetricsExporter
+{
+public:
+    /// Serves on io (which must outlive the exporter) with version in statlume_build_info.
+    TMetricsExporter(asio::io_context& io, std::string version, TExporterLimits limits = {});
+    /// Closes the listening socket and every connection.
+    ~TMetricsExporter();
+    TMetricsExporter(const TMetricsExporter&) = delete;
+    TMetricsExporter& operator=(const TMetricsExporter&) = delete;
+
+    /// Listens on the endpoint (no address: every IPv6 and IPv4 address); false, with the
+    /// system's reason in reason, when that fails.
+    bool Start(const TMetricsEndpoint& endpoint, std::string& reason);
+    /// Makes a copy of snapshot the one the next scrapes report.
+    void Publish(const TMetricsSnapshot& snapshot);
+    /// The port listened on; 0 before Start.
+    std::uint16_t LocalPort() const;
+    /// Connections open now.
+    std::size_t Connections() const;
+
+    /// Shared by the exporter and its connections, which may outlive it on the loop.
+    struct TState;
+
+private:
+    void Accept();
+
+    asio::io_context& Io;
+    asio::ip::tcp::acceptor Acceptor;
+    asio::steady_timer AcceptRetry;
+    std::shared_ptr<TState> State;
+};
+
+} // namespace statlume

@@ -1,0 +1,92 @@
+#include <string>
+#include <vector>
+
+#include "cli/item_discovery.h"
+
+#include <gtest/gtest.h>
+
+namespace statlume {
+namespace {
+
+TEST(ItemDiscovery, SuggestsTheNearestTagForATypoOnly)
+{
+    struct TCase
+    {
+        const char* name;
+        const char* word;
+        const char* suggestion;
+    };
+    const TCase cases[] = {
+        {"letter dropped", "ProcUsge", "ProcUsage"},
+        {"other case", "ramfre", "RAMFree"},
+        {"letters swapped", "Thraeds", "Threads"},
+        {"digit missing picks the first in registry order", "Temp", "Temp1"},
+        {"plural", "Processess", "Processes"},
+        {"far from every tag", "Xyzzy", ""},
+        {"empty", "", ""},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(NearestTagName(c.word), c.suggestion);
+    }
+}
+
+TEST(ItemDiscovery, CheckTemplateReportsTagsThatNameNoItem)
+{
+    struct TCase
+    {
+        const char* name;
+        const char* templateText;
+        std::vector<std::string> reports;
+    };
+    const TCase cases[] = {
+        {"default-like template is clean",
+         "Proc %: <NAME=ProcUsage LEADZERO DECIMAL SIZE=5 FORMAT=\"ALL\">\r\n<name=threads>",
+         {}},
+        {"prefix match renders, so it is no typo", "<NAME=ProcUsageXYZ>", {}},
+        {"typo with options",
+         "x\n<NAME=ProcUsge DECIMAL>",
+         {"line 2: <NAME=ProcUsge DECIMAL>: no such item; did you mean ProcUsage?"}},
+        {"blank and quote before the name",
+         "<NAME= Threads> <NAME=\"Uptime\">",
+         {"line 1: <NAME= Threads>: no such item; did you mean Threads?",
+          "line 1: <NAME=\"Uptime\">: no such item; did you mean Uptime?"}},
+        {"nothing close", "<NAME=Xyzzy>", {"line 1: <NAME=Xyzzy>: no such item"}},
+        {"no closing bracket, control characters shown as ?",
+         "<NAME=Fo\x1bo",
+         {"line 1: <NAME=Fo?o: no such item"}},
+        {"long tag cut",
+         "<NAME=Zzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzz>",
+         {"line 1: <NAME=Zzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzz...: no such item"}},
+        {"empty template", "", {}},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<std::string> reports;
+        for (const TTagProblem& problem : CheckTemplateTags(c.templateText))
+            reports.push_back(TagProblemText(problem));
+        EXPECT_EQ(reports, c.reports);
+    }
+}
+
+TEST(ItemDiscovery, ListsAndDescribesTheRegistry)
+{
+    const std::string list = ItemListText();
+    EXPECT_EQ(std::count(list.begin(), list.end(), '\n'), 25); // heading + 24 items
+    EXPECT_LT(list.find("\nTemp1 "), list.find("\nDriveSpace "));
+    EXPECT_NE(list.find("ProcUsage   FORMAT LEADZERO DECIMAL SIZE CHAR"), std::string::npos);
+
+    TRawDataShell shell;
+    LocaleInfo locale;
+    const TFormatterList formatters = CreateFormatters(shell, locale);
+    for (const char* name : {"threads", "System Thread Count"}) {
+        SCOPED_TRACE(name);
+        EXPECT_EQ(DescribeItem(formatters, name),
+                  "Total number of Threads active across the system.\n Uses SIZE.\n"
+                  " <NAME=Threads>.\n\nDefault Usage String:\nThreads: <NAME=Threads SIZE=5>\n");
+    }
+    EXPECT_EQ(DescribeItem(formatters, "Thread"), std::nullopt);
+}
+
+} // namespace
+} // namespace statlume

@@ -1,0 +1,198 @@
+#include <chrono>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "cli/metrics_exporter.h"
+
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace statlume {
+namespace {
+
+using namespace std::chrono_literals;
+
+// A blocking loopback client with a bounded wait on every read.
+class TClient
+{
+public:
+    explicit TClient(std::uint16_t port)
+        : Fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0))
+    {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(port);
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        Connected = ::connect(Fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+    }
+    ~TClient() { ::close(Fd); }
+    TClient(const TClient&) = delete;
+    TClient& operator=(const TClient&) = delete;
+
+    void Send(const std::string& bytes) const
+    {
+        (void)::send(Fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+    }
+
+    // Everything until the peer closes or limit passes; Closed tells which.
+    std::string ReadAll(std::chrono::milliseconds limit)
+    {
+        std::string text;
+        const auto end = std::chrono::steady_clock::now() + limit;
+        while (std::chrono::steady_clock::now() < end) {
+            pollfd poller{Fd, POLLIN, 0};
+            if (::poll(&poller, 1, 20) <= 0)
+                continue;
+            char buffer[4096];
+            const ssize_t count = ::recv(Fd, buffer, sizeof buffer, 0);
+            if (count <= 0) {
+                Closed = true;
+                break;
+            }
+            text.append(buffer, static_cast<std::size_t>(count));
+        }
+        return text;
+    }
+
+    int Fd;
+    bool Connected = false;
+    bool Closed = false;
+};
+
+class MetricsExporterTest : public ::testing::Test
+{
+protected:
+    void StartExporter(TExporterLimits limits)
+    {
+        Exporter.emplace(Io, "9.9", limits);
+        std::string reason;
+        ASSERT_TRUE(Exporter->Start({"127.0.0.1", 0}, reason)) << reason;
+        TMetricsSnapshot snapshot;
+        snapshot.HasRecord = true;
+        snapshot.Data.UptimeSecs = 4242;
+        Exporter->Publish(snapshot);
+        Loop = std::thread([this] { Io.run(); });
+    }
+
+    void TearDown() override
+    {
+        Io.stop();
+        if (Loop.joinable())
+            Loop.join();
+    }
+
+    asio::io_context Io;
+    asio::executor_work_guard<asio::io_context::executor_type> Work{Io.get_executor()};
+    std::optional<TMetricsExporter> Exporter;
+    std::thread Loop;
+};
+
+TEST_F(MetricsExporterTest, AnswersEveryKindOfRequestWithinItsBounds)
+{
+    StartExporter({16, 8192, 2000ms});
+    struct TCase
+    {
+        const char* name;
+        std::string request;
+        const char* statusLine;
+        bool closes;
+    };
+    const std::string bigHead =
+        "GET /metrics HTTP/1.1\r\nX-Big: " + std::string(9000, 'a') + "\r\n\r\n";
+    const TCase cases[] = {
+        {"metrics", "GET /metrics HTTP/1.1\r\nHost: x\r\n\r\n", "HTTP/1.1 200 OK\r\n", false},
+        {"metrics with a query", "GET /metrics?x=1 HTTP/1.1\r\n\r\n", "HTTP/1.1 200 OK\r\n", false},
+        {"HTTP/1.0 closes", "GET /metrics HTTP/1.0\r\n\r\n", "HTTP/1.1 200 OK\r\n", true},
+        {"other path", "GET / HTTP/1.1\r\n\r\n", "HTTP/1.1 404 Not Found\r\n", false},
+        {"a path that only starts alike", "GET /metricsx HTTP/1.1\r\n\r\n", "HTTP/1.1 404", false},
+        {"other method", "POST /metrics HTTP/1.1\r\nContent-Length: 0\r\n\r\n",
+         "HTTP/1.1 405 Method Not Allowed\r\n", false},
+        {"huge head", bigHead, "HTTP/1.1 431 ", true},
+        {"garbage", "\x01\x02 nonsense\r\n\r\n", "HTTP/1.1 400 Bad Request\r\n", true},
+        {"a body is refused", "GET /metrics HTTP/1.1\r\nContent-Length: 5\r\n\r\nhello",
+         "HTTP/1.1 400", true},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        TClient client(Exporter->LocalPort());
+        ASSERT_TRUE(client.Connected);
+        client.Send(c.request);
+        const std::string reply = client.ReadAll(c.closes ? 1500ms : 300ms);
+        EXPECT_EQ(reply.rfind(c.statusLine, 0), 0u) << reply.substr(0, 200);
+        EXPECT_EQ(client.Closed, c.closes);
+    }
+}
+
+TEST_F(MetricsExporterTest, KeepAliveServesPipelinedRequestsFromOnePublishedCopy)
+{
+    StartExporter({16, 8192, 2000ms});
+    TClient client(Exporter->LocalPort());
+    client.Send("GET /metrics HTTP/1.1\r\n\r\nHEAD /metrics HTTP/1.1\r\n\r\n"
+                "GET /metrics HTTP/1.1\r\nConnection: close\r\n\r\n");
+    const std::string reply = client.ReadAll(1500ms);
+    EXPECT_TRUE(client.Closed);
+    std::size_t count = 0;
+    for (std::size_t at = reply.find("HTTP/1.1 200"); at != std::string::npos;
+         at = reply.find("HTTP/1.1 200", at + 1))
+        ++count;
+    EXPECT_EQ(count, 3u);
+    std::size_t bodies = 0;
+    for (std::size_t at = reply.find("statlume_uptime_seconds 4242"); at != std::string::npos;
+         at = reply.find("statlume_uptime_seconds 4242", at + 1))
+        ++bodies;
+    EXPECT_EQ(bodies, 2u); // HEAD has none
+}
+
+TEST_F(MetricsExporterTest, SlowAndSilentClientsAreClosedAtTheDeadline)
+{
+    StartExporter({16, 8192, 400ms});
+    TClient silent(Exporter->LocalPort());
+    TClient slow(Exporter->LocalPort());
+    const auto start = std::chrono::steady_clock::now();
+    // One byte every 100 ms never completes a head before the deadline.
+    const std::string request = "GET /metrics HTTP/1.1\r\n\r\n";
+    for (std::size_t i = 0; i < 6 && !slow.Closed; ++i) {
+        slow.Send(request.substr(i, 1));
+        slow.ReadAll(100ms);
+    }
+    slow.ReadAll(1000ms);
+    silent.ReadAll(1000ms);
+    EXPECT_TRUE(slow.Closed);
+    EXPECT_TRUE(silent.Closed);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 2000ms);
+}
+
+TEST_F(MetricsExporterTest, ConnectionsAboveTheLimitAreClosedAtOnce)
+{
+    StartExporter({2, 8192, 3000ms});
+    std::vector<std::unique_ptr<TClient>> held;
+    for (int i = 0; i < 2; ++i)
+        held.push_back(std::make_unique<TClient>(Exporter->LocalPort()));
+    std::this_thread::sleep_for(100ms);
+    TClient extra(Exporter->LocalPort());
+    extra.Send("GET /metrics HTTP/1.1\r\n\r\n");
+    EXPECT_EQ(extra.ReadAll(1000ms), "");
+    EXPECT_TRUE(extra.Closed);
+    // The held ones are still served.
+    held[0]->Send("GET /metrics HTTP/1.1\r\n\r\n");
+    EXPECT_EQ(held[0]->ReadAll(300ms).rfind("HTTP/1.1 200 OK", 0), 0u);
+}
+
+TEST(MetricsExporter, StartFailsWithTheSystemsReason)
+{
+    asio::io_context io;
+    TMetricsExporter first(io, "v");
+    std::string reason;
+    ASSERT_TRUE(first.Start({"127.0.0.1", 0}, reason));
+    TMetricsExporter second(io, "v");
+    EXPECT_FALSE(second.Start({"127.0.0.1", first.LocalPort()}, reason));
+    EXPECT_NE(reason.find("in use"), std::string::npos) << reason;
+}
+
+} // namespace
+} // namespace statlume

@@ -1,0 +1,119 @@
+#!/usr/bin/env bash
+# A real Prometheus, on loopback with the sample configuration in docs/, scrapes
+# statlume-cli --metrics; PromQL queries must return the figures the console printed at the
+# same ticks. Prometheus (Debian "prometheus", ~100 MB, too big for the default dependencies)
+# is installed here when missing and the script runs as root (as CI does), unless
+# STATLUME_INSTALL_PROMETHEUS=0; otherwise the test is skipped. Usage: $0 BUILD_DIR
+set -u
+
+build=${1:?usage: $0 BUILD_DIR}
+here=$(cd "$(dirname "$0")" && pwd)
+docs=$here/../../docs
+cli=$build/src/cli/statlume-cli
+
+if ! command -v prometheus >/dev/null && [ "${STATLUME_INSTALL_PROMETHEUS:-1}" = 1 ] &&
+    [ "$(id -u)" -eq 0 ] && command -v apt-get >/dev/null; then
+    echo "installing prometheus for this test"
+    DEBIAN_FRONTEND=noninteractive timeout 200 apt-get install -y -q --no-install-recommends \
+        prometheus >/dev/null 2>&1 || echo "could not install prometheus"
+fi
+if ! command -v prometheus >/dev/null; then
+    echo "prometheus is not installed (Debian package prometheus): test skipped"
+    echo "0 passed, 0 failed, 1 skipped"
+    exit 0
+fi
+if [[ ! -x $cli ]]; then
+    echo "missing $cli"
+    echo "0 passed, 1 failed"
+    exit 1
+fi
+
+work=$(mktemp -d /tmp/statlume-prometheus.XXXXXX)
+pids=()
+cleanup() {
+    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
+    wait 2>/dev/null
+    rm -rf "$work"
+}
+trap cleanup EXIT INT TERM
+
+free_port() {
+    python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'
+}
+metrics_port=$(free_port)
+prom_port=$(free_port)
+
+# The sample configuration as shipped, with this machine as its only target and a short
+# interval so the test ends soon.
+sed -e 's/scrape_interval: 15s/scrape_interval: 1s/' -e 's/scrape_timeout: 5s/scrape_timeout: 1s/' \
+    "$docs/prometheus.yml" > "$work/prometheus.yml"
+printf -- '- targets: ["127.0.0.1:%s"]\n  labels:\n    site: test\n' "$metrics_port" \
+    > "$work/statlume-targets.yml"
+
+mkdir -p "$work/config" "$work/runtime"
+chmod 700 "$work/runtime"
+XDG_CONFIG_HOME=$work/config XDG_RUNTIME_DIR=$work/runtime "$cli" \
+    --metrics="127.0.0.1:$metrics_port" --print --one-line --interval 1000 \
+    --template '<NAME=ProcUsage DECIMAL>|<NAME=RAMTotal>|<NAME=RAMFree>' \
+    > "$work/console.txt" 2> "$work/cli.err" &
+pids+=($!)
+prometheus --config.file="$work/prometheus.yml" --storage.tsdb.path="$work/data" \
+    --web.listen-address="127.0.0.1:$prom_port" --log.level=warn > "$work/prometheus.log" 2>&1 &
+pids+=($!)
+
+python3 - "$prom_port" "$work/console.txt" <<'PY'
+import json, sys, time, urllib.parse, urllib.request
+
+port, console = sys.argv[1], sys.argv[2]
+passed = failed = 0
+
+def check(name, ok, detail=""):
+    global passed, failed
+    print(("ok   " if ok else "FAIL ") + name + ("" if ok else ": " + detail))
+    passed, failed = passed + ok, failed + (not ok)
+
+def query(expr):
+    url = f"http://127.0.0.1:{port}/api/v1/query?" + urllib.parse.urlencode({"query": expr})
+    with urllib.request.urlopen(url, timeout=3) as reply:
+        return json.load(reply)["data"]["result"]
+
+def console_lines():
+    with open(console) as f:
+        return [line.strip().split("|") for line in f if line.count("|") == 2]
+
+# Prometheus needs a few seconds to start and scrape; every wait is bounded.
+deadline = time.time() + 45
+cpu = ram = []
+while time.time() < deadline:
+    try:
+        cpu = query('statlume_cpu_usage_ratio{cpu="total"}')
+        ram = query('statlume_memory_bytes{kind="ram"}')
+        if cpu and len(ram) == 2:
+            break
+    except OSError:
+        pass
+    time.sleep(0.5)
+check("prometheus scraped statlume_cpu_usage_ratio", bool(cpu), str(cpu))
+check("prometheus scraped statlume_memory_bytes{kind=ram}", len(ram) == 2, str(ram))
+up = query("statlume_up") if cpu else []
+check("statlume_up is 1 with a host label", bool(up) and up[0]["value"][1] == "1"
+      and up[0]["metric"].get("host") == "127.0.0.1", str(up))
+if cpu and len(ram) == 2:
+    ratio = float(cpu[0]["value"][1])
+    total = next(float(r["value"][1]) for r in ram if r["metric"]["state"] == "total")
+    free = next(float(r["value"][1]) for r in ram if r["metric"]["state"] == "free")
+    lines = console_lines()
+    # The scraped sample is one of the ticks the console printed.
+    check("cpu figure matches a console tick",
+          any(abs(ratio * 100 - float(l[0])) <= 0.006 for l in lines),
+          f"{ratio * 100:.4f} not in {[l[0] for l in lines]}")
+    check("RAM total matches the console in MB",
+          any(round(total / 1048576) == int(l[1]) for l in lines), f"{total} vs {lines[-1:]}")
+    check("RAM free matches a console tick in MB",
+          any(round(free / 1048576) == int(l[2]) for l in lines), f"{free} vs {[l[2] for l in lines]}")
+print(f"{passed} passed, {failed} failed")
+sys.exit(1 if failed else 0)
+PY
+status=$?
+[ $status -ne 0 ] && { cat "$work/cli.err" "$work/prometheus.log"; }
+exit $status
