@@ -98,21 +98,33 @@ StoredPasswordSource(TSettingsStore& store, const std::optional<TGivenPassword>&
     return [] { return std::optional<std::string>(); };
 }
 
+// The key this run's settings live in: the server's own for a client; none for a host that
+// cannot name a key.
+std::optional<std::string> SettingsKeyOf(const TClientSwitches& switches)
+{
+    if (switches.ClientMode)
+        return PerServerKeyPath(switches.Host, switches.Port);
+    return std::string(MainSettingsKey);
+}
+
+// The stored template, looked up without the version step or any write.
+std::optional<std::string> StoredTemplateOf(const TClientSwitches& switches,
+                                            const platform::TReportFunc& report)
+{
+    const auto key = SettingsKeyOf(switches);
+    if (!key)
+        return std::nullopt;
+    platform::TFileRegistry registry = platform::TFileRegistry::OpenUserSettingsReadOnly(report);
+    return StoredTemplateReadOnly(registry, *key, report);
+}
+
 // --record only reads: the stored template is looked up without the version step, so that
 // rendering a file never changes the settings.
 int RunRecord(const TCliOptions& options, const std::optional<std::string>& given,
               const TClientSwitches& switches, const LocaleInfo& locale,
               const platform::TReportFunc& report, std::ostream& out, std::ostream& err)
 {
-    std::optional<std::string> templateText = given;
-    if (!templateText) {
-        platform::TFileRegistry registry =
-            platform::TFileRegistry::OpenUserSettingsReadOnly(report);
-        const auto key = switches.ClientMode ? PerServerKeyPath(switches.Host, switches.Port)
-                                             : std::string(MainSettingsKey);
-        if (key)
-            templateText = StoredTemplateReadOnly(registry, *key, report);
-    }
+    std::optional<std::string> templateText = given ? given : StoredTemplateOf(switches, report);
     if (!templateText) {
         TRawDataShell shell;
         templateText = ComposeDefaultTemplate(CreateFormatters(shell, locale));
@@ -134,10 +146,7 @@ std::string DiscoveryTemplate(const std::optional<std::string>& given,
 {
     if (given)
         return *given;
-    platform::TFileRegistry registry = platform::TFileRegistry::OpenUserSettings(report);
-    const std::string key = switches.ClientMode ? PerServerKeyPath(switches.Host, switches.Port)
-                                                : std::string(MainSettingsKey);
-    if (auto stored = StoredTemplateReadOnly(registry, key, report))
+    if (auto stored = StoredTemplateOf(switches, report))
         return *stored;
     return ComposeDefaultTemplate(formatters);
 }
@@ -286,10 +295,11 @@ int RunConsoleProgram(std::span<char* const> argv,
 
     // SIGHUP: the stored settings again, read without writing; the command line still wins.
     const auto reloadSettings = [&]() -> std::optional<std::pair<std::string, std::uint32_t>> {
-        const std::string key =
-            client ? PerServerKeyPath(switches.Host, switches.Port) : std::string(MainSettingsKey);
+        const auto key = SettingsKeyOf(switches);
+        if (!key)
+            return std::nullopt;
         const auto stored = ReadReloadSettingsFile(
-            platform::DefaultSettingsFolder() + "/settings.reg", key, client, report);
+            platform::DefaultSettingsFolder() + "/settings.reg", *key, client, report);
         if (!stored)
             return std::nullopt;
         app.Collector().SetExcludeText(stored->ExcludeText);
