@@ -49,9 +49,10 @@ struct TEntryServices
 };
 
 /// The program entry: "-?" (before any later switch ends the walk) writes and opens the help
-/// page (in TEMP, else, or when TEMP refuses it, in the private user folder); "-c"/"-C" skips the single-instance test; otherwise the display lock is taken, or,
-/// when another copy holds it, that copy is signalled. A lock that cannot be used at all
-/// lets the display start, as if no other copy ran.
+/// page (in TEMP, else, or when TEMP refuses it, in the private user folder); "-c"/"-C"
+/// skips the single-instance test; otherwise the display lock is taken, or, when another copy
+/// holds it, that copy is signalled. A lock that cannot be used at all lets the display
+/// start, as if no other copy ran.
 TEntryResult ProgramEntry(const std::vector<std::string>& args, const TEntryServices& services);
 
 } // namespace statlume

@@ -55,6 +55,7 @@ TSettingsStore::TSettingsStore(platform::TRegistry& registry, const TClientSwitc
     }
     // Creating the keys and the version step are one transaction, so a first start replaces
     // the file once and a crash never leaves half a migration.
+    std::string failure;
     try {
         Store.Batch([&] {
             Store.CloseKey();
@@ -69,7 +70,8 @@ TSettingsStore::TSettingsStore(platform::TRegistry& registry, const TClientSwitc
             }
         });
     } catch (const std::exception& error) {
-        Tell(error.what());
+        failure = error.what();
+        Tell(failure);
     }
     if (InUse.empty()) {
         Store.CloseKey();
@@ -78,8 +80,10 @@ TSettingsStore::TSettingsStore(platform::TRegistry& registry, const TClientSwitc
     // A failed transaction may have left no key open: what is stored can still be read.
     if (Store.CurrentPath() != InUse && !Store.OpenKey(InUse, false)) {
         Store.CloseKey();
-        Tell("The settings key '" + InUse +
-             "' cannot be opened; the default settings are used and nothing is saved.");
+        if (failure.empty()) {
+            Tell("The settings key '" + InUse +
+                 "' cannot be opened; the default settings are used and nothing is saved.");
+        }
     }
 }
 
@@ -267,19 +271,21 @@ void TSettingsStore::WriteTransparent(bool on)
 
 void TSettingsStore::WriteFont(const TFontSettings& font)
 {
-    Store.WriteString("FontName", font.Name);
-    if (font.Color) {
-        Store.WriteInteger("FontColor", *font.Color);
-    }
-    if (font.Size) {
-        Store.WriteInteger("FontSize", *font.Size);
-    }
-    if (font.Pitch) {
-        Store.WriteInteger("FontPitch", *font.Pitch);
-    }
-    if (font.Style) {
-        Store.WriteBinary("FontStyle", {*font.Style});
-    }
+    Store.Batch([&] {
+        Store.WriteString("FontName", font.Name);
+        if (font.Color) {
+            Store.WriteInteger("FontColor", *font.Color);
+        }
+        if (font.Size) {
+            Store.WriteInteger("FontSize", *font.Size);
+        }
+        if (font.Pitch) {
+            Store.WriteInteger("FontPitch", *font.Pitch);
+        }
+        if (font.Style) {
+            Store.WriteBinary("FontStyle", {*font.Style});
+        }
+    });
 }
 
 void TSettingsStore::WriteExclude(std::string_view excludeText)
@@ -294,8 +300,10 @@ void TSettingsStore::WriteAlign(std::int32_t align)
 
 void TSettingsStore::WriteServer(std::int32_t port, bool on)
 {
-    Store.WriteInteger("ServPort", port);
-    Store.WriteBool("Server", on);
+    Store.Batch([&] {
+        Store.WriteInteger("ServPort", port);
+        Store.WriteBool("Server", on);
+    });
 }
 
 void TSettingsStore::WritePassword(std::string_view password)

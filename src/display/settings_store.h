@@ -137,13 +137,14 @@ public:
     void WriteAlwaysOnTop(bool on);
     /// Stores "Trans".
     void WriteTransparent(bool on);
-    /// Stores "FontName" and each font part that is set.
+    /// Stores "FontName" and each font part that is set, in one transaction.
     void WriteFont(const TFontSettings& font);
     /// Stores "Exclude".
     void WriteExclude(std::string_view excludeText);
     /// Stores "Align".
     void WriteAlign(std::int32_t align);
-    /// Stores "ServPort" and "Server", the end of a completed Act as Server command.
+    /// Stores "ServPort" and "Server" in one transaction, the end of a completed Act as
+    /// Server command.
     void WriteServer(std::int32_t port, bool on);
     /// Stores "Password".
     void WritePassword(std::string_view password);

@@ -104,6 +104,8 @@ TOptionForm::TOptionForm(TOptionHost& host, QWidget* owner)
     setWindowTitle(QStringLiteral("Options"));
     setFont(DesignFont());
     CreateControls();
+    PlaceControls();
+    ConnectControls();
     FormCreate();
 }
 
@@ -116,7 +118,6 @@ void TOptionForm::CreateControls()
     meDesc = new QPlainTextEdit(this);
     meDesc->setReadOnly(true);
     meDesc->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    meDesc->setBackgroundRole(QPalette::Button);
     QPalette descPalette = meDesc->palette();
     descPalette.setColor(QPalette::Base, descPalette.color(QPalette::Button));
     meDesc->setPalette(descPalette);
@@ -145,7 +146,10 @@ void TOptionForm::CreateControls()
     for (QPushButton* button : {btnPreview, btnApply, btnCancel})
         button->setAutoDefault(false);
     btnOK->setDefault(true);
+}
 
+void TOptionForm::PlaceControls()
+{
     const double scale = ScaleOf(parentWidget());
     const auto scaled = [scale](int pixels) { return qRound(pixels * scale); };
     const std::array<QWidget*, 8> controls{Label1,     lbFmt,    meDesc,    Memo1,
@@ -173,7 +177,10 @@ void TOptionForm::CreateControls()
         move(screen->availableGeometry().topLeft() + QPoint(scaled(DesignLeft), scaled(DesignTop)));
     else
         move(scaled(DesignLeft), scaled(DesignTop));
+}
 
+void TOptionForm::ConnectControls()
+{
     connect(lbFmt, &QListWidget::itemSelectionChanged, this, [this] { lbFmtClick(); });
     connect(lbFmt, &QListWidget::itemDoubleClicked, this, [this] { lbFmtDblClick(); });
     connect(btnPreview, &QPushButton::clicked, this, [this] { btnPreviewClick(); });

@@ -52,6 +52,9 @@ protected:
 
 private:
     void CreateControls();
+    /// Places the controls at their 96-dpi design places scaled to the owner's screen.
+    void PlaceControls();
+    void ConnectControls();
     void FormCreate();
     void lbFmtClick();
     void lbFmtDblClick();

@@ -157,7 +157,7 @@ public:
                 return false;
             }
             try {
-                Change([&key](TRegistryTree& tree) { tree.try_emplace(key); });
+                Change([&key](TRegistryTree& tree) { AddKey(tree, key); });
             } catch (const std::exception&) {
                 return false;
             }
@@ -196,7 +196,8 @@ public:
         return ReadAs<std::vector<std::uint8_t>>(name);
     }
 
-    /// Stores an integer; throws TRegistryError when the write fails.
+    /// Stores an integer; throws TRegistryError ("Failed to set data for '<name>' (<why>)")
+    /// when the write fails.
     void WriteInteger(std::string_view name, std::int32_t value) { Write(name, value); }
     /// Stores a boolean as the integer 0 or 1.
     void WriteBool(std::string_view name, bool value) { Write(name, std::int32_t{value ? 1 : 0}); }
@@ -322,6 +323,20 @@ public:
         return out;
     }
 
+    /// Stores key (when missing) and returns it; an empty parent stored only to keep it
+    /// existing is implied by key from now on and dropped.
+    static TRegistryTree::iterator AddKey(TRegistryTree& tree, const std::string& key)
+    {
+        const auto [it, added] = tree.try_emplace(key);
+        if (const std::size_t slash = key.rfind('\\'); added && slash != std::string::npos) {
+            if (const auto parent = tree.find(std::string_view(key).substr(0, slash));
+                parent != tree.end() && parent->second.empty()) {
+                tree.erase(parent);
+            }
+        }
+        return it;
+    }
+
     /// Removes key and every key below it; a parent left implied only is kept as a key.
     static void EraseKeyWithSubkeys(TRegistryTree& tree, const std::string& key)
     {
@@ -414,12 +429,16 @@ private:
         const std::string key = CurrentKey;
         const std::string valueName(name);
         try {
-            if (key.empty() || !IsValidValueName(valueName)) {
-                throw std::runtime_error("no key open or a name too long");
+            if (key.empty()) {
+                throw std::runtime_error("no key is open");
             }
-            Change([&](TRegistryTree& tree) { tree[key][valueName] = value; });
-        } catch (const std::exception&) {
-            throw TRegistryError("Failed to set data for '" + valueName + "'", valueName);
+            if (!IsValidValueName(valueName)) {
+                throw std::runtime_error("the name is too long");
+            }
+            Change([&](TRegistryTree& tree) { AddKey(tree, key)->second[valueName] = value; });
+        } catch (const std::exception& error) {
+            throw TRegistryError(
+                "Failed to set data for '" + valueName + "' (" + error.what() + ")", valueName);
         }
         if (Written != nullptr &&
             std::find(Written->begin(), Written->end(), valueName) == Written->end()) {

@@ -79,7 +79,8 @@ struct TDialogRig
 
 TEST(OptionForm, OpensWithTheRegistryItemsAndTheTemplate)
 {
-    TDialogRig rig("Proc %: <NAME=ProcUsage>\r\nºC <NAME=Temp1>");
+    // The no-break space must survive the editor, which exports it as a blank by default.
+    TDialogRig rig("Proc %: <NAME=ProcUsage>\r\nºC\u00A0<NAME=Temp1>");
     std::vector<std::string> registry;
     for (const auto& formatter : rig.Host.FormatterList())
         formatter->ListItems(registry);

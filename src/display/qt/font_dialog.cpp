@@ -41,6 +41,13 @@ constexpr TStyleBox StyleBoxes[] = {
     {FontStyleStrikeOut, "Stri&keout", "cbStrikeOut"},
 };
 
+/// A size below 1 point draws as the design size, as a zero height did; a size above the
+/// bound draws at the bound.
+int DrawnSize(int points)
+{
+    return points < 1 ? DesignSize : std::min(points, MaxFontSize);
+}
+
 QPixmap Swatch(const QColor& color)
 {
     QPixmap swatch(16, 16);
@@ -69,6 +76,21 @@ public:
 private:
     void BuildControls()
     {
+        Sample = new QLabel(QStringLiteral("AaBbYyZz 0123"), this);
+        Sample->setObjectName(QStringLiteral("lblSample"));
+        Sample->setAlignment(Qt::AlignCenter);
+        Sample->setMinimumSize(240, 64);
+        // A large size is clipped in the sample rather than growing the dialog off screen.
+        Sample->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
+        Sample->setAutoFillBackground(true);
+        auto* page = new QVBoxLayout(this);
+        page->addLayout(CreateFontControls());
+        page->addWidget(Sample, 1);
+        page->addLayout(CreateButtons());
+    }
+
+    QGridLayout* CreateFontControls()
+    {
         auto* fontName = new QFontComboBox(this);
         fontName->setObjectName(QStringLiteral("cbFontName"));
         fontName->setCurrentFont(ToQFont(Shown));
@@ -76,19 +98,18 @@ private:
         size->setObjectName(QStringLiteral("seFontSize"));
         size->setRange(1, MaxFontSize);
         size->setSuffix(QStringLiteral(" pt"));
-        size->setValue(std::clamp(Shown.Size, 1, MaxFontSize));
+        size->setValue(DrawnSize(Shown.Size));
         Color = new QPushButton(QStringLiteral("C&olour..."), this);
         Color->setObjectName(QStringLiteral("btnColor"));
-        Sample = new QLabel(QStringLiteral("AaBbYyZz 0123"), this);
-        Sample->setObjectName(QStringLiteral("lblSample"));
-        Sample->setAlignment(Qt::AlignCenter);
-        Sample->setMinimumSize(240, 64);
-        Sample->setAutoFillBackground(true);
+        auto* fontLabel = new QLabel(QStringLiteral("&Font:"), this);
+        fontLabel->setBuddy(fontName);
+        auto* sizeLabel = new QLabel(QStringLiteral("&Size:"), this);
+        sizeLabel->setBuddy(size);
 
         auto* grid = new QGridLayout;
-        grid->addWidget(new QLabel(QStringLiteral("&Font:"), this), 0, 0);
+        grid->addWidget(fontLabel, 0, 0);
         grid->addWidget(fontName, 0, 1, 1, 3);
-        grid->addWidget(new QLabel(QStringLiteral("&Size:"), this), 1, 0);
+        grid->addWidget(sizeLabel, 1, 0);
         grid->addWidget(size, 1, 1);
         grid->addWidget(Color, 1, 3);
         int column = 0;
@@ -102,9 +123,22 @@ private:
                 ShowChoice();
             });
         }
-        static_cast<QLabel*>(grid->itemAtPosition(0, 0)->widget())->setBuddy(fontName);
-        static_cast<QLabel*>(grid->itemAtPosition(1, 0)->widget())->setBuddy(size);
+        connect(fontName, &QFontComboBox::currentFontChanged, this, [this](const QFont& font) {
+            const QString family = font.family();
+            Shown.Name = family.toStdString();
+            Shown.Pitch = QFontDatabase::isFixedPitch(family) ? 2 : 1;
+            ShowChoice();
+        });
+        connect(size, &QSpinBox::valueChanged, this, [this](int points) {
+            Shown.Size = points;
+            ShowChoice();
+        });
+        connect(Color, &QPushButton::clicked, this, [this] { PickColor(); });
+        return grid;
+    }
 
+    QHBoxLayout* CreateButtons()
+    {
         auto* apply = new QPushButton(QStringLiteral("&Apply"), this);
         apply->setObjectName(QStringLiteral("btnApply"));
         apply->setAutoDefault(false);
@@ -119,26 +153,10 @@ private:
         buttons->addWidget(apply);
         buttons->addWidget(ok);
         buttons->addWidget(cancel);
-
-        auto* page = new QVBoxLayout(this);
-        page->addLayout(grid);
-        page->addWidget(Sample, 1);
-        page->addLayout(buttons);
-
-        connect(fontName, &QFontComboBox::currentFontChanged, this, [this](const QFont& font) {
-            const QString family = font.family();
-            Shown.Name = family.toStdString();
-            Shown.Pitch = QFontDatabase::isFixedPitch(family) ? 2 : 1;
-            ShowChoice();
-        });
-        connect(size, &QSpinBox::valueChanged, this, [this](int points) {
-            Shown.Size = points;
-            ShowChoice();
-        });
-        connect(Color, &QPushButton::clicked, this, [this] { PickColor(); });
         connect(apply, &QPushButton::clicked, this, [this] { Apply(); });
         connect(ok, &QPushButton::clicked, this, &QDialog::accept);
         connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+        return buttons;
     }
 
     void ShowChoice()
@@ -192,7 +210,7 @@ QFont ToQFont(const TFontChoice& choice)
     const bool fixed = choice.Pitch == 2;
     font.setStyleHint(fixed ? QFont::Monospace : QFont::SansSerif);
     font.setFixedPitch(fixed);
-    font.setPointSize(std::clamp(choice.Size, 1, MaxFontSize));
+    font.setPointSize(DrawnSize(choice.Size));
     font.setBold((choice.Style & FontStyleBold) != 0);
     font.setItalic((choice.Style & FontStyleItalic) != 0);
     font.setUnderline((choice.Style & FontStyleUnderline) != 0);

@@ -37,13 +37,13 @@ inline constexpr int FontStyleStrikeOut = 8;
 
 /// The system colour of window text, the design font's colour.
 inline constexpr std::uint32_t WindowTextColor = 0x80000008;
-/// Sizes outside 1..MaxFontSize points are drawn at the nearest bound.
+/// Sizes above MaxFontSize points are drawn at it; sizes below 1 at the design size.
 inline constexpr int MaxFontSize = 400;
 
 /// The design font: "MS Sans Serif", 8 points, window text colour, default pitch, no style.
 TFontChoice DesignFontChoice();
 
-/// The Qt font of a choice; sizes are clamped to 1..MaxFontSize points, and a missing face
+/// The Qt font of a choice, its size bounded as MaxFontSize says; a missing face
 /// falls back to the sans-serif (or, for fixed pitch, monospace) face of fontconfig.
 QFont ToQFont(const TFontChoice& choice);
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <charconv>
 
-#include "display/qt/statlume_display.h"
+#include "display/qt/command_error.h"
 
 namespace statlume {
 

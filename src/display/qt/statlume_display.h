@@ -4,7 +4,6 @@
 #include <functional>
 #include <memory>
 #include <optional>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -12,6 +11,7 @@
 #include "collect/sensor_step.h"
 #include "collect/snapshot_collector.h"
 #include "display/command_line.h"
+#include "display/qt/command_error.h"
 #include "display/qt/display_menu.h"
 #include "display/qt/display_tray.h"
 #include "display/qt/fmt_label.h"
@@ -70,13 +70,6 @@ struct TDisplayServices
     platform::TReportFunc Report;
     /// Ends the application once the Exit command has run.
     std::function<void()> Quit;
-};
-
-/// The thrown failure of a menu command, shown in an error box by the command wrapper.
-class TCommandError : public std::runtime_error
-{
-public:
-    using std::runtime_error::runtime_error;
 };
 
 /// The display window: labels from the template, the update cycle, the menu commands and the

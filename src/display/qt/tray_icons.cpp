@@ -1,8 +1,11 @@
 #include "display/qt/tray_icons.h"
 
 #include <cmath>
+#include <utility>
+#include <vector>
 
 #include <QFontMetrics>
+#include <QIconEngine>
 #include <QImage>
 #include <QPainter>
 #include <QPainterPath>
@@ -13,6 +16,91 @@ namespace statlume {
 namespace {
 
 constexpr int DesignSize = 16;
+
+/// An icon of pixmaps drawn for fixed sizes that hands them out as they are. QIcon's own
+/// engine files every pixmap it returns in the global pixmap cache under the icon's key, so
+/// a new figure icon per update would fill that cache and keep the process growing.
+class TSizedIconEngine : public QIconEngine
+{
+public:
+    /// Pixmaps in ascending size.
+    explicit TSizedIconEngine(std::vector<QPixmap> pixmaps)
+        : Pixmaps(std::move(pixmaps))
+    {
+    }
+
+    void paint(QPainter* painter, const QRect& rect, QIcon::Mode, QIcon::State) override
+    {
+        const qreal ratio =
+            painter->device() != nullptr ? painter->device()->devicePixelRatioF() : 1;
+        painter->save();
+        painter->setRenderHint(QPainter::SmoothPixmapTransform);
+        painter->drawPixmap(rect, Pick(rect.size() * ratio));
+        painter->restore();
+    }
+
+    QSize actualSize(const QSize& size, QIcon::Mode, QIcon::State) override
+    {
+        return Fitted(Pick(size).size(), size);
+    }
+
+    QPixmap pixmap(const QSize& size, QIcon::Mode, QIcon::State) override
+    {
+        const QPixmap& best = Pick(size);
+        const QSize fitted = Fitted(best.size(), size);
+        return fitted == best.size()
+                   ? best
+                   : best.scaled(fitted, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    }
+
+    /// size is in device pixels already; the scale adds nothing.
+    QPixmap scaledPixmap(const QSize& size, QIcon::Mode mode, QIcon::State state, qreal) override
+    {
+        return pixmap(size, mode, state);
+    }
+
+    QList<QSize> availableSizes(QIcon::Mode, QIcon::State) override
+    {
+        QList<QSize> sizes;
+        for (const QPixmap& each : Pixmaps)
+            sizes.append(each.size());
+        return sizes;
+    }
+
+    QString key() const override { return QStringLiteral("statlume_sized"); }
+    // QIcon owns the engine it is given and deletes the clone it asks for.
+    QIconEngine* clone() const override { return new TSizedIconEngine(*this); }
+
+private:
+    /// The smallest pixmap at least as wide as asked, else the largest.
+    const QPixmap& Pick(const QSize& size) const
+    {
+        for (const QPixmap& each : Pixmaps) {
+            if (each.width() >= size.width())
+                return each;
+        }
+        return Pixmaps.back();
+    }
+
+    /// Never larger than asked, as QIcon promises.
+    static QSize Fitted(const QSize& actual, const QSize& wanted)
+    {
+        return actual.width() > wanted.width() || actual.height() > wanted.height()
+                   ? actual.scaled(wanted, Qt::KeepAspectRatio)
+                   : actual;
+    }
+
+    std::vector<QPixmap> Pixmaps;
+};
+
+/// An icon drawn once per tray size.
+template <typename Draw> QIcon SizedIcon(Draw&& draw)
+{
+    std::vector<QPixmap> pixmaps;
+    for (const int size : TrayIconSizes)
+        pixmaps.push_back(draw(size));
+    return QIcon(new TSizedIconEngine(std::move(pixmaps)));
+}
 
 /// Colours of one information mark.
 struct TMarkColors
@@ -65,10 +153,7 @@ QPixmap MarkPixmap(int size, const TMarkColors& colors)
 
 QIcon MarkIcon(const TMarkColors& colors)
 {
-    QIcon icon;
-    for (const int size : TrayIconSizes)
-        icon.addPixmap(MarkPixmap(size, colors));
-    return icon;
+    return SizedIcon([&colors](int size) { return MarkPixmap(size, colors); });
 }
 
 QPixmap FigurePixmap(int size, const QString& text, const QFont& displayFont)
@@ -113,10 +198,7 @@ QIcon AlertIcon()
 
 QIcon ProcessorFigureIcon(const QString& figureText, const QFont& displayFont)
 {
-    QIcon icon;
-    for (const int size : TrayIconSizes)
-        icon.addPixmap(FigurePixmap(size, figureText, displayFont));
-    return icon;
+    return SizedIcon([&](int size) { return FigurePixmap(size, figureText, displayFont); });
 }
 
 } // namespace statlume

@@ -3,10 +3,10 @@
 namespace statlume {
 
 TUpdateTimer::TUpdateTimer(QObject* owner)
-    : Qt(new QTimer(owner))
+    : Ticker(new QTimer(owner))
 {
-    Qt->setObjectName(QStringLiteral("Timer1"));
-    Qt->setInterval(IntervalMs);
+    Ticker->setObjectName(QStringLiteral("Timer1"));
+    Ticker->setInterval(IntervalMs);
 }
 
 void TUpdateTimer::SetEnabled(bool enabled)
@@ -30,9 +30,9 @@ void TUpdateTimer::Retire()
 void TUpdateTimer::Apply()
 {
     if (IsEnabled && IntervalMs > 0) {
-        Qt->start(IntervalMs);
+        Ticker->start(IntervalMs);
     } else {
-        Qt->stop();
+        Ticker->stop();
     }
 }
 

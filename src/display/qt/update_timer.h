@@ -25,12 +25,12 @@ public:
     /// The interval in milliseconds.
     int Interval() const { return IntervalMs; }
     /// The toolkit timer, for connecting its ticks.
-    QTimer& Timer() { return *Qt; }
+    QTimer& Timer() { return *Ticker; }
 
 private:
     void Apply();
 
-    QTimer* Qt;
+    QTimer* Ticker;
     int IntervalMs = 1000;
     bool IsEnabled = false;
     bool Retired = false;

@@ -117,7 +117,7 @@ TFileRegistry::TFileRegistry(std::string filePath, TReportFunc report, TFileAcce
         OpenLockFile();
     }
     if (Access != TFileAccess::MemoryOnly) {
-        Load(false);
+        Load(false, nullptr);
     }
 }
 
@@ -171,14 +171,19 @@ bool TFileRegistry::OpenLockFile()
     return LockFile.Valid();
 }
 
-bool TFileRegistry::Load(bool locked)
+bool TFileRegistry::Load(bool locked, std::string* readError)
 {
     const TLoadResult result = ReloadIfChanged();
     switch (result.Outcome) {
     case TLoadOutcome::Loaded:
         return true;
     case TLoadOutcome::CannotRead:
-        ReportUnreadable(result.Reason, locked);
+        if (readError != nullptr) {
+            *readError = result.Reason;
+        } else if (Report) {
+            Report("The settings file '" + FilePath + "' cannot be read (" + result.Reason +
+                   "); the default settings are used.");
+        }
         return false;
     case TLoadOutcome::CannotParse:
         break;
@@ -196,18 +201,10 @@ bool TFileRegistry::Load(bool locked)
         // Another copy may be replacing the file right now: look again under the lock
         // before keeping anything aside.
         TFlockGuard guard(LockFile.Get());
-        return Load(true);
+        return Load(true, readError);
     }
     KeepAside(result.Line, result.Reason);
     return true;
-}
-
-void TFileRegistry::ReportUnreadable(const std::string& reason, bool writing) const
-{
-    if (Report) {
-        Report("The settings file '" + FilePath + "' cannot be read (" + reason + "); " +
-               (writing ? "nothing was written." : "the default settings are used."));
-    }
 }
 
 TFileRegistry::TLoadResult TFileRegistry::ReloadIfChanged()
@@ -304,9 +301,9 @@ void TFileRegistry::Update(const std::function<void(TRegistryTree&)>& change)
         RemoveStaleTemps();
         TempsSwept = true;
     }
-    if (!Load(true)) {
+    if (std::string readError; !Load(true, &readError)) {
         // The stored values are unknown: writing now would replace them with ours alone.
-        throw std::runtime_error("cannot read '" + FilePath + "'");
+        throw std::runtime_error("cannot read '" + FilePath + "': " + readError);
     }
     TRegistryTree next = Cached;
     change(next);

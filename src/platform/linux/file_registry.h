@@ -83,10 +83,11 @@ private:
         std::string Reason;
     };
 
-    bool Load(bool locked);
+    // True when the cache holds the file's values; a read error goes to readError when
+    // given, else to the report.
+    bool Load(bool locked, std::string* readError);
     TLoadResult ReloadIfChanged();
     void KeepAside(std::size_t line, const std::string& reason);
-    void ReportUnreadable(const std::string& reason, bool writing) const;
     bool OpenLockFile();
     void WriteTree(const TRegistryTree& tree);
     void RemoveStaleTemps() const;

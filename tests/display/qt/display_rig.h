@@ -81,6 +81,8 @@ protected:
     TStatlumeDisplay& Start(const platform::TRegistryValues& stored = {},
                             std::vector<std::string> args = {})
     {
+        // The previous window goes before the services it uses.
+        Window.reset();
         platform::TRegistryValues values = stored;
         values.try_emplace("Version", std::int32_t{84});
         Registry = std::make_unique<platform::TMemoryRegistry>(

@@ -54,7 +54,8 @@ TEST(FontDialog, StoredFontsBecomeUsableQtFonts)
     const TCase cases[] = {
         {"missing face", DesignFontChoice(), QFontInfo(sans).family(), 8},
         {"missing fixed face", {"No Such Face", 0, 10, 2, 0}, QFontInfo(mono).family(), 10},
-        {"size zero", {"DejaVu Sans", 0, 0, 0, 0}, "DejaVu Sans", 1},
+        {"size zero", {"DejaVu Sans", 0, 0, 0, 0}, "DejaVu Sans", 8},
+        {"negative size", {"DejaVu Sans", 0, -12, 0, 0}, "DejaVu Sans", 8},
         {"huge size", {"DejaVu Sans", 0, 1000000, 0, 0}, "DejaVu Sans", MaxFontSize},
     };
     for (const TCase& c : cases) {

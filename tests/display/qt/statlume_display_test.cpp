@@ -258,6 +258,15 @@ TEST_F(DisplayRig, SizePromptsAndExitSaveTheRealWindowState)
     EXPECT_EQ(Quits, 1) << "the Exit command runs once";
 }
 
+TEST_F(DisplayRig, WipeOnExitRemovesTheKeyAndSavesNothing)
+{
+    Start({{"Alpha", std::int32_t{100}}});
+    Item("WipeRegistrySettings1")->trigger();
+    Item("Exit1")->trigger();
+    EXPECT_FALSE(Registry->Tree().contains("Software\\Quorvale\\Statlume"));
+    EXPECT_EQ(Quits, 1);
+}
+
 TEST_F(DisplayRig, LabelsShowPlainTextWithAcceleratorPrefixes)
 {
     Start({{"FormatString", std::string("<b>x</b>&amp;\r\n&x\r\nA&&B")}});

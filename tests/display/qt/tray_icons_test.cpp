@@ -103,9 +103,12 @@ TEST(TrayIcons, FigureIsBlackTextOnOpaqueWhiteScaledWithTheIcon)
         // The digits grow with the icon rather than staying 16-pixel text.
         EXPECT_NEAR(count.DarkRows, small.DarkRows * size / 16.0, size / 8.0 + 1);
     }
-    const QImage top = icon.pixmap(QSize(16, 16)).toImage();
-    for (int x = 0; x < 16; ++x)
-        EXPECT_EQ(QColor(top.pixel(x, 0)), QColor(Qt::white)) << x;
+    // The text starts at (1, 1): the top row and the left column stay white.
+    const QImage small16 = icon.pixmap(QSize(16, 16)).toImage();
+    for (int i = 0; i < 16; ++i) {
+        EXPECT_EQ(QColor(small16.pixel(i, 0)), QColor(Qt::white)) << i;
+        EXPECT_EQ(QColor(small16.pixel(0, i)), QColor(Qt::white)) << i;
+    }
 }
 
 // Dark runs along the row halfway down the digits: one per stroke the row crosses.
