@@ -1,9 +1,8 @@
 #!/usr/bin/env bash
 # A real Prometheus, on loopback with the sample configuration in docs/, scrapes
 # statlume-cli --metrics; PromQL queries must return the figures the console printed at the
-# same ticks. Prometheus (Debian "prometheus", ~100 MB, too big for the default dependencies)
-# is installed here when missing and the script runs as root (as CI does), unless
-# STATLUME_INSTALL_PROMETHEUS=0; otherwise the test is skipped. Usage: $0 BUILD_DIR
+# same ticks. Prometheus (Debian "prometheus") comes with scripts/install-deps --test, which
+# scripts/test runs; without it the test is skipped. Usage: $0 BUILD_DIR
 set -u
 
 build=${1:?usage: $0 BUILD_DIR}
@@ -11,12 +10,6 @@ here=$(cd "$(dirname "$0")" && pwd)
 docs=$here/../../docs
 cli=$build/src/cli/statlume-cli
 
-if ! command -v prometheus >/dev/null && [ "${STATLUME_INSTALL_PROMETHEUS:-1}" = 1 ] &&
-    [ "$(id -u)" -eq 0 ] && command -v apt-get >/dev/null; then
-    echo "installing prometheus for this test"
-    DEBIAN_FRONTEND=noninteractive timeout 200 apt-get install -y -q --no-install-recommends \
-        prometheus >/dev/null 2>&1 || echo "could not install prometheus"
-fi
 if ! command -v prometheus >/dev/null; then
     echo "prometheus is not installed (Debian package prometheus): test skipped"
     echo "0 passed, 0 failed, 1 skipped"

@@ -22,8 +22,10 @@ namespace {
 
 constexpr std::uint32_t WhiteColorRef = 0x00FFFFFFu;
 constexpr int LargestWindowSide = 16384;
+constexpr int HalfCovered = 128;
 
-// The pixels a drawing touched at all, so anti-aliased edges of the text are not cut away.
+// The pixels a drawing covered at least half: fainter anti-aliased edges are nearly the
+// background's white and would ring the text in white on a dark desktop.
 QRegion TouchedPixels(const QImage& image)
 {
     QImage mask(image.size(), QImage::Format_MonoLSB);
@@ -33,7 +35,7 @@ QRegion TouchedPixels(const QImage& image)
     for (int y = 0; y < image.height(); ++y) {
         const auto* line = reinterpret_cast<const QRgb*>(image.constScanLine(y));
         for (int x = 0; x < image.width(); ++x) {
-            if (qAlpha(line[x]) != 0) {
+            if (qAlpha(line[x]) >= HalfCovered) {
                 mask.setPixel(x, y, 1);
             }
         }

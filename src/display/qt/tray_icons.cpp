@@ -4,6 +4,7 @@
 #include <utility>
 #include <vector>
 
+#include <QFontMetrics>
 #include <QIconEngine>
 #include <QImage>
 #include <QPainter>
@@ -166,12 +167,18 @@ QPixmap FigurePixmap(int size, const QString& text, const QFont& displayFont)
     font.setPixelSize(std::max(1, static_cast<int>(std::lround(pixels * scale))));
     // Full hinting snaps the digits' stems to whole pixels, which keeps small figures sharp.
     font.setHintingPreference(QFont::PreferFullHinting);
+    const int origin = static_cast<int>(std::lround(scale));
+    // "100" is wider than the square at the display font's size: cut off, it would read "10".
+    const int room = size - origin;
+    const int wide = QFontMetrics(font).horizontalAdvance(text);
+    if (wide > room) {
+        font.setPixelSize(std::max(1, font.pixelSize() * room / wide));
+    }
     QImage image(size, size, QImage::Format_RGB32);
     image.fill(Qt::white);
     QPainter painter(&image);
     painter.setFont(font);
     painter.setPen(Qt::black);
-    const int origin = static_cast<int>(std::lround(scale));
     painter.drawText(QRect(origin, origin, size, size), Qt::AlignLeft | Qt::AlignTop, text);
     painter.end();
     return QPixmap::fromImage(image);

@@ -111,5 +111,44 @@ TEST(TrayIcons, FigureIsBlackTextOnOpaqueWhiteScaledWithTheIcon)
     }
 }
 
+// Dark runs along the row halfway down the digits: one per stroke the row crosses.
+int StrokesAcrossMiddle(const QIcon& icon, int size)
+{
+    const QImage image = icon.pixmap(QSize(size, size)).toImage();
+    int first = -1, last = -1;
+    for (int y = 0; y < size; ++y)
+        for (int x = 0; x < size; ++x)
+            if (qGray(image.pixel(x, y)) < 128) {
+                first = first < 0 ? y : first;
+                last = y;
+            }
+    int runs = 0;
+    bool inRun = false;
+    for (int x = 0; x < size; ++x) {
+        const bool dark = qGray(image.pixel(x, (first + last) / 2)) < 128;
+        runs += dark && !inRun;
+        inRun = dark;
+    }
+    return runs;
+}
+
+TEST(TrayIcons, FigureOfThreeDigitsIsNotCutOff)
+{
+    QFont font(QStringLiteral("DejaVu Sans"));
+    font.setPointSize(8);
+    const QIcon icon = ProcessorFigureIcon(QStringLiteral("100"), font);
+    for (const int size : TrayIconSizes) {
+        SCOPED_TRACE(size);
+        // "1" crosses once, each "0" twice; cut at the edge it would read "10". At 16 pixels
+        // the two zeros touch, so only the edge is checked there.
+        if (size > 16) {
+            EXPECT_GE(StrokesAcrossMiddle(icon, size), 5);
+        }
+        const QImage image = icon.pixmap(QSize(size, size)).toImage();
+        for (int y = 0; y < size; ++y)
+            EXPECT_GE(qGray(image.pixel(size - 1, y)), 128) << y;
+    }
+}
+
 } // namespace
 } // namespace statlume
