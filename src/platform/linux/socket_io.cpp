@@ -112,7 +112,10 @@ std::string PeerTextOf(const sockaddr_storage& peer)
         return std::string(text) + ":" + std::to_string(port);
     }
     ::inet_ntop(AF_INET6, address.data(), text, sizeof text);
-    return "[" + std::string(text) + "]:" + std::to_string(port);
+    // Appended piece by piece: g++ 12 at -O3 warns falsely on "[" + std::string(...).
+    std::string result(1, '[');
+    result.append(text).append("]:").append(std::to_string(port));
+    return result;
 }
 
 std::string PeerTextOfDescriptor(int fd)

@@ -167,6 +167,34 @@ TEST_F(DisplayRemoteTest, NoAtTheSaveQuestionEncryptsNowAndServesClearAfterARest
     EXPECT_EQ(FetchRecord(port), RecordOf(Window->Shell()));
 }
 
+TEST_F(DisplayRemoteTest, UncheckingDropsConnectedClientsWhichReconnectWhenTheServerReturns)
+{
+    Start();
+    const std::string port = std::to_string(FreePort());
+    Prompts.TextAnswers = {port, ""};
+    ServerItem()->trigger();
+    ASSERT_TRUE(Remote->Server().Listening());
+    TRawDataShell shell;
+    TRemoteSecret secret;
+    TQtClientSocket socket;
+    TClientRole client(socket, shell, secret);
+    client.SetHost("127.0.0.1");
+    client.SetPort(std::stoi(port));
+    client.Start();
+    ASSERT_TRUE(PumpUntil([&] { return client.Connected(); }, 3s));
+
+    ServerItem()->trigger();
+    EXPECT_FALSE(Remote->Server().Listening());
+    ASSERT_TRUE(PumpUntil([&] { return client.Alert(); }, 3s));
+
+    Prompts.TextAnswers = {port, ""};
+    ServerItem()->trigger();
+    client.Tick();
+    ASSERT_TRUE(PumpUntil([&] { return client.Connected() && !client.Alert(); }, 3s));
+    client.Tick();
+    EXPECT_TRUE(PumpUntil([&] { return shell.Data.Marker == 0x54; }, 3s));
+}
+
 TEST_F(DisplayRemoteTest, AStoredServerThatCannotListenLeavesTheServerOffAndStartUpCompletes)
 {
     int port = 0;
@@ -210,6 +238,11 @@ TEST_F(DisplayRemoteTest, AClientWindowTurnsToAlertWhileTheServerIsGoneAndReconn
         [&] { return Window->Tray().IconMode() == 0 && server.Replies() > served + 1; }, 3s));
     // The settings of a client live under its server's own key.
     EXPECT_EQ(Window->Settings()->KeyPath(), MainKey + "\\127.0.0.1:" + std::to_string(port));
+
+    // Acting as a server too, the client window passes on the record it received.
+    ASSERT_TRUE(Remote->Server().SetPort(FreePort()));
+    ASSERT_TRUE(Remote->Server().Start());
+    EXPECT_EQ(FetchRecord(Remote->Server().Port()), RecordOf(serverShell));
 }
 
 TEST_F(DisplayRemoteTest, RecordsCrossBetweenTheWindowAndTheConsoleProgramByteForByte)
