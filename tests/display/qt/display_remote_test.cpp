@@ -223,12 +223,17 @@ TEST_F(DisplayRemoteTest, AClientWindowTurnsToAlertWhileTheServerIsGoneAndReconn
 
     // The default template's last line is the computer name.
     Start({}, {"-c", "-i127.0.0.1", "-p" + std::to_string(port)});
-    const TFmtLabel& name = *Window->Labels().back();
-    EXPECT_EQ(name.Caption(), std::string(BlankCaption));
+    EXPECT_EQ(Window->Labels().back()->Caption(), std::string(BlankCaption));
     EXPECT_EQ(Window->UpdateTimer().Interval(), 2000);
-    Window->UpdateTimer().SetInterval(50);
-    ASSERT_TRUE(PumpUntil([&] { return name.Caption() == "peer"; }, 3s));
+    const auto name = [this] { return Window->Labels().back()->Caption(); };
+    ASSERT_TRUE(PumpUntil([&] { return name() == "peer"; }, 3s));
     EXPECT_EQ(Window->Tray().IconMode(), 0);
+    // A label rebuild asks at once, not a whole interval later.
+    Window->UpdateTimer().SetInterval(60'000);
+    const auto beforeRebuild = server.Replies();
+    Window->BuildLabels(Window->TemplateText());
+    ASSERT_TRUE(PumpUntil([&] { return server.Replies() > beforeRebuild; }, 1s));
+    Window->UpdateTimer().SetInterval(50);
 
     server.Stop();
     ASSERT_TRUE(PumpUntil([&] { return Window->Tray().IconMode() == 1; }, 3s));
@@ -333,6 +338,33 @@ TEST_F(DisplayRemoteTest, RealDialogsDriveActAsServer)
     EXPECT_TRUE(Remote->Server().Listening());
     EXPECT_EQ(Remote->Secret().Password, "Pass");
     EXPECT_FALSE(Stored("Password").has_value());
+}
+
+TEST_F(DisplayRemoteTest, ThePasswordArgumentIsNotLeftInTheProcessList)
+{
+    QTemporaryDir home;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("XDG_CONFIG_HOME", home.filePath("config"));
+    environment.insert("QT_QPA_PLATFORM", "offscreen");
+    QProcess window;
+    window.setProcessEnvironment(environment);
+    window.start(QStringLiteral(STATLUME_BINARY_DIR "/src/cli/statlume"),
+                 {"-c", "-i127.0.0.1", "-p1", "-dhunter2"});
+    ASSERT_TRUE(window.waitForStarted(5000));
+    const std::string cmdline = "/proc/" + std::to_string(window.processId()) + "/cmdline";
+    // The program runs its event loop once the window shows; by then the scrub is long done.
+    std::string arguments;
+    PumpUntil(
+        [&] {
+            std::ifstream in(cmdline);
+            arguments.assign(std::istreambuf_iterator<char>(in), {});
+            return arguments.find("-dxxxxxxx") != std::string::npos;
+        },
+        5s);
+    EXPECT_EQ(arguments.find("hunter2"), std::string::npos);
+    EXPECT_NE(arguments.find("-dxxxxxxx"), std::string::npos);
+    window.terminate();
+    window.waitForFinished(5000);
 }
 
 long ResidentBytes()
