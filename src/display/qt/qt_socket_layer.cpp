@@ -26,6 +26,10 @@ constexpr qint64 ServerReadBuffer = 64;
 constexpr qint64 ClientReadBuffer = 4096;
 /// Peers queued inside QTcpServer before we take them.
 constexpr int PendingPeers = 64;
+/// Wait before accepting again after a failed accept that freed nothing.
+constexpr std::chrono::milliseconds AcceptRetry{100};
+/// Connections closed per failed accept, so a backlog of newcomers drains quickly.
+constexpr int EvictPerAcceptError = 16;
 
 std::error_code OsError(int value)
 {
@@ -199,6 +203,19 @@ void TQtServerSocket::Open()
         throw TSocketError(OsError(EBADF), "listen");
     }
     connect(server, &QTcpServer::newConnection, this, [this] { AcceptPending(); });
+    // QTcpServer stops accepting for good after a failed accept (out of descriptors): idle
+    // connections make room and accepting resumes, instead of the server going deaf.
+    connect(server, &QTcpServer::acceptError, this, [this] {
+        int freed = 0;
+        while (freed < EvictPerAcceptError && EvictIdlest()) {
+            ++freed;
+        }
+        QTimer::singleShot(freed > 0 ? std::chrono::milliseconds(0) : AcceptRetry, this, [this] {
+            if (Listener) {
+                Listener->resumeAccepting();
+            }
+        });
+    });
     Listener = server;
 }
 

@@ -7,6 +7,7 @@
 #include "display/qt/display_remote.h"
 
 #include <QAbstractButton>
+#include <QDir>
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QProcess>
@@ -363,6 +364,45 @@ TEST_F(DisplayRemoteTest, ThePasswordArgumentIsNotLeftInTheProcessList)
         5s);
     EXPECT_EQ(arguments.find("hunter2"), std::string::npos);
     EXPECT_NE(arguments.find("-dxxxxxxx"), std::string::npos);
+    window.terminate();
+    window.waitForFinished(5000);
+}
+
+TEST_F(DisplayRemoteTest, AServerOutOfDescriptorsMakesRoomAndStillServesANewcomer)
+{
+    QTemporaryDir home;
+    const int port = FreePort();
+    QDir().mkpath(home.filePath("config/statlume"));
+    QFile settings(home.filePath("config/statlume/settings.reg"));
+    ASSERT_TRUE(settings.open(QIODevice::WriteOnly));
+    settings.write(QStringLiteral("REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Quorvale\\Statlume]\n"
+                                  "\"Version\"=dword:00000054\n\"Server\"=dword:00000001\n"
+                                  "\"ServPort\"=dword:%1\n")
+                       .arg(port, 8, 16, QChar('0'))
+                       .toUtf8());
+    settings.close();
+    settings.setPermissions(QFile::ReadOwner | QFile::WriteOwner);
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("XDG_CONFIG_HOME", home.filePath("config"));
+    environment.insert("QT_QPA_PLATFORM", "offscreen");
+    QProcess window;
+    window.setProcessEnvironment(environment);
+    window.start("/bin/sh", {"-c", "ulimit -n 80 && exec \"$0\" -h",
+                             QStringLiteral(STATLUME_BINARY_DIR "/src/cli/statlume")});
+    std::vector<platform::TUniqueFd> silent;
+    ASSERT_TRUE(PumpUntil(
+        [&] {
+            silent.push_back(ConnectLoopback(port));
+            return static_cast<bool>(silent.back());
+        },
+        5s));
+    // Far more peers than the window has descriptors, none of which ever asks.
+    for (int i = 0; i < 150; ++i) {
+        silent.push_back(ConnectLoopback(port));
+    }
+    std::this_thread::sleep_for(500ms);
+    const auto newcomer = ConnectLoopback(port);
+    EXPECT_EQ(RequestRecord(newcomer.Get(), 5s).size(), 272u);
     window.terminate();
     window.waitForFinished(5000);
 }
