@@ -7,150 +7,36 @@
 #include <utility>
 #include <vector>
 
-#include <arpa/inet.h>
+#include "platform/linux/socket_io.h"
+
 #include <fcntl.h>
-#include <linux/sockios.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <sys/types.h>
+#include <unistd.h>
 
 namespace statlume {
 
 namespace {
 
+using platform::Drain;
+using platform::MappedAddressOf;
+using platform::PeerTextOf;
+using platform::ReceiveOnce;
+using platform::SendOnce;
+using platform::StripBrackets;
 using Clock = std::chrono::steady_clock;
 
 /// Peers taken per readable event of the listening socket.
 constexpr int AcceptBatch = 64;
-/// The kernel send buffer asked for each connection (the kernel doubles it): a few replies.
-constexpr int ConnectionSendBuffer = 4096;
-/// Keepalive: probes after 60 s of silence, every 10 s, 3 unanswered end the connection.
-constexpr int KeepAliveIdleSeconds = 60;
-constexpr int KeepAliveIntervalSeconds = 10;
-constexpr int KeepAliveProbes = 3;
-
-/// The outcome of one non-blocking recv or send.
-struct TIoResult
-{
-    std::ptrdiff_t Count = -1;
-    int Error = 0;
-    bool PeerClosed = false;
-};
-
-TIoResult ReceiveOnce(int fd, std::uint8_t* bytes, std::size_t count)
-{
-    if (count == 0)
-        return {};
-    for (;;) {
-        const auto got = ::recv(fd, bytes, count, MSG_DONTWAIT);
-        if (got > 0)
-            return {got};
-        if (got == 0)
-            return {0, 0, true};
-        if (errno == EINTR)
-            continue;
-        if (errno == EAGAIN || errno == EWOULDBLOCK)
-            return {};
-        return {-1, errno};
-    }
-}
-
-// Sent once: what the kernel does not take now is lost, so a peer that never reads cannot
-// make us hold its replies.
-TIoResult SendOnce(int fd, const void* bytes, std::size_t count)
-{
-    for (;;) {
-        const auto sent = ::send(fd, bytes, count, MSG_DONTWAIT | MSG_NOSIGNAL);
-        if (sent >= 0)
-            return {sent};
-        if (errno == EINTR)
-            continue;
-        if (errno == EAGAIN || errno == EWOULDBLOCK)
-            return {0};
-        return {-1, errno};
-    }
-}
 
 std::error_code OsError(int value)
 {
     return {value, std::system_category()};
 }
 
-// Readable events whose handler reads nothing would fire again at once; without a handler the
-// bytes are taken and dropped.
-void Drain(int fd)
-{
-    std::uint8_t sink[512];
-    ReceiveOnce(fd, sink, sizeof sink);
-}
-
-// "[::1]" names the address "::1"; look-ups and binds want it without the brackets.
-std::string StripBrackets(const std::string& host)
-{
-    if (host.size() >= 2 && host.front() == '[' && host.back() == ']')
-        return host.substr(1, host.size() - 2);
-    return host;
-}
-
 platform::TUniqueFd OpenReserve()
 {
     return platform::TUniqueFd(::open("/dev/null", O_RDONLY | O_CLOEXEC));
-}
-
-// The peer as 16 bytes, IPv4 as ::ffff:a.b.c.d, the form the allowed ranges are held in.
-std::array<std::uint8_t, 16> MappedAddressOf(const sockaddr_storage& peer)
-{
-    std::array<std::uint8_t, 16> address{};
-    if (peer.ss_family == AF_INET6) {
-        const auto& v6 = reinterpret_cast<const sockaddr_in6&>(peer);
-        std::copy_n(v6.sin6_addr.s6_addr, 16, address.begin());
-    } else if (peer.ss_family == AF_INET) {
-        const auto& v4 = reinterpret_cast<const sockaddr_in&>(peer);
-        address[10] = 0xFF;
-        address[11] = 0xFF;
-        std::copy_n(reinterpret_cast<const std::uint8_t*>(&v4.sin_addr.s_addr), 4,
-                    address.begin() + 12);
-    }
-    return address;
-}
-
-// "192.0.2.1:5000" or "[2001:db8::1]:5000"; IPv4 peers of a dual-stack socket show as IPv4.
-std::string PeerTextOf(const sockaddr_storage& peer)
-{
-    const auto address = MappedAddressOf(peer);
-    const bool mapped =
-        std::all_of(address.begin(), address.begin() + 10, [](std::uint8_t b) { return b == 0; }) &&
-        address[10] == 0xFF && address[11] == 0xFF;
-    char text[INET6_ADDRSTRLEN] = {};
-    std::uint16_t port = 0;
-    if (peer.ss_family == AF_INET6)
-        port = ntohs(reinterpret_cast<const sockaddr_in6&>(peer).sin6_port);
-    else if (peer.ss_family == AF_INET)
-        port = ntohs(reinterpret_cast<const sockaddr_in&>(peer).sin_port);
-    else
-        return "?";
-    if (mapped) {
-        ::inet_ntop(AF_INET, address.data() + 12, text, sizeof text);
-        return std::string(text) + ":" + std::to_string(port);
-    }
-    ::inet_ntop(AF_INET6, address.data(), text, sizeof text);
-    return "[" + std::string(text) + "]:" + std::to_string(port);
-}
-
-// Keepalive finds half-open peers; a small send buffer bounds what the kernel holds for a
-// peer that does not read.
-void TuneAccepted(int fd)
-{
-    const auto set = [fd](int level, int name, int value) {
-        ::setsockopt(fd, level, name, &value, sizeof value);
-    };
-    set(SOL_SOCKET, SO_KEEPALIVE, 1);
-    set(IPPROTO_TCP, TCP_KEEPIDLE, KeepAliveIdleSeconds);
-    set(IPPROTO_TCP, TCP_KEEPINTVL, KeepAliveIntervalSeconds);
-    set(IPPROTO_TCP, TCP_KEEPCNT, KeepAliveProbes);
-    set(SOL_SOCKET, SO_SNDBUF, ConnectionSendBuffer);
 }
 
 } // namespace
@@ -202,11 +88,7 @@ public:
 
     // Bytes still in the kernel's send queue mean the peer has not taken the last reply; a
     // new one would only pile up in kernel memory.
-    bool ReadyForReply() const override
-    {
-        int queued = 0;
-        return Socket.is_open() && ::ioctl(Fd, SIOCOUTQ, &queued) == 0 && queued == 0;
-    }
+    bool ReadyForReply() const override { return Socket.is_open() && platform::SendQueueEmpty(Fd); }
 
     std::string PeerText() const override { return Peer; }
 
@@ -426,7 +308,7 @@ void TAsioServerSocket::Admit(int fd, const sockaddr_storage& peer, bool onReser
     }
     while (Connections.size() >= std::max<std::size_t>(Limits.MaxClients, 1))
         EvictIdlest();
-    TuneAccepted(fd);
+    platform::TuneServedConnection(fd);
     const auto protocol = peer.ss_family == AF_INET6 ? asio::ip::tcp::v6() : asio::ip::tcp::v4();
     asio::ip::tcp::socket socket(Io);
     std::error_code error;

@@ -10,6 +10,7 @@
 #include "collect/sensor_step.h"
 #include "display/command_line.h"
 #include "display/program_entry.h"
+#include "display/qt/display_remote.h"
 #include "display/qt/prompts.h"
 #include "display/qt/signal_bridge.h"
 #include "display/qt/statlume_display.h"
@@ -55,11 +56,27 @@ void ChooseQtPlatform()
                "stay on top, stay below other windows or pin to the desktop here.");
 }
 
+// The password after "-d" would otherwise stay readable in /proc/PID/cmdline for the whole
+// run; the parsed copy is all the program needs.
+void ScrubPasswordArguments(int argc, char** argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        char* argument = argv[i];
+        if (argument[0] != '-' || (argument[1] != 'd' && argument[1] != 'D')) {
+            continue;
+        }
+        for (char* rest = argument + 2; *rest != '\0'; ++rest) {
+            *rest = 'x';
+        }
+    }
+}
+
 } // namespace
 
 int RunDisplayProgram(int argc, char** argv)
 {
     const std::vector<std::string> args = ArgumentsOf(argc, argv);
+    ScrubPasswordArguments(argc, argv);
     platform::TInstanceLock instance;
     const TEntryServices entryServices{instance, Environment("TEMP"),
                                        [](const std::string& path, std::string& error) {
@@ -94,10 +111,18 @@ int RunDisplayProgram(int argc, char** argv)
         switches.ClientMode);
     platform::TFileRegistry registry = platform::TFileRegistry::OpenUserSettings(ReportLine);
     TQtPrompts prompts;
+    std::unique_ptr<TDisplayRemote> remote;
+    TDisplayParts parts = TStatlumeDisplay::StandardParts();
+    parts.ActAsServer = [&remote](TStatlumeDisplay&) {
+        if (remote) {
+            remote->ActasServer1Click();
+        }
+    };
     TStatlumeDisplay window(TDisplayServices{perf, status, sensors, registry, prompts, locale,
-                                             TStatlumeDisplay::StandardParts(), ReportLine,
+                                             std::move(parts), ReportLine,
                                              [] { QCoreApplication::exit(0); }});
     prompts.Owner = &window;
+    remote = std::make_unique<TDisplayRemote>(window, prompts);
 
     const auto exitCommand = [&window] { window.Exit1Click(); };
     TSignalBridge signalBridge(exitCommand);
@@ -118,6 +143,7 @@ int RunDisplayProgram(int argc, char** argv)
     }
     const int code = window.Exited() ? 0 : QApplication::exec();
     window.Exit1Click();
+    remote.reset();
     // The restore listener posts to the window: stop it before the window goes.
     entry.Hold.reset();
     return code;

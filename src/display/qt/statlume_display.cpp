@@ -88,12 +88,18 @@ void TStatlumeDisplay::Tell(const std::string& message) const
 void TStatlumeDisplay::FormCreate(const std::vector<std::string>& args)
 {
     Switches = ParseClientSwitches(args);
+    if (Switches.ClientMode && OnClientStart) {
+        OnClientStart();
+    }
     if (!Switches.HideIcon) {
         TrayIcon->Add();
     }
     Store = std::make_unique<TSettingsStore>(Services.Registry, Switches, Services.Report);
     const TStoredSettings stored = Store->ReadStartup();
     ApplyStartupSettings(stored);
+    if (OnRoleStartup) {
+        OnRoleStartup(stored);
+    }
     RawShell.OnData = [this] { RenderLabels(); };
     Formatters = CreateFormatters(RawShell, Services.Locale);
     Template = TemplateTextOf(stored, Formatters);
@@ -509,6 +515,18 @@ void TStatlumeDisplay::SetTrayMode(std::uint8_t mode)
         return;
     }
     TrayIcon->SetTrayIcon(mode);
+}
+
+void TStatlumeDisplay::ShowConnectionAlert(bool alert)
+{
+    if (HasExited) {
+        return;
+    }
+    if (alert) {
+        SetTrayMode(1);
+        return;
+    }
+    SetTrayMode(MenuItems->DisplayProcessorUsageinIcon1->isChecked() ? 2 : 0);
 }
 
 QString TStatlumeDisplay::ProcessorFigure() const

@@ -143,6 +143,12 @@ public:
     std::function<void()> OnClientTick;
     /// Called first by the Exit command (the server closes).
     std::function<void()> OnExitCommand;
+    /// Called by FormCreate in client mode right after the arguments: the first attempt.
+    std::function<void()> OnClientStart;
+    /// Called by FormCreate where "ServPort" and "Server" are read: the server's start-up.
+    std::function<void(const TStoredSettings&)> OnRoleStartup;
+    /// The tray icon for a connection's state: the alert icon, else the normal or figure one.
+    void ShowConnectionAlert(bool alert);
 
     /// `AutoSizeWindow`.
     bool AutoSizeWindow = true;

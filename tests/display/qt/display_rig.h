@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "display/qt/display_remote.h"
 #include "display/qt/statlume_display.h"
 #include "options/qt_test_app.h"
 #include "platform/fake/fake_sensor.h"
@@ -48,7 +49,12 @@ public:
     TAnswer AskYesNoCancel(const std::string& caption, const std::string& question) override
     {
         Asked.push_back({caption, question, "", TimerActive && TimerActive()});
-        return TAnswer::Cancel;
+        if (Answers.empty()) {
+            return TAnswer::Cancel;
+        }
+        const TAnswer answer = Answers.front();
+        Answers.pop_front();
+        return answer;
     }
     void ShowMessage(TMessageKind kind, const std::string& caption,
                      const std::string& text) override
@@ -59,6 +65,8 @@ public:
 
     /// Answers for the text prompts in order; nullopt is Cancel; none left is Cancel.
     std::deque<std::optional<std::string>> TextAnswers;
+    /// Answers for the yes/no/cancel questions in order; none left is Cancel.
+    std::deque<TAnswer> Answers;
     std::vector<TAsked> Asked;
     std::vector<TMessageKind> Kinds;
     std::function<bool()> TimerActive;
@@ -81,7 +89,8 @@ protected:
     TStatlumeDisplay& Start(const platform::TRegistryValues& stored = {},
                             std::vector<std::string> args = {})
     {
-        // The previous window goes before the services it uses.
+        // The previous window goes before the services it uses, its roles before it.
+        Remote.reset();
         Window.reset();
         platform::TRegistryValues values = stored;
         values.try_emplace("Version", std::int32_t{84});
@@ -108,6 +117,11 @@ protected:
                                   const std::function<void(const TFontChoice&)>& onApply) {
             return FontDialog ? FontDialog(choice, onApply) : false;
         };
+        parts.ActAsServer = [this](TStatlumeDisplay&) {
+            if (Remote) {
+                Remote->ActasServer1Click();
+            }
+        };
         parts.OptionsDialog = [this](TStatlumeDisplay& window) {
             OptionsTimerActive = Window->UpdateTimer().Timer().isActive();
             if (RealOptions) {
@@ -119,6 +133,7 @@ protected:
                              [this](const std::string& message) { Reports.push_back(message); },
                              [this] { ++Quits; }});
         Prompts.TimerActive = [this] { return Window->UpdateTimer().Timer().isActive(); };
+        Remote = std::make_unique<TDisplayRemote>(*Window, Prompts);
         Window->FormCreate(args);
         return *Window;
     }
@@ -154,6 +169,14 @@ protected:
     bool RealOptions = false;
     std::function<bool(TFontChoice&, const std::function<void(const TFontChoice&)>&)> FontDialog;
     std::unique_ptr<TStatlumeDisplay> Window;
+    /// The window's remote roles, made with the window.
+    std::unique_ptr<TDisplayRemote> Remote;
+
+    ~DisplayRig() override
+    {
+        Remote.reset();
+        Window.reset();
+    }
 };
 
 } // namespace statlume::testing

@@ -1,0 +1,165 @@
+#include "display/qt/display_remote.h"
+
+#include <charconv>
+
+#include "display/qt/prompt_text.h"
+#include "display/qt/statlume_display.h"
+#include "remote/request_detection.h"
+
+namespace statlume {
+
+std::optional<long long> PortTextValue(const std::string& text)
+{
+    std::string digits = TrimPromptText(text);
+    if (!digits.empty() && digits.front() == '+')
+        digits.erase(0, 1);
+    long long value = 0;
+    const auto* end = digits.data() + digits.size();
+    const auto [stop, error] = std::from_chars(digits.data(), end, value);
+    if (digits.empty() || error != std::errc() || stop != end)
+        return std::nullopt;
+    return value;
+}
+
+TDisplayRemote::TDisplayRemote(TStatlumeDisplay& window, TPrompts& prompts)
+    : Window(window)
+    , Prompts(prompts)
+    , Serv(ServSocket, window.Shell(), SharedSecret)
+    , Cli(CliSocket, window.Shell(), SharedSecret)
+{
+    // One reply per request at most is read, so a server sending unasked is held back.
+    CliSocket.SetReadAllowance(ClientReadSize);
+    Serv.StoredPassword = [this]() -> std::optional<std::string> {
+        TSettingsStore* store = Window.Settings();
+        return store != nullptr ? store->ReadPassword() : std::nullopt;
+    };
+    Serv.OnFailure = [this](const std::string& message) {
+        if (InCommand) {
+            Prompts.ShowMessage(TMessageKind::Error, "", message);
+        } else if (TSettingsStore* store = Window.Settings(); store && store->Reporter()) {
+            store->Reporter()("cannot serve on port " + std::to_string(Serv.Port()) + ": " +
+                              message + "; the server stays off.");
+        }
+    };
+    Serv.OnAlert = [this](bool alert) { Window.ShowConnectionAlert(alert); };
+    Cli.OnAlert = [this](bool alert) { Window.ShowConnectionAlert(alert); };
+    // Ask at once, so the first figures show without waiting a whole interval.
+    Cli.OnConnected = [this] { Cli.Tick(); };
+    Window.OnClientStart = [this] { ClientStart(); };
+    Window.OnRoleStartup = [this](const TStoredSettings& stored) { RoleStartup(stored); };
+    Window.OnClientTick = [this] { Cli.Tick(); };
+    // The server closes first, so no client is served from a window that is going.
+    Window.OnExitCommand = [this] {
+        Serv.Stop();
+        Cli.Stop();
+    };
+}
+
+TDisplayRemote::~TDisplayRemote()
+{
+    Window.OnClientStart = nullptr;
+    Window.OnRoleStartup = nullptr;
+    Window.OnClientTick = nullptr;
+    Window.OnExitCommand = nullptr;
+}
+
+void TDisplayRemote::ClientStart()
+{
+    const TClientSwitches& client = Window.Client();
+    SharedSecret.Password = client.Password.value_or("");
+    Cli.SetHost(client.Host);
+    Cli.SetPort(client.Port);
+    Cli.Start();
+}
+
+void TDisplayRemote::RoleStartup(const TStoredSettings& stored)
+{
+    // A "-d" password serves the server role too when none is stored.
+    if (!Window.Client().ClientMode && Window.Client().Password)
+        SharedSecret.Password = *Window.Client().Password;
+    TServerStartup startup;
+    startup.ClientMode = Window.Client().ClientMode;
+    startup.StoredPort = stored.ServPort;
+    startup.StoredServer = stored.Server;
+    Serv.StartUp(startup);
+    Window.Menu().ActasServer1->setChecked(Serv.Listening());
+}
+
+std::optional<long long> TDisplayRemote::AskPort()
+{
+    std::string initial = std::to_string(Serv.Port());
+    for (;;) {
+        const auto text = Prompts.AskText(
+            "Server Port", "Only display items extant at both sides will appear", initial);
+        if (!text)
+            return std::nullopt;
+        const auto value = PortTextValue(*text);
+        if (!value)
+            return Serv.Port();
+        if (IsValidPort(*value))
+            return *value;
+        // Asked again with the text as typed, so the user sees and mends it.
+        Prompts.ShowMessage(TMessageKind::Error, "",
+                            "Port " + std::to_string(*value) + " is no TCP port (1 to 65535).");
+        initial = *text;
+    }
+}
+
+void TDisplayRemote::TurnOff()
+{
+    Window.Menu().ActasServer1->setChecked(false);
+    Serv.Stop();
+}
+
+void TDisplayRemote::RemovePassword()
+{
+    Window.Settings()->Registry().DeleteValue("Password");
+}
+
+void TDisplayRemote::ActasServer1Click()
+{
+    TSettingsStore& store = *Window.Settings();
+    if (!Window.Menu().ActasServer1->isChecked()) {
+        Serv.Stop();
+        return;
+    }
+    const auto port = AskPort();
+    if (!port) {
+        TurnOff();
+        return;
+    }
+    if (auto stored = store.ReadPassword())
+        SharedSecret.Password = std::move(*stored);
+    const auto password =
+        Prompts.AskText("Server Password", "Enter a string to encrypt the data, or blank for none",
+                        SharedSecret.Password);
+    SharedSecret.Password = password.value_or("");
+    if (SharedSecret.Password.empty()) {
+        RemovePassword();
+    } else {
+        switch (
+            Prompts.AskYesNoCancel("", "Would you like to save this password for future use?")) {
+        case TAnswer::Yes:
+            store.WritePassword(SharedSecret.Password);
+            break;
+        case TAnswer::No:
+            RemovePassword();
+            break;
+        case TAnswer::Cancel:
+            TurnOff();
+            return;
+        }
+    }
+    Serv.Stop();
+    Serv.SetPort(*port);
+    InCommand = true;
+    const bool listening = Serv.Start();
+    InCommand = false;
+    if (!listening) {
+        TurnOff();
+        return;
+    }
+    store.WriteServer(Serv.Port(), Window.Menu().ActasServer1->isChecked());
+}
+
+} // namespace statlume
