@@ -229,25 +229,31 @@ opened=$(cat "$work/e-open.txt")
 check "(e) at most 256 connections kept (and the one being admitted)" $? "$opened open"
 check_clients "(e) a polling client beside 400 idle connections" "$work/e-poll.txt" 1 15
 
-# (f) A second server limited to 64 descriptors, 100 idle connections.
-port2=$(free_port)
-(
-    ulimit -n 64
-    exec env XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/runtime" \
-        "$cli" --serve="$port2" --interval 100 >"$work/server2.out" 2>"$work/server2.err"
-) &
-server2=$!
-pids+=("$server2")
-for _ in $(seq 50); do
-    accepts "$port2" && break
-    sleep 0.1
-done
-idle_flood "$port2" 100 f
-check_clients "(f) a polling client beside 100 idle connections at 64 descriptors" \
-    "$work/f-poll.txt" 1 15
-kill -0 "$server2" 2>/dev/null
-check "(f) the limited server is alive" $? "$(tail -n 3 "$work/server2.err")"
-kill -TERM "$server2" 2>/dev/null
+# (f) A second server limited to 64 descriptors, 100 idle connections. Not under the
+# sanitizers: their runtimes open descriptors of their own to check memory and misreport once
+# none are left.
+if grep -q __asan_init "$cli"; then
+    echo "skip: (f) descriptor limit under the sanitizers"
+else
+    port2=$(free_port)
+    (
+        ulimit -n 64
+        exec env XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/runtime" \
+            "$cli" --serve="$port2" --interval 100 >"$work/server2.out" 2>"$work/server2.err"
+    ) &
+    server2=$!
+    pids+=("$server2")
+    for _ in $(seq 50); do
+        accepts "$port2" && break
+        sleep 0.1
+    done
+    idle_flood "$port2" 100 f
+    check_clients "(f) a polling client beside 100 idle connections at 64 descriptors" \
+        "$work/f-poll.txt" 1 15
+    kill -0 "$server2" 2>/dev/null
+    check "(f) the limited server is alive" $? "$(tail -n 3 "$work/server2.err")"
+    kill -TERM "$server2" 2>/dev/null
+fi
 # (g) A server whose stderr is a full pipe that nobody drains keeps serving through a storm of
 # connection errors: its messages are dropped, never waited for.
 mkfifo "$work/err.fifo"
