@@ -1,10 +1,12 @@
 #include "display/qt/display_program.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <iostream>
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "collect/sensor_step.h"
@@ -71,11 +73,43 @@ void ScrubPasswordArguments(int argc, char** argv)
     }
 }
 
+constexpr const char* HelpText =
+    "Usage: statlume [-c -iHOST [-pPORT] [-dPASSWORD]] [-h] [-?]\n"
+    "Shows live system figures through a template in a small window on the desktop; the\n"
+    "tray icon's menu (or a right click on the window without a tray) holds every command.\n"
+    "\n"
+    "  -c -iHOST -pPORT -dPASSWORD\n"
+    "              show the figures of the statlume server at HOST:PORT (default port\n"
+    "              6130), decrypted with PASSWORD; local users can see -d in the process\n"
+    "              list while the program starts\n"
+    "  -h          start without the tray icon\n"
+    "  -?          write the network help page and open it\n"
+    "  --help      show this text\n"
+    "  --version   show the version\n"
+    "\n"
+    "Other arguments are ignored. A second start brings back the tray icon of the running\n"
+    "window. Settings: $XDG_CONFIG_HOME/statlume/settings.reg. See statlume(1) and\n"
+    "statlume-cli(1) for the console program.\n";
+
+// Only the exact words, so that every other argument keeps the window's rule of being ignored.
+bool HasArgument(const std::vector<std::string>& args, std::string_view word)
+{
+    return std::find(args.begin(), args.end(), word) != args.end();
+}
+
 } // namespace
 
-int RunDisplayProgram(int argc, char** argv)
+int RunDisplayProgram(int argc, char** argv, std::string_view version)
 {
     const std::vector<std::string> args = ArgumentsOf(argc, argv);
+    if (HasArgument(args, "--help")) {
+        std::cout << HelpText << std::flush;
+        return 0;
+    }
+    if (HasArgument(args, "--version")) {
+        std::cout << "statlume " << version << '\n' << std::flush;
+        return 0;
+    }
     ScrubPasswordArguments(argc, argv);
     platform::TInstanceLock instance;
     const TEntryServices entryServices{instance, Environment("TEMP"),

@@ -5,5 +5,5 @@
 int main(int argc, char** argv)
 {
     std::setlocale(LC_ALL, "");
-    return statlume::RunDisplayProgram(argc, argv);
+    return statlume::RunDisplayProgram(argc, argv, STATLUME_VERSION);
 }

@@ -53,5 +53,32 @@ TEST(DisplayProgram, SecondPlainStartSignalsTheFirstAndEnds)
     EXPECT_TRUE(text.contains("\"UptimeCount\"=dword:00000001"));
 }
 
+// The two console words answer on stdout and never open a window or touch the settings.
+TEST(DisplayProgram, HelpAndVersionAnswerOnStdoutAndEnd)
+{
+    struct Row
+    {
+        const char* argument;
+        const char* expected;
+    };
+    const Row rows[] = {{"--help", "Usage: statlume"}, {"--version", "statlume "}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.argument);
+        QTemporaryDir home;
+        ASSERT_TRUE(home.isValid());
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("XDG_CONFIG_HOME", home.filePath("config"));
+        environment.insert("QT_QPA_PLATFORM", "offscreen");
+        QProcess program;
+        program.setProcessEnvironment(environment);
+        program.start(QStringLiteral(STATLUME_BINARY_DIR "/src/cli/statlume"),
+                      {QString::fromLatin1(row.argument)});
+        ASSERT_TRUE(program.waitForFinished(5000));
+        EXPECT_EQ(program.exitCode(), 0);
+        EXPECT_TRUE(program.readAllStandardOutput().startsWith(row.expected));
+        EXPECT_FALSE(QDir(home.filePath("config")).exists());
+    }
+}
+
 } // namespace
 } // namespace statlume
