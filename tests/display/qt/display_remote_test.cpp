@@ -370,6 +370,11 @@ TEST_F(DisplayRemoteTest, ThePasswordArgumentIsNotLeftInTheProcessList)
 
 TEST_F(DisplayRemoteTest, AServerOutOfDescriptorsMakesRoomAndStillServesANewcomer)
 {
+#if defined(__SANITIZE_ADDRESS__)
+    // The sanitizer runtimes open descriptors of their own to check memory, and misreport
+    // once none are left.
+    GTEST_SKIP() << "needs every descriptor used up, which the sanitizer runtimes cannot bear";
+#endif
     QTemporaryDir home;
     const int port = FreePort();
     QDir().mkpath(home.filePath("config/statlume"));
