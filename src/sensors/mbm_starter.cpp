@@ -1,6 +1,7 @@
 // MBMStarter.so: the starter library the program loads from its own folder. Its entry Start
-// launches statlume-sensord from the library's folder unless a publisher already runs, and
-// returns once the block is up or the launch has failed, within a few seconds.
+// launches statlume-sensord (beside the library in a build tree, in the programs' folder once
+// installed) unless a publisher already runs, and returns once the block is up or the launch
+// has failed, within a few seconds.
 
 #include <chrono>
 #include <csignal>
@@ -19,11 +20,16 @@
 
 extern "C" __attribute__((visibility("default"))) void Start() noexcept;
 
+#ifndef STATLUME_BIN_FROM_STARTER
+#error "STATLUME_BIN_FROM_STARTER must name the installed programs' folder relative to the library"
+#endif
+
 namespace {
 
 using namespace statlume;
 
 constexpr auto LaunchWait = std::chrono::seconds(6);
+constexpr const char* PublisherName = "statlume-sensord";
 
 std::filesystem::path OwnFolder()
 {
@@ -31,6 +37,19 @@ std::filesystem::path OwnFolder()
     if (::dladdr(reinterpret_cast<void*>(&Start), &info) == 0 || info.dli_fname == nullptr)
         return {};
     return std::filesystem::absolute(info.dli_fname).parent_path();
+}
+
+// The publisher beside the library, else in the installed programs' folder; empty when neither
+// is an executable.
+std::string PublisherPath(const std::filesystem::path& folder)
+{
+    for (const auto& candidate :
+         {folder / PublisherName,
+          (folder / STATLUME_BIN_FROM_STARTER / PublisherName).lexically_normal()}) {
+        if (::access(candidate.c_str(), X_OK) == 0)
+            return candidate.string();
+    }
+    return {};
 }
 
 // Owns the spawn attributes and file actions.
@@ -89,8 +108,8 @@ void Launch()
         return;
     if (IsPublisherRunning(PublisherLockPath(*runtime, platform::SensorBlockName)))
         return;
-    const std::string program = (folder / "statlume-sensord").string();
-    if (::access(program.c_str(), X_OK) != 0)
+    const std::string program = PublisherPath(folder);
+    if (program.empty())
         return;
     TSpawnSetup setup;
     Prepare(setup);
