@@ -170,14 +170,14 @@ set(CPACK_DEBIAN_CLI_PACKAGE_NAME statlume-cli)
 set(CPACK_DEBIAN_CLI_PACKAGE_SECTION utils)
 set(CPACK_COMPONENT_CLI_DESCRIPTION
     "small template-driven system monitor for consoles and servers
- Statlume shows live system figures (processor, network, uptime, processes and
- threads, memory and swap, disks, date and time, addresses, names, temperatures
- and fans) through a text template. statlume-cli prints them on the console or
- for a status bar, serves them over TCP to other copies (optionally encrypted)
- and shows the figures of a remote server. It needs no graphical toolkit.
- .
- This package also holds the sensor publisher statlume-sensord and systemd
- units for running the server as a user or system service.")
+Statlume shows live system figures (processor, network, uptime, processes and
+threads, memory and swap, disks, date and time, addresses, names, temperatures
+and fans) through a text template. statlume-cli prints them on the console or
+for a status bar, serves them over TCP to other copies (optionally encrypted)
+and shows the figures of a remote server. It needs no graphical toolkit.
+.
+This package also holds the sensor publisher statlume-sensord and systemd
+units for running the server as a user or system service.")
 if(TARGET statlume)
     list(APPEND CPACK_COMPONENTS_ALL desktop)
     set(CPACK_DEBIAN_DESKTOP_PACKAGE_NAME statlume)
@@ -185,11 +185,11 @@ if(TARGET statlume)
     set(CPACK_COMPONENT_DESKTOP_DEPENDS cli)
     set(CPACK_COMPONENT_DESKTOP_DESCRIPTION
         "small template-driven system monitor for the desktop
- Statlume keeps a borderless, optionally transparent window on the desktop with
- live system figures written through a text template: processor, network,
- uptime, memory and swap, disks, date and time, addresses, temperatures and
- fans. A tray icon holds its menu and can show the processor figure. It can
- serve its figures to other copies or show a remote server's.")
+Statlume keeps a borderless, optionally transparent window on the desktop with
+live system figures written through a text template: processor, network,
+uptime, memory and swap, disks, date and time, addresses, temperatures and
+fans. A tray icon holds its menu and can show the processor figure. It can
+serve its figures to other copies or show a remote server's.")
 endif()
 
 include(CPack)
