@@ -55,27 +55,20 @@ std::filesystem::path ExecutableFolder()
     return error ? std::filesystem::path() : exe.parent_path();
 }
 
-TDlSensorStarter::TDlSensorStarter()
-    : Folders(SensorStarterFolders(ExecutableFolder()))
-{
-}
-
 TDlSensorStarter::TDlSensorStarter(std::filesystem::path folder)
-    : Folders{std::move(folder)}
+    : Folder(std::move(folder))
 {
 }
 
 std::unique_ptr<TSensorLibrary> TDlSensorStarter::Load()
 {
-    for (const auto& folder : Folders) {
-        if (folder.empty() || folder.is_relative())
-            continue;
-        const auto file = folder / SensorStarterFileName;
-        TDlHandle handle(::dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL));
-        if (handle)
-            return std::make_unique<TDlSensorLibrary>(std::move(handle));
-    }
-    return nullptr;
+    if (Folder.empty() || Folder.is_relative())
+        return nullptr;
+    const auto file = Folder / SensorStarterFileName;
+    TDlHandle handle(::dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL));
+    if (!handle)
+        return nullptr;
+    return std::make_unique<TDlSensorLibrary>(std::move(handle));
 }
 
 } // namespace statlume::platform

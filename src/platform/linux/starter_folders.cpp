@@ -41,4 +41,15 @@ SensorStarterFolders(const std::filesystem::path& executableFolder,
     return folders;
 }
 
+std::filesystem::path FirstFolderHolding(const std::vector<std::filesystem::path>& folders,
+                                         std::string_view fileName)
+{
+    for (const auto& folder : folders) {
+        std::error_code error;
+        if (std::filesystem::exists(folder / fileName, error))
+            return folder;
+    }
+    return {};
+}
+
 } // namespace statlume::platform

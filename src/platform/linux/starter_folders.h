@@ -18,4 +18,8 @@ std::vector<std::filesystem::path>
 SensorStarterFolders(const std::filesystem::path& executableFolder,
                      std::string_view installedFolder = InstalledStarterFolder());
 
+/// The first of folders that holds an entry named fileName; empty when none does.
+std::filesystem::path FirstFolderHolding(const std::vector<std::filesystem::path>& folders,
+                                         std::string_view fileName);
+
 } // namespace statlume::platform
