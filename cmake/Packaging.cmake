@@ -5,15 +5,14 @@ include(GNUInstallDirs)
 
 set(STATLUME_DIST ${PROJECT_SOURCE_DIR}/dist)
 set(STATLUME_STARTER_INSTALL_DIR ${CMAKE_INSTALL_LIBDIR}/statlume)
+set(STATLUME_STARTER_FULL_DIR ${CMAKE_INSTALL_FULL_LIBDIR}/statlume)
 set(STATLUME_SYSTEM_UNIT_DIR lib/systemd/system)
 set(STATLUME_USER_UNIT_DIR lib/systemd/user)
 
 # The programs find the installed starter library relative to their own folder, and the
 # library finds the publisher the same way back, so an installed tree can move as a whole.
-file(RELATIVE_PATH STATLUME_STARTER_FROM_BIN
-    ${CMAKE_INSTALL_FULL_BINDIR} ${CMAKE_INSTALL_FULL_LIBDIR}/statlume)
-file(RELATIVE_PATH STATLUME_BIN_FROM_STARTER
-    ${CMAKE_INSTALL_FULL_LIBDIR}/statlume ${CMAKE_INSTALL_FULL_BINDIR})
+file(RELATIVE_PATH STATLUME_STARTER_FROM_BIN ${CMAKE_INSTALL_FULL_BINDIR} ${STATLUME_STARTER_FULL_DIR})
+file(RELATIVE_PATH STATLUME_BIN_FROM_STARTER ${STATLUME_STARTER_FULL_DIR} ${CMAKE_INSTALL_FULL_BINDIR})
 target_compile_definitions(statlume_platform PRIVATE
     STATLUME_STARTER_FROM_BIN="${STATLUME_STARTER_FROM_BIN}")
 target_compile_definitions(MBMStarter PRIVATE
