@@ -1,6 +1,7 @@
 // MBMStarter.so: the starter library the program loads from its own folder. Its entry Start
-// launches statlume-sensord from the library's folder unless a publisher already runs, and
-// returns once the block is up or the launch has failed, within a few seconds.
+// launches statlume-sensord (beside the library in a build tree, in the programs' folder once
+// installed) unless a publisher already runs, and returns once the block is up or the launch
+// has failed, within a few seconds.
 
 #include <chrono>
 #include <csignal>
@@ -21,11 +22,16 @@
 
 extern "C" __attribute__((visibility("default"))) void Start() noexcept;
 
+#ifndef STATLUME_BIN_FROM_STARTER
+#error "STATLUME_BIN_FROM_STARTER must name the installed programs' folder relative to the library"
+#endif
+
 namespace {
 
 using namespace statlume;
 
 constexpr auto LaunchWait = std::chrono::seconds(6);
+constexpr const char* PublisherName = "statlume-sensord";
 
 // The program loads this library through /proc/self/fd/N of the file it checked, and keeps
 // that descriptor open while the library is loaded; resolving the name gives the real file.
@@ -37,6 +43,19 @@ std::filesystem::path OwnFolder()
     std::error_code error;
     const auto file = std::filesystem::canonical(info.dli_fname, error);
     return error ? std::filesystem::path() : file.parent_path();
+}
+
+// The publisher beside the library, else in the installed programs' folder; empty when neither
+// is an executable.
+std::string PublisherPath(const std::filesystem::path& folder)
+{
+    for (const auto& candidate :
+         {folder / PublisherName,
+          (folder / STATLUME_BIN_FROM_STARTER / PublisherName).lexically_normal()}) {
+        if (::access(candidate.c_str(), X_OK) == 0)
+            return candidate.string();
+    }
+    return {};
 }
 
 // Owns the spawn attributes and file actions.
@@ -107,8 +126,8 @@ void Launch()
         return;
     if (IsPublisherRunning(PublisherLockPath(*runtime, platform::SensorBlockName)))
         return;
-    const std::string program = (folder / "statlume-sensord").string();
-    if (::access(program.c_str(), X_OK) != 0 || !Trusted(program))
+    const std::string program = PublisherPath(folder);
+    if (program.empty() || !Trusted(program))
         return;
     TSpawnSetup setup;
     Prepare(setup);

@@ -98,6 +98,25 @@ TEST_F(MbmStarter, LaunchesNothingWhileAPublisherRuns)
     EXPECT_FALSE(fs::exists(Marker));
 }
 
+TEST_F(MbmStarter, FindsThePublisherInTheInstalledProgramsFolder)
+{
+    // Deep enough that the way from the library to the programs stays inside the test's folder.
+    const fs::path libraryFolder = Folder.Path / "usr/lib/arch/statlume";
+    const fs::path programsFolder = (libraryFolder / STATLUME_BIN_FROM_STARTER).lexically_normal();
+    ASSERT_TRUE(programsFolder.string().starts_with(Folder.Path.string()));
+    fs::create_directories(libraryFolder);
+    fs::create_directories(programsFolder);
+    fs::rename(Folder.Path / "MBMStarter.so", libraryFolder / "MBMStarter.so");
+    const auto script = programsFolder / "statlume-sensord";
+    std::ofstream(script) << FakePublisher;
+    fs::permissions(script, fs::perms::owner_all);
+
+    auto library = platform::TDlSensorStarter(libraryFolder).Load();
+    ASSERT_NE(library, nullptr);
+    EXPECT_TRUE(library->Start());
+    EXPECT_TRUE(fs::exists(Marker));
+}
+
 TEST_F(MbmStarter, WithoutThePublisherBesideItStartJustReturns)
 {
     CallStart();

@@ -6,11 +6,13 @@
 #include <string>
 #include <string_view>
 
+#include "platform/linux/starter_folders.h"
 #include "platform/sensor_starter.h"
 
 namespace statlume::platform {
 
-/// File name of the starter library, looked for beside the executable.
+/// File name of the starter library, looked for beside the executable, then in the installed
+/// library folder.
 inline constexpr std::string_view SensorStarterFileName = "MBMStarter.so";
 
 /// Name of the library's entry, a C function without arguments or result.
@@ -30,9 +32,11 @@ void StarterMessageToStderr(const std::string& line);
 class TDlSensorStarter final : public TSensorStarter
 {
 public:
-    /// Looks in folder, by default the executable's own; an empty or relative folder loads
-    /// nothing, so the loader's search path is never used. Refusals go to message.
-    explicit TDlSensorStarter(std::filesystem::path folder = ExecutableFolder(),
+    /// Looks in folder, by default the first of the executable's own and the installed
+    /// library folder that holds the library; an empty or relative folder loads nothing, so
+    /// the loader's search path is never used. Refusals go to message.
+    explicit TDlSensorStarter(std::filesystem::path folder = FirstFolderHolding(
+                                  SensorStarterFolders(ExecutableFolder()), SensorStarterFileName),
                               TStarterMessage message = StarterMessageToStderr);
 
     /// The loaded library; null when the file is missing or not a loadable library, and null
