@@ -95,6 +95,8 @@ def slow_client():
     slow["reply"], slow["took"] = exchange(b"GET /metrics HTTP/1.1\r\n\r\n", limit=12, pace=1.0)
 slow_thread = threading.Thread(target=slow_client)
 slow_thread.start()
+# The slow client holds its slot before the burst: newcomers over the cap are closed at once.
+time.sleep(0.5)
 
 # 1,000 connections at once, each sending a request and waiting for the answer or the close.
 soft, hard = resource.getrlimit(resource.RLIMIT_NOFILE)
