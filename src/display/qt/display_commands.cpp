@@ -52,6 +52,10 @@ void TStatlumeDisplay::ConnectMenu()
     bind(m.About1, &TStatlumeDisplay::About1Click);
     bind(m.SetFormWidth1, &TStatlumeDisplay::SetFormWidth1Click);
     bind(m.HideIcon1, &TStatlumeDisplay::HideIcon1Click);
+    bind(m.StartatLogin1, &TStatlumeDisplay::StartatLogin1Click);
+    // The entry may be added or removed outside the program; the menu shows the file's state.
+    connect(m.PopupMenu1, &QMenu::aboutToShow, this, [this] { ShowAutostartState(); });
+    ShowAutostartState();
     connect(m.Exit1, &QAction::triggered, this, [this] { Exit1Click(); });
 }
 

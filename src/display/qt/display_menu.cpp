@@ -53,6 +53,7 @@ TDisplayMenu::TDisplayMenu(QWidget* parent)
     WipeRegistrySettings1 =
         AddItem(m, "WipeRegistrySettings1", "Wipe &Registry Settings On Exit", true);
     HideIcon1 = AddItem(m, "HideIcon1", "&Hide Icon");
+    StartatLogin1 = AddItem(m, "StartatLogin1", "Start at &Login", true);
     Exit1 = AddItem(m, "Exit1", "E&xit");
 }
 

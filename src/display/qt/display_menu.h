@@ -36,6 +36,7 @@ struct TDisplayMenu
     QAction* SetFormWidth1;
     QAction* WipeRegistrySettings1;
     QAction* HideIcon1;
+    QAction* StartatLogin1;
     QAction* Exit1;
 };
 

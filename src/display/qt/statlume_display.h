@@ -187,6 +187,9 @@ private:
     void About1Click();
     void SetFormWidth1Click();
     void HideIcon1Click();
+    void StartatLogin1Click();
+    /// The check of "Start at &Login" follows the autostart entry's file, not a setting.
+    void ShowAutostartState();
 
     void ConnectMenu();
     void ApplyStartupSettings(const TStoredSettings& stored);

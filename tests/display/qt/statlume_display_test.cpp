@@ -1,8 +1,11 @@
+#include <QCoreApplication>
 #include <QDialog>
+#include <QFile>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSystemTrayIcon>
+#include <QTemporaryDir>
 #include <QTimer>
 
 #include "display_rig.h"
@@ -41,6 +44,7 @@ TEST_F(DisplayRig, MenuHoldsEveryItemInDisplayOrder)
         {"SetFormWidth1", "Set Form &Width and Height", false},
         {"WipeRegistrySettings1", "Wipe &Registry Settings On Exit", true},
         {"HideIcon1", "&Hide Icon", false},
+        {"StartatLogin1", "Start at &Login", true},
         {"Exit1", "E&xit", false},
     };
     const auto* menu = Window->findChild<QMenu*>("PopupMenu1");
@@ -429,6 +433,27 @@ TEST_F(DisplayRig, HiddenIconComesBackOnASecondStart)
     EXPECT_TRUE(Window->Tray().Icon().isVisible());
     Item("Exit1")->trigger();
     EXPECT_FALSE(Window->Tray().Icon().isVisible());
+}
+
+// The check mark is the autostart file itself: read at start, written and removed by the item.
+TEST_F(DisplayRig, StartAtLoginWritesAndRemovesTheAutostartEntry)
+{
+    QTemporaryDir config;
+    ASSERT_TRUE(config.isValid());
+    const QByteArray saved = qgetenv("XDG_CONFIG_HOME");
+    qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
+    const QString entry = config.filePath("autostart/statlume.desktop");
+    Start();
+    EXPECT_FALSE(Item("StartatLogin1")->isChecked());
+    Item("StartatLogin1")->trigger();
+    EXPECT_TRUE(Item("StartatLogin1")->isChecked());
+    QFile file(entry);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(file.readAll().contains(QCoreApplication::applicationFilePath().toUtf8()));
+    Item("StartatLogin1")->trigger();
+    EXPECT_FALSE(Item("StartatLogin1")->isChecked());
+    EXPECT_FALSE(QFile::exists(entry));
+    qputenv("XDG_CONFIG_HOME", saved);
 }
 
 TEST_F(DisplayRig, RightClickOpensTheMenuWithoutATray)
