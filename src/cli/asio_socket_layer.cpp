@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/linux/socket_io.h"
+#include "remote/idlest_connection.h"
 
 #include <fcntl.h>
 #include <sys/socket.h>
@@ -331,13 +332,7 @@ void TAsioServerSocket::Admit(int fd, const sockaddr_storage& peer, bool onReser
 
 bool TAsioServerSocket::EvictIdlest()
 {
-    // Connections that never sent a byte go first: a burst of fresh silent ones must not
-    // push out a client that polls slower than they arrive.
-    const auto idlest = std::min_element(
-        Connections.begin(), Connections.end(), [](const auto& left, const auto& right) {
-            return std::pair(left.second->Spoke, left.second->LastInput) <
-                   std::pair(right.second->Spoke, right.second->LastInput);
-        });
+    const auto idlest = IdlestConnection(Connections);
     if (idlest == Connections.end())
         return false;
     const std::string peer = idlest->second->Peer;

@@ -8,6 +8,7 @@
 
 #include "platform/linux/socket_io.h"
 #include "platform/linux/unique_fd.h"
+#include "remote/idlest_connection.h"
 
 #include <fcntl.h>
 #include <netinet/in.h>
@@ -269,13 +270,7 @@ void TQtServerSocket::Admit(QTcpSocket* socket)
 
 bool TQtServerSocket::EvictIdlest()
 {
-    // Connections that never sent a byte go first, so silent newcomers cannot push out a
-    // client that polls slower than they arrive.
-    const auto idlest = std::min_element(
-        Connections.begin(), Connections.end(), [](const auto& left, const auto& right) {
-            return std::pair(left.second->Spoke, left.second->LastInput) <
-                   std::pair(right.second->Spoke, right.second->LastInput);
-        });
+    const auto idlest = IdlestConnection(Connections);
     if (idlest == Connections.end())
         return false;
     Drop(idlest->first);
