@@ -14,19 +14,12 @@ namespace statlume {
 namespace {
 
 using namespace std::chrono_literals;
+using testing::CountOf;
 using testing::FreeLoopbackPort;
 using testing::ReadWholeFile;
 using testing::TCliProcess;
 using testing::TScratchDir;
 using testing::WaitUntil;
-
-std::size_t Count(const std::string& text, const std::string& part)
-{
-    std::size_t count = 0;
-    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
-        ++count;
-    return count;
-}
 
 // One request on loopback; the whole reply, or empty text when nothing answered within 3 s.
 std::string HttpGet(int port, const std::string& path)
@@ -78,7 +71,7 @@ TEST_F(CliBridgesTest, HangupReadsTemplateAndIntervalAgainWithoutWriting)
     const auto file = WriteSettings("\"FormatString\"=\"first <NAME=Processes>\"\r\n"
                                     "\"Interval\"=dword:000003e8\r\n");
     TCliProcess monitor({"--print"}, Scratch.Path(), "monitor", Config);
-    ASSERT_TRUE(WaitUntil([&] { return Count(monitor.Out(), "first ") >= 1; }, 4s))
+    ASSERT_TRUE(WaitUntil([&] { return CountOf(monitor.Out(), "first ") >= 1; }, 4s))
         << monitor.Err();
 
     const std::string changed =
@@ -92,7 +85,7 @@ TEST_F(CliBridgesTest, HangupReadsTemplateAndIntervalAgainWithoutWriting)
     // At 100 ms a tick, ten renders of the new template come well within 4 s; at 1000 ms
     // they cannot.
     const auto start = std::chrono::steady_clock::now();
-    ASSERT_TRUE(WaitUntil([&] { return Count(monitor.Out(), "second ") >= 10; }, 4s))
+    ASSERT_TRUE(WaitUntil([&] { return CountOf(monitor.Out(), "second ") >= 10; }, 4s))
         << monitor.Out() << monitor.Err();
     EXPECT_LT(std::chrono::steady_clock::now() - start, 3s);
     EXPECT_EQ(monitor.Wait(0ms), std::nullopt) << "SIGHUP ended the run";
@@ -115,7 +108,7 @@ TEST_F(CliBridgesTest, JsonAndOneLineWriteOneLinePerUpdate)
         TCliProcess monitor(
             {c.option, "--interval", "100", "--template", "a <NAME=Processes>\nb <NAME=CompName>"},
             Scratch.Path(), std::string("out-") + c.option.substr(2, 4), Config);
-        ASSERT_TRUE(WaitUntil([&] { return Count(monitor.Out(), "\n") >= 3; }, 4s))
+        ASSERT_TRUE(WaitUntil([&] { return CountOf(monitor.Out(), "\n") >= 3; }, 4s))
             << monitor.Err();
         monitor.Signal(SIGTERM);
         ASSERT_EQ(monitor.Wait(5s), 0) << monitor.Err();

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <csignal>
+#include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
@@ -54,6 +55,9 @@ bool WaitUntil(const std::function<bool()>& check, std::chrono::milliseconds lim
 
 /// True when something accepts connections on the loopback port.
 bool PortAccepts(int port);
+
+/// How often part stands in text, overlapping places counted.
+std::size_t CountOf(const std::string& text, const std::string& part);
 
 /// One run of the console program with its own settings and runtime folders and its output
 /// in files; killed and reaped at destruction if still running.
@@ -156,6 +160,14 @@ inline int FreeLoopbackPort()
     ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
     ::close(fd);
     return ntohs(address.sin_port);
+}
+
+inline std::size_t CountOf(const std::string& text, const std::string& part)
+{
+    std::size_t count = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+        ++count;
+    return count;
 }
 
 inline bool PortAccepts(int port)

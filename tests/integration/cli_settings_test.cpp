@@ -12,20 +12,13 @@ namespace statlume {
 namespace {
 
 using namespace std::chrono_literals;
+using testing::CountOf;
 using testing::FreeLoopbackPort;
 using testing::PortAccepts;
 using testing::ReadWholeFile;
 using testing::TCliProcess;
 using testing::TScratchDir;
 using testing::WaitUntil;
-
-std::size_t Count(const std::string& text, const std::string& part)
-{
-    std::size_t count = 0;
-    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
-        ++count;
-    return count;
-}
 
 class CliSettingsTest : public ::testing::Test
 {
@@ -56,11 +49,11 @@ TEST_F(CliSettingsTest, FollowsStoredTemplateAndIntervalAndRecordsUptimeOnEndSig
         // At 100 ms a tick, ten renders come well within 4 s; at the default 1000 ms they
         // cannot.
         const auto start = std::chrono::steady_clock::now();
-        ASSERT_TRUE(WaitUntil([&] { return Count(monitor.Out(), "\n\n") >= 10; }, 4s))
+        ASSERT_TRUE(WaitUntil([&] { return CountOf(monitor.Out(), "\n\n") >= 10; }, 4s))
             << monitor.Err();
         EXPECT_LT(std::chrono::steady_clock::now() - start, 3s);
         const std::string out = monitor.Out();
-        EXPECT_EQ(Count(out, "stored "), Count(out, "\n\n")) << out;
+        EXPECT_EQ(CountOf(out, "stored "), CountOf(out, "\n\n")) << out;
 
         monitor.Signal(signal);
         ASSERT_EQ(monitor.Wait(5s), 0) << monitor.Err();
@@ -96,7 +89,8 @@ TEST_F(CliSettingsTest, CorruptSettingsAreKeptAsideAndTheProgramRuns)
     const auto config = ConfigWith("REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\r\n\"broken");
     TCliProcess monitor({"--print", "--interval", "50", "--template", "still here"}, Scratch.Path(),
                         "monitor", config);
-    ASSERT_TRUE(WaitUntil([&] { return Count(monitor.Out(), "\n\n") >= 1; }, 5s)) << monitor.Err();
+    ASSERT_TRUE(WaitUntil([&] { return CountOf(monitor.Out(), "\n\n") >= 1; }, 5s))
+        << monitor.Err();
     monitor.Signal(SIGTERM);
     ASSERT_EQ(monitor.Wait(5s), 0) << monitor.Err();
     EXPECT_EQ(monitor.Out().rfind("still here\n\n", 0), 0u);
@@ -174,11 +168,12 @@ TEST_F(CliSettingsTest, SettingsFolderOpenToOthersIsRefused)
     std::filesystem::permissions(folder, std::filesystem::perms::all);
     TCliProcess monitor({"--print", "--interval", "50", "--template", "<NAME=Processes>x"},
                         Scratch.Path(), "monitor", config);
-    ASSERT_TRUE(WaitUntil([&] { return Count(monitor.Out(), "\n\n") >= 1; }, 5s)) << monitor.Err();
+    ASSERT_TRUE(WaitUntil([&] { return CountOf(monitor.Out(), "\n\n") >= 1; }, 5s))
+        << monitor.Err();
     monitor.Signal(SIGTERM);
     ASSERT_EQ(monitor.Wait(5s), 0) << monitor.Err();
     const std::string err = monitor.Err();
-    EXPECT_EQ(Count(err, "\n"), 1u) << err;
+    EXPECT_EQ(CountOf(err, "\n"), 1u) << err;
     EXPECT_NE(err.find("chmod 700 '" + folder.string() + "'"), std::string::npos) << err;
     EXPECT_EQ(ReadWholeFile(folder / "settings.reg"), planted);
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder),
