@@ -13,41 +13,7 @@ loadgen=$(find "$build" -name statlume-loadgen -type f -perm -u+x | head -n 1)
 for tool in "$cli" "$window" "$loadgen"; do
     [[ -x $tool ]] || { echo "missing $tool; build statlume statlume-cli statlume-loadgen" >&2; exit 1; }
 done
-clients=${CLIENTS:-50}
-seconds=${SECONDS_PER_RUN:-10}
-threads=${LOADGEN_THREADS:-2}
-
-work=$(mktemp -d /tmp/statlume-bench.XXXXXX)
-pids=()
-cleanup() {
-    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-    wait 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT INT TERM
-
-free_port() {
-    python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1]); s.close()'
-}
-accepts() { (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null; }
-wait_port() { for _ in $(seq 100); do accepts "$1" && return 0; sleep 0.1; done; return 1; }
-cpu_ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
-field() { grep -o "\b$1=[0-9.]*" "$2" | head -n 1 | cut -d= -f2; }
-ticks_per_s=$(getconf CLK_TCK)
-
-# Prints "replies/s cpu-us/reply" for the load against port, measuring process pid.
-measure() { # measure NAME PID PORT
-    local name=$1 pid=$2 port=$3 before after replies rate
-    before=$(cpu_ticks "$pid")
-    "$loadgen" --port "$port" --clients "$clients" --flood --threads "$threads" \
-        --password secret --seconds "$seconds" >"$work/$name.txt" 2>&1 || true
-    after=$(cpu_ticks "$pid")
-    replies=$(field replies "$work/$name.txt")
-    rate=$(field replies_per_s "$work/$name.txt")
-    sed 's/^/  /' "$work/$name.txt" >&2
-    awk -v r="$rate" -v n="$replies" -v d="$((after - before))" -v hz="$ticks_per_s" \
-        'BEGIN { printf "%.0f %.2f\n", r, (n > 0 ? d / hz * 1e6 / n : 0) }'
-}
+source "$(dirname "$0")/serve_common.sh"
 
 # A display for the window: Xvfb when there is none.
 if [[ -z ${DISPLAY:-} ]]; then
@@ -73,7 +39,7 @@ XDG_CONFIG_HOME=$work/window XDG_RUNTIME_DIR=$work/runtime-window \
 window_pid=$!
 pids+=("$window_pid")
 wait_port "$port" || { echo "the window did not listen:" >&2; cat "$work/window.err" >&2; exit 1; }
-read -r window_rate window_cpu < <(measure window "$window_pid" "$port")
+read -r window_rate window_cpu _ < <(measure window "$window_pid" "$port" --password secret)
 
 port=$(free_port)
 mkdir -p "$work/cli" "$work/runtime-cli"
@@ -83,7 +49,7 @@ XDG_CONFIG_HOME=$work/cli XDG_RUNTIME_DIR=$work/runtime-cli \
 cli_pid=$!
 pids+=("$cli_pid")
 wait_port "$port" || { echo "statlume-cli did not listen:" >&2; cat "$work/cli.err" >&2; exit 1; }
-read -r cli_rate cli_cpu < <(measure cli "$cli_pid" "$port")
+read -r cli_rate cli_cpu _ < <(measure cli "$cli_pid" "$port" --password secret)
 
 printf '%-28s %12s %16s\n' server replies/s "CPU us/reply"
 printf '%-28s %12s %16s\n' "statlume (Act as Server)" "$window_rate" "$window_cpu"
