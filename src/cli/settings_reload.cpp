@@ -1,9 +1,11 @@
 #include "cli/settings_reload.h"
 
 #include <cerrno>
+#include <filesystem>
 #include <variant>
 
 #include "cli/record_file.h"
+#include "platform/linux/private_folder.h"
 #include "platform/linux/registry_text.h"
 
 #include <sys/stat.h>
@@ -60,6 +62,15 @@ std::optional<TStoredSettings> ReadReloadSettingsFile(const std::string& path,
                                                       const std::string& keyPath, bool client,
                                                       const platform::TReportFunc& report)
 {
+    // The check start-up makes: whoever can write in the folder could plant the template.
+    const auto problem =
+        platform::CheckPrivateFolder(std::filesystem::path(path).parent_path(), {022, true});
+    if (!problem.Ok() && problem.Errno != ENOENT) {
+        if (report)
+            report("The settings folder cannot be used: " + problem.Message() +
+                   "; the current settings stay");
+        return std::nullopt;
+    }
     struct stat info
     {
     };

@@ -10,6 +10,7 @@
 #include <system_error>
 #include <thread>
 
+#include "platform/linux/trusted_file.h"
 #include "platform/sensor_block.h"
 #include "sensors/publisher_lock.h"
 
@@ -106,16 +107,20 @@ void Reap(pid_t pid)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
 }
 
-// The program checked this folder before loading the library; the publisher it runs gets the
-// same check: a file that others own or can write could hold anyone's code.
+// The publisher gets the library's own check, on the file and on its folder: a file that
+// others own or can write, or can swap in its folder, could hold anyone's code.
 bool Trusted(const std::string& program)
 {
-    struct stat info
+    struct stat file
     {
     };
-    return ::stat(program.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
-           (info.st_uid == 0 || info.st_uid == ::geteuid()) &&
-           (info.st_mode & (S_IWGRP | S_IWOTH)) == 0;
+    struct stat folder
+    {
+    };
+    const auto parent = std::filesystem::path(program).parent_path();
+    return ::stat(program.c_str(), &file) == 0 && S_ISREG(file.st_mode) &&
+           !platform::Distrust(file) && ::stat(parent.c_str(), &folder) == 0 &&
+           !platform::Distrust(folder);
 }
 
 void Launch()

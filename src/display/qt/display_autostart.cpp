@@ -2,13 +2,19 @@
 #include <optional>
 #include <string>
 
-#include "display/autostart.h"
 #include "display/qt/statlume_display.h"
+#include "platform/linux/autostart.h"
 
 #include <QCoreApplication>
 
 namespace statlume {
 namespace {
+
+using platform::AutostartPath;
+using platform::DisableAutostart;
+using platform::EnableAutostart;
+using platform::IsAutostartOn;
+using platform::TAutostartResult;
 
 std::optional<std::string> Environment(const char* name)
 {

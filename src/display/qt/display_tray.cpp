@@ -7,12 +7,14 @@ namespace statlume {
 TDisplayTray::TDisplayTray(TTrayArt art, QObject* parent)
     : QObject(parent)
     , Art(std::move(art))
+    , ApplicationArt(Art.ApplicationIcon ? Art.ApplicationIcon() : QIcon())
+    , AlertArt(Art.AlertIcon ? Art.AlertIcon() : QIcon())
     , Tray(new QSystemTrayIcon(this))
 {
     Tray->setObjectName(QStringLiteral("TrayIcon"));
     Tray->setToolTip(QStringLiteral("Statlume"));
-    if (Art.ApplicationIcon) {
-        Tray->setIcon(Art.ApplicationIcon());
+    if (!ApplicationArt.isNull()) {
+        Tray->setIcon(ApplicationArt);
     }
     connect(Tray, &QSystemTrayIcon::activated, this,
             [this](QSystemTrayIcon::ActivationReason reason) {
@@ -27,12 +29,16 @@ TDisplayTray::TDisplayTray(TTrayArt art, QObject* parent)
 void TDisplayTray::SetTrayIcon(std::uint8_t mode, const QString& figureText, const QFont& font)
 {
     const bool sameFigure = Mode == 2 && mode == 2 && figureText == Figure && font == FigureFont;
+    // Every accept and connection error asks again for the mode it already has.
+    if (mode != 2 && mode == Mode) {
+        return;
+    }
     Mode = mode;
     QIcon icon;
-    if (mode == 0 && Art.ApplicationIcon) {
-        icon = Art.ApplicationIcon();
-    } else if (mode == 1 && Art.AlertIcon) {
-        icon = Art.AlertIcon();
+    if (mode == 0 && !ApplicationArt.isNull()) {
+        icon = ApplicationArt;
+    } else if (mode == 1 && !AlertArt.isNull()) {
+        icon = AlertArt;
     } else if (mode == 2 && Art.FigureIcon) {
         if (sameFigure) {
             return;

@@ -62,6 +62,9 @@ private:
     QIcon FigureIcon(const QString& figureText, const QFont& font);
 
     TTrayArt Art;
+    /// The two fixed icons, drawn once: a peer that connects in a loop must not redraw them.
+    QIcon ApplicationArt;
+    QIcon AlertArt;
     QSystemTrayIcon* Tray;
     std::uint8_t Mode = 0;
     QString Figure;

@@ -5,6 +5,7 @@
 #include <string>
 #include <system_error>
 
+#include "platform/linux/trusted_file.h"
 #include "platform/linux/unique_fd.h"
 
 #include <dlfcn.h>
@@ -60,15 +61,6 @@ private:
 // Why code in this file or folder cannot be trusted, or nothing: anyone but root and this
 // user who owns it, or can write to it, could make this program (perhaps run as root) run
 // their code.
-std::optional<std::string> Distrust(const struct stat& info)
-{
-    if (info.st_uid != 0 && info.st_uid != ::geteuid())
-        return "is owned by user " + std::to_string(info.st_uid);
-    if ((info.st_mode & (S_IWGRP | S_IWOTH)) != 0)
-        return "is writable by group or others";
-    return std::nullopt;
-}
-
 } // namespace
 
 std::filesystem::path ExecutableFolder()

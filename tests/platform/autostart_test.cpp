@@ -4,12 +4,12 @@
 #include <sstream>
 #include <string>
 
-#include "display/autostart.h"
+#include "platform/linux/autostart.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-namespace statlume {
+namespace statlume::platform {
 namespace {
 
 namespace fs = std::filesystem;
@@ -143,4 +143,4 @@ TEST_F(AutostartFile, FailuresNameTheFileAndLeaveNothingBehind)
 }
 
 } // namespace
-} // namespace statlume
+} // namespace statlume::platform

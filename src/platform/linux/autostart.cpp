@@ -1,17 +1,20 @@
-#include "display/autostart.h"
+#include "platform/linux/autostart.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
-#include <vector>
+
+#include "platform/linux/fd_io.h"
+#include "platform/linux/private_folder.h"
+#include "platform/linux/unique_fd.h"
 
 #include <fcntl.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace statlume {
+namespace statlume::platform {
 namespace {
 
 namespace fs = std::filesystem;
@@ -57,65 +60,6 @@ std::string ExecValue(std::string_view executable)
 std::string SystemMessage(const std::string& what, const std::string& path)
 {
     return "Cannot " + what + " '" + path + "': " + std::strerror(errno) + ".";
-}
-
-/// A descriptor closed when it goes out of scope.
-class TFile
-{
-public:
-    explicit TFile(int fd)
-        : Fd(fd)
-    {
-    }
-    TFile(const TFile&) = delete;
-    TFile& operator=(const TFile&) = delete;
-    ~TFile() { Close(); }
-
-    int Get() const { return Fd; }
-
-    /// Closes now; false when the close reported an error.
-    bool Close()
-    {
-        const int fd = Fd;
-        Fd = -1;
-        return fd < 0 || ::close(fd) == 0;
-    }
-
-private:
-    int Fd;
-};
-
-// The folders from the outermost missing one inward, each private as a new config folder
-// should be.
-std::string MakeFolders(const fs::path& folder)
-{
-    std::vector<fs::path> missing;
-    for (fs::path at = folder; !at.empty() && at != at.root_path(); at = at.parent_path()) {
-        struct stat info
-        {
-        };
-        if (::stat(at.c_str(), &info) == 0)
-            break;
-        missing.push_back(at);
-    }
-    for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
-        if (::mkdir(it->c_str(), 0700) != 0 && errno != EEXIST)
-            return SystemMessage("create the folder", it->string());
-    }
-    return {};
-}
-
-bool WriteAll(int fd, std::string_view text)
-{
-    while (!text.empty()) {
-        const ssize_t n = ::write(fd, text.data(), text.size());
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        text.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return true;
 }
 
 } // namespace
@@ -164,17 +108,18 @@ TAutostartResult EnableAutostart(const std::string& path, const std::string& exe
                        "program path.";
         return result;
     }
-    result.Error = MakeFolders(fs::path(path).parent_path());
+    // New folders are private, as a new config folder should be.
+    result.Error = MakeFolders(fs::path(path).parent_path().string());
     if (!result.Ok())
         return result;
     std::string tempPath = path + ".XXXXXX";
-    TFile file(::mkostemp(tempPath.data(), O_CLOEXEC));
+    TUniqueFd file(::mkostemp(tempPath.data(), O_CLOEXEC));
     if (file.Get() < 0) {
         result.Error = SystemMessage("create", path);
         return result;
     }
     // mkostemp makes the file 0600; desktop sessions read the entry as any other one.
-    if (::fchmod(file.Get(), 0644) != 0 || !WriteAll(file.Get(), text) ||
+    if (::fchmod(file.Get(), 0644) != 0 || !WriteAll(file.Get(), text.data(), text.size()) ||
         ::fsync(file.Get()) != 0 || !file.Close()) {
         result.Error = SystemMessage("write", path);
     } else if (::rename(tempPath.c_str(), path.c_str()) != 0) {
@@ -195,4 +140,4 @@ TAutostartResult DisableAutostart(const std::string& path)
     return result;
 }
 
-} // namespace statlume
+} // namespace statlume::platform

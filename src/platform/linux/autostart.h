@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-namespace statlume {
+namespace statlume::platform {
 
 /// The entry's file name inside the desktop's autostart folder.
 inline constexpr std::string_view AutostartFileName = "statlume.desktop";
@@ -37,4 +37,4 @@ TAutostartResult EnableAutostart(const std::string& path, const std::string& exe
 /// Removes the entry at path; one that is already gone is no error.
 TAutostartResult DisableAutostart(const std::string& path);
 
-} // namespace statlume
+} // namespace statlume::platform
