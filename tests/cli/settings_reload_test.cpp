@@ -1,9 +1,12 @@
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
 #include "cli/settings_reload.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 namespace statlume {
 namespace {
@@ -73,6 +76,35 @@ TEST(SettingsReload, TextThatDoesNotParseKeepsTheCurrentSettings)
     EXPECT_FALSE(ReadReloadSettings("not a settings file", std::string(MainSettingsKey), false,
                                     [&](const std::string& message) { report = message; }));
     EXPECT_NE(report.find("the current settings stay"), std::string::npos) << report;
+}
+
+// A folder others may write could hold a planted template: the reload keeps what runs.
+TEST(SettingsReload, AFolderOthersMayWriteKeepsTheCurrentSettings)
+{
+    const std::filesystem::path folder =
+        std::filesystem::temp_directory_path() / ("statlume-reload-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(folder);
+    const std::string path = (folder / "settings.reg").string();
+    std::ofstream(path) << Header << "\"Interval\"=dword:000001f4\r\n";
+    struct TRow
+    {
+        const char* name;
+        std::filesystem::perms mode;
+        bool read;
+    };
+    const TRow rows[] = {{"private folder", std::filesystem::perms::owner_all, true},
+                         {"open to others", std::filesystem::perms::all, false}};
+    for (const TRow& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::filesystem::permissions(folder, row.mode);
+        std::vector<std::string> reports;
+        const auto settings = ReadReloadSettingsFile(
+            path, std::string(MainSettingsKey), false,
+            [&reports](const std::string& message) { reports.push_back(message); });
+        EXPECT_EQ(settings.has_value(), row.read);
+        EXPECT_EQ(reports.empty(), row.read);
+    }
+    std::filesystem::remove_all(folder);
 }
 
 } // namespace
