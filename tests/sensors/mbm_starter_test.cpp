@@ -98,7 +98,7 @@ TEST_F(MbmStarter, LaunchesNothingWhileAPublisherRuns)
     EXPECT_FALSE(fs::exists(Marker));
 }
 
-TEST_F(MbmStarter, FindsThePublisherInTheInstalledProgramsFolder)
+TEST_F(MbmStarter, FindsThePublisherInTheInstalledProgramsFolderOnlyWhenThatIsTrusted)
 {
     // Deep enough that the way from the library to the programs stays inside the test's folder.
     const fs::path libraryFolder = Folder.Path / "usr/lib/arch/statlume";
@@ -111,10 +111,23 @@ TEST_F(MbmStarter, FindsThePublisherInTheInstalledProgramsFolder)
     std::ofstream(script) << FakePublisher;
     fs::permissions(script, fs::perms::owner_all);
 
-    auto library = platform::TDlSensorStarter(libraryFolder).Load();
-    ASSERT_NE(library, nullptr);
-    EXPECT_TRUE(library->Start());
-    EXPECT_TRUE(fs::exists(Marker));
+    struct TRow
+    {
+        const char* name;
+        fs::perms folderMode;
+        bool launched;
+    };
+    // Anyone who may write the folder could swap the program between the check and the run.
+    const TRow rows[] = {{"folder writable by the group", fs::perms(0775), false},
+                         {"private folder", fs::perms(0755), true}};
+    for (const TRow& row : rows) {
+        SCOPED_TRACE(row.name);
+        fs::permissions(programsFolder, row.folderMode);
+        auto library = platform::TDlSensorStarter(libraryFolder).Load();
+        ASSERT_NE(library, nullptr);
+        EXPECT_TRUE(library->Start());
+        EXPECT_EQ(fs::exists(Marker), row.launched);
+    }
 }
 
 TEST_F(MbmStarter, WithoutThePublisherBesideItStartJustReturns)
