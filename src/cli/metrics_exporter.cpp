@@ -1,5 +1,6 @@
 #include "cli/metrics_exporter.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <list>
@@ -17,6 +18,10 @@ namespace statlume {
 namespace http = boost::beast::http;
 
 namespace {
+
+using TClock = std::chrono::steady_clock;
+/// A peer's address, IPv4 as ::ffff:a.b.c.d.
+using TPeerAddress = std::array<std::uint8_t, 16>;
 
 // After a failed accept (no descriptors left, say), try again a little later instead of
 // spinning on the loop.
@@ -38,6 +43,18 @@ std::string_view ReasonOf(unsigned status)
     }
 }
 
+TPeerAddress PeerOf(const asio::ip::tcp::socket& socket)
+{
+    std::error_code error;
+    const auto endpoint = socket.remote_endpoint(error);
+    if (error)
+        return {};
+    const auto address = endpoint.address();
+    return address.is_v6()
+               ? address.to_v6().to_bytes()
+               : asio::ip::make_address_v6(asio::ip::v4_mapped, address.to_v4()).to_bytes();
+}
+
 } // namespace
 
 struct TMetricsExporter::TState
@@ -47,7 +64,6 @@ struct TMetricsExporter::TState
     TMetricsSnapshot Snapshot;
     /// The exposition of Snapshot, rendered by the first scrape after a publish.
     std::shared_ptr<const std::string> Body;
-    std::size_t Connections = 0;
     std::list<std::weak_ptr<class TMetricsConnection>> Open;
 
     std::shared_ptr<const std::string> CurrentBody()
@@ -56,6 +72,12 @@ struct TMetricsExporter::TState
             Body = std::make_shared<const std::string>(RenderExposition(Snapshot, Version));
         return Body;
     }
+
+    /// The connections not closed yet, forgetting the others.
+    std::vector<std::shared_ptr<TMetricsConnection>> Live();
+    /// Makes room for a newcomer from peer: closes the connection longest without a whole
+    /// head, from that peer when it holds its share, from anyone at the global cap.
+    void MakeRoomFor(const TPeerAddress& peer);
 };
 
 /// One HTTP connection: reads request heads through the HTTP parser, answers them, and is
@@ -69,11 +91,9 @@ public:
         , Deadline(Socket.get_executor())
         , State(std::move(state))
         , Buffer(State->Limits.MaxHeadBytes)
+        , Peer(PeerOf(Socket))
     {
-        ++State->Connections;
     }
-
-    ~TMetricsConnection() { --State->Connections; }
 
     void Start()
     {
@@ -83,11 +103,17 @@ public:
 
     void Close()
     {
+        Closed = true;
         std::error_code ignored;
         Socket.shutdown(asio::ip::tcp::socket::shutdown_both, ignored);
         Socket.close(ignored);
         Deadline.cancel();
     }
+
+    bool IsClosed() const { return Closed; }
+    const TPeerAddress& PeerAddress() const { return Peer; }
+    /// When the last whole request head arrived, or the connection was opened.
+    TClock::time_point LastHeadAt() const { return LastHead; }
 
 private:
     void NewRequest()
@@ -95,6 +121,7 @@ private:
         Parser.emplace();
         Parser->header_limit(static_cast<std::uint32_t>(State->Limits.MaxHeadBytes));
         Parser->body_limit(0);
+        HeadBytes = 0;
         Arm();
     }
 
@@ -111,14 +138,10 @@ private:
 
     void Read()
     {
-        if (Used == Buffer.size()) {
-            Reply(431, false);
-            return;
-        }
         Socket.async_read_some(
             asio::buffer(Buffer.data() + Used, Buffer.size() - Used),
             [self = shared_from_this()](const std::error_code& error, std::size_t count) {
-                if (error) {
+                if (error || self->Closed) {
                     self->Close();
                     return;
                 }
@@ -138,6 +161,15 @@ private:
             Parser->put(boost::asio::const_buffer(Buffer.data(), Used), error);
         std::memmove(Buffer.data(), Buffer.data() + consumed, Used - consumed);
         Used -= consumed;
+        HeadBytes += consumed;
+        // The parser takes complete lines and leaves the rest, so its own limit alone lets a
+        // long head through in pieces: count every byte of the head here.
+        const bool headDone = !error && Parser->is_header_done();
+        if (HeadBytes > State->Limits.MaxHeadBytes ||
+            (!headDone && HeadBytes + Used >= State->Limits.MaxHeadBytes)) {
+            Reply(431, false);
+            return;
+        }
         if (error == http::error::need_more) {
             Read();
             return;
@@ -146,16 +178,24 @@ private:
             Reply(error == http::error::header_limit ? 431 : 400, false);
             return;
         }
-        if (!Parser->is_header_done()) {
+        if (!headDone) {
             Read();
             return;
         }
+        LastHead = TClock::now();
         Answer();
     }
 
     void Answer()
     {
         const auto& request = Parser->get();
+        // A body would be read as the next request and put a proxy in front out of step.
+        const auto length = Parser->content_length();
+        if (Parser->chunked() || request.count(http::field::transfer_encoding) != 0 ||
+            (length && *length != 0)) {
+            Reply(400, false);
+            return;
+        }
         const bool keepAlive = request.keep_alive();
         const auto verb = request.method();
         if (verb != http::verb::get && verb != http::verb::head) {
@@ -190,7 +230,7 @@ private:
         asio::async_write(
             Socket, buffers,
             [self = shared_from_this(), keepAlive](const std::error_code& error, std::size_t) {
-                if (error || !keepAlive) {
+                if (error || !keepAlive || self->Closed) {
                     self->Close();
                     return;
                 }
@@ -204,10 +244,49 @@ private:
     std::shared_ptr<TMetricsExporter::TState> State;
     std::vector<char> Buffer;
     std::size_t Used = 0;
+    /// Bytes of the current request's head taken by the parser so far.
+    std::size_t HeadBytes = 0;
     std::optional<http::request_parser<http::empty_body>> Parser;
     std::string Head;
     std::shared_ptr<const std::string> Body;
+    TPeerAddress Peer;
+    TClock::time_point LastHead = TClock::now();
+    bool Closed = false;
 };
+
+std::vector<std::shared_ptr<TMetricsConnection>> TMetricsExporter::TState::Live()
+{
+    std::vector<std::shared_ptr<TMetricsConnection>> live;
+    for (auto at = Open.begin(); at != Open.end();) {
+        auto connection = at->lock();
+        if (!connection || connection->IsClosed()) {
+            at = Open.erase(at);
+            continue;
+        }
+        live.push_back(std::move(connection));
+        ++at;
+    }
+    return live;
+}
+
+void TMetricsExporter::TState::MakeRoomFor(const TPeerAddress& peer)
+{
+    const auto live = Live();
+    const auto fromPeer = [&](const auto& connection) { return connection->PeerAddress() == peer; };
+    const bool peerFull = static_cast<std::size_t>(std::count_if(live.begin(), live.end(),
+                                                                 fromPeer)) >= Limits.MaxPerPeer;
+    if (!peerFull && live.size() < Limits.MaxConnections)
+        return;
+    std::shared_ptr<TMetricsConnection> victim;
+    for (const auto& connection : live) {
+        if (peerFull && !fromPeer(connection))
+            continue;
+        if (!victim || connection->LastHeadAt() < victim->LastHeadAt())
+            victim = connection;
+    }
+    if (victim)
+        victim->Close();
+}
 
 TMetricsExporter::TMetricsExporter(asio::io_context& io, std::string version,
                                    TExporterLimits limits)
@@ -283,15 +362,10 @@ void TMetricsExporter::Accept()
             });
             return;
         }
-        if (State->Connections >= State->Limits.MaxConnections) {
-            std::error_code ignored;
-            socket.close(ignored);
-        } else {
-            State->Open.remove_if([](const auto& weak) { return weak.expired(); });
-            const auto connection = std::make_shared<TMetricsConnection>(std::move(socket), State);
-            State->Open.push_back(connection);
-            connection->Start();
-        }
+        State->MakeRoomFor(PeerOf(socket));
+        const auto connection = std::make_shared<TMetricsConnection>(std::move(socket), State);
+        State->Open.push_back(connection);
+        connection->Start();
         Accept();
     });
 }
@@ -311,7 +385,7 @@ std::uint16_t TMetricsExporter::LocalPort() const
 
 std::size_t TMetricsExporter::Connections() const
 {
-    return State->Connections;
+    return State->Live().size();
 }
 
 } // namespace statlume

@@ -16,19 +16,23 @@ namespace statlume {
 /// The bounds of the exporter's HTTP side.
 struct TExporterLimits
 {
-    /// Connections served at once; more are closed as soon as they are accepted.
+    /// Connections served at once; at the cap a newcomer closes the one that has gone longest
+    /// without a whole request head.
     std::size_t MaxConnections = 16;
+    /// Connections from one peer address at once; past it the newcomer closes that peer's
+    /// connection longest without a whole head.
+    std::size_t MaxPerPeer = 4;
     /// Largest request head in bytes; a larger one gets 431 and the connection is closed.
     std::size_t MaxHeadBytes = 8192;
     /// Longest wait for a whole request head (or the next one on a kept connection) and for
     /// a whole reply to be written; the connection is closed after it.
-    std::chrono::milliseconds Timeout{5000};
+    std::chrono::milliseconds Timeout{2000};
 };
 
 /// Serves GET /metrics (the Prometheus text exposition) on the run's event loop. The run
 /// publishes a copy of each snapshot; a scrape renders that copy once and serves the text
 /// until the next one, so scraping never touches the collection. Other paths get 404, other
-/// methods 405, a head that is too big 431, a malformed one 400.
+/// methods 405, a head that is too big 431, a malformed one or one with a body 400.
 class TMetricsExporter
 {
 public:

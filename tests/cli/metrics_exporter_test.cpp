@@ -94,7 +94,7 @@ protected:
 
 TEST_F(MetricsExporterTest, AnswersEveryKindOfRequestWithinItsBounds)
 {
-    StartExporter({16, 8192, 2000ms});
+    StartExporter({16, 4, 8192, 2000ms});
     struct TCase
     {
         const char* name;
@@ -104,6 +104,14 @@ TEST_F(MetricsExporterTest, AnswersEveryKindOfRequestWithinItsBounds)
     };
     const std::string bigHead =
         "GET /metrics HTTP/1.1\r\nX-Big: " + std::string(9000, 'a') + "\r\n\r\n";
+    // Heads of a given length in many short header lines, sent in one write.
+    const auto headOf = [](std::size_t length) {
+        std::string head = "GET /metrics HTTP/1.1\r\n";
+        while (head.size() + 12 + 9 <= length)
+            head += "X-F: " + std::string(5, 'a') + "\r\n";
+        head += "X-L: " + std::string(length - head.size() - 9, 'b') + "\r\n\r\n";
+        return head;
+    };
     const TCase cases[] = {
         {"metrics", "GET /metrics HTTP/1.1\r\nHost: x\r\n\r\n", "HTTP/1.1 200 OK\r\n", false},
         {"metrics with a query", "GET /metrics?x=1 HTTP/1.1\r\n\r\n", "HTTP/1.1 200 OK\r\n", false},
@@ -116,6 +124,12 @@ TEST_F(MetricsExporterTest, AnswersEveryKindOfRequestWithinItsBounds)
         {"garbage", "\x01\x02 nonsense\r\n\r\n", "HTTP/1.1 400 Bad Request\r\n", true},
         {"a body is refused", "GET /metrics HTTP/1.1\r\nContent-Length: 5\r\n\r\nhello",
          "HTTP/1.1 400", true},
+        {"a chunked body is refused",
+         "GET /metrics HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n5\r\nhello\r\n0\r\n\r\n",
+         "HTTP/1.1 400", true},
+        {"a head of exactly the limit", headOf(8192), "HTTP/1.1 200 OK\r\n", false},
+        {"a head one byte over", headOf(8193), "HTTP/1.1 431 ", true},
+        {"a head of 12,000 bytes in one write", headOf(12000), "HTTP/1.1 431 ", true},
     };
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -130,7 +144,7 @@ TEST_F(MetricsExporterTest, AnswersEveryKindOfRequestWithinItsBounds)
 
 TEST_F(MetricsExporterTest, KeepAliveServesPipelinedRequestsFromOnePublishedCopy)
 {
-    StartExporter({16, 8192, 2000ms});
+    StartExporter({16, 4, 8192, 2000ms});
     TClient client(Exporter->LocalPort());
     client.Send("GET /metrics HTTP/1.1\r\n\r\nHEAD /metrics HTTP/1.1\r\n\r\n"
                 "GET /metrics HTTP/1.1\r\nConnection: close\r\n\r\n");
@@ -150,7 +164,7 @@ TEST_F(MetricsExporterTest, KeepAliveServesPipelinedRequestsFromOnePublishedCopy
 
 TEST_F(MetricsExporterTest, SlowAndSilentClientsAreClosedAtTheDeadline)
 {
-    StartExporter({16, 8192, 400ms});
+    StartExporter({16, 4, 8192, 400ms});
     TClient silent(Exporter->LocalPort());
     TClient slow(Exporter->LocalPort());
     const auto start = std::chrono::steady_clock::now();
@@ -167,20 +181,42 @@ TEST_F(MetricsExporterTest, SlowAndSilentClientsAreClosedAtTheDeadline)
     EXPECT_LT(std::chrono::steady_clock::now() - start, 2000ms);
 }
 
-TEST_F(MetricsExporterTest, ConnectionsAboveTheLimitAreClosedAtOnce)
+TEST_F(MetricsExporterTest, NewcomersCloseTheConnectionLongestWithoutAHead)
 {
-    StartExporter({2, 8192, 3000ms});
-    std::vector<std::unique_ptr<TClient>> held;
-    for (int i = 0; i < 2; ++i)
-        held.push_back(std::make_unique<TClient>(Exporter->LocalPort()));
-    std::this_thread::sleep_for(100ms);
-    TClient extra(Exporter->LocalPort());
-    extra.Send("GET /metrics HTTP/1.1\r\n\r\n");
-    EXPECT_EQ(extra.ReadAll(1000ms), "");
-    EXPECT_TRUE(extra.Closed);
-    // The held ones are still served.
-    held[0]->Send("GET /metrics HTTP/1.1\r\n\r\n");
-    EXPECT_EQ(held[0]->ReadAll(300ms).rfind("HTTP/1.1 200 OK", 0), 0u);
+    struct TCase
+    {
+        const char* name;
+        TExporterLimits limits;
+        std::size_t silent; // opened first, in order, from the same address
+        std::size_t closedFirst;
+    };
+    const TCase cases[] = {
+        {"per-peer share", {16, 4, 8192, 3000ms}, 6, 3},
+        {"global cap", {3, 16, 8192, 3000ms}, 3, 1},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        TearDown();
+        Exporter.reset();
+        Io.restart();
+        Io.poll();
+        StartExporter(c.limits);
+        std::vector<std::unique_ptr<TClient>> held;
+        for (std::size_t i = 0; i < c.silent; ++i) {
+            held.push_back(std::make_unique<TClient>(Exporter->LocalPort()));
+            std::this_thread::sleep_for(20ms);
+        }
+        // One that has had a whole head is newer than the silent ones.
+        held.back()->Send("GET /metrics HTTP/1.1\r\n\r\n");
+        EXPECT_EQ(held.back()->ReadAll(200ms).rfind("HTTP/1.1 200 OK", 0), 0u);
+        TClient scraper(Exporter->LocalPort());
+        scraper.Send("GET /metrics HTTP/1.1\r\n\r\n");
+        EXPECT_EQ(scraper.ReadAll(300ms).rfind("HTTP/1.1 200 OK", 0), 0u);
+        for (std::size_t i = 0; i < held.size(); ++i) {
+            held[i]->ReadAll(i < c.closedFirst ? 300ms : 20ms);
+            EXPECT_EQ(held[i]->Closed, i < c.closedFirst) << i;
+        }
+    }
 }
 
 TEST(MetricsExporter, StartFailsWithTheSystemsReason)
