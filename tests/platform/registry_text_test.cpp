@@ -124,7 +124,8 @@ TEST(RegistryText, KeysWithinTheFormatsBounds)
     const auto keyOf = [](std::size_t levels, std::size_t nameLength) {
         std::string key = "S";
         for (std::size_t level = 1; level < levels; ++level) {
-            key += "\\" + std::string(nameLength, 'k');
+            key += '\\';
+            key.append(nameLength, 'k');
         }
         return key;
     };
