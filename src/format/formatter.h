@@ -31,6 +31,21 @@ struct TFormatData
     TFormatFunc Func;
 };
 
+class TFormatter;
+
+/// Told of every tag a formatter replaces, just before the replacement.
+class TTagObserver
+{
+public:
+    /// tag is the tag's text (from "<NAME=" through ">") at start of the line being rendered;
+    /// it is replaced by valueSize bytes of value.
+    virtual void OnTagReplaced(const TFormatter& formatter, const TFormatData& item,
+                               std::string_view tag, std::size_t start, std::size_t valueSize) = 0;
+
+protected:
+    ~TTagObserver() = default;
+};
+
 /// Base of the six formatter families: a list of items that read one part of the snapshot.
 class TFormatter
 {
@@ -48,8 +63,9 @@ public:
     /// The line with every tag of this formatter's items replaced by its padded value;
     /// the line unchanged when the formatter is not Active.
     std::string ReplaceTags(std::string_view line);
-    /// ReplaceTags on text in place, so a chain of formatters can share one buffer.
-    void ReplaceTagsInPlace(std::string& text);
+    /// ReplaceTags on text in place, so a chain of formatters can share one buffer; observer,
+    /// when given, is told of each replacement.
+    void ReplaceTagsInPlace(std::string& text, TTagObserver* observer = nullptr);
 
     /// The item's help text with a line break after every "." and the default usage
     /// string appended; empty text when this formatter has no item of that display name.

@@ -125,7 +125,7 @@ void PadValue(std::string& value, const TTagOptions& options, bool padBefore)
         value += padding;
 }
 
-void TFormatter::ReplaceTagsInPlace(std::string& text)
+void TFormatter::ReplaceTagsInPlace(std::string& text, TTagObserver* observer)
 {
     if (!Active)
         return;
@@ -146,6 +146,10 @@ void TFormatter::ReplaceTagsInPlace(std::string& text)
             if (item.Func)
                 value = item.Func(options.Format, options.LeadZero, options.Decimal);
             PadValue(value, options, Alignment == 1);
+            if (observer != nullptr)
+                observer->OnTagReplaced(*this, item,
+                                        std::string_view(text).substr(start, tagLength), start,
+                                        value.size());
             text.replace(start, tagLength, value);
             // Resume after the value, so a value that itself holds a tag opening cannot
             // make the scan run forever.
@@ -179,12 +183,13 @@ std::vector<std::string> SplitTemplateLines(std::string_view templateText)
     return lines;
 }
 
-std::string RenderLine(const TFormatterList& formatters, std::string_view templateLine)
+std::string RenderLine(const TFormatterList& formatters, std::string_view templateLine,
+                       TTagObserver* observer)
 {
     std::string text(templateLine);
     for (const auto& formatter : formatters) {
         if (formatter && formatter->Active)
-            formatter->ReplaceTagsInPlace(text);
+            formatter->ReplaceTagsInPlace(text, observer);
     }
     return text;
 }

@@ -49,8 +49,10 @@ void PadValue(std::string& value, const TTagOptions& options, bool padBefore);
 /// break at the very end adds no empty line, and empty text gives no lines.
 std::vector<std::string> SplitTemplateLines(std::string_view templateText);
 
-/// Renders one template line through every Active formatter, in registry order.
-std::string RenderLine(const TFormatterList& formatters, std::string_view templateLine);
+/// Renders one template line through every Active formatter, in registry order; observer,
+/// when given, is told of each tag replaced.
+std::string RenderLine(const TFormatterList& formatters, std::string_view templateLine,
+                       TTagObserver* observer = nullptr);
 
 /// Runs DecideIfActive of every formatter on the whole template text.
 void DecideAllActive(const TFormatterList& formatters, std::string_view templateText);

@@ -1,0 +1,207 @@
+#include "format/draw_options.h"
+
+#include <array>
+
+#include "format/ascii_case.h"
+
+namespace statlume {
+
+namespace {
+
+constexpr std::string_view BarKey = "BAR=";
+constexpr std::string_view GraphKey = "GRAPH=";
+constexpr std::string_view WarnKey = "WARN=";
+constexpr std::string_view CritKey = "CRIT=";
+constexpr std::string_view ColourKey = "COLOR=";
+
+bool IsDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+int HexDigit(char c)
+{
+    if (IsDigit(c))
+        return c - '0';
+    const char upper = AsciiUpper(c);
+    return upper >= 'A' && upper <= 'F' ? upper - 'A' + 10 : -1;
+}
+
+void Note(std::vector<TDrawNote>* notes, std::string_view option, std::string_view reason)
+{
+    if (notes != nullptr)
+        notes->push_back({option, reason});
+}
+
+// Digits after the keyword: 1..MaxDrawCells, more is capped, anything else is absent.
+std::size_t ReadCells(std::string_view tag, std::string_view key, std::vector<TDrawNote>* notes)
+{
+    const std::size_t keyPos = FindFolded(tag, key);
+    if (keyPos == std::string_view::npos)
+        return 0;
+    std::size_t pos = keyPos + key.size();
+    std::size_t value = 0;
+    bool any = false;
+    for (; pos < tag.size() && IsDigit(tag[pos]); ++pos) {
+        any = true;
+        // Saturates, so a run of a thousand digits reads as "too wide", not as a wrapped number.
+        value =
+            value > MaxDrawCells ? value : value * 10 + static_cast<std::size_t>(tag[pos] - '0');
+    }
+    const std::string_view option = key.substr(0, key.size() - 1);
+    if (!any) {
+        Note(notes, option, "needs a number of cells; ignored");
+        return 0;
+    }
+    if (value == 0) {
+        Note(notes, option, "0 cells; ignored");
+        return 0;
+    }
+    if (value > MaxDrawCells) {
+        Note(notes, option, "wider than 512 cells; drawn 512 wide");
+        return MaxDrawCells;
+    }
+    return value;
+}
+
+// An optional minus, digits, an optional fraction; at least one digit.
+std::optional<double> ReadThreshold(std::string_view tag, std::string_view key,
+                                    std::vector<TDrawNote>* notes)
+{
+    const std::size_t keyPos = FindFolded(tag, key);
+    if (keyPos == std::string_view::npos)
+        return std::nullopt;
+    std::size_t pos = keyPos + key.size();
+    const bool negative = pos < tag.size() && tag[pos] == '-';
+    if (negative)
+        ++pos;
+    double value = 0;
+    bool any = false;
+    // Sixteen significant digits are all a double holds; more would only make the loop long.
+    std::size_t digits = 0;
+    for (; pos < tag.size() && IsDigit(tag[pos]); ++pos, ++digits) {
+        any = true;
+        if (digits < 16)
+            value = value * 10 + (tag[pos] - '0');
+        else
+            value *= 10;
+    }
+    if (pos < tag.size() && tag[pos] == '.') {
+        double scale = 0.1;
+        for (++pos; pos < tag.size() && IsDigit(tag[pos]); ++pos, scale /= 10) {
+            any = true;
+            value += (tag[pos] - '0') * scale;
+        }
+    }
+    if (!any) {
+        Note(notes, key.substr(0, key.size() - 1), "needs a number; ignored");
+        return std::nullopt;
+    }
+    return negative ? -value : value;
+}
+
+std::optional<std::uint32_t> ReadColour(std::string_view tag, std::vector<TDrawNote>* notes)
+{
+    const std::size_t keyPos = FindFolded(tag, ColourKey);
+    if (keyPos == std::string_view::npos)
+        return std::nullopt;
+    const std::size_t pos = keyPos + ColourKey.size();
+    std::uint32_t rgb = 0;
+    bool wellFormed = pos < tag.size() && tag[pos] == '#' && tag.size() - pos >= 7;
+    for (std::size_t i = 1; wellFormed && i <= 6; ++i) {
+        const int digit = HexDigit(tag[pos + i]);
+        wellFormed = digit >= 0;
+        rgb = rgb * 16 + static_cast<std::uint32_t>(digit < 0 ? 0 : digit);
+    }
+    // "#FF00001" is no colour rather than red with a stray digit.
+    if (wellFormed && tag.size() - pos > 7 && HexDigit(tag[pos + 7]) >= 0)
+        wellFormed = false;
+    if (!wellFormed) {
+        Note(notes, "COLOR", "needs #RRGGBB; ignored");
+        return std::nullopt;
+    }
+    return rgb;
+}
+
+} // namespace
+
+bool MentionsDrawOptions(std::string_view tag)
+{
+    for (const std::string_view key : {BarKey, GraphKey, WarnKey, CritKey, ColourKey}) {
+        if (FindFolded(tag, key) != std::string_view::npos)
+            return true;
+    }
+    return false;
+}
+
+TDrawOptions ReadDrawOptions(std::string_view tag, std::vector<TDrawNote>* notes)
+{
+    TDrawOptions options;
+    options.BarCells = ReadCells(tag, BarKey, notes);
+    options.GraphCells = ReadCells(tag, GraphKey, notes);
+    if (options.BarCells != 0 && options.GraphCells != 0) {
+        Note(notes, "BAR", "GRAPH given too; ignored");
+        options.BarCells = 0;
+    }
+    options.Warn = ReadThreshold(tag, WarnKey, notes);
+    options.Crit = ReadThreshold(tag, CritKey, notes);
+    options.Colour = ReadColour(tag, notes);
+    return options;
+}
+
+TItemScale ScaleOf(std::string_view upperTagName, std::string_view format)
+{
+    struct TEntry
+    {
+        std::string_view Tag;
+        TItemScale Scale;
+    };
+    static constexpr std::array<TEntry, 17> Entries = {{
+        {"TEMP1", {true, false, false, false}},
+        {"TEMP2", {true, false, false, false}},
+        {"TEMP3", {true, false, false, false}},
+        {"FAN1", {true, false, false, false}},
+        {"FAN2", {true, false, false, false}},
+        {"FAN3", {true, false, false, false}},
+        {"THREADS", {true, false, false, false}},
+        {"PROCESSES", {true, false, false, false}},
+        {"PAGETOTAL", {true, false, false, false}},
+        {"RAMTOTAL", {true, false, false, false}},
+        {"PAGEUSED", {true, true, false, false}},
+        {"RAMUSED", {true, true, false, false}},
+        {"PAGEFREE", {true, true, true, false}},
+        {"RAMFREE", {true, true, true, false}},
+        {"PROCUSAGE", {true, true, false, false}},
+        {"NETREAD", {true, true, false, true}},
+        {"NETWRITE", {true, true, false, true}},
+    }};
+    for (const TEntry& entry : Entries) {
+        if (entry.Tag == upperTagName)
+            return entry.Scale;
+    }
+    if (upperTagName == "DRIVESPACE") {
+        // The same words the value function looks for, FREE first.
+        if (FindFolded(format, "FREE") != std::string_view::npos)
+            return {true, true, true, false};
+        if (FindFolded(format, "TOTAL") != std::string_view::npos)
+            return {true, false, false, false};
+    }
+    return {};
+}
+
+void DropMisorderedThresholds(TDrawOptions& options, bool lowIsBad, std::vector<TDrawNote>* notes)
+{
+    if (!options.Warn || !options.Crit)
+        return;
+    const bool misordered =
+        lowIsBad ? *options.Warn < *options.Crit : *options.Warn > *options.Crit;
+    if (!misordered)
+        return;
+    Note(notes, "WARN",
+         lowIsBad ? "below CRIT on a free-space item; WARN and CRIT ignored"
+                  : "above CRIT; WARN and CRIT ignored");
+    options.Warn.reset();
+    options.Crit.reset();
+}
+
+} // namespace statlume

@@ -1,0 +1,70 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+namespace statlume {
+
+/// Widest bar or graph, in cells; larger widths are read as this.
+inline constexpr std::size_t MaxDrawCells = 512;
+
+/// The drawing, threshold and colour options written inside one tag.
+struct TDrawOptions
+{
+    /// BAR=N: cells of the bar; 0 when absent or malformed.
+    std::size_t BarCells = 0;
+    /// GRAPH=N: cells (and values kept) of the graph; 0 when absent or malformed.
+    std::size_t GraphCells = 0;
+    /// WARN=X: the warning threshold.
+    std::optional<double> Warn;
+    /// CRIT=Y: the critical threshold.
+    std::optional<double> Crit;
+    /// COLOR=#RRGGBB as 0xRRGGBB.
+    std::optional<std::uint32_t> Colour;
+
+    /// The tag asks for anything beyond the laid-down options.
+    bool Any() const { return BarCells != 0 || GraphCells != 0 || Warn || Crit || Colour; }
+};
+
+/// One remark about an option of a tag: the keyword and why it is ignored or changed.
+struct TDrawNote
+{
+    std::string_view Option;
+    std::string_view Reason;
+};
+
+/// Whether the tag holds any of the keywords BAR=, GRAPH=, WARN=, CRIT=, COLOR= (ASCII case
+/// ignored); a cheap test before reading them.
+bool MentionsDrawOptions(std::string_view tag);
+
+/// Reads BAR=, GRAPH=, WARN=, CRIT= and COLOR= of a tag, each at its first occurrence
+/// anywhere in it, as the laid-down options are. A malformed option counts as absent; a width
+/// above MaxDrawCells is read as MaxDrawCells; GRAPH= wins over BAR=. Each such case adds a
+/// note when notes is given.
+TDrawOptions ReadDrawOptions(std::string_view tag, std::vector<TDrawNote>* notes = nullptr);
+
+/// How an item's value reads against its thresholds and its maximum.
+struct TItemScale
+{
+    /// The item has a numeric value (thresholds apply).
+    bool HasValue = false;
+    /// The item has a natural maximum (bars and graphs apply).
+    bool HasMaximum = false;
+    /// Low values are bad (free space): thresholds apply at or below.
+    bool LowIsBad = false;
+    /// The maximum is the peak of the last minute (network rates).
+    bool PeakMaximum = false;
+};
+
+/// The scale of the item with the given upper-case tag name and FORMAT text.
+TItemScale ScaleOf(std::string_view upperTagName, std::string_view format);
+
+/// The thresholds left once a pair in the wrong order (WARN above CRIT, or below it where low
+/// is bad) is dropped as a whole.
+void DropMisorderedThresholds(TDrawOptions& options, bool lowIsBad,
+                              std::vector<TDrawNote>* notes = nullptr);
+
+} // namespace statlume

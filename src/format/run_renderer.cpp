@@ -1,0 +1,181 @@
+#include "format/run_renderer.h"
+
+#include <algorithm>
+#include <optional>
+
+#include "format/draw_options.h"
+#include "format/item_measure.h"
+#include "format/tag_language.h"
+
+namespace statlume {
+
+namespace {
+
+// A tag with drawing, threshold or colour options: where its value stands in the line.
+struct TSpan
+{
+    std::size_t Start = 0;
+    std::size_t Length = 0;
+    std::size_t Occurrence = 0;
+    TDrawOptions Options;
+    TItemScale Scale;
+    std::optional<TMeasure> Measure;
+};
+
+// Follows the substitution so the spans keep pointing at their values while later tags of
+// the line are replaced around them.
+class TSpanTracker final : public TTagObserver
+{
+public:
+    void OnTagReplaced(const TFormatter& formatter, const TFormatData& item, std::string_view tag,
+                       std::size_t start, std::size_t valueSize) override
+    {
+        const std::size_t end = start + tag.size();
+        // A value that became part of a later tag (a FORMAT text ending in "<NAME=") is gone.
+        std::erase_if(Spans, [&](const TSpan& span) {
+            return span.Start < end && span.Start + span.Length > start;
+        });
+        for (TSpan& span : Spans) {
+            if (span.Start >= end)
+                span.Start = span.Start - tag.size() + valueSize;
+        }
+        if (!MentionsDrawOptions(tag))
+            return;
+        TSpan span;
+        span.Options = ReadDrawOptions(tag);
+        if (!span.Options.Any())
+            return;
+        const std::string format = ReadTagOptions(tag).Format;
+        span.Start = start;
+        span.Length = valueSize;
+        span.Occurrence = Count++;
+        span.Scale = ScaleOf(item.TagName, format);
+        span.Measure = MeasureItem(formatter.Shell.Data, item.TagName, format);
+        DropMisorderedThresholds(span.Options, span.Scale.LowIsBad);
+        Spans.push_back(std::move(span));
+    }
+
+    std::vector<TSpan> Spans;
+
+private:
+    std::size_t Count = 0;
+};
+
+float Fraction(double value, double maximum)
+{
+    if (!(maximum > 0) || !(value > 0))
+        return 0;
+    return value >= maximum ? 1.0f : static_cast<float>(value / maximum);
+}
+
+TRunTone ToneOf(const TSpan& span)
+{
+    if (span.Measure && span.Scale.HasValue) {
+        const double value = span.Measure->Value;
+        const auto crossed = [&](double threshold) {
+            return span.Scale.LowIsBad ? value <= threshold : value >= threshold;
+        };
+        if (span.Options.Crit && crossed(*span.Options.Crit))
+            return TRunTone::Critical;
+        if (span.Options.Warn && crossed(*span.Options.Warn))
+            return TRunTone::Warning;
+    }
+    return span.Options.Colour ? TRunTone::Custom : TRunTone::Plain;
+}
+
+TRun SpanRun(const TSpan& span, std::string_view text, TTagHistory& history, std::int64_t nowMs,
+             bool sample)
+{
+    TRun run;
+    run.Text = std::string(text);
+    run.Tone = ToneOf(span);
+    run.Rgb = span.Options.Colour.value_or(0);
+    if (!span.Measure || !span.Scale.HasMaximum)
+        return run;
+
+    const auto value = static_cast<float>(span.Measure->Value);
+    history.SetCapacity(span.Options.GraphCells);
+    if (sample)
+        history.Add(value, nowMs);
+    const double maximum =
+        span.Scale.PeakMaximum ? std::max(history.Peak(nowMs), value) : span.Measure->Maximum;
+    run.Fraction = Fraction(value, maximum);
+    if (span.Options.GraphCells != 0) {
+        run.Kind = TRunKind::Graph;
+        run.Cells = span.Options.GraphCells;
+        run.History.reserve(history.Size());
+        for (std::size_t i = 0; i < history.Size(); ++i)
+            run.History.push_back(Fraction(history.At(i), maximum));
+    } else if (span.Options.BarCells != 0) {
+        run.Kind = TRunKind::Bar;
+        run.Cells = span.Options.BarCells;
+    }
+    return run;
+}
+
+void AddText(TRunLine& line, std::string_view text)
+{
+    if (text.empty())
+        return;
+    TRun run;
+    run.Text = std::string(text);
+    line.Runs.push_back(std::move(run));
+}
+
+} // namespace
+
+void TRunRenderer::SetLines(const std::vector<std::string>& lines)
+{
+    std::vector<TLineState> states(lines.size());
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (i < States.size() && States[i].Text == lines[i]) {
+            states[i] = std::move(States[i]);
+            continue;
+        }
+        states[i].Text = lines[i];
+        states[i].MayDraw = MentionsDrawOptions(lines[i]);
+    }
+    States = std::move(states);
+}
+
+TRunLine TRunRenderer::Render(const TFormatterList& formatters, std::size_t index,
+                              std::int64_t nowMs, bool sample)
+{
+    TLineState& state = States.at(index);
+    TRunLine line;
+    if (!state.MayDraw) {
+        AddText(line, RenderLine(formatters, state.Text));
+        return line;
+    }
+    TSpanTracker tracker;
+    const std::string text = RenderLine(formatters, state.Text, &tracker);
+    // Stable: an empty value met first stands before a tag replaced at the same place.
+    std::stable_sort(tracker.Spans.begin(), tracker.Spans.end(),
+                     [](const TSpan& a, const TSpan& b) { return a.Start < b.Start; });
+    std::size_t pos = 0;
+    for (const TSpan& span : tracker.Spans) {
+        AddText(line, std::string_view(text).substr(pos, span.Start - pos));
+        // A line holds a bounded number of tags, so its histories are bounded too.
+        if (span.Occurrence >= state.Tags.size())
+            state.Tags.resize(span.Occurrence + 1);
+        TRun run = SpanRun(span, std::string_view(text).substr(span.Start, span.Length),
+                           state.Tags[span.Occurrence], nowMs, sample);
+        if (run.Kind != TRunKind::Text || !run.Text.empty())
+            line.Runs.push_back(std::move(run));
+        pos = span.Start + span.Length;
+    }
+    AddText(line, std::string_view(text).substr(pos));
+    return line;
+}
+
+std::vector<TRunLine> TRunRenderer::RenderAll(const TFormatterList& formatters, std::int64_t nowMs,
+                                              bool sample)
+{
+    std::vector<TRunLine> lines;
+    lines.reserve(States.size());
+    for (std::size_t i = 0; i < States.size(); ++i)
+        lines.push_back(Render(formatters, i, nowMs, sample));
+    return lines;
+}
+
+} // namespace statlume

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "format/formatter.h"
+#include "format/run.h"
+#include "format/tag_history.h"
+
+namespace statlume {
+
+/// Renders template lines into runs: the laid-down substitution, with each tag that has
+/// drawing, threshold or colour options turned into a run of its own. Keeps the history of
+/// every such tag occurrence; a line without those options renders as one text run.
+class TRunRenderer
+{
+public:
+    /// The template lines from now on; a line whose text is unchanged at the same index keeps
+    /// its history, any other starts empty.
+    void SetLines(const std::vector<std::string>& lines);
+    /// The template lines.
+    std::size_t LineCount() const { return States.size(); }
+    /// The template line at index.
+    const std::string& Line(std::size_t index) const { return States.at(index).Text; }
+
+    /// Renders line index through the Active formatters. nowMs is a steady clock in
+    /// milliseconds; sample adds the values to the histories (a new snapshot), otherwise the
+    /// histories are only read.
+    TRunLine Render(const TFormatterList& formatters, std::size_t index, std::int64_t nowMs,
+                    bool sample);
+    /// Every line, in order.
+    std::vector<TRunLine> RenderAll(const TFormatterList& formatters, std::int64_t nowMs,
+                                    bool sample);
+
+private:
+    struct TLineState
+    {
+        std::string Text;
+        /// The line mentions a drawing, threshold or colour keyword somewhere.
+        bool MayDraw = false;
+        /// One history per tag occurrence with such options, in the order they are met.
+        std::vector<TTagHistory> Tags;
+    };
+
+    std::vector<TLineState> States;
+};
+
+} // namespace statlume

@@ -1,0 +1,171 @@
+#include "format/default_template.h"
+#include "format/run_renderer.h"
+
+#include "format_rig.h"
+#include <gtest/gtest.h>
+
+namespace statlume {
+namespace {
+
+constexpr std::uint32_t MB = 1048576;
+
+struct TRunRig : TFormatRig
+{
+    TRunRig()
+    {
+        Shell.Data.ProcUsage[0] = 75;
+        Shell.Data.ProcUsage[1] = 95;
+        Shell.Data.RAMTotalBytes = 1024 * MB;
+        Shell.Data.RAMFreeBytes = 100 * MB;
+        Shell.Data.ThreadCount = 312;
+        Shell.Data.ComputerName.Assign("host");
+        Shell.Data.LogonName.Assign("jo");
+    }
+
+    TRunLine Runs(std::string_view line, std::int64_t nowMs = 0, bool sample = true)
+    {
+        if (Renderer.LineCount() != 1 || Renderer.Line(0) != line) {
+            DecideAllActive(Formatters, line);
+            Renderer.SetLines({std::string(line)});
+        }
+        return Renderer.Render(Formatters, 0, nowMs, sample);
+    }
+
+    TRunRenderer Renderer;
+};
+
+// The extension must leave every template without its options exactly as the laid-down rules
+// render it: one plain text run.
+TEST(RunRenderer, TemplatesWithoutTheNewOptionsRenderAsBefore)
+{
+    TRunRig rig;
+    std::vector<std::string> lines = SplitTemplateLines(ComposeDefaultTemplate(rig.Formatters));
+    const std::vector<std::string> more = {
+        "",
+        "plain text <b>",
+        "<NAME=Threads SIZE=5 CHAR=.>and <NAME=Threads>",
+        "<name=procusage leadzero decimal size=5 format=\"1\">",
+        "<NAME= Threads> <NAME=\"Threads\"> <NAME=Nothing>",
+        "<NAME=Uptime FORMAT=\"*S*>",
+        "<NAME=Threads unclosed",
+        "FOOBAR=1 WARN=2 <NAME=Threads SIZE=5> COLOR=#123456",
+        "<NAME=DateTime FORMAT=\"'<NAME=DateTime' hh\">",
+        "<NAME=Uptime FORMAT=\"<NAME=ProcUsage\"> <NAME=CompName>",
+    };
+    lines.insert(lines.end(), more.begin(), more.end());
+    for (const std::string& line : lines) {
+        SCOPED_TRACE(line);
+        const std::string expected = rig.Render(line);
+        const TRunLine runs = rig.Runs(line);
+        ASSERT_LE(runs.Runs.size(), 1u);
+        EXPECT_EQ(PlainText(runs), expected);
+        for (const TRun& run : runs.Runs) {
+            EXPECT_EQ(run.Kind, TRunKind::Text);
+            EXPECT_EQ(run.Tone, TRunTone::Plain);
+        }
+    }
+}
+
+TEST(RunRenderer, TurnsTagsWithOptionsIntoRuns)
+{
+    struct TExpected
+    {
+        TRunKind kind;
+        std::string text;
+        TRunTone tone;
+        double fraction;
+    };
+    constexpr auto Text = TRunKind::Text;
+    constexpr auto Plain = TRunTone::Plain;
+    struct Row
+    {
+        const char* name;
+        std::string_view line;
+        std::vector<TExpected> runs;
+    };
+    const Row rows[] = {
+        {"warning",
+         "CPU <NAME=ProcUsage WARN=70 CRIT=90>%",
+         {{Text, "CPU ", Plain, -1},
+          {Text, "75", TRunTone::Warning, 0.75},
+          {Text, "%", Plain, -1}}},
+        {"critical wins over colour",
+         "<NAME=ProcUsage FORMAT=\"1\" CRIT=90 COLOR=#00FF00>",
+         {{Text, "95", TRunTone::Critical, 0.95}}},
+        {"bar keeps its padded value text",
+         "<NAME=ProcUsage BAR=10 SIZE=5>",
+         {{TRunKind::Bar, "75   ", Plain, 0.75}}},
+        {"no maximum: bar ignored, colour kept",
+         "<NAME=Threads BAR=10 COLOR=#102030>",
+         {{Text, "312", TRunTone::Custom, -1}}},
+        {"free space is bad when low",
+         "<NAME=RAMFree FORMAT=\"%\" WARN=20 CRIT=10>",
+         {{Text, "10", TRunTone::Critical, 100.0 / 1024}}},
+        {"free space thresholds in the wrong order are dropped",
+         "<NAME=RAMFree WARN=10 CRIT=20>",
+         {{Text, "100", Plain, 100.0 / 1024}}},
+        {"an item without a value ignores thresholds",
+         "<NAME=UserName CRIT=1>",
+         {{Text, "jo", Plain, -1}}},
+        {"a later formatter's tag before the run moves it",
+         "<NAME=CompName> <NAME=ProcUsage BAR=2>!",
+         {{Text, "host ", Plain, -1}, {TRunKind::Bar, "75", Plain, 0.75}, {Text, "!", Plain, -1}}},
+        {"a processor index that selects nothing",
+         "<NAME=ProcUsage FORMAT=\"9\" GRAPH=5 WARN=1>",
+         {}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        TRunRig rig;
+        const TRunLine line = rig.Runs(row.line);
+        ASSERT_EQ(line.Runs.size(), row.runs.size());
+        for (std::size_t i = 0; i < line.Runs.size(); ++i) {
+            EXPECT_EQ(line.Runs[i].Kind, row.runs[i].kind);
+            EXPECT_EQ(line.Runs[i].Text, row.runs[i].text);
+            EXPECT_EQ(line.Runs[i].Tone, row.runs[i].tone);
+            EXPECT_FLOAT_EQ(line.Runs[i].Fraction, row.runs[i].fraction);
+        }
+        EXPECT_EQ(PlainText(line), rig.Render(row.line));
+    }
+}
+
+TEST(RunRenderer, GraphHistoryIsBoundedAndKeptPerOccurrence)
+{
+    TRunRig rig;
+    const std::string line = "<NAME=ProcUsage GRAPH=3> <NAME=ProcUsage GRAPH=2 FORMAT=\"1\">";
+    const auto histories = [&](bool sample) {
+        const TRunLine runs = rig.Runs(line, 0, sample);
+        return std::pair(runs.Runs.at(0).History, runs.Runs.at(2).History);
+    };
+    EXPECT_TRUE(histories(false).first.empty()) << "starts empty";
+    for (const float value : {10.0f, 20.0f, 30.0f, 40.0f}) {
+        rig.Shell.Data.ProcUsage[0] = value;
+        histories(true);
+    }
+    EXPECT_EQ(histories(false).first, (std::vector<float>{0.2f, 0.3f, 0.4f}));
+    EXPECT_EQ(histories(false).second, (std::vector<float>{0.95f, 0.95f}));
+
+    rig.Renderer.SetLines({line, "another"});
+    EXPECT_EQ(histories(false).first.size(), 3u) << "an unchanged line keeps its history";
+    rig.Renderer.SetLines({"changed"});
+    rig.Renderer.SetLines({line});
+    EXPECT_TRUE(histories(false).first.empty()) << "a changed line starts again";
+}
+
+TEST(RunRenderer, NetworkRatesScaleToThePeakOfTheLastMinute)
+{
+    TRunRig rig;
+    const std::string line = "<NAME=NetRead BAR=4>";
+    const auto fraction = [&](float rate, std::int64_t nowMs) {
+        rig.Shell.Data.NetRead[0] = rate;
+        return rig.Runs(line, nowMs).Runs.at(0).Fraction;
+    };
+    EXPECT_DOUBLE_EQ(fraction(100, 0), 1.0);
+    EXPECT_DOUBLE_EQ(fraction(50, 10'000), 0.5);
+    EXPECT_DOUBLE_EQ(fraction(25, 59'000), 0.25);
+    EXPECT_DOUBLE_EQ(fraction(25, 61'000), 0.5) << "the first peak is over a minute old";
+    EXPECT_DOUBLE_EQ(fraction(0, 200'000), 0.0);
+}
+
+} // namespace
+} // namespace statlume
