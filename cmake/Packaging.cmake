@@ -115,6 +115,11 @@ install(FILES ${STATLUME_GENERATED}/systemd/system/statlume-server.service
 install(FILES ${STATLUME_GENERATED}/systemd/user/statlume-cli-serve.service
     ${STATLUME_GENERATED}/systemd/user/statlume-sensord.service
     DESTINATION ${STATLUME_USER_UNIT_DIR} COMPONENT cli)
+# The template gallery; the window (which depends on this package) lists it as Examples.
+install(FILES ${STATLUME_DIST}/templates/default.txt ${STATLUME_DIST}/templates/bars.txt
+    ${STATLUME_DIST}/templates/graphs.txt ${STATLUME_DIST}/templates/compact.txt
+    ${STATLUME_DIST}/templates/server-status.txt
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/statlume/templates COMPONENT cli)
 install(FILES ${STATLUME_DIST}/debian/copyright
     ${STATLUME_GENERATED}/debian/statlume-cli/changelog.gz
     DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/statlume-cli COMPONENT cli)

@@ -83,6 +83,7 @@ void TConsoleApp::SetLabels(std::string_view templateText)
 {
     DecideAllActive(Formatters, templateText);
     Lines = SplitTemplateLines(templateText);
+    Runs.SetLines(Lines);
     // Drive items enter their letters while rendering; the first collection then measures them.
     RenderLabels();
 }
@@ -110,6 +111,13 @@ std::vector<std::string> TConsoleApp::RenderLines() const
     for (const std::string& line : Lines)
         rendered.push_back(RenderLine(Formatters, line));
     return rendered;
+}
+
+std::vector<TRunLine> TConsoleApp::RenderRuns(bool sample)
+{
+    const auto now = std::chrono::steady_clock::now().time_since_epoch();
+    return Runs.RenderAll(
+        Formatters, std::chrono::duration_cast<std::chrono::milliseconds>(now).count(), sample);
 }
 
 void TConsoleApp::StartTimer(std::uint32_t intervalMs, std::function<void()> onTick)

@@ -13,6 +13,7 @@
 #include "collect/snapshot_collector.h"
 #include "format/formatter.h"
 #include "format/locale_info.h"
+#include "format/run_renderer.h"
 #include "platform/perf_data_source.h"
 #include "platform/system_status.h"
 
@@ -72,6 +73,9 @@ public:
     std::string RenderLabels() const;
     /// Every template line rendered from the snapshot, without line breaks.
     std::vector<std::string> RenderLines() const;
+    /// Every template line rendered into runs; sample adds the snapshot's values to the graphs'
+    /// histories (a new snapshot), otherwise they are only shown.
+    std::vector<TRunLine> RenderRuns(bool sample);
 
     /// Calls onTick every intervalMs on the loop, on a steady schedule; 0 stops the ticks.
     void StartTimer(std::uint32_t intervalMs, std::function<void()> onTick);
@@ -121,6 +125,7 @@ private:
     TConsoleSources Sources;
     std::unique_ptr<TSnapshotCollector> SnapshotCollector;
     std::vector<std::string> Lines;
+    TRunRenderer Runs;
     std::uint32_t Interval = 1000;
     std::function<void()> OnTick;
     asio::steady_timer::time_point NextTick;

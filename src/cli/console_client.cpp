@@ -46,7 +46,7 @@ TConsoleClient::TConsoleClient(TConsoleApp& app, TRemoteSecret& secret, TClientO
             Options.OnUpdate(!alert);
         // A status bar learns of the alert from the next line it reads.
         if (alert && Options.Output.Style == TOutputStyle::Json)
-            Write(FormatUpdate(Options.Output, App.RenderLines(), true));
+            Write(FormatUpdate(Options.Output, App.RenderRuns(false), true));
     };
     // Ask at once instead of a whole interval later, so the first figures show without delay.
     Role.OnConnected = [this] { Role.Tick(); };
@@ -111,7 +111,7 @@ void TConsoleClient::Show()
 {
     ShownThisTick = true;
     RecordWaiting = false;
-    const std::string text = FormatUpdate(Options.Output, App.RenderLines(), AlertLine.Alert());
+    const std::string text = FormatUpdate(Options.Output, App.RenderRuns(true), AlertLine.Alert());
     // The user asked for that file: a run that cannot write it has failed.
     if (Dump && !Dump->Write(EncodeRawData(App.Shell().Data))) {
         App.Exit(1);

@@ -42,7 +42,9 @@ int TConsoleMonitor::Run()
     }
     if (Options.OnCollected)
         Options.OnCollected();
-    Publish(!Options.Once);
+    // The first pass has no earlier counters to take rates from: shown, but kept out of the
+    // graphs and the peaks they scale to.
+    Publish(!Options.Once, false);
     if (App.Exiting())
         return App.Run();
     if (Options.OnFirstRecord && !Options.OnFirstRecord()) {
@@ -63,7 +65,7 @@ void TConsoleMonitor::OnTick()
     if (Options.OnCollected)
         Options.OnCollected();
     CheckSensors();
-    Publish(true);
+    Publish(true, true);
     if (Options.Once)
         App.Exit(0);
 }
@@ -98,9 +100,9 @@ void TConsoleMonitor::CheckSensors()
 
 // Rendered before the record is written out, so the dump holds the drive letters that the
 // render entered, the same bytes a client is sent.
-void TConsoleMonitor::Publish(bool print)
+void TConsoleMonitor::Publish(bool print, bool sample)
 {
-    const std::string text = FormatUpdate(Options.Output, App.RenderLines(), false);
+    const std::string text = FormatUpdate(Options.Output, App.RenderRuns(sample), false);
     // The user asked for that file: a run that cannot write it has failed.
     if (Dump && !Dump->Write(EncodeRawData(App.Shell().Data))) {
         App.Exit(1);

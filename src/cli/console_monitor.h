@@ -52,7 +52,7 @@ public:
     void Reload(std::string_view templateText, std::uint32_t intervalMs);
 
 private:
-    void Publish(bool print);
+    void Publish(bool print, bool sample);
     void OnTick();
     void CheckSensors();
 

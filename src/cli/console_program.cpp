@@ -1,6 +1,8 @@
 #include "cli/console_program.h"
 
+#include <cstdlib>
 #include <functional>
+#include <iostream>
 #include <optional>
 #include <vector>
 
@@ -23,6 +25,8 @@
 #include "format/printable_text.h"
 #include "platform/linux/file_registry.h"
 #include "platform/linux/locale_reader.h"
+
+#include <unistd.h>
 
 namespace statlume {
 
@@ -291,7 +295,10 @@ int RunConsoleProgram(std::span<char* const> argv,
             return ListenFailedStatus;
         }
     }
-    const TOutputFormat output{options.Style, options.Separator};
+    // Colour codes only for a person at a terminal, never into a pipe or a file.
+    const bool terminal = &out == &std::cout && ::isatty(STDOUT_FILENO) == 1;
+    const TOutputFormat output{options.Style, options.Separator,
+                               ColourWanted(terminal, std::getenv("NO_COLOR"))};
 
     // SIGHUP: the stored settings again, read without writing; the command line still wins.
     const auto reloadSettings = [&]() -> std::optional<std::pair<std::string, std::uint32_t>> {

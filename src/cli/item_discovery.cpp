@@ -4,6 +4,7 @@
 #include <array>
 
 #include "format/ascii_case.h"
+#include "format/draw_options.h"
 #include "format/item_texts.h"
 #include "format/printable_text.h"
 #include "format/tag_language.h"
@@ -75,13 +76,36 @@ bool IsNameEnd(char c)
     return c == ' ' || c == '>' || c == '"' || c == '\t' || c == '=';
 }
 
-bool StartsWithTagName(std::string_view upperWord)
+// The upper-case tag name upperWord starts with; empty when none.
+std::string TagNameAtStart(std::string_view upperWord)
 {
     for (std::size_t i = 0; i < ItemCount; ++i) {
-        if (upperWord.starts_with(AsciiUpperCopy(ItemNamesOf(static_cast<TItem>(i)).TagName)))
-            return true;
+        std::string tag = AsciiUpperCopy(ItemNamesOf(static_cast<TItem>(i)).TagName);
+        if (upperWord.starts_with(tag))
+            return tag;
     }
-    return false;
+    return {};
+}
+
+// The remarks on a known item's drawing, threshold and colour options, as the renderer reads
+// them.
+std::vector<std::string> DrawOptionNotes(std::string_view tag, std::string_view upperTagName)
+{
+    std::vector<std::string> notes;
+    if (!MentionsDrawOptions(tag))
+        return notes;
+    std::vector<TDrawNote> raw;
+    TDrawOptions options = ReadDrawOptions(tag, &raw);
+    const TItemScale scale = ScaleOf(upperTagName, ReadTagOptions(tag).Format);
+    DropMisorderedThresholds(options, scale.LowIsBad, &raw);
+    for (const TDrawNote& note : raw)
+        notes.push_back(std::string(note.Option) + ": " + std::string(note.Reason));
+    if ((options.BarCells != 0 || options.GraphCells != 0) && !scale.HasMaximum)
+        notes.push_back(std::string(options.BarCells != 0 ? "BAR" : "GRAPH") +
+                        ": ignored, the item has no maximum");
+    if ((options.Warn || options.Crit) && !scale.HasValue)
+        notes.emplace_back("WARN, CRIT: ignored, the item has no numeric value");
+    return notes;
 }
 
 std::string ShownTag(std::string_view line, std::size_t start)
@@ -109,6 +133,8 @@ std::string ItemListText()
         text += Padded(names.TagName, TagWidth) + Padded(options, OptionsWidth) +
                 std::string(names.DefaultUsage) + '\n';
     }
+    text += "\nEvery item also takes COLOR=#RRGGBB; items with a number take WARN=X and CRIT=Y, "
+            "and those with a\nmaximum BAR=N and GRAPH=N (see --describe NAME).\n";
     return text;
 }
 
@@ -125,6 +151,7 @@ std::optional<std::string> DescribeItem(const TFormatterList& formatters, std::s
         std::string out;
         for (const std::string& line : SplitTemplateLines(text))
             out += line + '\n';
+        out += DrawOptionHelp(AsciiUpperCopy(names.TagName)) + '\n';
         return out;
     }
     return std::nullopt;
@@ -157,8 +184,17 @@ std::vector<TTagProblem> CheckTemplateTags(std::string_view templateText)
         for (std::size_t at = upper.find(TagOpening); at != std::string::npos;
              at = upper.find(TagOpening, at + 1)) {
             const std::size_t nameStart = at + TagOpening.size();
-            if (StartsWithTagName(std::string_view(upper).substr(nameStart)))
+            const std::string tagName = TagNameAtStart(std::string_view(upper).substr(nameStart));
+            if (!tagName.empty()) {
+                const std::size_t close = line.find('>', at);
+                // An unclosed tag is shown as written: none of its options count.
+                if (close == std::string::npos)
+                    continue;
+                const std::string_view tag = std::string_view(line).substr(at, close + 1 - at);
+                for (std::string& note : DrawOptionNotes(tag, tagName))
+                    problems.push_back({number + 1, ShownTag(line, at), {}, std::move(note)});
                 continue;
+            }
             // "<NAME= Threads>" and "<NAME="Threads">" are typos of a tag too.
             std::size_t wordStart = nameStart;
             while (wordStart < line.size() && (line[wordStart] == ' ' || line[wordStart] == '"'))
@@ -168,7 +204,7 @@ std::vector<TTagProblem> CheckTemplateTags(std::string_view templateText)
                 ++wordEnd;
             const std::string_view word =
                 std::string_view(line).substr(wordStart, wordEnd - wordStart);
-            problems.push_back({number + 1, ShownTag(line, at), NearestTagName(word)});
+            problems.push_back({number + 1, ShownTag(line, at), NearestTagName(word), {}});
         }
     }
     return problems;
@@ -176,6 +212,8 @@ std::vector<TTagProblem> CheckTemplateTags(std::string_view templateText)
 
 std::string TagProblemText(const TTagProblem& problem)
 {
+    if (!problem.Note.empty())
+        return "line " + std::to_string(problem.Line) + ": " + problem.Tag + ": " + problem.Note;
     std::string text =
         "line " + std::to_string(problem.Line) + ": " + problem.Tag + ": no such item";
     if (!problem.Suggestion.empty())

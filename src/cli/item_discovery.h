@@ -22,7 +22,7 @@ std::optional<std::string> DescribeItem(const TFormatterList& formatters, std::s
 /// empty text otherwise.
 std::string NearestTagName(std::string_view word);
 
-/// A tag of a template that names no item.
+/// A tag of a template that names no item, or an option of a tag that is ignored or changed.
 struct TTagProblem
 {
     /// 1-based template line.
@@ -31,14 +31,17 @@ struct TTagProblem
     std::string Tag;
     /// The suggested tag name; empty when none is close.
     std::string Suggestion;
+    /// What is wrong with an option of a known item; empty for an unknown item.
+    std::string Note;
 };
 
-/// Every "<NAME=" of the template (ASCII case ignored) that no tag name follows directly,
-/// in template order.
+/// Every "<NAME=" of the template (ASCII case ignored) that no tag name follows directly, and
+/// every drawing, threshold or colour option of a known item that is malformed, capped or
+/// ignored by that item, in template order.
 std::vector<TTagProblem> CheckTemplateTags(std::string_view templateText);
 
 /// The report line of one problem: "line N: <NAME=ProcUsge>: no such item; did you mean
-/// ProcUsage?".
+/// ProcUsage?", or "line N: <NAME=Threads BAR=5>: BAR ignored: no maximum".
 std::string TagProblemText(const TTagProblem& problem);
 
 } // namespace statlume

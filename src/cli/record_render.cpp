@@ -3,7 +3,9 @@
 #include <variant>
 
 #include "cli/record_file.h"
+#include "cli/status_output.h"
 #include "collect/record_check.h"
+#include "format/run_renderer.h"
 #include "format/tag_language.h"
 
 namespace statlume {
@@ -40,7 +42,11 @@ int RenderRecordFile(const std::string& recordPath, std::string_view templateTex
         return RecordFileErrorStatus;
     }
 
-    const std::string text = RenderConsoleText(formatters, SplitTemplateLines(templateText));
+    // One record is one sample: graphs show a single value.
+    TRunRenderer renderer;
+    renderer.SetLines(SplitTemplateLines(templateText));
+    const std::string text =
+        FormatUpdate(TOutputFormat{}, renderer.RenderAll(formatters, 0, true), false);
     out.write(text.data(), static_cast<std::streamsize>(text.size()));
     out.flush();
     return 0;

@@ -1,5 +1,11 @@
 #include "cli/status_output.h"
 
+#include <algorithm>
+#include <cmath>
+#include <optional>
+
+#include "format/run_text.h"
+
 #include <nlohmann/json.hpp>
 
 namespace statlume {
@@ -49,7 +55,91 @@ std::string JsonString(std::string text)
     return EscapeDelete(value.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace));
 }
 
+// The class member: "" with nothing to say, a string for one class, an array for two.
+std::string ClassValue(bool alert, TRunTone tone)
+{
+    const char* level = tone == TRunTone::Critical  ? "critical"
+                        : tone == TRunTone::Warning ? "warning"
+                                                    : nullptr;
+    if (level == nullptr)
+        return alert ? "\"alert\"" : "\"\"";
+    if (!alert)
+        return std::string("\"") + level + '"';
+    return std::string("[\"alert\",\"") + level + "\"]";
+}
+
+std::string JsonUpdate(const std::vector<std::string>& lines, const std::string& classValue,
+                       std::optional<long> percentage)
+{
+    // A value may hold a line break of its own: the text ends with the first template line.
+    const std::string first = lines.empty() ? std::string() : WithoutC1(lines[0]);
+    std::string tooltip = first;
+    for (std::size_t i = 1; i < lines.size(); ++i) {
+        tooltip += '\n';
+        tooltip += WithoutC1(lines[i]);
+    }
+    // The keys are fixed; only the two texts need the library's escaping, and building them
+    // as plain string values instead of an object keeps a status-bar update cheap.
+    std::string text;
+    text.reserve(tooltip.size() * 2 + 64);
+    text += "{\"text\":";
+    text += JsonString(first);
+    text += ",\"tooltip\":";
+    text += JsonString(std::move(tooltip));
+    text += ",\"class\":";
+    text += classValue;
+    if (percentage) {
+        text += ",\"percentage\":";
+        text += std::to_string(*percentage);
+    }
+    text += "}\n";
+    return text;
+}
+
+std::optional<long> FirstPercentage(const std::vector<TRunLine>& lines)
+{
+    if (lines.empty())
+        return std::nullopt;
+    for (const TRun& run : lines.front().Runs) {
+        if (run.Fraction >= 0)
+            return std::lround(std::min(run.Fraction, 1.0) * 100);
+    }
+    return std::nullopt;
+}
+
+TRunTone HighestTone(const std::vector<TRunLine>& lines)
+{
+    TRunTone highest = TRunTone::Plain;
+    for (const TRunLine& line : lines) {
+        for (const TRun& run : line.Runs) {
+            if (run.Tone == TRunTone::Critical)
+                return run.Tone;
+            if (run.Tone == TRunTone::Warning)
+                highest = run.Tone;
+        }
+    }
+    return highest;
+}
+
 } // namespace
+
+std::string FormatUpdate(const TOutputFormat& format, const std::vector<TRunLine>& lines,
+                         bool alert)
+{
+    const TRunTextStyle style{format.Colour && format.Style == TOutputStyle::Lines};
+    std::vector<std::string> texts;
+    texts.reserve(lines.size());
+    for (const TRunLine& line : lines)
+        texts.push_back(RunLineText(line, style));
+    if (format.Style != TOutputStyle::Json)
+        return FormatUpdate(format, texts, alert);
+    return JsonUpdate(texts, ClassValue(alert, HighestTone(lines)), FirstPercentage(lines));
+}
+
+bool ColourWanted(bool outIsTerminal, const char* noColour)
+{
+    return outIsTerminal && noColour == nullptr;
+}
 
 std::string FormatUpdate(const TOutputFormat& format, const std::vector<std::string>& lines,
                          bool alert)
@@ -76,22 +166,7 @@ std::string FormatUpdate(const TOutputFormat& format, const std::vector<std::str
     case TOutputStyle::Json:
         break;
     }
-    // A value may hold a line break of its own: the text ends with the first template line.
-    const std::string first = lines.empty() ? std::string() : WithoutC1(lines[0]);
-    std::string tooltip = first;
-    for (std::size_t i = 1; i < lines.size(); ++i) {
-        tooltip += '\n';
-        tooltip += WithoutC1(lines[i]);
-    }
-    // The keys are fixed; only the two texts need the library's escaping, and building them
-    // as plain string values instead of an object keeps a status-bar update cheap.
-    text.reserve(tooltip.size() * 2 + 48);
-    text += "{\"text\":";
-    text += JsonString(first);
-    text += ",\"tooltip\":";
-    text += JsonString(std::move(tooltip));
-    text += alert ? ",\"class\":\"alert\"}\n" : ",\"class\":\"\"}\n";
-    return text;
+    return JsonUpdate(lines, alert ? "\"alert\"" : "\"\"", std::nullopt);
 }
 
 } // namespace statlume

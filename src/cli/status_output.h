@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "cli/cli_options.h"
+#include "format/run.h"
 
 namespace statlume {
 
@@ -14,6 +15,8 @@ struct TOutputFormat
     TOutputStyle Style = TOutputStyle::Lines;
     /// What joins the lines in the one-line style.
     std::string Separator = " | ";
+    /// ANSI colours in the Lines style (a terminal without NO_COLOR).
+    bool Colour = false;
 };
 
 /// One update as written: the lines each ended by a line break and an empty line after them
@@ -23,5 +26,15 @@ struct TOutputFormat
 /// JSON escapes control characters; the other styles write the lines as rendered.
 std::string FormatUpdate(const TOutputFormat& format, const std::vector<std::string>& lines,
                          bool alert);
+
+/// One update from rendered runs: drawings as block characters, colours in the Lines style
+/// when format.Colour is set. JSON adds "percentage" (the first run of the first line whose
+/// item has a maximum, 0..100) and, in class, "warning" or "critical" for the highest
+/// threshold crossed on any line, beside "alert" (then class is an array).
+std::string FormatUpdate(const TOutputFormat& format, const std::vector<TRunLine>& lines,
+                         bool alert);
+
+/// Whether the Lines style may colour: out is a terminal and NO_COLOR is not set.
+bool ColourWanted(bool outIsTerminal, const char* noColour);
 
 } // namespace statlume

@@ -140,7 +140,7 @@ TDrawOptions ReadDrawOptions(std::string_view tag, std::vector<TDrawNote>* notes
     options.BarCells = ReadCells(tag, BarKey, notes);
     options.GraphCells = ReadCells(tag, GraphKey, notes);
     if (options.BarCells != 0 && options.GraphCells != 0) {
-        Note(notes, "BAR", "GRAPH given too; ignored");
+        Note(notes, "BAR", "ignored, GRAPH given too");
         options.BarCells = 0;
     }
     options.Warn = ReadThreshold(tag, WarnKey, notes);
@@ -187,6 +187,30 @@ TItemScale ScaleOf(std::string_view upperTagName, std::string_view format)
             return {true, false, false, false};
     }
     return {};
+}
+
+std::string DrawOptionHelp(std::string_view upperTagName)
+{
+    const bool drive = upperTagName == "DRIVESPACE";
+    const TItemScale scale = ScaleOf(upperTagName, drive ? "FREE" : "");
+    std::string text = "Also takes COLOR=#RRGGBB (text colour)";
+    if (scale.HasValue) {
+        text += scale.LowIsBad ? ", WARN=X and CRIT=Y (warning and critical colour at or below "
+                                 "them)"
+                               : ", WARN=X and CRIT=Y (warning and critical colour at or above "
+                                 "them)";
+    }
+    if (scale.HasMaximum) {
+        const char* maximum = scale.PeakMaximum             ? "the peak of the last minute"
+                              : upperTagName == "PROCUSAGE" ? "100 percent"
+                              : drive                       ? "the drive's total, with FREE"
+                                                            : "the total";
+        text += std::string(", BAR=N (a bar N cells wide) and GRAPH=N (the last N values), drawn "
+                            "against ") +
+                maximum + " in place of the value";
+    }
+    text += '.';
+    return text;
 }
 
 void DropMisorderedThresholds(TDrawOptions& options, bool lowIsBad, std::vector<TDrawNote>* notes)

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -61,6 +62,10 @@ struct TItemScale
 
 /// The scale of the item with the given upper-case tag name and FORMAT text.
 TItemScale ScaleOf(std::string_view upperTagName, std::string_view format);
+
+/// One sentence on the drawing, threshold and colour options the item with the given
+/// upper-case tag name takes; the options every item takes for an unknown name.
+std::string DrawOptionHelp(std::string_view upperTagName);
 
 /// The thresholds left once a pair in the wrong order (WARN above CRIT, or below it where low
 /// is bad) is dropped as a whole.

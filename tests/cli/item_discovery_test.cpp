@@ -59,6 +59,16 @@ TEST(ItemDiscovery, CheckTemplateReportsTagsThatNameNoItem)
          "<NAME=Zzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzz>",
          {"line 1: <NAME=Zzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzz...: no such item"}},
         {"empty template", "", {}},
+        {"drawing options the item cannot use",
+         "<NAME=Threads BAR=5 WARN=9 CRIT=3>\n<NAME=UserName CRIT=1> <NAME=ProcUsage GRAPH=0>",
+         {"line 1: <NAME=Threads BAR=5 WARN=9 CRIT=3>: WARN: above CRIT; WARN and CRIT ignored",
+          "line 1: <NAME=Threads BAR=5 WARN=9 CRIT=3>: BAR: ignored, the item has no maximum",
+          "line 2: <NAME=UserName CRIT=1>: WARN, CRIT: ignored, the item has no numeric value",
+          "line 2: <NAME=ProcUsage GRAPH=0>: GRAPH: 0 cells; ignored"}},
+        {"well-formed drawing options are clean",
+         "<NAME=ProcUsage GRAPH=30 WARN=70 CRIT=90 COLOR=#80c0ff> <NAME=RAMFree BAR=8 WARN=20 "
+         "CRIT=10>",
+         {}},
     };
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -72,7 +82,7 @@ TEST(ItemDiscovery, CheckTemplateReportsTagsThatNameNoItem)
 TEST(ItemDiscovery, ListsAndDescribesTheRegistry)
 {
     const std::string list = ItemListText();
-    EXPECT_EQ(std::count(list.begin(), list.end(), '\n'), 25); // heading + 24 items
+    EXPECT_EQ(std::count(list.begin(), list.end(), '\n'), 28); // heading, 24 items, note
     EXPECT_LT(list.find("\nTemp1 "), list.find("\nDriveSpace "));
     EXPECT_NE(list.find("ProcUsage   FORMAT LEADZERO DECIMAL SIZE CHAR"), std::string::npos);
 
@@ -83,7 +93,9 @@ TEST(ItemDiscovery, ListsAndDescribesTheRegistry)
         SCOPED_TRACE(name);
         EXPECT_EQ(DescribeItem(formatters, name),
                   "Total number of Threads active across the system.\n Uses SIZE.\n"
-                  " <NAME=Threads>.\n\nDefault Usage String:\nThreads: <NAME=Threads SIZE=5>\n");
+                  " <NAME=Threads>.\n\nDefault Usage String:\nThreads: <NAME=Threads SIZE=5>\n"
+                  "Also takes COLOR=#RRGGBB (text colour), WARN=X and CRIT=Y (warning and "
+                  "critical colour at or above them).\n");
     }
     EXPECT_EQ(DescribeItem(formatters, "Thread"), std::nullopt);
 }

@@ -83,3 +83,75 @@ TEST(StatusOutput, EveryStyleWritesOneUpdate)
 
 } // namespace
 } // namespace statlume
+
+namespace statlume {
+namespace {
+
+TRun RunOf(TRunKind kind, std::string text, TRunTone tone, double fraction)
+{
+    TRun run;
+    run.Kind = kind;
+    run.Text = std::move(text);
+    run.Tone = tone;
+    run.Fraction = fraction;
+    run.Cells = 2;
+    return run;
+}
+
+TEST(StatusOutput, RunsGiveBlocksColoursPercentageAndClass)
+{
+    const TRunLine plain{{RunOf(TRunKind::Text, "up", TRunTone::Plain, -1)}};
+    const TRunLine cpu{{RunOf(TRunKind::Text, "CPU ", TRunTone::Plain, -1),
+                        RunOf(TRunKind::Bar, "75", TRunTone::Warning, 0.75)}};
+    const TRunLine hot{{RunOf(TRunKind::Text, "90", TRunTone::Critical, -1)}};
+    struct TCase
+    {
+        const char* name;
+        TOutputFormat format;
+        std::vector<TRunLine> lines;
+        bool alert;
+        std::string expected;
+    };
+    const TOutputFormat json{TOutputStyle::Json, " | ", true};
+    const TCase cases[] = {
+        {"json without thresholds or maximum is as before",
+         json,
+         {plain},
+         false,
+         R"({"text":"up","tooltip":"up","class":""})"
+         "\n"},
+        {"json: blocks, percentage of the first line, warning",
+         json,
+         {cpu, plain},
+         false,
+         R"({"text":"CPU █▌","tooltip":"CPU █▌\nup","class":"warning","percentage":75})"
+         "\n"},
+        {"json: critical on a later line beside alert",
+         json,
+         {plain, cpu, hot},
+         true,
+         R"({"text":"up","tooltip":"up\nCPU █▌\n90","class":["alert","critical"]})"
+         "\n"},
+        {"colour on a terminal",
+         {TOutputStyle::Lines, "", true},
+         {cpu},
+         false,
+         "CPU \x1b[33m█▌\x1b[0m\n\n"},
+        {"no colour into a pipe", {TOutputStyle::Lines, "", false}, {cpu}, false, "CPU █▌\n\n"},
+        {"one line never coloured",
+         {TOutputStyle::OneLine, "/", true},
+         {cpu, hot},
+         false,
+         "CPU █▌/90\n"},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(FormatUpdate(c.format, c.lines, c.alert), c.expected);
+    }
+    EXPECT_TRUE(ColourWanted(true, nullptr));
+    EXPECT_FALSE(ColourWanted(true, ""));
+    EXPECT_FALSE(ColourWanted(false, nullptr));
+}
+
+} // namespace
+} // namespace statlume
