@@ -46,11 +46,12 @@ class TAsioServerSocket::TConnection final : public TSocketConnection
 {
 public:
     TConnection(asio::ip::tcp::socket socket, std::uint64_t id, std::string peer,
-                TServerSocketStats& stats)
+                const TPeerAddress& key, TServerSocketStats& stats)
         : Socket(std::move(socket))
         , Fd(Socket.native_handle())
         , Id(id)
         , Peer(std::move(peer))
+        , Key(key)
         , LastInput(Clock::now())
         , Stats(stats)
     {
@@ -97,6 +98,8 @@ public:
     const int Fd;
     const std::uint64_t Id;
     const std::string Peer;
+    /// What the peer counts as against the per-address cap.
+    const TPeerAddress Key;
     Clock::time_point LastInput;
     /// True once the peer sent anything.
     bool Spoke = false;
@@ -194,6 +197,7 @@ void TAsioServerSocket::Close()
     for (auto& [id, connection] : Connections)
         connection->Socket.close(ignored);
     Connections.clear();
+    PerAddress = {};
 }
 
 std::uint16_t TAsioServerSocket::LocalPort() const
@@ -271,7 +275,7 @@ bool TAsioServerSocket::AcceptWithReserve()
     // The reserve was lost (another descriptor took its number): an idle connection gives
     // one back.
     if (!Reserve) {
-        if (!EvictIdlest())
+        if (!EvictFrom(PerAddress.Busiest()))
             return false;
         Reserve = OpenReserve();
         if (!Reserve)
@@ -293,22 +297,26 @@ bool TAsioServerSocket::AcceptWithReserve()
 void TAsioServerSocket::Admit(int fd, const sockaddr_storage& peer, bool onReserve)
 {
     const std::string peerText = PeerTextOf(peer);
-    if (!Limits.Allows(MappedAddressOf(peer))) {
+    const TPeerAddress address = MappedAddressOf(peer);
+    if (!Limits.Allows(address)) {
         ::close(fd);
         ++Counters.Refused;
         Notice(TConnectionNotice::Refused, peerText);
         return;
     }
-    // Taken on the reserve descriptor: the longest idle connection gives one back for the
-    // reserve, or the newcomer cannot stay.
-    if (onReserve && !EvictIdlest()) {
+    // Taken on the reserve descriptor: the idlest connection of the busiest address gives one
+    // back for the reserve, or the newcomer cannot stay.
+    const TPeerAddress key = QuotaKeyOf(address);
+    if (onReserve && !EvictFrom(PerAddress.Busiest(key))) {
         ::close(fd);
         ++Counters.Rejected;
         Notice(TConnectionNotice::Rejected, peerText);
         return;
     }
-    while (Connections.size() >= std::max<std::size_t>(Limits.MaxClients, 1))
-        EvictIdlest();
+    while (const auto from = PerAddress.MustYield(key, Limits.MaxPerAddress, Limits.MaxClients)) {
+        if (!EvictFrom(*from))
+            break;
+    }
     platform::TuneServedConnection(fd);
     const auto protocol = peer.ss_family == AF_INET6 ? asio::ip::tcp::v6() : asio::ip::tcp::v4();
     asio::ip::tcp::socket socket(Io);
@@ -319,8 +327,9 @@ void TAsioServerSocket::Admit(int fd, const sockaddr_storage& peer, bool onReser
         return;
     }
     const auto id = NextId++;
-    auto connection = std::make_shared<TConnection>(std::move(socket), id, peerText, Counters);
+    auto connection = std::make_shared<TConnection>(std::move(socket), id, peerText, key, Counters);
     Connections.emplace(id, connection);
+    PerAddress.Add(key);
     ++Counters.Accepted;
     ArmIdleSweep();
     std::weak_ptr<int> token = Alive;
@@ -330,9 +339,11 @@ void TAsioServerSocket::Admit(int fd, const sockaddr_storage& peer, bool onReser
         Watch(connection);
 }
 
-bool TAsioServerSocket::EvictIdlest()
+bool TAsioServerSocket::EvictFrom(const std::optional<TPeerAddress>& key)
 {
-    const auto idlest = IdlestConnection(Connections);
+    if (!key)
+        return false;
+    const auto idlest = IdlestConnectionFrom(Connections, *key);
     if (idlest == Connections.end())
         return false;
     const std::string peer = idlest->second->Peer;
@@ -438,6 +449,7 @@ void TAsioServerSocket::Drop(std::uint64_t id)
         return;
     std::error_code ignored;
     found->second->Socket.close(ignored);
+    PerAddress.Remove(found->second->Key);
     Connections.erase(found);
 }
 

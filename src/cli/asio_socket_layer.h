@@ -11,8 +11,9 @@
 #include <system_error>
 #include <utility>
 
-#include "cli/serve_limits.h"
 #include "platform/linux/unique_fd.h"
+#include "remote/address_counts.h"
+#include "remote/serve_limits.h"
 #include "remote/socket_layer.h"
 
 #include <asio.hpp>
@@ -46,7 +47,8 @@ enum class TConnectionNotice
     Refused,
     /// The peer sent nothing for the idle time-out.
     TimedOut,
-    /// Closed to admit a newcomer: one that never sent anything, else the longest idle one.
+    /// Closed to admit a newcomer: of the address holding the most connections, one that never
+    /// sent anything, else the longest idle one.
     Evicted,
     /// A newcomer closed at once: out of descriptors with nothing to evict.
     Rejected
@@ -57,8 +59,8 @@ inline constexpr std::chrono::milliseconds DefaultIdleTimeout{60'000};
 
 /// The server socket of the console program over an Asio event loop: non-blocking, readable
 /// events through async_wait, writes sent once with MSG_DONTWAIT and never queued, a small
-/// kernel send buffer per connection, a cap on connections, an idle time-out, keepalive and
-/// a reserve descriptor so that an accept is always possible.
+/// kernel send buffer per connection, caps on connections in all and per peer address, an idle
+/// time-out, keepalive and a reserve descriptor so that an accept is always possible.
 class TAsioServerSocket final : public TServerSocket
 {
 public:
@@ -105,7 +107,7 @@ private:
     bool AcceptReady();
     bool AcceptWithReserve();
     void Admit(int fd, const sockaddr_storage& peer, bool onReserve);
-    bool EvictIdlest();
+    bool EvictFrom(const std::optional<TPeerAddress>& key);
     void ArmIdleSweep();
     void SweepIdle();
     void Notice(TConnectionNotice notice, const std::string& peer);
@@ -126,6 +128,7 @@ private:
     platform::TUniqueFd Reserve;
     std::uint64_t NextId = 0;
     std::map<std::uint64_t, std::shared_ptr<TConnection>> Connections;
+    TAddressCounts PerAddress;
     TServerSocketStats Counters;
     std::shared_ptr<int> Alive = std::make_shared<int>(0);
 };

@@ -118,6 +118,8 @@ private:
             Allow(Value(name, inlineValue));
         else if (name == "--max-clients")
             MaxClients(Value(name, inlineValue));
+        else if (name == "--max-per-address")
+            MaxPerAddress(Value(name, inlineValue));
         else
             Fail("unknown option " + Quoted(name));
     }
@@ -344,6 +346,20 @@ private:
         LimitGiven = true;
     }
 
+    void MaxPerAddress(std::optional<std::string_view> value)
+    {
+        if (!value)
+            return;
+        const auto count = ParseUnsigned<std::size_t>(*value);
+        if (!count || *count == 0 || *count > MaxClientsLimit) {
+            Fail("--max-per-address needs a number from 1 to " + std::to_string(MaxClientsLimit) +
+                 ", not " + Quoted(*value));
+            return;
+        }
+        Options.Limits.MaxPerAddress = *count;
+        LimitGiven = true;
+    }
+
     void CheckConflicts()
     {
         const TCliOptions& o = Options;
@@ -365,7 +381,7 @@ private:
         else if (password && !o.ClientMode && !o.Serve)
             Fail("a password is for a client (-c) or a server (--serve)");
         else if (LimitGiven && !o.Serve)
-            Fail("--bind, --allow and --max-clients need --serve");
+            Fail("--bind, --allow, --max-clients and --max-per-address need --serve");
         else if (int(o.ListItems) + int(o.Describe.has_value()) + int(o.CheckTemplate) > 1)
             Fail("--list-items, --describe and --check-template cannot be used together");
         else if (o.Metrics && (o.Once || o.RecordFile))
@@ -471,7 +487,11 @@ std::string CliHelpText()
            "  --allow CIDR[,CIDR...]\n"
            "                        server: serve only peers in these address ranges\n"
            "  --max-clients N       server: keep at most N connections (default 256); the\n"
-           "                        longest idle one is closed to admit a newcomer. A\n"
+           "                        longest idle one of the address holding the most is\n"
+           "                        closed to admit a newcomer\n"
+           "  --max-per-address N   server: keep at most N connections from one address\n"
+           "                        (an IPv6 /64 counts as one; default 16); a newcomer\n"
+           "                        beyond closes that address's longest idle one. A\n"
            "                        connection silent for 60 s is closed, keepalive finds\n"
            "                        lost peers, and a reply is dropped while the last one\n"
            "                        to that client is still unsent\n"

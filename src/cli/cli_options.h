@@ -8,8 +8,8 @@
 #include <string_view>
 #include <vector>
 
-#include "cli/serve_limits.h"
 #include "display/command_line.h"
+#include "remote/serve_limits.h"
 
 namespace statlume {
 /// The update interval of the console monitor when none is given, in milliseconds.

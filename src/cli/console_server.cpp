@@ -74,9 +74,10 @@ std::string TConsoleServer::NoticeText(TConnectionNotice notice, const std::stri
                DurationText(IdleTimeout);
     case TConnectionNotice::Evicted:
         return "statlume-cli: closed connection from " + peer +
-               ", idle the longest, to admit a new one (" +
-               std::to_string(std::max<std::size_t>(Limits.MaxClients, 1)) +
-               " connections at most, or out of descriptors)";
+               ", the longest idle of its address, to admit a new one (" +
+               std::to_string(std::max<std::size_t>(Limits.MaxClients, 1)) + " connections and " +
+               std::to_string(std::max<std::size_t>(Limits.MaxPerAddress, 1)) +
+               " per address at most, or out of descriptors)";
     case TConnectionNotice::Rejected:
         return "statlume-cli: refused connection from " + peer + ": out of descriptors";
     }

@@ -171,11 +171,16 @@ TEST(AsioSocketLayer, PortInUseFailsWithTheOsReason)
 class TSilentPeer
 {
 public:
-    explicit TSilentPeer(std::uint16_t port)
+    /// Connects from the loopback address from (host order; 127.0.0.1 by default).
+    explicit TSilentPeer(std::uint16_t port, std::uint32_t from = INADDR_LOOPBACK)
     {
         Fd = ::socket(AF_INET, SOCK_STREAM, 0);
         const int small = 4096;
         ::setsockopt(Fd, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
+        sockaddr_in source{};
+        source.sin_family = AF_INET;
+        source.sin_addr.s_addr = htonl(from);
+        ::bind(Fd, reinterpret_cast<sockaddr*>(&source), sizeof source);
         sockaddr_in address{};
         address.sin_family = AF_INET;
         address.sin_port = htons(port);
@@ -269,6 +274,36 @@ TEST(AsioSocketLayer, SilentConnectionsTimeOutAndYieldToNewcomersAtTheCap)
     EXPECT_EQ(net.ServerSocket.ConnectionCount(), 1u);
     EXPECT_EQ(net.ServerSocket.Stats().TimedOut, 2u);
     EXPECT_EQ(notices.size(), 5u);
+    EXPECT_TRUE(net.Client.Connected());
+    EXPECT_TRUE(net.Request());
+}
+
+TEST(AsioSocketLayer, OneAddressCannotPushAnotherOff)
+{
+    TLoopback net;
+    TServeLimits limits;
+    limits.MaxClients = 4;
+    limits.MaxPerAddress = 2;
+    net.ServerSocket.SetLimits(limits);
+    ASSERT_TRUE(net.StartServer());
+    net.Client.Start();
+    ASSERT_TRUE(RunUntil(net.Io, [&] { return net.Client.Connected(); }));
+    ASSERT_TRUE(net.Request());
+
+    // 127.0.0.2 floods past its own cap, then 127.0.0.3 arrives at the cap in all: each time
+    // the address holding the most gives way, never the client's.
+    std::vector<std::unique_ptr<TSilentPeer>> silent;
+    const std::uint32_t flooder = INADDR_LOOPBACK + 1;
+    const std::uint32_t latecomer = INADDR_LOOPBACK + 2;
+    for (const std::uint32_t from :
+         {flooder, flooder, flooder, flooder, flooder, latecomer, latecomer, latecomer}) {
+        const auto accepted = net.ServerSocket.Stats().Accepted;
+        silent.push_back(std::make_unique<TSilentPeer>(net.ServerSocket.LocalPort(), from));
+        RunUntil(
+            net.Io, [&] { return net.ServerSocket.Stats().Accepted == accepted + 1; }, 500ms);
+    }
+    EXPECT_EQ(net.ServerSocket.ConnectionCount(), 4u);
+    EXPECT_EQ(net.ServerSocket.Stats().Evicted, 5u);
     EXPECT_TRUE(net.Client.Connected());
     EXPECT_TRUE(net.Request());
 }

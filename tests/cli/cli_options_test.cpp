@@ -69,11 +69,12 @@ TEST(CliOptions, ReadsEverySpellingOfEveryOption)
          [](const TCliOptions& o) { EXPECT_EQ(o.ServePort, 6141); }},
         {"server limits",
          {"--serve", "--bind", "[::1]", "--allow=10.0.0.0/8,::1", "--allow", "192.0.2.7",
-          "--max-clients", "3"},
+          "--max-clients", "3", "--max-per-address=2"},
          [](const TCliOptions& o) {
              EXPECT_EQ(o.Limits.BindAddress, "::1");
              EXPECT_EQ(o.Limits.Allow.size(), 3u);
              EXPECT_EQ(o.Limits.MaxClients, 3u);
+             EXPECT_EQ(o.Limits.MaxPerAddress, 2u);
          }},
         {"glued client switches, either case",
          {"-C", "-iMyServer.Example", "-P7001", "-dSeCret"},
@@ -233,6 +234,8 @@ TEST(CliOptions, RefusesWhatItDoesNotKnowOrCannotUse)
         {"allow empty", {"--serve", "--allow="}, "--allow needs"},
         {"max clients zero", {"--serve", "--max-clients=0"}, "--max-clients needs"},
         {"max clients huge", {"--serve", "--max-clients=100000"}, "--max-clients needs"},
+        {"max per address zero", {"--serve", "--max-per-address", "0"}, "--max-per-address needs"},
+        {"per-address cap without serve", {"--max-per-address=4"}, "need --serve"},
     };
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.name);

@@ -10,6 +10,7 @@
 #include "platform/linux/unique_fd.h"
 #include "remote/idlest_connection.h"
 
+#include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -25,12 +26,12 @@ using Clock = std::chrono::steady_clock;
 constexpr qint64 ServerReadBuffer = 64;
 /// What Qt holds of a client's replies: a few records.
 constexpr qint64 ClientReadBuffer = 4096;
-/// Peers queued inside QTcpServer before we take them.
-constexpr int PendingPeers = 64;
-/// Wait before accepting again after a failed accept that freed nothing.
-constexpr std::chrono::milliseconds AcceptRetry{100};
-/// Connections closed per failed accept, so a backlog of newcomers drains quickly.
-constexpr int EvictPerAcceptError = 16;
+/// Peers taken per readable event of the listening socket, so a connection storm cannot
+/// starve the readers.
+constexpr int AcceptBatch = 64;
+/// Wait before accepting again when descriptors ran out and none could be freed (they are
+/// held elsewhere in the program).
+constexpr std::chrono::milliseconds AcceptRetry{250};
 
 std::error_code OsError(int value)
 {
@@ -60,39 +61,75 @@ std::error_code ErrorCodeOf(QAbstractSocket::SocketError error)
     }
 }
 
-// One socket for both families where the system has IPv6; IPv4 alone otherwise. OnListen
-// runs between bind and listen.
-platform::TUniqueFd OpenListening(int port, const std::function<void()>& onListen)
+bool OutOfDescriptors(int error)
 {
-    bool v6 = true;
-    platform::TUniqueFd fd(::socket(AF_INET6, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
-    if (!fd && errno == EAFNOSUPPORT) {
-        v6 = false;
+    return error == EMFILE || error == ENFILE || error == ENOBUFS || error == ENOMEM;
+}
+
+platform::TUniqueFd OpenReserve()
+{
+    return platform::TUniqueFd(::open("/dev/null", O_RDONLY | O_CLOEXEC));
+}
+
+/// The address to bind: every address of both families when bindAddress is empty (IPv4 alone
+/// where the system has no IPv6), else that IPv4 or IPv6 address.
+struct TListenAddress
+{
+    sockaddr_storage Address{};
+    socklen_t Size = 0;
+    bool DualStack = false;
+};
+
+TListenAddress ListenAddressOf(const std::string& bindAddress, int port, bool v6)
+{
+    TListenAddress listen;
+    const auto portBytes = htons(static_cast<std::uint16_t>(port));
+    auto& v4 = reinterpret_cast<sockaddr_in&>(listen.Address);
+    auto& v6Address = reinterpret_cast<sockaddr_in6&>(listen.Address);
+    const std::string host = platform::StripBrackets(bindAddress);
+    if (host.empty() && v6) {
+        v6Address.sin6_family = AF_INET6;
+        v6Address.sin6_addr = in6addr_any;
+        v6Address.sin6_port = portBytes;
+        listen.Size = sizeof v6Address;
+        listen.DualStack = true;
+    } else if (host.empty() || ::inet_pton(AF_INET, host.c_str(), &v4.sin_addr) == 1) {
+        v4.sin_family = AF_INET;
+        if (host.empty())
+            v4.sin_addr.s_addr = htonl(INADDR_ANY);
+        v4.sin_port = portBytes;
+        listen.Size = sizeof v4;
+    } else if (::inet_pton(AF_INET6, host.c_str(), &v6Address.sin6_addr) == 1) {
+        v6Address.sin6_family = AF_INET6;
+        v6Address.sin6_port = portBytes;
+        listen.Size = sizeof v6Address;
+    } else {
+        throw TSocketError(OsError(EINVAL), "bind");
+    }
+    return listen;
+}
+
+// OnListen runs between bind and listen.
+platform::TUniqueFd OpenListening(const std::string& bindAddress, int port,
+                                  const std::function<void()>& onListen)
+{
+    TListenAddress listen = ListenAddressOf(bindAddress, port, true);
+    platform::TUniqueFd fd(
+        ::socket(listen.Address.ss_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+    if (!fd && errno == EAFNOSUPPORT && listen.DualStack) {
+        listen = ListenAddressOf(bindAddress, port, false);
         fd.Reset(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
     }
     if (!fd)
         throw TSocketError(OsError(errno), "socket");
     const int off = 0;
     const int on = 1;
-    if (v6 && ::setsockopt(fd.Get(), IPPROTO_IPV6, IPV6_V6ONLY, &off, sizeof off) != 0)
+    if (listen.DualStack &&
+        ::setsockopt(fd.Get(), IPPROTO_IPV6, IPV6_V6ONLY, &off, sizeof off) != 0)
         throw TSocketError(OsError(errno), "setsockopt");
     if (::setsockopt(fd.Get(), SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) != 0)
         throw TSocketError(OsError(errno), "setsockopt");
-    int bound = 0;
-    if (v6) {
-        sockaddr_in6 address{};
-        address.sin6_family = AF_INET6;
-        address.sin6_addr = in6addr_any;
-        address.sin6_port = htons(static_cast<std::uint16_t>(port));
-        bound = ::bind(fd.Get(), reinterpret_cast<const sockaddr*>(&address), sizeof address);
-    } else {
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_ANY);
-        address.sin_port = htons(static_cast<std::uint16_t>(port));
-        bound = ::bind(fd.Get(), reinterpret_cast<const sockaddr*>(&address), sizeof address);
-    }
-    if (bound != 0)
+    if (::bind(fd.Get(), reinterpret_cast<const sockaddr*>(&listen.Address), listen.Size) != 0)
         throw TSocketError(OsError(errno), "bind");
     if (onListen)
         onListen();
@@ -106,11 +143,13 @@ platform::TUniqueFd OpenListening(int port, const std::function<void()>& onListe
 class TQtServerSocket::TConnection final : public TSocketConnection
 {
 public:
-    TConnection(QTcpSocket* socket, std::uint64_t id, TQtServerStats& stats)
+    TConnection(QTcpSocket* socket, std::uint64_t id, std::string peer, const TPeerAddress& key,
+                TQtServerStats& stats)
         : Socket(socket)
         , Fd(static_cast<int>(socket->socketDescriptor()))
         , Id(id)
-        , Peer(platform::PeerTextOfDescriptor(Fd))
+        , Peer(std::move(peer))
+        , Key(key)
         , LastInput(Clock::now())
         , Stats(stats)
     {
@@ -152,6 +191,8 @@ public:
     const int Fd;
     const std::uint64_t Id;
     const std::string Peer;
+    /// What the peer counts as against the per-address cap.
+    const TPeerAddress Key;
     Clock::time_point LastInput;
     /// True once the peer sent anything.
     bool Spoke = false;
@@ -167,6 +208,11 @@ TQtServerSocket::TQtServerSocket(QObject* parent)
 {
     IdleTimer.setSingleShot(true);
     connect(&IdleTimer, &QTimer::timeout, this, [this] { SweepIdle(); });
+    ResumeTimer.setSingleShot(true);
+    connect(&ResumeTimer, &QTimer::timeout, this, [this] {
+        if (Notifier)
+            Notifier->setEnabled(true);
+    });
 }
 
 TQtServerSocket::~TQtServerSocket()
@@ -191,75 +237,133 @@ void TQtServerSocket::Open()
 {
     if (Active())
         return;
-    const platform::TUniqueFd fd = OpenListening(PortNumber, OnListen);
-    // Qt takes its own descriptor; ours closes with fd.
-    const int handed = ::fcntl(fd.Get(), F_DUPFD_CLOEXEC, 0);
-    if (handed < 0)
-        throw TSocketError(OsError(errno), "dup");
-    auto* server = new QTcpServer(this);
-    server->setMaxPendingConnections(PendingPeers);
-    if (!server->setSocketDescriptor(handed)) {
-        ::close(handed);
-        delete server;
-        throw TSocketError(OsError(EBADF), "listen");
-    }
-    connect(server, &QTcpServer::newConnection, this, [this] { AcceptPending(); });
-    // QTcpServer stops accepting for good after a failed accept (out of descriptors): idle
-    // connections make room and accepting resumes, instead of the server going deaf.
-    connect(server, &QTcpServer::acceptError, this, [this] {
-        int freed = 0;
-        while (freed < EvictPerAcceptError && EvictIdlest()) {
-            ++freed;
-        }
-        QTimer::singleShot(freed > 0 ? std::chrono::milliseconds(0) : AcceptRetry, this, [this] {
-            if (Listener) {
-                Listener->resumeAccepting();
-            }
-        });
-    });
-    Listener = server;
+    platform::TUniqueFd fd = OpenListening(Limits.BindAddress, PortNumber, OnListen);
+    Reserve = OpenReserve();
+    Listener = std::move(fd);
+    Notifier = new QSocketNotifier(Listener.Get(), QSocketNotifier::Read, this);
+    connect(Notifier, &QSocketNotifier::activated, this, [this] { AcceptReady(); });
 }
 
 void TQtServerSocket::Close()
 {
     IdleTimer.stop();
-    if (Listener) {
-        Listener->close();
-        Listener->deleteLater();
-        Listener = nullptr;
+    ResumeTimer.stop();
+    // Close may run inside the notifier's own signal (a handler stopping the server).
+    if (Notifier) {
+        Notifier->setEnabled(false);
+        Notifier->deleteLater();
+        Notifier = nullptr;
     }
+    Listener.Reset();
+    Reserve.Reset();
     while (!Connections.empty())
         Drop(Connections.begin()->first);
 }
 
 std::uint16_t TQtServerSocket::LocalPort() const
 {
-    return Listener ? Listener->serverPort() : 0;
+    sockaddr_storage address{};
+    socklen_t size = sizeof address;
+    if (!Listener ||
+        ::getsockname(Listener.Get(), reinterpret_cast<sockaddr*>(&address), &size) != 0)
+        return 0;
+    if (address.ss_family == AF_INET6)
+        return ntohs(reinterpret_cast<const sockaddr_in6&>(address).sin6_port);
+    return ntohs(reinterpret_cast<const sockaddr_in&>(address).sin_port);
 }
 
-void TQtServerSocket::AcceptPending()
+void TQtServerSocket::AcceptReady()
 {
-    while (Listener && Listener->hasPendingConnections()) {
-        if (QTcpSocket* socket = Listener->nextPendingConnection())
-            Admit(socket);
+    for (int i = 0; i < AcceptBatch && Listener; ++i) {
+        sockaddr_storage peer{};
+        socklen_t size = sizeof peer;
+        const int fd = ::accept4(Listener.Get(), reinterpret_cast<sockaddr*>(&peer), &size,
+                                 SOCK_NONBLOCK | SOCK_CLOEXEC);
+        if (fd >= 0) {
+            Admit(fd, peer);
+            continue;
+        }
+        const int error = errno;
+        if (error == EINTR || error == ECONNABORTED || error == EPROTO)
+            continue;
+        // A level-triggered notifier would fire again at once for the same peer: it stays
+        // off until room has been made.
+        if (!OutOfDescriptors(error) || !AcceptOnReserve())
+            return;
     }
 }
 
-void TQtServerSocket::Admit(QTcpSocket* socket)
+bool TQtServerSocket::AcceptOnReserve()
 {
-    while (Connections.size() >= MaxClients && EvictIdlest()) {
+    Notifier->setEnabled(false);
+    // The reserve was lost earlier (another descriptor took its number): the idlest
+    // connection gives one back.
+    if (!Reserve && EvictFrom(PerAddress.Busiest()))
+        Reserve = OpenReserve();
+    if (!Reserve) {
+        PauseAccepting();
+        return false;
     }
-    socket->setParent(this);
+    Reserve.Reset();
+    sockaddr_storage peer{};
+    socklen_t size = sizeof peer;
+    const int fd = ::accept4(Listener.Get(), reinterpret_cast<sockaddr*>(&peer), &size,
+                             SOCK_NONBLOCK | SOCK_CLOEXEC);
+    if (fd >= 0) {
+        // The newcomer holds the reserve's descriptor; the idlest connection of the busiest
+        // address gives one back for the reserve, or the newcomer cannot stay.
+        if (EvictFrom(PerAddress.Busiest(QuotaKeyOf(platform::MappedAddressOf(peer))))) {
+            Admit(fd, peer);
+        } else {
+            ::close(fd);
+            ++Counters.Rejected;
+        }
+    }
+    // A handler may have closed the server meanwhile.
+    if (!Listener)
+        return false;
+    Reserve = OpenReserve();
+    Notifier->setEnabled(true);
+    return true;
+}
+
+void TQtServerSocket::PauseAccepting()
+{
+    Notifier->setEnabled(false);
+    ResumeTimer.start(AcceptRetry);
+}
+
+void TQtServerSocket::Admit(int fd, const sockaddr_storage& peer)
+{
+    const TPeerAddress address = platform::MappedAddressOf(peer);
+    if (!Limits.Allows(address)) {
+        ::close(fd);
+        ++Counters.Refused;
+        return;
+    }
+    const TPeerAddress key = QuotaKeyOf(address);
+    while (const auto from = PerAddress.MustYield(key, Limits.MaxPerAddress, Limits.MaxClients)) {
+        if (!EvictFrom(*from))
+            break;
+    }
+    platform::TuneServedConnection(fd);
+    auto* socket = new QTcpSocket(this);
+    if (!socket->setSocketDescriptor(fd)) {
+        ::close(fd);
+        delete socket;
+        return;
+    }
     socket->setReadBufferSize(ServerReadBuffer);
     const auto id = NextId++;
-    auto connection = std::make_unique<TConnection>(socket, id, Counters);
-    platform::TuneServedConnection(connection->Fd);
+    auto connection =
+        std::make_unique<TConnection>(socket, id, platform::PeerTextOf(peer), key, Counters);
     connect(socket, &QTcpSocket::readyRead, this, [this, id] { Readable(id); });
     connect(socket, &QAbstractSocket::errorOccurred, this,
             [this, id](QAbstractSocket::SocketError error) { Failed(id, error); });
     connect(socket, &QAbstractSocket::disconnected, this, [this, id] { Drop(id); });
     TConnection& admitted = *connection;
     Connections.emplace(id, std::move(connection));
+    PerAddress.Add(key);
     ++Counters.Accepted;
     ArmIdleSweep();
     if (OnAccept)
@@ -268,9 +372,11 @@ void TQtServerSocket::Admit(QTcpSocket* socket)
         Readable(id);
 }
 
-bool TQtServerSocket::EvictIdlest()
+bool TQtServerSocket::EvictFrom(const std::optional<TPeerAddress>& key)
 {
-    const auto idlest = IdlestConnection(Connections);
+    if (!key)
+        return false;
+    const auto idlest = IdlestConnectionFrom(Connections, *key);
     if (idlest == Connections.end())
         return false;
     Drop(idlest->first);
@@ -322,6 +428,7 @@ void TQtServerSocket::Drop(std::uint64_t id)
     if (found == Connections.end())
         return;
     QTcpSocket* socket = found->second->Socket;
+    PerAddress.Remove(found->second->Key);
     Connections.erase(found);
     // Inside one of its own signals the socket must outlive the handler.
     disconnect(socket, nullptr, this, nullptr);

@@ -5,16 +5,22 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
+#include "platform/linux/unique_fd.h"
+#include "remote/address_counts.h"
+#include "remote/serve_limits.h"
 #include "remote/socket_layer.h"
 
 #include <QObject>
 #include <QPointer>
-#include <QTcpServer>
+#include <QSocketNotifier>
 #include <QTcpSocket>
 #include <QTimer>
+
+#include <sys/socket.h>
 
 namespace statlume {
 
@@ -29,19 +35,22 @@ struct TQtServerStats
     std::size_t DroppedBytes = 0;
     /// Connections closed after sending nothing for the idle time-out.
     std::size_t TimedOut = 0;
-    /// Connections closed to admit a newcomer at the cap.
+    /// Connections closed to admit a newcomer (at a cap or out of descriptors).
     std::size_t Evicted = 0;
+    /// Connections closed at accept because the peer lies outside the allowed ranges.
+    std::size_t Refused = 0;
+    /// Newcomers closed because no descriptor could be freed for them.
+    std::size_t Rejected = 0;
 };
 
-/// The window's server socket on the UI thread: one dual-stack listening socket handed to a
-/// QTcpServer, replies sent once with MSG_DONTWAIT on the descriptor (never through
-/// QTcpSocket's unbounded write buffer), a small kernel send buffer, keepalive, a cap on
-/// connections and an idle time-out.
+/// The window's server socket on the UI thread: one listening socket (dual-stack unless bound
+/// to an address) accepted from a socket notifier, replies sent once with MSG_DONTWAIT on the
+/// descriptor (never through QTcpSocket's unbounded write buffer), a small kernel send buffer,
+/// keepalive, caps on connections in all and per peer address, an idle time-out and a reserve
+/// descriptor so that an accept is always possible.
 class TQtServerSocket final : public QObject, public TServerSocket
 {
 public:
-    /// Connections kept at most; at the cap the longest idle one makes room.
-    static constexpr std::size_t DefaultMaxClients = 256;
     /// How long a connection may send nothing before it is closed.
     static constexpr std::chrono::milliseconds DefaultIdleTimeout{60'000};
 
@@ -54,12 +63,13 @@ public:
     int Port() const override { return PortNumber; }
     void Open() override;
     void Close() override;
-    bool Active() const override { return Listener != nullptr; }
+    bool Active() const override { return static_cast<bool>(Listener); }
 
     /// The port actually bound; 0 while closed.
     std::uint16_t LocalPort() const;
-    /// Sets the cap (at least 1), used from the next accept.
-    void SetMaxClients(std::size_t count) { MaxClients = count > 0 ? count : 1; }
+    /// Sets the bind address and the allowed peers (used from the next Open) and the caps (used
+    /// from the next accept; 0 counts as 1).
+    void SetLimits(TServeLimits limits) { Limits = std::move(limits); }
     /// Sets the idle time-out (at least 1 ms).
     void SetIdleTimeout(std::chrono::milliseconds timeout);
     /// Connections open now.
@@ -71,19 +81,27 @@ public:
     class TConnection;
 
 private:
-    void AcceptPending();
-    void Admit(QTcpSocket* socket);
-    bool EvictIdlest();
+    void AcceptReady();
+    bool AcceptOnReserve();
+    void PauseAccepting();
+    void Admit(int fd, const sockaddr_storage& peer);
+    bool EvictFrom(const std::optional<TPeerAddress>& key);
     void Readable(std::uint64_t id);
     void Failed(std::uint64_t id, QAbstractSocket::SocketError error);
     void Drop(std::uint64_t id);
     void ArmIdleSweep();
     void SweepIdle();
 
-    QPointer<QTcpServer> Listener;
+    platform::TUniqueFd Listener;
+    QPointer<QSocketNotifier> Notifier;
+    // Held open while listening and closed for a moment when descriptors run out, so the
+    // pending peer can still be taken and a connection evicted for it.
+    platform::TUniqueFd Reserve;
+    QTimer ResumeTimer;
     QTimer IdleTimer;
     std::chrono::milliseconds IdleTimeout = DefaultIdleTimeout;
-    std::size_t MaxClients = DefaultMaxClients;
+    TServeLimits Limits;
+    TAddressCounts PerAddress;
     int PortNumber = DefaultRemotePort;
     std::uint64_t NextId = 0;
     std::map<std::uint64_t, std::unique_ptr<TConnection>> Connections;

@@ -59,12 +59,20 @@ inline int FreePort()
 }
 
 /// A blocking loopback client for a helper thread (the server runs on the test's thread);
-/// a receive buffer above 0 is set before connecting.
-inline platform::TUniqueFd ConnectLoopback(int port, int receiveBuffer = 0)
+/// a receive buffer above 0 is set before connecting; from another loopback address
+/// ("127.0.0.2") when one is given.
+inline platform::TUniqueFd ConnectLoopback(int port, int receiveBuffer = 0,
+                                           const char* from = nullptr)
 {
     platform::TUniqueFd fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
     if (receiveBuffer > 0) {
         ::setsockopt(fd.Get(), SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
+    }
+    if (from != nullptr) {
+        sockaddr_in source{};
+        source.sin_family = AF_INET;
+        ::inet_pton(AF_INET, from, &source.sin_addr);
+        ::bind(fd.Get(), reinterpret_cast<const sockaddr*>(&source), sizeof source);
     }
     sockaddr_in address{};
     address.sin_family = AF_INET;

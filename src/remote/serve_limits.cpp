@@ -1,4 +1,4 @@
-#include "cli/serve_limits.h"
+#include "remote/serve_limits.h"
 
 #include <algorithm>
 

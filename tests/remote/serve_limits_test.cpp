@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/serve_limits.h"
+#include "remote/serve_limits.h"
 
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
