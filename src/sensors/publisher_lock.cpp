@@ -4,7 +4,9 @@
 #include <cstdlib>
 #include <string>
 #include <system_error>
+#include <utility>
 
+#include "platform/linux/runtime_folder.h"
 #include "platform/sensor_block.h"
 
 #include <fcntl.h>
@@ -35,11 +37,11 @@ std::optional<std::filesystem::path> RuntimeFolder()
         if (folder.is_absolute() && IsPrivateFolder(folder))
             return folder;
     }
-    const std::filesystem::path fallback = "/tmp/statlume-" + std::to_string(::geteuid());
-    ::mkdir(fallback.c_str(), 0700);
-    if (IsPrivateFolder(fallback))
-        return fallback;
-    return std::nullopt;
+    // Never a predictable name in /tmp, which another user could make first.
+    platform::TFolderChoice fallback = platform::FallbackRuntimeFolder();
+    if (fallback.Folder.empty())
+        return std::nullopt;
+    return std::filesystem::path(std::move(fallback.Folder));
 }
 
 std::filesystem::path PublisherLockPath(const std::filesystem::path& folder,

@@ -9,8 +9,8 @@
 namespace statlume {
 
 /// The user's private folder for runtime files: $XDG_RUNTIME_DIR when it is a folder of this
-/// user's that no one else can enter, else /tmp/statlume-<uid> (created with mode 0700 and
-/// refused when it is a link or not private). Empty when neither is usable.
+/// user's that no one else can enter, else the folder platform::FallbackRuntimeFolder()
+/// made and remembers. Empty when neither is usable.
 std::optional<std::filesystem::path> RuntimeFolder();
 
 /// The lock file of the publisher of the block called blockName, inside folder: one name

@@ -9,8 +9,11 @@
 
 #include "display/program_entry.h"
 #include "platform/linux/instance_lock.h"
+#include "platform/scoped_env.h"
 
 #include <gtest/gtest.h>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -171,16 +174,51 @@ TEST_F(InstanceLockTest, RestoreListenerDoesNotSpinWhenOutOfDescriptors)
 
 TEST(InstanceLock, DefaultFolderIsPerUser)
 {
-    const char* saved = std::getenv("XDG_RUNTIME_DIR");
-    const std::optional<std::string> original =
-        saved != nullptr ? std::optional<std::string>(saved) : std::nullopt;
-    ::setenv("XDG_RUNTIME_DIR", "/run/user/4242", 1);
-    EXPECT_EQ(DefaultRuntimeFolder(), "/run/user/4242/statlume");
-    ::unsetenv("XDG_RUNTIME_DIR");
-    EXPECT_EQ(DefaultRuntimeFolder(), "/tmp/statlume-" + std::to_string(::getuid()));
-    if (original) {
-        ::setenv("XDG_RUNTIME_DIR", original->c_str(), 1);
+    const testing::TScopedEnv runtime("XDG_RUNTIME_DIR", "/run/user/4242");
+    EXPECT_EQ(DefaultRuntimeFolder().Folder, "/run/user/4242/statlume");
+}
+
+// Another user who makes /tmp/statlume-<uid> first keeps neither the lock nor the help page's
+// folder from this user. Runs in a child with a /tmp of its own, so the machine's is untouched.
+TEST(InstanceLock, AnotherUsersFolderInTmpIsNoObstacle)
+{
+    if (::geteuid() != 0 || ::access("/usr/bin/setpriv", X_OK) != 0) {
+        GTEST_SKIP() << "needs root and setpriv to act as a second user (uid 65534)";
     }
+    constexpr int NoNamespace = 77;
+    const pid_t child = ::fork();
+    if (child == 0) {
+        if (::unshare(CLONE_NEWNS) != 0 ||
+            ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+            ::mount("tmpfs", "/tmp", "tmpfs", 0, "mode=1777") != 0) {
+            ::_exit(NoNamespace);
+        }
+        const std::string squatted = "/tmp/statlume-" + std::to_string(::getuid());
+        const std::string squat =
+            "setpriv --reuid 65534 --regid 65534 --clear-groups mkdir -m 777 " + squatted;
+        if (std::system(squat.c_str()) != 0 || ::mkdir("/tmp/cache", 0700) != 0) {
+            ::_exit(1);
+        }
+        ::unsetenv("XDG_RUNTIME_DIR");
+        ::setenv("XDG_CACHE_HOME", "/tmp/cache", 1);
+        TInstanceLock first;
+        const TAcquireResult held = first.TryAcquire();
+        TInstanceLock second;
+        const std::string folder = second.UserFolder();
+        ::_exit(held.State != TAcquireState::Acquired                       ? 2
+                : second.TryAcquire().State != TAcquireState::HeldElsewhere ? 3
+                : folder.empty() || folder == squatted                      ? 4
+                : folder != first.UserFolder()                              ? 5
+                                                                            : 0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    if (WEXITSTATUS(status) == NoNamespace) {
+        GTEST_SKIP() << "no private mount namespace with its own /tmp here";
+    }
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "2: lock refused, 3: second copy not told, 4: no folder "
+                                         "or the other user's, 5: copies disagree";
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 #include <fstream>
 #include <string>
 
+#include "platform/scoped_env.h"
 #include "sensors/publisher_lock.h"
 #include "sensors/test_process.h"
 
@@ -69,16 +70,20 @@ TEST(PublisherLock, RuntimeFolderMustBePrivate)
     TPrivateRuntime runtime;
     EXPECT_EQ(RuntimeFolder(), runtime.Folder.Path);
 
+    TTempFolder cache;
+    const testing::TScopedEnv cacheHome("XDG_CACHE_HOME", cache.Path.string());
     ::chmod(runtime.Folder.Path.c_str(), 0755);
     const auto fallback = RuntimeFolder();
     ASSERT_TRUE(fallback.has_value());
     EXPECT_NE(*fallback, runtime.Folder.Path);
+    EXPECT_NE(*fallback, "/tmp/statlume-" + std::to_string(::geteuid())) << "a name others know";
     struct stat info
     {
     };
     ASSERT_EQ(::lstat(fallback->c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 077, 0u);
     EXPECT_EQ(info.st_uid, ::geteuid());
+    fs::remove_all(*fallback);
 }
 
 } // namespace

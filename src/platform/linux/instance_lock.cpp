@@ -127,28 +127,35 @@ private:
 
 } // namespace
 
-std::string DefaultRuntimeFolder()
+TFolderChoice DefaultRuntimeFolder()
 {
     if (const char* runtime = std::getenv("XDG_RUNTIME_DIR");
         runtime != nullptr && runtime[0] == '/') {
-        return std::string(runtime) + "/statlume";
+        return {std::string(runtime) + "/statlume", {}};
     }
-    return "/tmp/statlume-" + std::to_string(::getuid());
+    // Never /tmp/statlume-<uid>: another user could make it first and keep us out.
+    return FallbackRuntimeFolder();
 }
 
 TInstanceLock::TInstanceLock(std::string folder)
-    : Folder(folder.empty() ? DefaultRuntimeFolder() : std::move(folder))
 {
+    TFolderChoice choice = folder.empty() ? DefaultRuntimeFolder() : TFolderChoice{folder, {}};
+    Folder = std::move(choice.Folder);
+    FolderError = std::move(choice.Error);
 }
 
 std::string TInstanceLock::UserFolder()
 {
-    return EnsurePrivateFolder(Folder).empty() ? Folder : std::string();
+    return !Folder.empty() && EnsurePrivateFolder(Folder).empty() ? Folder : std::string();
 }
 
 TAcquireResult TInstanceLock::TryAcquire()
 {
     TAcquireResult result;
+    if (Folder.empty()) {
+        result.Error = FolderError;
+        return result;
+    }
     if (result.Error = EnsurePrivateFolder(Folder); !result.Error.empty()) {
         return result;
     }
@@ -188,7 +195,8 @@ TAcquireResult TInstanceLock::TryAcquire()
 bool TInstanceLock::SignalRunning()
 {
     sockaddr_un address{};
-    if (!EnsurePrivateFolder(Folder).empty() || !FillAddress(Folder + "/" + SocketName, address)) {
+    if (Folder.empty() || !EnsurePrivateFolder(Folder).empty() ||
+        !FillAddress(Folder + "/" + SocketName, address)) {
         return false;
     }
     // The running copy binds right after taking the lock; give a copy that is just starting
