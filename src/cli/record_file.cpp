@@ -5,6 +5,7 @@
 #include <cstring>
 #include <utility>
 
+#include "cli/service_credential.h"
 #include "platform/linux/fd_io.h"
 #include "platform/linux/unique_fd.h"
 
@@ -89,7 +90,8 @@ std::optional<std::string> ReadPasswordFile(const std::string& path, std::string
         return std::nullopt;
     }
     // Checked on the descriptor read from, so the file cannot be swapped after the check.
-    if (info.st_uid != ::geteuid() || (info.st_mode & (S_IRWXG | S_IRWXO)) != 0) {
+    const bool closed = info.st_uid == ::geteuid() && (info.st_mode & (S_IRWXG | S_IRWXO)) == 0;
+    if (!closed && !IsServiceCredential(path, fd.Get(), info)) {
         message = "password file '" + path +
                   "' must be yours and not open to group or others (chmod 600 '" + path + "')";
         return std::nullopt;

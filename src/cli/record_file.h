@@ -48,7 +48,8 @@ inline constexpr std::size_t MaxPasswordFileSize = 4096;
 
 /// The first line of a password file (without its line end), which must not be empty; the
 /// file must be a regular file owned by this user that neither group nor others may read or
-/// write. Nothing, with the whole message in message, otherwise.
+/// write, or a credential the service manager handed this service (IsServiceCredential).
+/// Nothing, with the whole message in message, otherwise.
 std::optional<std::string> ReadPasswordFile(const std::string& path, std::string& message);
 
 } // namespace statlume
