@@ -221,6 +221,9 @@ TStoredSettings TSettingsStore::ReadStartup()
     s.ExcludeText = text("Exclude").value_or(s.ExcludeText);
     s.Align = integer("Align").value_or(s.Align);
     s.ServPort = integer("ServPort").value_or(s.ServPort);
+    s.ServBind = text("ServBind").value_or("");
+    s.ServAllow = text("ServAllow").value_or("");
+    s.ServMaxPerAddress = integer("ServMaxPerAddress");
     if (!IsClient) {
         s.Server = boolean("Server").value_or(false);
     }

@@ -53,6 +53,12 @@ struct TStoredSettings
     std::int32_t ServPort = DefaultServerPort;
     /// Never read in client mode.
     bool Server = false;
+    /// The address the server listens on; empty = every address.
+    std::string ServBind;
+    /// The address ranges the server serves ("CIDR[,CIDR...]"); empty = everyone.
+    std::string ServAllow;
+    /// The server's cap on connections from one address; nullopt = the default.
+    std::optional<std::int32_t> ServMaxPerAddress;
     /// The stored template; nullopt means the default template.
     std::optional<std::string> FormatString;
     std::optional<bool> DisplayProcInTray;

@@ -4,6 +4,7 @@
 
 #include "display/qt/prompt_text.h"
 #include "display/qt/statlume_display.h"
+#include "display/serve_settings.h"
 #include "remote/request_detection.h"
 
 namespace statlume {
@@ -77,6 +78,8 @@ void TDisplayRemote::RoleStartup(const TStoredSettings& stored)
     // A "-d" password serves the server role too when none is stored.
     if (!Window.Client().ClientMode && Window.Client().Password)
         SharedSecret.Password = *Window.Client().Password;
+    TServeSettings serve = ServeSettingsOf(stored);
+    ServSocket.SetLimits(std::move(serve.Limits), std::move(serve.Problem));
     TServerStartup startup;
     startup.ClientMode = Window.Client().ClientMode;
     startup.StoredPort = stored.ServPort;

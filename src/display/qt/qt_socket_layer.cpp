@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <optional>
+#include <stdexcept>
 #include <system_error>
 #include <utility>
 
@@ -237,6 +238,8 @@ void TQtServerSocket::Open()
 {
     if (Active())
         return;
+    if (LimitsProblem)
+        throw std::invalid_argument(*LimitsProblem);
     platform::TUniqueFd fd = OpenListening(Limits.BindAddress, PortNumber, OnListen);
     Reserve = OpenReserve();
     Listener = std::move(fd);

@@ -68,8 +68,12 @@ public:
     /// The port actually bound; 0 while closed.
     std::uint16_t LocalPort() const;
     /// Sets the bind address and the allowed peers (used from the next Open) and the caps (used
-    /// from the next accept; 0 counts as 1).
-    void SetLimits(TServeLimits limits) { Limits = std::move(limits); }
+    /// from the next accept; 0 counts as 1). With a problem, Open refuses with it instead.
+    void SetLimits(TServeLimits limits, std::optional<std::string> problem = std::nullopt)
+    {
+        Limits = std::move(limits);
+        LimitsProblem = std::move(problem);
+    }
     /// Sets the idle time-out (at least 1 ms).
     void SetIdleTimeout(std::chrono::milliseconds timeout);
     /// Connections open now.
@@ -101,6 +105,7 @@ private:
     QTimer IdleTimer;
     std::chrono::milliseconds IdleTimeout = DefaultIdleTimeout;
     TServeLimits Limits;
+    std::optional<std::string> LimitsProblem;
     TAddressCounts PerAddress;
     int PortNumber = DefaultRemotePort;
     std::uint64_t NextId = 0;

@@ -41,13 +41,14 @@ std::vector<std::uint8_t> RecordOf(const TRawDataShell& shell)
     return {bytes.begin(), bytes.end()};
 }
 
-// A first record fetched by a helper thread while the window serves on this one.
-std::vector<std::uint8_t> FetchRecord(int port)
+// A first record fetched by a helper thread while the window serves on this one; from
+// another loopback address when one is given.
+std::vector<std::uint8_t> FetchRecord(int port, const char* from = nullptr)
 {
     std::vector<std::uint8_t> record;
     std::atomic<bool> done = false;
     std::thread client([&] {
-        const auto fd = ConnectLoopback(port);
+        const auto fd = ConnectLoopback(port, 0, from);
         if (fd) {
             record = RequestRecord(fd.Get(), 3s);
         }
@@ -208,6 +209,26 @@ TEST_F(DisplayRemoteTest, AStoredServerThatCannotListenLeavesTheServerOffAndStar
     EXPECT_TRUE(Window->UpdateTimer().Timer().isActive());
     ASSERT_FALSE(Reports.empty());
     EXPECT_NE(Reports.back().find("in use"), std::string::npos);
+}
+
+TEST_F(DisplayRemoteTest, StoredBindAndAllowDecideWhoIsServedAndABadRangeKeepsTheServerOff)
+{
+    const int port = FreePort();
+    Start({{"ServPort", std::int32_t{port}},
+           {"Server", std::int32_t{1}},
+           {"ServBind", std::string("127.0.0.1")},
+           {"ServAllow", std::string("127.0.0.2/32")}});
+    ASSERT_TRUE(Remote->Server().Listening());
+    EXPECT_EQ(FetchRecord(port, "127.0.0.2").size(), 272u);
+    EXPECT_TRUE(FetchRecord(port, "127.0.0.3").empty());
+    EXPECT_EQ(Remote->ServerSocket().Stats().Refused, 1u);
+
+    Start({{"ServPort", std::int32_t{port}},
+           {"Server", std::int32_t{1}},
+           {"ServAllow", std::string("127.0.0.2/33")}});
+    EXPECT_FALSE(Remote->Server().Listening());
+    ASSERT_FALSE(Reports.empty());
+    EXPECT_NE(Reports.back().find("ServAllow"), std::string::npos) << Reports.back();
 }
 
 TEST_F(DisplayRemoteTest, AClientWindowTurnsToAlertWhileTheServerIsGoneAndReconnects)
