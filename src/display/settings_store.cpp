@@ -235,6 +235,8 @@ TStoredSettings TSettingsStore::ReadStartup()
     s.Interval = integer("Interval").value_or(IsClient ? 2000 : 1000);
     s.Password = text("Password");
     s.DriveMap = text("DriveMap").value_or(s.DriveMap);
+    s.WarnColor = integer("WarnColor");
+    s.CritColor = integer("CritColor");
     return s;
 }
 

@@ -71,6 +71,10 @@ struct TStoredSettings
     std::int32_t Interval = 1000;
     std::optional<std::string> Password;
     std::string DriveMap{DefaultDriveMap};
+    /// "WarnColor" and "CritColor" (0x00BBGGRR, as "FontColor"): the colours of thresholds
+    /// crossed; nullopt means amber and red.
+    std::optional<std::int32_t> WarnColor;
+    std::optional<std::int32_t> CritColor;
 };
 
 /// A placed label's name ("FormatLabel" + index) and position in client pixels.

@@ -34,6 +34,50 @@ bool TFmtLabel::SetCaption(const std::string& caption)
     return true;
 }
 
+bool TFmtLabel::SetRuns(TRunLine line)
+{
+    const bool plain =
+        line.Runs.empty() || (line.Runs.size() == 1 && line.Runs[0].Kind == TRunKind::Text &&
+                              line.Runs[0].Tone == TRunTone::Plain);
+    if (plain) {
+        std::string caption = line.Runs.empty() ? std::string() : std::move(line.Runs[0].Text);
+        if (Runs.Runs.empty())
+            return SetCaption(caption);
+        // From runs back to a plain caption: redraw even when the text is the same.
+        Runs = {};
+        CaptionText = std::string(1, '\0');
+        return SetCaption(caption);
+    }
+    if (line == Runs)
+        return false;
+    Runs = std::move(line);
+    CaptionText = PlainText(Runs);
+    setText(QString::fromUtf8(CaptionText.data(), static_cast<qsizetype>(CaptionText.size())));
+    FitToCaption();
+    update();
+    return true;
+}
+
+void TFmtLabel::SetToneColours(const QColor& warn, const QColor& crit)
+{
+    WarnColour = warn;
+    CritColour = crit;
+    if (!Runs.Runs.empty())
+        update();
+}
+
+void TFmtLabel::PaintContent(QPainter& painter, const QRect& rect) const
+{
+    painter.setFont(font());
+    const QColor text = palette().color(QPalette::WindowText);
+    if (!Runs.Runs.empty()) {
+        PaintRunLine(painter, rect, alignment(), Runs, {text, WarnColour, CritColour});
+        return;
+    }
+    painter.setPen(text);
+    painter.drawText(rect, static_cast<int>(alignment()) | Qt::TextShowMnemonic, this->text());
+}
+
 void TFmtLabel::SetTextAlign(std::uint8_t textAlign)
 {
     if (textAlign == 0) {
@@ -45,14 +89,15 @@ void TFmtLabel::SetTextAlign(std::uint8_t textAlign)
 
 QSize TFmtLabel::sizeHint() const
 {
+    if (!Runs.Runs.empty())
+        return {RunLineWidth(Runs, fontMetrics()), fontMetrics().height()};
     return fontMetrics().size(Qt::TextShowMnemonic | Qt::TextSingleLine, text());
 }
 
 void TFmtLabel::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
-    painter.setPen(palette().color(QPalette::WindowText));
-    painter.drawText(rect(), static_cast<int>(alignment()) | Qt::TextShowMnemonic, text());
+    PaintContent(painter, rect());
 }
 
 void TFmtLabel::changeEvent(QEvent* event)

@@ -4,6 +4,9 @@
 #include <functional>
 #include <string>
 
+#include "display/qt/run_painter.h"
+#include "format/run.h"
+
 #include <QLabel>
 
 namespace statlume {
@@ -20,6 +23,14 @@ public:
 
     /// Sets the caption (UTF-8); a caption equal to the current one changes nothing (false).
     bool SetCaption(const std::string& caption);
+    /// Sets the rendered line: one plain text run (or none) is a caption as SetCaption sets
+    /// it; any other line draws its runs and its caption is their text. False when nothing
+    /// changed, so an unchanged line is not repainted.
+    bool SetRuns(TRunLine line);
+    /// The colours of warning and critical runs.
+    void SetToneColours(const QColor& warn, const QColor& crit);
+    /// Draws the caption or the runs into rect, as paintEvent does.
+    void PaintContent(QPainter& painter, const QRect& rect) const;
     /// The caption as last set (UTF-8).
     const std::string& Caption() const { return CaptionText; }
     /// 0 left-justified, 1 right-justified; other values leave the justification.
@@ -51,6 +62,10 @@ private:
     void FitToCaption();
 
     std::string CaptionText;
+    /// Empty while the label shows a plain caption.
+    TRunLine Runs;
+    QColor WarnColour{0xFF, 0xBF, 0x00};
+    QColor CritColour{0xFF, 0x30, 0x30};
     bool Dragging = false;
 };
 

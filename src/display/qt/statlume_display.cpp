@@ -1,6 +1,7 @@
 #include "display/qt/statlume_display.h"
 
 #include <algorithm>
+#include <chrono>
 #include <exception>
 
 #include "display/label_layout.h"
@@ -151,6 +152,12 @@ void TStatlumeDisplay::ApplyStartupSettings(const TStoredSettings& stored)
         DisplayFont.Pitch = font.Pitch.value_or(DisplayFont.Pitch);
         DisplayFont.Style = font.Style.value_or(static_cast<std::uint8_t>(DisplayFont.Style));
     }
+    if (stored.WarnColor) {
+        WarnColour = ToQColor(static_cast<std::uint32_t>(*stored.WarnColor));
+    }
+    if (stored.CritColor) {
+        CritColour = ToQColor(static_cast<std::uint32_t>(*stored.CritColor));
+    }
     ApplyDisplayFont();
     move(stored.X, stored.Y);
     BringOntoScreen();
@@ -253,18 +260,22 @@ void TStatlumeDisplay::Timer1Timer()
     RenderLabels();
 }
 
-void TStatlumeDisplay::RenderLabels()
+void TStatlumeDisplay::RenderLabels(bool sample)
 {
     if (HasExited) {
         return;
     }
     bool relayout = false;
     bool changed = false;
-    for (TFmtLabel* label : LabelList) {
+    const auto now = std::chrono::duration_cast<std::chrono::milliseconds>(
+                         std::chrono::steady_clock::now().time_since_epoch())
+                         .count();
+    for (std::size_t i = 0; i < LabelList.size() && i < Runs.LineCount(); ++i) {
+        TFmtLabel* label = LabelList[i];
         if (label->Caption() == BlankCaption) {
             relayout = true;
         }
-        changed = label->SetCaption(RenderLine(Formatters, label->Template)) || changed;
+        changed = label->SetRuns(Runs.Render(Formatters, i, now, sample)) || changed;
     }
     if (relayout) {
         ArrangeLabels(false);
@@ -309,6 +320,7 @@ void TStatlumeDisplay::BuildLabels(const std::string& text)
                 colours.setColor(QPalette::WindowText, textColour);
                 label->setPalette(colours);
                 label->MayDrag = [this] { return LabelMayDrag(); };
+                label->SetToneColours(WarnColour, CritColour);
                 if (Store) {
                     if (const auto placed = Store->ReadLabelPosition(name)) {
                         label->Tag = 1;
@@ -318,6 +330,7 @@ void TStatlumeDisplay::BuildLabels(const std::string& text)
                 LabelList.push_back(label);
                 label->show();
             }
+            Runs.SetLines(lines);
             DecideAllActive(Formatters, text);
             // Drive items enter their letters while rendering; the refresh then measures them.
             for (const std::string& line : lines) {
@@ -333,7 +346,8 @@ void TStatlumeDisplay::BuildLabels(const std::string& text)
         CollectionFailed();
         return;
     } else {
-        RenderLabels();
+        // A forced pass may have no earlier counters: shown, kept out of the graphs.
+        RenderLabels(false);
     }
     for (TFmtLabel* label : LabelList) {
         AlignLabel(*label);
@@ -433,10 +447,7 @@ void TStatlumeDisplay::UpdateShapeMask()
         {
             // The text alone, as the label draws it; render() would bring its background too.
             QPainter painter(&image);
-            painter.setFont(label->font());
-            painter.drawText(image.rect(),
-                             static_cast<int>(label->alignment()) | Qt::TextShowMnemonic,
-                             label->text());
+            label->PaintContent(painter, image.rect());
         }
         shape += TouchedPixels(image).translated(label->pos());
     }

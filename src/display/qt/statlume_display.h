@@ -21,6 +21,7 @@
 #include "display/settings_store.h"
 #include "format/formatter.h"
 #include "format/locale_info.h"
+#include "format/run_renderer.h"
 #include "options/option_form.h"
 #include "platform/perf_data_source.h"
 #include "platform/registry.h"
@@ -91,8 +92,9 @@ public:
 
     /// One tick: a local collection pass, then RenderLabels (the client hook in client mode).
     void Timer1Timer();
-    /// Renders every label; the layout pass runs when some caption was still "BLANK".
-    void RenderLabels();
+    /// Renders every label; the layout pass runs when some caption was still "BLANK". sample
+    /// adds the snapshot's values to the graphs (false for a refresh without new figures).
+    void RenderLabels(bool sample = true);
     /// Rebuilds the labels from text (placed ones from the stored positions), then refreshes.
     void BuildLabels(const std::string& text) override;
     /// The layout pass.
@@ -213,6 +215,11 @@ private:
     TFormatterList Formatters;
     TSnapshotCollector SnapshotCollector;
     std::vector<TFmtLabel*> LabelList;
+    /// The labels' lines with the history of their graphs.
+    TRunRenderer Runs;
+    /// "WarnColor" and "CritColor".
+    QColor WarnColour{0xFF, 0xBF, 0x00};
+    QColor CritColour{0xFF, 0x30, 0x30};
     std::string Template;
     std::unique_ptr<TDisplayMenu> MenuItems;
     TDisplayTray* TrayIcon;

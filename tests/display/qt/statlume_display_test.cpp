@@ -470,3 +470,32 @@ TEST_F(DisplayRig, RightClickOpensTheMenuWithoutATray)
 
 } // namespace
 } // namespace statlume::testing
+
+namespace statlume::testing {
+namespace {
+
+TEST_F(DisplayRig, DrawsBarsInThresholdColoursAndRepaintsOnlyChanges)
+{
+    // "CritColor" is stored as "FontColor" is: 0x00BBGGRR, here pure blue.
+    Start({{"FormatString", std::string("CPU <NAME=ProcUsage BAR=10 CRIT=50>")},
+           {"CritColor", std::int32_t{0x00FF0000}}});
+    TFmtLabel& label = *Window->Labels()[0];
+    Window->Shell().Data.ProcUsage[0] = 80;
+    Window->RenderLabels();
+    const QFontMetrics metrics = label.fontMetrics();
+    const int textWidth = metrics.horizontalAdvance(QStringLiteral("CPU "));
+    EXPECT_EQ(label.width(), textWidth + 10 * metrics.horizontalAdvance(QLatin1Char('0')));
+    EXPECT_EQ(label.Caption(), "CPU 80");
+    const QImage image = label.grab().toImage();
+    EXPECT_EQ(image.pixelColor(textWidth + 1, label.height() / 2), QColor(0, 0, 255));
+
+    TRunLine same;
+    same.Runs.resize(1);
+    same.Runs[0].Text = "CPU 80";
+    EXPECT_TRUE(label.SetRuns(same)) << "runs back to a plain caption";
+    EXPECT_FALSE(label.SetRuns(same)) << "an unchanged line is not repainted";
+    EXPECT_EQ(label.text(), "CPU 80");
+}
+
+} // namespace
+} // namespace statlume::testing
