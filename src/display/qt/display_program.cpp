@@ -16,6 +16,8 @@
 #include "display/qt/prompts.h"
 #include "display/qt/signal_bridge.h"
 #include "display/qt/statlume_display.h"
+#include "display/qt/wayland_output.h"
+#include "display/wayland/layer_client.h"
 #include "platform/linux/dl_sensor_starter.h"
 #include "platform/linux/file_registry.h"
 #include "platform/linux/instance_lock.h"
@@ -58,6 +60,27 @@ void ChooseQtPlatform()
                "stay on top, stay below other windows or pin to the desktop here.");
 }
 
+// On a Wayland compositor with layer-shell the window becomes a layer surface: there it can
+// keep its place and its layer. Said once, with the reason, whenever a compositor is there.
+std::unique_ptr<wayland::TLayerClient> ChooseOutput(const std::vector<std::string>& args)
+{
+    if (qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
+        return nullptr;
+    }
+    if (std::find(args.begin(), args.end(), "--x11") != args.end()) {
+        ReportLine("output: X11 (xcb), as --x11 asks.");
+        return nullptr;
+    }
+    std::string reason;
+    auto client = wayland::TLayerClient::Connect(reason);
+    if (client) {
+        ReportLine("output: a Wayland layer surface (the compositor offers zwlr_layer_shell_v1).");
+    } else {
+        ReportLine("output: X11 (xcb) through XWayland: " + reason + ".");
+    }
+    return client;
+}
+
 // The password after "-d" would otherwise stay readable in /proc/PID/cmdline for the whole
 // run; the parsed copy is all the program needs.
 void ScrubPasswordArguments(int argc, char** argv)
@@ -83,6 +106,7 @@ constexpr const char* HelpText =
     "              6130), decrypted with PASSWORD; local users can see -d in the process\n"
     "              list while the program starts\n"
     "  -h          start without the tray icon\n"
+    "  --x11       on Wayland, show the window through XWayland instead of a layer surface\n"
     "  -?          write the network help page and open it\n"
     "  --help      show this text\n"
     "  --version   show the version\n"
@@ -125,6 +149,7 @@ int RunDisplayProgram(int argc, char** argv, std::string_view version)
         return entry.ExitCode();
     }
 
+    std::unique_ptr<wayland::TLayerClient> layerClient = ChooseOutput(args);
     ChooseQtPlatform();
     QApplication app(argc, argv);
     // The empty title is also the caption of the error boxes.
@@ -157,6 +182,10 @@ int RunDisplayProgram(int argc, char** argv, std::string_view version)
                                              [] { QCoreApplication::exit(0); }});
     prompts.Owner = &window;
     remote = std::make_unique<TDisplayRemote>(window, prompts);
+    if (layerClient) {
+        // Owned by the window, as a child object.
+        new TWaylandOutput(window, std::move(layerClient), ReportLine);
+    }
 
     const auto exitCommand = [&window] { window.Exit1Click(); };
     TSignalBridge signalBridge(exitCommand);

@@ -460,7 +460,9 @@ void TStatlumeDisplay::ApplyTransparency()
     const bool on = MenuItems->Transparent1->isChecked();
     setWindowOpacity(on && Alpha < 255 ? Alpha / 255.0 : 1.0);
     // Without a compositor a translucent window shows garbage: cut it to the text instead.
-    const bool translucent = on && CompositorAvailable();
+    // A window drawn on a Wayland layer surface always composites.
+    const bool translucent =
+        on && (CompositorAvailable() || testAttribute(Qt::WA_DontShowOnScreen));
     ShapeMasked = on && !translucent;
     if (ShapeMasked) {
         UpdateShapeMask();

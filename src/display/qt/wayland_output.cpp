@@ -1,0 +1,291 @@
+#include "display/qt/wayland_output.h"
+
+#include <exception>
+
+#include "display/qt/fmt_label.h"
+#include "display/qt/statlume_display.h"
+
+#include <QCoreApplication>
+#include <QEvent>
+#include <QImage>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QSocketNotifier>
+#include <QTimer>
+
+namespace statlume {
+namespace {
+
+// Linux input button codes, as wl_pointer.button carries them.
+constexpr std::uint32_t ButtonLeft = 0x110;
+constexpr std::uint32_t ButtonRight = 0x111;
+
+constexpr const char* OutputSetting = "WaylandOutput";
+
+void SendMouse(QWidget& target, QEvent::Type type, QPoint local, QPoint global,
+               Qt::MouseButton button, Qt::MouseButtons held)
+{
+    QMouseEvent event(type, QPointF(local), QPointF(global), button, held, Qt::NoModifier);
+    QCoreApplication::sendEvent(&target, &event);
+}
+
+} // namespace
+
+TWaylandOutput::TWaylandOutput(TStatlumeDisplay& window,
+                               std::unique_ptr<wayland::TLayerClient> client,
+                               platform::TReportFunc report)
+    : QObject(&window)
+    , Window(window)
+    , Client(std::move(client))
+    , Report(std::move(report))
+{
+    // The widget keeps living for Qt (layout, events, render) without a window of its own.
+    Window.setAttribute(Qt::WA_DontShowOnScreen, true);
+    Window.installEventFilter(this);
+    ReadNotifier = new QSocketNotifier(Client->Fd(), QSocketNotifier::Read, this);
+    connect(ReadNotifier, &QSocketNotifier::activated, this, [this] { ReadSocket(); });
+    WriteNotifier = new QSocketNotifier(Client->Fd(), QSocketNotifier::Write, this);
+    WriteNotifier->setEnabled(false);
+    connect(WriteNotifier, &QSocketNotifier::activated, this, [this] { FlushRequests(); });
+    Client->OnReady = [this] { ScheduleSync(); };
+    Client->OnClosed = [this] { ScheduleSync(); };
+    Client->OnPointer = [this](const wayland::TPointerEvent& event) { HandlePointer(event); };
+    // The alpha prompt changes the opacity without any event; the tick looks at it.
+    connect(&Window.UpdateTimer().Timer(), &QTimer::timeout, this, [this] { ScheduleSync(); });
+}
+
+TWaylandOutput::~TWaylandOutput()
+{
+    Window.removeEventFilter(this);
+}
+
+bool TWaylandOutput::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched != &Window) {
+        return false;
+    }
+    switch (event->type()) {
+    case QEvent::UpdateRequest:
+    case QEvent::Resize:
+    case QEvent::Show:
+        Dirty = true;
+        ScheduleSync();
+        break;
+    case QEvent::Move:
+    case QEvent::Hide:
+        ScheduleSync();
+        break;
+    default:
+        break;
+    }
+    return false;
+}
+
+void TWaylandOutput::ScheduleSync()
+{
+    // A flag change hides and shows the widget at once: the surface must not blink.
+    if (SyncQueued) {
+        return;
+    }
+    SyncQueued = true;
+    QTimer::singleShot(0, this, [this] {
+        SyncQueued = false;
+        Sync();
+    });
+}
+
+void TWaylandOutput::ReadStoredChoices()
+{
+    TSettingsStore* store = Window.Settings();
+    if (StoredRead || store == nullptr) {
+        return;
+    }
+    StoredRead = true;
+    try {
+        platform::TRegistry& registry = store->Registry();
+        if (registry.OpenKey(store->KeyPath(), false)) {
+            StoredOutput = registry.ReadString(OutputSetting).value_or("");
+        }
+    } catch (const std::exception&) {
+        // A value of the wrong type counts as none.
+        StoredOutput.clear();
+    }
+}
+
+void TWaylandOutput::RememberOutput()
+{
+    TSettingsStore* store = Window.Settings();
+    const std::string name = Client->OutputName();
+    if (store == nullptr || name.empty() || name == StoredOutput || Window.Exited()) {
+        return;
+    }
+    try {
+        platform::TRegistry& registry = store->Registry();
+        if (registry.OpenKey(store->KeyPath(), true)) {
+            registry.WriteString(OutputSetting, name);
+            StoredOutput = name;
+        }
+    } catch (const std::exception& error) {
+        Report(std::string("the output's name cannot be stored: ") + error.what());
+        StoredOutput = name;
+    }
+}
+
+wayland::TSurfacePlan TWaylandOutput::PlanNow()
+{
+    wayland::TSurfacePlan plan;
+    plan.Shown = Window.isVisible() && !Window.Exited();
+    plan.Margins = {Window.x(), Window.y()};
+    plan.Size = {Window.width(), Window.height()};
+    plan.Layer = (Window.windowFlags() & Qt::WindowStaysOnTopHint) != 0 ? wayland::TLayer::Top
+                                                                        : wayland::TLayer::Bottom;
+    plan.OutputName = StoredOutput;
+    return plan;
+}
+
+void TWaylandOutput::Sync()
+{
+    if (!Client->Error().empty()) {
+        return;
+    }
+    ReadStoredChoices();
+    Client->Apply(PlanNow());
+    RememberOutput();
+    if (Window.windowOpacity() != DrawnOpacity) {
+        Dirty = true;
+    }
+    if (Dirty && Client->CanDraw()) {
+        Draw();
+    }
+    FlushRequests();
+}
+
+void TWaylandOutput::Draw()
+{
+    const std::optional<wayland::TFramePixels> frame = Client->BeginFrame();
+    if (!frame) {
+        return;
+    }
+    QImage image(static_cast<uchar*>(frame->Data), frame->Size.Width, frame->Size.Height,
+                 frame->Stride, QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(frame->Scale);
+    image.fill(Qt::transparent);
+    {
+        QPainter painter(&image);
+        DrawnOpacity = Window.windowOpacity();
+        painter.setOpacity(DrawnOpacity);
+        QWidget::RenderFlags flags = QWidget::DrawChildren;
+        // Transparent windows fill no background: only the text reaches the buffer.
+        if (Window.autoFillBackground()) {
+            flags |= QWidget::DrawWindowBackground;
+        }
+        Window.render(&painter, QPoint(), QRegion(), flags);
+    }
+    Client->CommitFrame();
+    Dirty = false;
+    ++Frames;
+}
+
+void TWaylandOutput::ReadSocket()
+{
+    if (!Client->ReadEvents()) {
+        Fail(Client->Error());
+        return;
+    }
+    FlushRequests();
+}
+
+void TWaylandOutput::FlushRequests()
+{
+    switch (Client->Flush()) {
+    case wayland::TFlushState::Sent:
+        WriteNotifier->setEnabled(false);
+        break;
+    case wayland::TFlushState::Waiting:
+        // The compositor reads nothing now: wait for room instead of spinning.
+        WriteNotifier->setEnabled(true);
+        break;
+    case wayland::TFlushState::Failed:
+        Fail(Client->Error());
+        break;
+    }
+}
+
+void TWaylandOutput::Fail(const std::string& why)
+{
+    ReadNotifier->setEnabled(false);
+    WriteNotifier->setEnabled(false);
+    Report(why + "; the window is no longer shown.");
+}
+
+QPoint TWaylandOutput::GlobalOf(QPoint local) const
+{
+    const wayland::TLogicalPoint origin = Client->OutputOrigin();
+    const wayland::TLogicalPoint margins = Client->AppliedMargins();
+    return local + QPoint(origin.X + margins.X, origin.Y + margins.Y);
+}
+
+void TWaylandOutput::PressAt(QPoint local, std::uint32_t button)
+{
+    if (button == ButtonRight) {
+        // Without a tray icon the window's own right click is the way to the menu.
+        if (!Window.Tray().Shown()) {
+            Window.Menu().PopupMenu1->popup(GlobalOf(local));
+        }
+        return;
+    }
+    if (button != ButtonLeft) {
+        return;
+    }
+    auto* label = qobject_cast<TFmtLabel*>(Window.childAt(local));
+    if (label != nullptr && (!label->MayDrag || label->MayDrag())) {
+        LabelGrab = label;
+        SendMouse(*label, QEvent::MouseButtonPress, label->mapFrom(&Window, local), GlobalOf(local),
+                  Qt::LeftButton, Qt::LeftButton);
+        return;
+    }
+    if (!Window.Menu().LockPosition1->isChecked()) {
+        BodyGrab = wayland::TLogicalPoint{local.x(), local.y()};
+    }
+}
+
+void TWaylandOutput::HandlePointer(const wayland::TPointerEvent& event)
+{
+    const QPoint local(static_cast<int>(event.X), static_cast<int>(event.Y));
+    switch (event.Kind) {
+    case wayland::TPointerEvent::TKind::Press:
+        PressAt(local, event.Button);
+        break;
+    case wayland::TPointerEvent::TKind::Motion:
+        if (LabelGrab) {
+            SendMouse(*LabelGrab, QEvent::MouseMove, LabelGrab->mapFrom(&Window, local),
+                      GlobalOf(local), Qt::NoButton, Qt::LeftButton);
+        } else if (BodyGrab) {
+            const wayland::TLogicalPoint to =
+                wayland::DraggedMargins(Client->AppliedMargins(), event.X, event.Y, *BodyGrab);
+            Window.move(to.X, to.Y);
+        }
+        break;
+    case wayland::TPointerEvent::TKind::Release:
+        if (event.Button == ButtonLeft) {
+            if (LabelGrab) {
+                SendMouse(*LabelGrab, QEvent::MouseButtonRelease,
+                          LabelGrab->mapFrom(&Window, local), GlobalOf(local), Qt::LeftButton,
+                          Qt::NoButton);
+            }
+            LabelGrab.clear();
+            BodyGrab.reset();
+        }
+        break;
+    case wayland::TPointerEvent::TKind::Leave:
+        // The compositor keeps sending motion to the surface while a button is held, so a
+        // leave means the drag is over.
+        BodyGrab.reset();
+        LabelGrab.clear();
+        break;
+    case wayland::TPointerEvent::TKind::Enter:
+        break;
+    }
+}
+
+} // namespace statlume

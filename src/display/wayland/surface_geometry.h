@@ -1,0 +1,40 @@
+#pragma once
+
+#include <cstdint>
+
+namespace statlume::wayland {
+
+/// A size in pixels.
+struct TPixelSize
+{
+    int Width = 0;
+    int Height = 0;
+    bool operator==(const TPixelSize&) const = default;
+};
+
+/// A point or offset in an output's logical pixels.
+struct TLogicalPoint
+{
+    int X = 0;
+    int Y = 0;
+    bool operator==(const TLogicalPoint&) const = default;
+};
+
+/// One fractional-scale unit: the protocol sends scales in 120ths.
+inline constexpr std::uint32_t ScaleDenominator = 120;
+
+/// The largest buffer side drawn: an absurd scale must not take gigabytes of memory.
+inline constexpr int LargestBufferSide = 16384;
+
+/// The buffer for a surface of logical size at scale120 / 120: each side rounded half away
+/// from zero as the compositor scales the viewport, within 1..LargestBufferSide; zero or
+/// negative input sides count as 1 and a zero scale as 1.
+TPixelSize BufferSizeFor(TPixelSize logical, std::uint32_t scale120);
+
+/// Where the surface's top-left goes while its body is dragged: the pointer's place on the
+/// output (applied margins + the surface-local pointer) less the grab offset inside the
+/// surface. Local positions are rounded down to whole logical pixels.
+TLogicalPoint DraggedMargins(TLogicalPoint appliedMargins, double pointerX, double pointerY,
+                             TLogicalPoint grab);
+
+} // namespace statlume::wayland
