@@ -97,7 +97,7 @@ void ScrubPasswordArguments(int argc, char** argv)
 }
 
 constexpr const char* HelpText =
-    "Usage: statlume [-c -iHOST [-pPORT] [-dPASSWORD]] [-h] [-?]\n"
+    "Usage: statlume [-c -iHOST [-pPORT] [-dPASSWORD]] [-h] [--x11] [-?]\n"
     "Shows live system figures through a template in a small window on the desktop; the\n"
     "tray icon's menu (or a right click on the window without a tray) holds every command.\n"
     "\n"

@@ -138,6 +138,10 @@ struct TLayerClient::TState
     ~TState()
     {
         Unmap();
+        // Every proxy goes before the connection that owns it.
+        for (auto& buffer : Buffers) {
+            buffer.reset();
+        }
         for (TMarginSync& sync : Syncs) {
             wl_callback_destroy(sync.Callback);
         }

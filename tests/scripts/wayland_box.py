@@ -1,0 +1,81 @@
+#!/usr/bin/env python3
+"""Reads a binary PPM screenshot with the desktop in #336699.
+
+wayland_box.py FILE [SCALE]    left top right bottom of the other pixels, in logical pixels
+wayland_box.py --colour FILE X Y    the pixel's colour as six hex digits
+wayland_box.py --sharp FILE SCALE   exit 0 when the window holds detail finer than SCALE
+                                    pixels, that is it was not drawn small and enlarged
+"""
+import sys
+
+DESKTOP = bytes((0x33, 0x66, 0x99))
+
+
+def read_ppm(path):
+    with open(path, "rb") as f:
+        data = f.read()
+    fields = []
+    pos = 0
+    while len(fields) < 4:
+        while data[pos:pos + 1].isspace():
+            pos += 1
+        end = pos
+        while not data[end:end + 1].isspace():
+            end += 1
+        fields.append(data[pos:end])
+        pos = end
+    if fields[0] != b"P6":
+        sys.exit("not a binary PPM")
+    width, height = int(fields[1]), int(fields[2])
+    return width, height, data[pos + 1:]
+
+
+def pixel(pixels, width, x, y):
+    i = (y * width + x) * 3
+    return pixels[i:i + 3]
+
+
+def box(width, height, pixels):
+    xs, ys = [], []
+    for y in range(height):
+        row = pixels[y * width * 3:(y + 1) * width * 3]
+        for x in range(width):
+            if row[x * 3:x * 3 + 3] != DESKTOP:
+                xs.append(x)
+                ys.append(y)
+    return (min(xs), min(ys), max(xs), max(ys)) if xs else None
+
+
+def sharp(width, height, pixels, scale):
+    found = box(width, height, pixels)
+    if not found:
+        return False
+    left, top, right, bottom = found
+    mixed = blocks = 0
+    for y in range(top, bottom - scale + 1, scale):
+        for x in range(left, right - scale + 1, scale):
+            colours = {pixel(pixels, width, x + dx, y + dy)
+                       for dx in range(scale) for dy in range(scale)}
+            blocks += 1
+            mixed += len(colours) > 1
+    print(f"{mixed} of {blocks} blocks hold detail")
+    return blocks > 0 and mixed * 50 > blocks
+
+
+def main(args):
+    if args[0] == "--colour":
+        width, _, pixels = read_ppm(args[1])
+        print(pixel(pixels, width, int(args[2]), int(args[3])).hex())
+        return 0
+    if args[0] == "--sharp":
+        width, height, pixels = read_ppm(args[1])
+        return 0 if sharp(width, height, pixels, int(args[2])) else 1
+    width, height, pixels = read_ppm(args[0])
+    scale = int(args[1]) if len(args) > 1 else 1
+    found = box(width, height, pixels)
+    print(" ".join(str(v // scale) for v in found) if found else "none")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1:]))

@@ -1,0 +1,203 @@
+#!/usr/bin/env bash
+# The window on Wayland: a headless sway (run as nobody, as sway refuses root) offers
+# layer-shell, and the window must appear at its stored place within 1 px (grim), stay under
+# a normal window when pinned and over it when on top, keep its place across exit and start,
+# and be drawn at twice the pixels at scale 2; a headless weston, which lacks layer-shell,
+# must make it fall back to XWayland and say why. sway, grim, foot, weston and xhost come
+# with scripts/install-deps --test; without them, or without root, the test is skipped.
+# Usage: $0 BUILD_DIR
+set -u
+
+build=${1:?usage: $0 BUILD_DIR}
+app=$build/src/cli/statlume
+here=$(cd "$(dirname "$0")" && pwd)
+
+skip() {
+    echo "$1: test skipped"
+    echo "0 passed, 0 failed, 1 skipped"
+    exit 0
+}
+for tool in sway grim foot swaymsg xhost setpriv python3; do
+    command -v "$tool" >/dev/null || skip "$tool is not installed (scripts/install-deps --test)"
+done
+[[ $(id -u) -eq 0 ]] || skip "sway must run as another user than the test: run as root"
+[[ -x $app ]] || { echo "missing $app"; echo "0 passed, 1 failed"; exit 1; }
+
+work=$(mktemp -d /tmp/statlume-wayland.XXXXXX)
+chmod 755 "$work"
+runtime=$work/runtime
+mkdir -m 700 "$runtime" "$work/shared"
+chown 65534:65534 "$runtime" "$work/shared"
+pids=()
+cleanup() {
+    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
+    wait 2>/dev/null
+    [[ -n ${KEEP_WORK:-} ]] || rm -rf "$work"
+}
+trap cleanup EXIT INT TERM
+
+passed=0
+failed=0
+check() {
+    if [[ $2 == ok ]]; then
+        passed=$((passed + 1))
+        echo "PASS $1"
+    else
+        failed=$((failed + 1))
+        echo "FAIL $1: $2"
+    fi
+}
+
+# exec: the pid kept for the cleanup must be the compositor's own.
+as_nobody() {
+    exec env -i PATH=/usr/bin:/bin HOME="$work/shared" XDG_RUNTIME_DIR="$runtime" "$@" \
+        setpriv --reuid=65534 --regid=65534 --clear-groups "${cmd[@]}"
+}
+
+wait_for() {
+    local tries=$2
+    while ((tries-- > 0)); do
+        eval "$1" && return 0
+        sleep 0.1
+    done
+    return 1
+}
+
+# The desktop's colour, so that every other pixel belongs to a window.
+cat >"$work/sway.conf" <<'EOF'
+output HEADLESS-1 resolution 1280x720 position 0 0 bg #336699 solid_color
+default_border none
+xwayland enable
+exec sh -c 'xhost +si:localuser:root >/dev/null && echo "$DISPLAY" > "$HOME/display"'
+EOF
+chmod 644 "$work/sway.conf"
+cmd=(sway -c "$work/sway.conf")
+(as_nobody WLR_BACKENDS=headless WLR_RENDERER=pixman WLR_LIBINPUT_NO_DEVICES=1 \
+    >"$work/sway.log" 2>&1) &
+pids+=($!)
+if ! wait_for "[[ -S $runtime/wayland-1 && -s $work/shared/display ]]" 100; then
+    echo "sway did not start:"
+    tail -5 "$work/sway.log"
+    echo "0 passed, 1 failed"
+    exit 1
+fi
+
+export XDG_RUNTIME_DIR=$runtime WAYLAND_DISPLAY=wayland-1
+export DISPLAY=$(cat "$work/shared/display")
+export SWAYSOCK=$(ls "$runtime"/sway-ipc.*.sock)
+export XDG_CONFIG_HOME=$work/config
+unset QT_QPA_PLATFORM
+settings=$XDG_CONFIG_HOME/statlume/settings.reg
+
+# Left, top, right, bottom of the pixels that are not the desktop's colour; "none" if all are.
+window_box() {
+    grim -t ppm "$work/shot.ppm" && python3 "$here/wayland_box.py" "$work/shot.ppm" "$@"
+}
+
+app_pid=
+start_app() {
+    "$app" "$@" >"$work/app.log" 2>&1 &
+    app_pid=$!
+    pids+=($app_pid)
+    wait_for "grep -q 'output:' $work/app.log" 50
+    sleep 1.5
+}
+stop_app() {
+    kill -TERM "$app_pid" 2>/dev/null
+    wait "$app_pid" 2>/dev/null
+    local code=$?
+    [[ $code -eq 0 ]] && check "clean exit ($1)" ok ||
+        check "clean exit ($1)" "status $code: $(tail -3 "$work/app.log")"
+}
+write_settings() {
+    mkdir -p "$(dirname "$settings")"
+    {
+        echo 'REGEDIT4'
+        echo
+        echo '[HKEY_CURRENT_USER\Software\Quorvale\Statlume]'
+        echo '"Version"=dword:00000054'
+        printf '"%s\n' "$@"
+    } >"$settings"
+}
+
+# 1. The stored place, the layer surface chosen and said so.
+write_settings 'X"=dword:000002cf' 'Y"=dword:00000019'
+start_app
+grep -q 'output: a Wayland layer surface' "$work/app.log" &&
+    check "layer surface chosen and said" ok ||
+    check "layer surface chosen and said" "$(cat "$work/app.log")"
+box=$(window_box)
+read -r left top _ <<<"$box"
+[[ $box != none ]] && ((left >= 718 && left <= 720 && top >= 24 && top <= 26)) &&
+    check "window at 719,25" ok || check "window at 719,25" "found $box"
+cp "$work/shot.ppm" "$work/scale1.ppm"
+
+# 2. Exit stores the place; a new start shows it there again.
+stop_app "first start"
+grep -q '"X"=dword:000002cf' "$settings" && grep -q '"WaylandOutput"="HEADLESS-1"' "$settings" &&
+    check "exit stores place and output" ok ||
+    check "exit stores place and output" "$(cat "$settings")"
+sed -i 's/"X"=dword:000002cf/"X"=dword:0000012c/; s/"Y"=dword:00000019/"Y"=dword:000000c8/' "$settings"
+start_app
+box=$(window_box)
+read -r left top _ <<<"$box"
+[[ $box != none ]] && ((left >= 299 && left <= 301 && top >= 199 && top <= 201)) &&
+    check "restart at the stored 300,200" ok || check "restart at the stored 300,200" "found $box"
+
+# 3. Scale 2: twice the pixels, still at the same logical place.
+swaymsg output HEADLESS-1 scale 2 >/dev/null
+sleep 1
+box2=$(window_box 2)
+read -r l2 t2 r2 b2 <<<"$box2"
+read -r l1 t1 r1 b1 <<<"$box"
+[[ $box2 != none ]] && ((l2 >= 299 && l2 <= 301 && t2 >= 199 && t2 <= 201)) &&
+    python3 "$here/wayland_box.py" --sharp "$work/shot.ppm" 2 >/dev/null &&
+    check "scale 2 drawn at full resolution" ok ||
+    check "scale 2 drawn at full resolution" "scale 1: $box, scale 2: $box2"
+swaymsg output HEADLESS-1 scale 1 >/dev/null
+stop_app "scale 2"
+
+# 4. Layers against a normal window that covers the whole output.
+# nobody's login shell would end at once, and foot with it.
+swaymsg exec "foot sleep 600" >/dev/null
+wait_for "swaymsg -t get_tree | grep -q '\"app_id\": \"foot\"'" 50
+sleep 0.5
+covered() { python3 "$here/wayland_box.py" --colour "$work/shot.ppm" 310 210; }
+write_settings 'X"=dword:0000012c' 'Y"=dword:000000c8' 'PinToDesktop"=dword:00000001'
+start_app
+grim -t ppm "$work/shot.ppm"
+colour=$(covered)
+[[ $colour != ffffff && $colour != 336699 ]] && check "pinned stays under a window" ok ||
+    check "pinned stays under a window" "found $colour at 310,210"
+stop_app "pinned"
+write_settings 'X"=dword:0000012c' 'Y"=dword:000000c8' 'AOT"=dword:00000001'
+start_app
+grim -t ppm "$work/shot.ppm"
+[[ $(covered) == ffffff ]] && check "on top stays over a window" ok ||
+    check "on top stays over a window" "found $(covered) at 310,210"
+stop_app "on top"
+
+# 5. --x11 keeps the old path.
+start_app --x11
+grep -q 'output: X11 (xcb), as --x11 asks' "$work/app.log" && check "--x11 forces xcb" ok ||
+    check "--x11 forces xcb" "$(cat "$work/app.log")"
+stop_app "--x11"
+
+# 6. weston has no layer-shell: the fallback says so.
+if command -v weston >/dev/null; then
+    cmd=(weston --backend=headless-backend.so --socket=wayland-weston --idle-time=0)
+    (as_nobody >"$work/weston.log" 2>&1) &
+    pids+=($!)
+    if wait_for "[[ -S $runtime/wayland-weston ]]" 100; then
+        WAYLAND_DISPLAY=wayland-weston start_app
+        grep -q 'lacks the zwlr_layer_shell_v1 protocol' "$work/app.log" &&
+            check "weston falls back naming layer-shell" ok ||
+            check "weston falls back naming layer-shell" "$(cat "$work/app.log")"
+        stop_app "weston"
+    else
+        check "weston starts" "$(tail -3 "$work/weston.log")"
+    fi
+fi
+
+echo "$passed passed, $failed failed"
+[[ $failed -eq 0 ]]
