@@ -96,6 +96,8 @@ private:
             OneLine(inlineValue);
         else if (name == "--metrics")
             Metrics(Value(name, inlineValue));
+        else if (name == "--metrics-web-config")
+            FileName(Options.MetricsWebConfig, name, inlineValue);
         else if (name == "--describe")
             Assign(Options.Describe, Value(name, inlineValue));
         else if (name == "--serve")
@@ -384,6 +386,8 @@ private:
             Fail("--bind, --allow, --max-clients and --max-per-address need --serve");
         else if (int(o.ListItems) + int(o.Describe.has_value()) + int(o.CheckTemplate) > 1)
             Fail("--list-items, --describe and --check-template cannot be used together");
+        else if (o.MetricsWebConfig && !o.Metrics)
+            Fail("--metrics-web-config needs --metrics");
         else if (o.Metrics && (o.Once || o.RecordFile))
             Fail("--metrics serves a running program: it cannot be used with --once or "
                  "--record");
@@ -499,6 +503,10 @@ std::string CliHelpText()
            "                        Prometheus text format (default: every address), with the\n"
            "                        monitor, --serve or -c (then the server's figures and\n"
            "                        statlume_up); prints nothing unless --print is given too\n"
+           "  --metrics-web-config=FILE\n"
+           "                        TLS, bcrypt passwords and extra headers for --metrics from\n"
+           "                        a Prometheus exporter web configuration (YAML); read again\n"
+           "                        when it or a file it names changes\n"
            "  --json                status bars: one JSON object per update on one line, with\n"
            "                        \"text\" (first line), \"tooltip\" (all lines) and \"class\"\n"
            "                        (\"alert\" while a client cannot reach its server;\n"

@@ -81,6 +81,8 @@ struct TCliOptions
     std::vector<TArgumentSecret> Secrets;
     /// --metrics: serve the Prometheus text exposition there.
     std::optional<TMetricsEndpoint> Metrics;
+    /// --metrics-web-config: TLS, passwords and headers for --metrics from this file.
+    std::optional<std::string> MetricsWebConfig;
     /// --json or --one-line; Lines otherwise.
     TOutputStyle Style = TOutputStyle::Lines;
     /// What joins the lines with --one-line.

@@ -34,6 +34,8 @@ namespace {
 
 constexpr int BadInputStatus = 2;
 constexpr int ListenFailedStatus = 1;
+// A web configuration for --metrics that cannot be used: the run never starts.
+constexpr int WebConfigFailedStatus = 2;
 
 // The template given on the command line: --template, else --template-file. The outer
 // nullopt means a template file that cannot be read (already reported).
@@ -287,6 +289,14 @@ int RunConsoleProgram(std::span<char* const> argv,
     if (options.Metrics) {
         exporter.emplace(app.Io(), std::string(version));
         std::string reason;
+        if (options.MetricsWebConfig) {
+            auto web = TWebSetupSource::Load(*options.MetricsWebConfig, reason);
+            if (!web) {
+                err << "statlume-cli: " << reason << '\n' << std::flush;
+                return WebConfigFailedStatus;
+            }
+            exporter->UseWebConfig(std::move(*web), err);
+        }
         if (!exporter->Start(*options.Metrics, reason)) {
             err << "statlume-cli: cannot serve metrics on "
                 << (options.Metrics->Address.empty() ? "port " : options.Metrics->Address + ":")

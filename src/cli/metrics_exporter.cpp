@@ -6,9 +6,13 @@
 #include <list>
 #include <optional>
 #include <string_view>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
+#include "cli/peer_rate_limit.h"
+
+#include <asio/ssl/stream.hpp>
 #include <boost/beast/http/empty_body.hpp>
 #include <boost/beast/http/error.hpp>
 #include <boost/beast/http/parser.hpp>
@@ -20,8 +24,10 @@ namespace http = boost::beast::http;
 namespace {
 
 using TClock = std::chrono::steady_clock;
-/// A peer's address, IPv4 as ::ffff:a.b.c.d.
-using TPeerAddress = std::array<std::uint8_t, 16>;
+
+// bcrypt checks one peer address may start a second; a flood of wrong passwords gets 429
+// past it instead of a core's worth of hashing.
+constexpr double PasswordChecksPerSecond = 4;
 
 // After a failed accept (no descriptors left, say), try again a little later instead of
 // spinning on the loop.
@@ -34,10 +40,14 @@ std::string_view ReasonOf(unsigned status)
         return "OK";
     case 400:
         return "Bad Request";
+    case 401:
+        return "Unauthorized";
     case 404:
         return "Not Found";
     case 405:
         return "Method Not Allowed";
+    case 429:
+        return "Too Many Requests";
     default:
         return "Request Header Fields Too Large";
     }
@@ -57,6 +67,8 @@ TPeerAddress PeerOf(const asio::ip::tcp::socket& socket)
 
 } // namespace
 
+class TConnectionBase;
+
 struct TMetricsExporter::TState
 {
     std::string Version;
@@ -64,7 +76,14 @@ struct TMetricsExporter::TState
     TMetricsSnapshot Snapshot;
     /// The exposition of Snapshot, rendered by the first scrape after a publish.
     std::shared_ptr<const std::string> Body;
-    std::list<std::weak_ptr<class TMetricsConnection>> Open;
+    std::list<std::weak_ptr<TConnectionBase>> Open;
+    /// The web configuration; nothing: plain HTTP without a password.
+    std::optional<TWebSetupSource> Web;
+    std::ostream* Err = nullptr;
+    /// Password checks a peer may start each second.
+    TPeerRateLimit Checks{PasswordChecksPerSecond};
+    /// Where bcrypt runs, off the loop; the exporter's own pool.
+    std::optional<asio::thread_pool::executor_type> Checker;
 
     std::shared_ptr<const std::string> CurrentBody()
     {
@@ -74,46 +93,90 @@ struct TMetricsExporter::TState
     }
 
     /// The connections not closed yet, forgetting the others.
-    std::vector<std::shared_ptr<TMetricsConnection>> Live();
+    std::vector<std::shared_ptr<TConnectionBase>> Live();
     /// Makes room for a newcomer from peer: closes the connection longest without a whole
     /// head, from that peer when it holds its share, from anyone at the global cap.
     void MakeRoomFor(const TPeerAddress& peer);
 };
 
-/// One HTTP connection: reads request heads through the HTTP parser, answers them, and is
-/// closed when its deadline passes.
-class TMetricsConnection : public std::enable_shared_from_this<TMetricsConnection>
+/// What the exporter's bookkeeping needs of a connection, whatever its transport.
+class TConnectionBase
 {
 public:
-    TMetricsConnection(asio::ip::tcp::socket socket,
-                       std::shared_ptr<TMetricsExporter::TState> state)
-        : Socket(std::move(socket))
-        , Deadline(Socket.get_executor())
-        , State(std::move(state))
-        , Buffer(State->Limits.MaxHeadBytes)
-        , Peer(PeerOf(Socket))
+    TConnectionBase(const TPeerAddress& peer)
+        : Peer(peer)
     {
     }
+    virtual ~TConnectionBase() = default;
+    TConnectionBase(const TConnectionBase&) = delete;
+    TConnectionBase& operator=(const TConnectionBase&) = delete;
 
-    void Start()
-    {
-        NewRequest();
-        Parse();
-    }
-
-    void Close()
-    {
-        Closed = true;
-        std::error_code ignored;
-        Socket.shutdown(asio::ip::tcp::socket::shutdown_both, ignored);
-        Socket.close(ignored);
-        Deadline.cancel();
-    }
+    virtual void Start() = 0;
+    virtual void Close() = 0;
 
     bool IsClosed() const { return Closed; }
     const TPeerAddress& PeerAddress() const { return Peer; }
     /// When the last whole request head arrived, or the connection was opened.
     TClock::time_point LastHeadAt() const { return LastHead; }
+
+protected:
+    TPeerAddress Peer;
+    TClock::time_point LastHead = TClock::now();
+    bool Closed = false;
+};
+
+/// One HTTP connection over TStream (TCP, or TLS over TCP): reads request heads through the
+/// HTTP parser, answers them, and is closed when its deadline passes.
+template <class TStream>
+class TMetricsConnection : public TConnectionBase,
+                           public std::enable_shared_from_this<TMetricsConnection<TStream>>
+{
+public:
+    static constexpr bool IsTls = !std::is_same_v<TStream, asio::ip::tcp::socket>;
+
+    template <class... TArgs>
+    TMetricsConnection(std::shared_ptr<TMetricsExporter::TState> state,
+                       std::shared_ptr<const TWebSetup> web, const TPeerAddress& peer,
+                       TArgs&&... streamArgs)
+        : TConnectionBase(peer)
+        , Stream(std::forward<TArgs>(streamArgs)...)
+        , Deadline(Stream.get_executor())
+        , State(std::move(state))
+        , Web(std::move(web))
+        , Buffer(State->Limits.MaxHeadBytes)
+    {
+    }
+
+    void Start() override
+    {
+        // The handshake and the first head share one deadline: a peer that never finishes
+        // the handshake is closed like a silent one.
+        Arm();
+        if constexpr (IsTls) {
+            Stream.async_handshake(asio::ssl::stream_base::server,
+                                   [self = this->shared_from_this()](const std::error_code& error) {
+                                       if (error || self->Closed) {
+                                           self->Close();
+                                           return;
+                                       }
+                                       self->NewRequest();
+                                       self->Parse();
+                                   });
+        } else {
+            NewRequest();
+            Parse();
+        }
+    }
+
+    void Close() override
+    {
+        Closed = true;
+        std::error_code ignored;
+        auto& socket = Stream.lowest_layer();
+        socket.shutdown(asio::ip::tcp::socket::shutdown_both, ignored);
+        socket.close(ignored);
+        Deadline.cancel();
+    }
 
 private:
     void NewRequest()
@@ -122,7 +185,6 @@ private:
         Parser->header_limit(static_cast<std::uint32_t>(State->Limits.MaxHeadBytes));
         Parser->body_limit(0);
         HeadBytes = 0;
-        Arm();
     }
 
     // One deadline for the whole head, not per read: a client that sends a byte a second
@@ -130,7 +192,7 @@ private:
     void Arm()
     {
         Deadline.expires_after(State->Limits.Timeout);
-        Deadline.async_wait([self = shared_from_this()](const std::error_code& error) {
+        Deadline.async_wait([self = this->shared_from_this()](const std::error_code& error) {
             if (!error)
                 self->Close();
         });
@@ -138,9 +200,9 @@ private:
 
     void Read()
     {
-        Socket.async_read_some(
+        Stream.async_read_some(
             asio::buffer(Buffer.data() + Used, Buffer.size() - Used),
-            [self = shared_from_this()](const std::error_code& error, std::size_t count) {
+            [self = this->shared_from_this()](const std::error_code& error, std::size_t count) {
                 if (error || self->Closed) {
                     self->Close();
                     return;
@@ -196,6 +258,56 @@ private:
             Reply(400, false);
             return;
         }
+        if (Web && Web->Auth) {
+            Authorize();
+            return;
+        }
+        Route();
+    }
+
+    void Authorize()
+    {
+        const auto& request = Parser->get();
+        const auto field = request[http::field::authorization];
+        auto credentials = ParseBasicAuthorization(std::string_view(field.data(), field.size()));
+        if (!credentials) {
+            Reply(401, request.keep_alive());
+            return;
+        }
+        if (Web->Auth->Verified(*credentials)) {
+            Route();
+            return;
+        }
+        if (!State->Checks.Take(Peer, TClock::now()) || !State->Checker) {
+            Reply(429, request.keep_alive());
+            return;
+        }
+        // bcrypt runs on the exporter's own thread so the loop (and the collection's tick)
+        // never waits for it; the answer comes back to the loop.
+        Arm();
+        auto done = [self = this->shared_from_this(),
+                     credentials = *credentials](bool matches) mutable {
+            if (self->Closed)
+                return;
+            if (matches && self->Web->Auth->Knows(credentials.User)) {
+                self->Web->Auth->Remember(credentials);
+                self->Route();
+            } else {
+                self->Reply(401, self->Parser->get().keep_alive());
+            }
+        };
+        asio::post(*State->Checker, [hash = Web->Auth->HashFor(credentials->User),
+                                     password = std::move(credentials->Password),
+                                     loop = Stream.get_executor(),
+                                     done = std::move(done)]() mutable {
+            const bool matches = BcryptMatches(hash, password);
+            asio::post(loop, [done = std::move(done), matches]() mutable { done(matches); });
+        });
+    }
+
+    void Route()
+    {
+        const auto& request = Parser->get();
         const bool keepAlive = request.keep_alive();
         const auto verb = request.method();
         if (verb != http::verb::get && verb != http::verb::head) {
@@ -223,25 +335,34 @@ private:
                "\r\nContent-Length: " + std::to_string(Body->size()) + "\r\n";
         if (status == 405)
             Head += "Allow: GET, HEAD\r\n";
+        if (status == 401)
+            Head += "WWW-Authenticate: Basic realm=\"statlume\", charset=\"UTF-8\"\r\n";
+        if (status == 429)
+            Head += "Retry-After: 1\r\n";
+        if (Web)
+            Head += Web->ExtraHeaders;
         Head += keepAlive ? "\r\n" : "Connection: close\r\n\r\n";
         const std::array<asio::const_buffer, 2> buffers = {
             asio::buffer(Head), headOnly ? asio::const_buffer() : asio::buffer(*Body)};
         Arm();
-        asio::async_write(
-            Socket, buffers,
-            [self = shared_from_this(), keepAlive](const std::error_code& error, std::size_t) {
-                if (error || !keepAlive || self->Closed) {
-                    self->Close();
-                    return;
-                }
-                self->NewRequest();
-                self->Parse();
-            });
+        asio::async_write(Stream, buffers,
+                          [self = this->shared_from_this(), keepAlive](const std::error_code& error,
+                                                                       std::size_t) {
+                              if (error || !keepAlive || self->Closed) {
+                                  self->Close();
+                                  return;
+                              }
+                              self->Arm();
+                              self->NewRequest();
+                              self->Parse();
+                          });
     }
 
-    asio::ip::tcp::socket Socket;
+    TStream Stream;
     asio::steady_timer Deadline;
     std::shared_ptr<TMetricsExporter::TState> State;
+    /// The web configuration this connection was accepted under; nothing: plain, open.
+    std::shared_ptr<const TWebSetup> Web;
     std::vector<char> Buffer;
     std::size_t Used = 0;
     /// Bytes of the current request's head taken by the parser so far.
@@ -249,14 +370,11 @@ private:
     std::optional<http::request_parser<http::empty_body>> Parser;
     std::string Head;
     std::shared_ptr<const std::string> Body;
-    TPeerAddress Peer;
-    TClock::time_point LastHead = TClock::now();
-    bool Closed = false;
 };
 
-std::vector<std::shared_ptr<TMetricsConnection>> TMetricsExporter::TState::Live()
+std::vector<std::shared_ptr<TConnectionBase>> TMetricsExporter::TState::Live()
 {
-    std::vector<std::shared_ptr<TMetricsConnection>> live;
+    std::vector<std::shared_ptr<TConnectionBase>> live;
     for (auto at = Open.begin(); at != Open.end();) {
         auto connection = at->lock();
         if (!connection || connection->IsClosed()) {
@@ -277,7 +395,7 @@ void TMetricsExporter::TState::MakeRoomFor(const TPeerAddress& peer)
                                                                  fromPeer)) >= Limits.MaxPerPeer;
     if (!peerFull && live.size() < Limits.MaxConnections)
         return;
-    std::shared_ptr<TMetricsConnection> victim;
+    std::shared_ptr<TConnectionBase> victim;
     for (const auto& connection : live) {
         if (peerFull && !fromPeer(connection))
             continue;
@@ -308,6 +426,22 @@ TMetricsExporter::~TMetricsExporter()
         if (const auto connection = weak.lock())
             connection->Close();
     }
+    // A check under way finishes (its answer goes to a closed connection); queued ones are
+    // dropped.
+    State->Checker.reset();
+    if (Checker) {
+        Checker->stop();
+        Checker->join();
+    }
+}
+
+void TMetricsExporter::UseWebConfig(TWebSetupSource source, std::ostream& err)
+{
+    State->Web = std::move(source);
+    State->Err = &err;
+    if (!Checker)
+        Checker = std::make_unique<asio::thread_pool>(1);
+    State->Checker = Checker->get_executor();
 }
 
 bool TMetricsExporter::Start(const TMetricsEndpoint& endpoint, std::string& reason)
@@ -362,8 +496,23 @@ void TMetricsExporter::Accept()
             });
             return;
         }
-        State->MakeRoomFor(PeerOf(socket));
-        const auto connection = std::make_shared<TMetricsConnection>(std::move(socket), State);
+        const TPeerAddress peer = PeerOf(socket);
+        State->MakeRoomFor(peer);
+        std::shared_ptr<const TWebSetup> web;
+        if (State->Web) {
+            State->Web->Refresh(TClock::now(), *State->Err);
+            web = State->Web->Current();
+        }
+        std::shared_ptr<TConnectionBase> connection;
+        if (web && web->Tls) {
+            auto& context = *web->Tls;
+            connection =
+                std::make_shared<TMetricsConnection<asio::ssl::stream<asio::ip::tcp::socket>>>(
+                    State, std::move(web), peer, std::move(socket), context);
+        } else {
+            connection = std::make_shared<TMetricsConnection<asio::ip::tcp::socket>>(
+                State, std::move(web), peer, std::move(socket));
+        }
         State->Open.push_back(connection);
         connection->Start();
         Accept();

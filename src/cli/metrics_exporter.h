@@ -4,10 +4,12 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <ostream>
 #include <string>
 
 #include "cli/cli_options.h"
 #include "cli/metrics_text.h"
+#include "cli/metrics_web_setup.h"
 
 #include <asio.hpp>
 
@@ -32,7 +34,8 @@ struct TExporterLimits
 /// Serves GET /metrics (the Prometheus text exposition) on the run's event loop. The run
 /// publishes a copy of each snapshot; a scrape renders that copy once and serves the text
 /// until the next one, so scraping never touches the collection. Other paths get 404, other
-/// methods 405, a head that is too big 431, a malformed one or one with a body 400.
+/// methods 405, a head that is too big 431, a malformed one or one with a body 400. Under a
+/// web configuration it speaks TLS and asks for a password as that file says.
 class TMetricsExporter
 {
 public:
@@ -46,6 +49,10 @@ public:
     /// Listens on the endpoint (no address: every IPv6 and IPv4 address); false, with the
     /// system's reason in reason, when that fails.
     bool Start(const TMetricsEndpoint& endpoint, std::string& reason);
+    /// Serves under the web configuration source (TLS, passwords, extra headers), checking it
+    /// for changes as connections arrive; a failed re-read is reported on err, which must
+    /// outlive the exporter.
+    void UseWebConfig(TWebSetupSource source, std::ostream& err);
     /// Makes a copy of snapshot the one the next scrapes report.
     void Publish(const TMetricsSnapshot& snapshot);
     /// The port listened on; 0 before Start.
@@ -63,6 +70,8 @@ private:
     asio::ip::tcp::acceptor Acceptor;
     asio::steady_timer AcceptRetry;
     std::shared_ptr<TState> State;
+    /// One thread for bcrypt, so a flood of password checks costs at most one core.
+    std::unique_ptr<asio::thread_pool> Checker;
 };
 
 } // namespace statlume

@@ -1,0 +1,73 @@
+#include <string>
+
+#include "cli/metrics_auth.h"
+
+#include <gtest/gtest.h>
+
+namespace statlume {
+namespace {
+
+using namespace std::string_literals;
+
+// htpasswd -nbBC 4 "" 'pass word'
+const std::string Hash = "$2y$04$UVEPvLzLP42Y/TjZcayz5.0dP/m6EU6AdntoNDxGcuPDr0u9aUkyy";
+
+TEST(MetricsAuth, ParsesOnlyWellFormedBasicCredentials)
+{
+    struct TCase
+    {
+        const char* name;
+        std::string header;
+        std::optional<std::pair<std::string, std::string>> expected;
+    };
+    const TCase cases[] = {
+        {"padded", "Basic cHJvbWV0aGV1czpwYXNzIHdvcmQ=", {{"prometheus", "pass word"}}},
+        {"scheme in any case, spaces", "bAsIc   YTpi  ", {{"a", "b"}}},
+        {"colon in the password", "Basic YTpiOmM=", {{"a", "b:c"}}},
+        {"empty password", "Basic YTo=", {{"a", ""}}},
+        {"no colon", "Basic YWJj", std::nullopt},
+        {"other scheme", "Bearer YTpi", std::nullopt},
+        {"not base64", "Basic YT!i", std::nullopt},
+        {"cut short", "Basic YTpiO", std::nullopt},
+        {"padding inside", "Basic YT=i", std::nullopt},
+        {"nothing", "Basic ", std::nullopt},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto parsed = ParseBasicAuthorization(c.header);
+        ASSERT_EQ(parsed.has_value(), c.expected.has_value());
+        if (parsed) {
+            EXPECT_EQ(parsed->User, c.expected->first);
+            EXPECT_EQ(parsed->Password, c.expected->second);
+        }
+    }
+}
+
+TEST(MetricsAuth, BcryptMatchesOnlyTheExactPassword)
+{
+    EXPECT_TRUE(BcryptMatches(Hash, "pass word"));
+    EXPECT_FALSE(BcryptMatches(Hash, "pass word "));
+    EXPECT_FALSE(BcryptMatches(Hash, "pass word\0tail"s));
+    EXPECT_FALSE(BcryptMatches("not a hash", "pass word"));
+}
+
+TEST(MetricsAuth, OnlyTheVerifiedCredentialsAreRemembered)
+{
+    TBasicAuth auth({{"prometheus", Hash}});
+    const TBasicCredentials right{"prometheus", "pass word"};
+    const TBasicCredentials wrong{"prometheus", "pass worD"};
+    EXPECT_FALSE(auth.Verified(right));
+    auth.Remember(right);
+    EXPECT_TRUE(auth.Verified(right));
+    EXPECT_FALSE(auth.Verified(wrong));
+    // A user with the same password elsewhere, or an unknown one, is not let in.
+    EXPECT_FALSE(auth.Verified({"other", "pass word"}));
+    auth.Remember({"other", "pass word"});
+    EXPECT_FALSE(auth.Verified({"other", "pass word"}));
+    EXPECT_FALSE(auth.Knows("other"));
+    EXPECT_NE(auth.HashFor("other"), Hash);
+    EXPECT_FALSE(BcryptMatches(auth.HashFor("other"), "pass word"));
+}
+
+} // namespace
+} // namespace statlume
