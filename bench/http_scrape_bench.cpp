@@ -1,15 +1,26 @@
 // Scrapes per second of a Prometheus endpoint from keep-alive clients on loopback, one
-// connection per benchmark thread. The endpoint comes from STATLUME_SCRAPE_TARGET
+// connection per benchmark thread, each from its own loopback address (127.0.0.2, ...) as
+// separate scrapers would be. The endpoint comes from STATLUME_SCRAPE_TARGET
 // ("127.0.0.1:9100"), so the same load can be aimed at statlume-cli --metrics and at another
-// exporter in one run (bench/metrics_vs_node_exporter.sh does that). Loopback only.
+// exporter in one run (bench/metrics_vs_node_exporter.sh does that). With
+// STATLUME_SCRAPE_CA=FILE the scrapes go over TLS checked against that CA, and with
+// STATLUME_SCRAPE_AUTH=USER:PASSWORD they carry basic authentication. Loopback only.
+#include <algorithm>
+#include <chrono>
 #include <cstdlib>
+#include <cstring>
+#include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include <arpa/inet.h>
 #include <benchmark/benchmark.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <openssl/evp.h>
+#include <openssl/ssl.h>
+#include <openssl/x509v3.h>
 #include <sys/socket.h>
 #include <sys/time.h>
 #include <unistd.h>
@@ -19,7 +30,7 @@ namespace {
 class TScraper
 {
 public:
-    explicit TScraper(const std::string& target)
+    TScraper(const std::string& target, int sourceIndex)
     {
         const std::size_t colon = target.rfind(':');
         sockaddr_in address{};
@@ -35,13 +46,32 @@ public:
         ::setsockopt(Fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
         const int one = 1;
         ::setsockopt(Fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-        if (::connect(Fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+        sockaddr_in source{};
+        source.sin_family = AF_INET;
+        source.sin_addr.s_addr = htonl(0x7f000002u + static_cast<std::uint32_t>(sourceIndex));
+        if (::bind(Fd, reinterpret_cast<const sockaddr*>(&source), sizeof source) != 0 ||
+            ::connect(Fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
+            !StartTls(host)) {
             ::close(Fd);
             Fd = -1;
+        }
+        if (const char* auth = std::getenv("STATLUME_SCRAPE_AUTH")) {
+            std::string encoded(4 * ((std::strlen(auth) + 2) / 3) + 1, '\0');
+            const int length = EVP_EncodeBlock(reinterpret_cast<unsigned char*>(encoded.data()),
+                                               reinterpret_cast<const unsigned char*>(auth),
+                                               static_cast<int>(std::strlen(auth)));
+            encoded.resize(static_cast<std::size_t>(std::max(length, 0)));
+            Request = "GET /metrics HTTP/1.1\r\nHost: 127.0.0.1\r\nAccept-Encoding: "
+                      "identity\r\nAuthorization: Basic " +
+                      encoded + "\r\n\r\n";
         }
     }
     ~TScraper()
     {
+        if (Ssl)
+            SSL_free(Ssl);
+        if (Context)
+            SSL_CTX_free(Context);
         if (Fd >= 0)
             ::close(Fd);
     }
@@ -54,10 +84,7 @@ public:
     // bodies with Content-Length and chunked ones (as Go's HTTP server sends large replies).
     std::size_t Scrape()
     {
-        static constexpr std::string_view Request =
-            "GET /metrics HTTP/1.1\r\nHost: 127.0.0.1\r\nAccept-Encoding: identity\r\n\r\n";
-        if (::send(Fd, Request.data(), Request.size(), MSG_NOSIGNAL) !=
-            static_cast<ssize_t>(Request.size()))
+        if (Send(Request) != static_cast<ssize_t>(Request.size()))
             return 0;
         std::size_t headEnd;
         while ((headEnd = Buffer.find("\r\n\r\n")) == std::string::npos) {
@@ -67,6 +94,8 @@ public:
         const std::string head = Buffer.substr(0, headEnd);
         Buffer.erase(0, headEnd + 4);
         const std::size_t field = head.find("Content-Length: ");
+        if (head.rfind("HTTP/1.1 200", 0) != 0)
+            return 0;
         if (field != std::string::npos) {
             const std::size_t length = std::strtoul(head.c_str() + field + 16, nullptr, 10);
             while (Buffer.size() < length) {
@@ -98,10 +127,33 @@ public:
     }
 
 private:
+    bool StartTls(const std::string& host)
+    {
+        const char* authority = std::getenv("STATLUME_SCRAPE_CA");
+        if (authority == nullptr)
+            return true;
+        Context = SSL_CTX_new(TLS_client_method());
+        if (Context == nullptr || SSL_CTX_load_verify_locations(Context, authority, nullptr) != 1)
+            return false;
+        SSL_CTX_set_verify(Context, SSL_VERIFY_PEER, nullptr);
+        Ssl = SSL_new(Context);
+        return Ssl != nullptr &&
+               X509_VERIFY_PARAM_set1_ip_asc(SSL_get0_param(Ssl), host.c_str()) == 1 &&
+               SSL_set_fd(Ssl, Fd) == 1 && SSL_connect(Ssl) == 1;
+    }
+
+    ssize_t Send(const std::string& bytes)
+    {
+        if (Ssl)
+            return SSL_write(Ssl, bytes.data(), static_cast<int>(bytes.size()));
+        return ::send(Fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+    }
+
     bool Receive()
     {
         char chunk[65536];
-        const ssize_t count = ::recv(Fd, chunk, sizeof chunk, 0);
+        const ssize_t count =
+            Ssl ? SSL_read(Ssl, chunk, sizeof chunk) : ::recv(Fd, chunk, sizeof chunk, 0);
         if (count <= 0)
             return false;
         Buffer.append(chunk, static_cast<std::size_t>(count));
@@ -109,6 +161,10 @@ private:
     }
 
     int Fd = -1;
+    SSL_CTX* Context = nullptr;
+    SSL* Ssl = nullptr;
+    std::string Request =
+        "GET /metrics HTTP/1.1\r\nHost: 127.0.0.1\r\nAccept-Encoding: identity\r\n\r\n";
     std::string Buffer;
 };
 
@@ -119,20 +175,37 @@ void BM_KeepAliveScrape(benchmark::State& state)
         state.SkipWithError("set STATLUME_SCRAPE_TARGET=127.0.0.1:PORT");
         return;
     }
-    TScraper scraper(target);
+    TScraper scraper(target, state.thread_index());
     if (!scraper.Connected()) {
         state.SkipWithError("cannot connect to the loopback target");
         return;
     }
+    // The first scrape pays for the password check; the figures are for the ones after it.
+    const auto firstStart = std::chrono::steady_clock::now();
+    if (scraper.Scrape() == 0) {
+        state.SkipWithError("the first scrape failed");
+        return;
+    }
+    const std::chrono::duration<double, std::micro> first =
+        std::chrono::steady_clock::now() - firstStart;
+    std::vector<double> micros;
     std::size_t bytes = 0;
     for (auto _ : state) {
+        const auto start = std::chrono::steady_clock::now();
         const std::size_t size = scraper.Scrape();
+        micros.push_back(
+            std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start)
+                .count());
         if (size == 0) {
             state.SkipWithError("a scrape failed");
             break;
         }
         bytes += size;
     }
+    std::nth_element(micros.begin(), micros.begin() + micros.size() / 2, micros.end());
+    state.counters["median_us"] = benchmark::Counter(micros.empty() ? 0 : micros[micros.size() / 2],
+                                                     benchmark::Counter::kAvgThreads);
+    state.counters["first_us"] = benchmark::Counter(first.count(), benchmark::Counter::kAvgThreads);
     state.SetBytesProcessed(static_cast<std::int64_t>(bytes));
     state.counters["scrapes"] = benchmark::Counter(static_cast<double>(state.iterations()));
     state.counters["scrapes_per_s"] =

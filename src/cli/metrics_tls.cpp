@@ -69,7 +69,9 @@ std::optional<std::string> CipherList(SSL_CTX* context, const std::vector<std::s
         // TLS 1.3 suites are not chosen by the file, as in other exporters.
         if (std::string_view(SSL_CIPHER_get_version(found)) == "TLSv1.3")
             continue;
-        list += (list.empty() ? "" : ":") + std::string(SSL_CIPHER_get_name(found));
+        if (!list.empty())
+            list += ':';
+        list += SSL_CIPHER_get_name(found);
     }
     return list;
 }
@@ -161,8 +163,11 @@ bool SetProtocol(SSL_CTX* handle, const TTlsServerConfig& tls, std::string& reas
     }
     if (!tls.Curves.empty()) {
         std::string groups;
-        for (const auto& curve : tls.Curves)
-            groups += (groups.empty() ? "" : ":") + curve;
+        for (const auto& curve : tls.Curves) {
+            if (!groups.empty())
+                groups += ':';
+            groups += curve;
+        }
         if (OpenSslFailed(SSL_CTX_set1_groups_list(handle, groups.c_str()) == 1,
                           "curve_preferences", reason))
             return false;

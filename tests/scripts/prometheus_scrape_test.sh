@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # A real Prometheus, on loopback with the sample configuration in docs/, scrapes
-# statlume-cli --metrics; PromQL queries must return the figures the console printed at the
-# same ticks. Prometheus (Debian "prometheus") comes with scripts/install-deps --test, which
+# statlume-cli --metrics twice: in clear, and over TLS with basic auth from a web
+# configuration (a throwaway CA made here with openssl); PromQL queries must return the
+# figures each console printed at the same ticks. Prometheus (Debian "prometheus") comes with scripts/install-deps --test, which
 # scripts/test runs; without it the test is skipped. Usage: $0 BUILD_DIR
 set -u
 
@@ -10,11 +11,13 @@ here=$(cd "$(dirname "$0")" && pwd)
 docs=$here/../../docs
 cli=$build/src/cli/statlume-cli
 
-if ! command -v prometheus >/dev/null; then
-    echo "prometheus is not installed (Debian package prometheus): test skipped"
-    echo "0 passed, 0 failed, 1 skipped"
-    exit 0
-fi
+for tool in prometheus openssl htpasswd; do
+    if ! command -v $tool >/dev/null; then
+        echo "$tool is not installed (scripts/install-deps --test): test skipped"
+        echo "0 passed, 0 failed, 1 skipped"
+        exit 0
+    fi
+done
 if [[ ! -x $cli ]]; then
     echo "missing $cli"
     echo "0 passed, 1 failed"
@@ -34,6 +37,7 @@ free_port() {
     python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'
 }
 metrics_port=$(free_port)
+tls_port=$(free_port)
 prom_port=$(free_port)
 
 # The sample configuration as shipped, with this machine as its only target and a short
@@ -42,6 +46,23 @@ sed -e 's/scrape_interval: 15s/scrape_interval: 1s/' -e 's/scrape_timeout: 5s/sc
     "$docs/prometheus.yml" > "$work/prometheus.yml"
 printf -- '- targets: ["127.0.0.1:%s"]\n  labels:\n    site: test\n' "$metrics_port" \
     > "$work/statlume-targets.yml"
+printf -- '- targets: ["127.0.0.1:%s"]\n' "$tls_port" > "$work/statlume-tls-targets.yml"
+
+# The TLS side: a CA and a certificate for 127.0.0.1, the password in the files the sample
+# configuration names.
+(
+    cd "$work" || exit 1
+    openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:P-256 -nodes -days 2 \
+        -subj /CN=statlume-test-ca -keyout ca.key -out statlume-ca.crt
+    openssl req -newkey ec -pkeyopt ec_paramgen_curve:P-256 -nodes -subj /CN=127.0.0.1 \
+        -keyout server.key -out server.csr
+    echo "subjectAltName=IP:127.0.0.1" > server.ext
+    openssl x509 -req -in server.csr -CA statlume-ca.crt -CAkey ca.key -CAcreateserial \
+        -days 2 -extfile server.ext -out server.crt
+) > "$work/openssl.log" 2>&1
+printf 'scrape secret' > "$work/statlume-scrape-password"
+printf 'tls_server_config:\n  cert_file: server.crt\n  key_file: server.key\nbasic_auth_users:\n  prometheus: %s\n' \
+    "$(htpasswd -nbBC 10 "" 'scrape secret' | tr -d ':\n')" > "$work/web-config.yml"
 
 mkdir -p "$work/config" "$work/runtime"
 chmod 700 "$work/runtime"
@@ -50,14 +71,20 @@ XDG_CONFIG_HOME=$work/config XDG_RUNTIME_DIR=$work/runtime "$cli" \
     --template '<NAME=ProcUsage DECIMAL>|<NAME=RAMTotal>|<NAME=RAMFree>' \
     > "$work/console.txt" 2> "$work/cli.err" &
 pids+=($!)
+XDG_CONFIG_HOME=$work/config XDG_RUNTIME_DIR=$work/runtime "$cli" \
+    --metrics="127.0.0.1:$tls_port" --metrics-web-config="$work/web-config.yml" \
+    --print --one-line --interval 1000 \
+    --template '<NAME=ProcUsage DECIMAL>|<NAME=RAMTotal>|<NAME=RAMFree>' \
+    > "$work/console-tls.txt" 2>> "$work/cli.err" &
+pids+=($!)
 prometheus --config.file="$work/prometheus.yml" --storage.tsdb.path="$work/data" \
     --web.listen-address="127.0.0.1:$prom_port" --log.level=warn > "$work/prometheus.log" 2>&1 &
 pids+=($!)
 
-python3 - "$prom_port" "$work/console.txt" <<'PY'
+python3 - "$prom_port" "$work/console.txt" "$work/console-tls.txt" <<'PY'
 import json, sys, time, urllib.parse, urllib.request
 
-port, console = sys.argv[1], sys.argv[2]
+port, consoles = sys.argv[1], {"statlume": sys.argv[2], "statlume-tls": sys.argv[3]}
 passed = failed = 0
 
 def check(name, ok, detail=""):
@@ -70,40 +97,45 @@ def query(expr):
     with urllib.request.urlopen(url, timeout=3) as reply:
         return json.load(reply)["data"]["result"]
 
-def console_lines():
+def console_lines(console):
     with open(console) as f:
         return [line.strip().split("|") for line in f if line.count("|") == 2]
 
-# Prometheus needs a few seconds to start and scrape; every wait is bounded.
-deadline = time.time() + 45
-cpu = ram = []
-while time.time() < deadline:
-    try:
-        cpu = query('statlume_cpu_usage_ratio{cpu="total"}')
-        ram = query('statlume_memory_bytes{kind="ram"}')
-        if cpu and len(ram) == 2:
-            break
-    except OSError:
-        pass
-    time.sleep(0.5)
-check("prometheus scraped statlume_cpu_usage_ratio", bool(cpu), str(cpu))
-check("prometheus scraped statlume_memory_bytes{kind=ram}", len(ram) == 2, str(ram))
-up = query("statlume_up") if cpu else []
-check("statlume_up is 1 with a host label", bool(up) and up[0]["value"][1] == "1"
-      and up[0]["metric"].get("host") == "127.0.0.1", str(up))
-if cpu and len(ram) == 2:
+def check_job(job, console, deadline):
+    cpu = ram = []
+    while time.time() < deadline:
+        try:
+            cpu = query(f'statlume_cpu_usage_ratio{{cpu="total",job="{job}"}}')
+            ram = query(f'statlume_memory_bytes{{kind="ram",job="{job}"}}')
+            if cpu and len(ram) == 2:
+                break
+        except OSError:
+            pass
+        time.sleep(0.5)
+    check(f"{job}: prometheus scraped statlume_cpu_usage_ratio", bool(cpu), str(cpu))
+    check(f"{job}: prometheus scraped statlume_memory_bytes{{kind=ram}}", len(ram) == 2, str(ram))
+    up = query(f'statlume_up{{job="{job}"}}') if cpu else []
+    check(f"{job}: statlume_up is 1 with a host label", bool(up) and up[0]["value"][1] == "1"
+          and up[0]["metric"].get("host") == "127.0.0.1", str(up))
+    if not (cpu and len(ram) == 2):
+        return
     ratio = float(cpu[0]["value"][1])
     total = next(float(r["value"][1]) for r in ram if r["metric"]["state"] == "total")
     free = next(float(r["value"][1]) for r in ram if r["metric"]["state"] == "free")
-    lines = console_lines()
+    lines = console_lines(console)
     # The scraped sample is one of the ticks the console printed.
-    check("cpu figure matches a console tick",
+    check(f"{job}: cpu figure matches a console tick",
           any(abs(ratio * 100 - float(l[0])) <= 0.006 for l in lines),
           f"{ratio * 100:.4f} not in {[l[0] for l in lines]}")
-    check("RAM total matches the console in MB",
+    check(f"{job}: RAM total matches the console in MB",
           any(round(total / 1048576) == int(l[1]) for l in lines), f"{total} vs {lines[-1:]}")
-    check("RAM free matches a console tick in MB",
+    check(f"{job}: RAM free matches a console tick in MB",
           any(round(free / 1048576) == int(l[2]) for l in lines), f"{free} vs {[l[2] for l in lines]}")
+
+# Prometheus needs a few seconds to start and scrape; every wait is bounded.
+deadline = time.time() + 45
+for job, console in consoles.items():
+    check_job(job, console, deadline)
 print(f"{passed} passed, {failed} failed")
 sys.exit(1 if failed else 0)
 PY
