@@ -19,6 +19,14 @@ std::string TrimPromptText(std::string_view text)
     return std::string(text);
 }
 
+std::string PromptBody(std::string_view caption, std::string_view prompt)
+{
+    if (caption.empty()) {
+        return std::string(prompt);
+    }
+    return std::string(caption) + "\n" + std::string(prompt);
+}
+
 bool IsAllDigits(std::string_view text)
 {
     return !text.empty() &&

@@ -9,6 +9,10 @@ namespace statlume {
 /// The text without leading and trailing blanks and control characters (bytes up to 0x20).
 std::string TrimPromptText(std::string_view text);
 
+/// The body of a prompt: the caption's question, then the prompt text, so a title bar cut
+/// short by the window manager loses nothing.
+std::string PromptBody(std::string_view caption, std::string_view prompt);
+
 /// True when text is not empty and every character is one of "0" to "9".
 bool IsAllDigits(std::string_view text);
 

@@ -1,5 +1,7 @@
 #include "display/qt/prompts.h"
 
+#include "display/qt/prompt_text.h"
+
 #include <QInputDialog>
 #include <QMessageBox>
 
@@ -18,8 +20,9 @@ std::optional<std::string> TQtPrompts::AskText(const std::string& caption,
                                                const std::string& initial)
 {
     bool ok = false;
-    const QString text = QInputDialog::getText(Owner, FromUtf8(caption), FromUtf8(prompt),
-                                               QLineEdit::Normal, FromUtf8(initial), &ok);
+    const QString text =
+        QInputDialog::getText(Owner, FromUtf8(caption), FromUtf8(PromptBody(caption, prompt)),
+                              QLineEdit::Normal, FromUtf8(initial), &ok);
     if (!ok) {
         return std::nullopt;
     }
@@ -29,7 +32,7 @@ std::optional<std::string> TQtPrompts::AskText(const std::string& caption,
 TAnswer TQtPrompts::AskYesNoCancel(const std::string& caption, const std::string& question)
 {
     const auto button = QMessageBox::question(
-        Owner, FromUtf8(caption), FromUtf8(question),
+        Owner, FromUtf8(caption), FromUtf8(PromptBody(caption, question)),
         QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Yes);
     if (button == QMessageBox::Yes) {
         return TAnswer::Yes;
