@@ -311,6 +311,11 @@ void TSettingsStore::WriteServer(std::int32_t port, bool on)
     });
 }
 
+void TSettingsStore::WriteServerOff()
+{
+    Store.WriteBool("Server", false);
+}
+
 void TSettingsStore::WritePassword(std::string_view password)
 {
     Store.WriteString("Password", password);

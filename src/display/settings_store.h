@@ -156,6 +156,8 @@ public:
     /// Stores "ServPort" and "Server" in one transaction, the end of a completed Act as
     /// Server command.
     void WriteServer(std::int32_t port, bool on);
+    /// Stores "Server" = off alone: the item ended unchecked, the next start does not listen.
+    void WriteServerOff();
     /// Stores "Password".
     void WritePassword(std::string_view password);
     /// Stores "FormatString".

@@ -21,6 +21,15 @@ inline std::string AsciiUpperCopy(std::string_view text)
     return out;
 }
 
+/// The text with A..Z folded to a..z.
+inline std::string AsciiLowerCopy(std::string_view text)
+{
+    std::string out(text);
+    for (char& c : out)
+        c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+    return out;
+}
+
 /// Whether text at pos starts with upperKey, comparing ASCII letters without case; upperKey
 /// must hold no a..z.
 constexpr bool MatchesFoldedAt(std::string_view text, std::size_t pos, std::string_view upperKey)

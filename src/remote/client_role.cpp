@@ -41,7 +41,7 @@ bool TClientRole::SetPort(long long value)
 void TClientRole::Start()
 {
     Open();
-    Secret.Cipher.SetKeyFromPassword(Secret.Password);
+    Secret.SetKey();
 }
 
 void TClientRole::Tick()
@@ -100,6 +100,8 @@ void TClientRole::CountRecords(const TFeedResult& result)
     if (result.Accepted > 0) {
         FailedRun = 0;
         FailureReported = false;
+        if (OnRecordsAccepted)
+            OnRecordsAccepted();
     }
     FailedRun += result.RejectedAtEnd;
     if (FailedRun < FailedRecordsHint || FailureReported)

@@ -61,6 +61,8 @@ public:
     /// Raised once when FailedRecordsHint records in a row were dropped (a wrong password, most
     /// likely), and again only after an accepted record has come.
     std::function<void()> OnRecordsFailing;
+    /// Raised after each read that brought at least one accepted record.
+    std::function<void()> OnRecordsAccepted;
     /// Records dropped since the last accepted one.
     std::size_t FailedRecords() const { return FailedRun; }
 

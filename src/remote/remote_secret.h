@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "format/ascii_case.h"
 #include "remote/blowfish_cipher.h"
 
 namespace statlume {
@@ -14,12 +15,16 @@ struct TRemoteSecret
     /// Keyed by the server when it starts listening and by the client at start-up.
     TBlowfishCipher Cipher;
 
+    /// The key set-up from Password in lower case: clients lower-case their "-d" text, so a
+    /// password typed with capitals at the server's prompt still matches.
+    void SetKey() { Cipher.SetKeyFromPassword(AsciiLowerCopy(Password)); }
+
     /// The cipher, keyed from Password first when no key set-up has run yet (a password given
     /// after listening or start-up).
     TBlowfishCipher& KeyedCipher()
     {
         if (!Cipher.Initialized())
-            Cipher.SetKeyFromPassword(Password);
+            SetKey();
         return Cipher;
     }
 };

@@ -86,7 +86,7 @@ void TServerRole::servListen()
             Secret.Password = std::move(*stored);
     }
     if (!Secret.Password.empty())
-        Secret.Cipher.SetKeyFromPassword(Secret.Password);
+        Secret.SetKey();
 }
 
 void TServerRole::servAccept(TSocketConnection&)

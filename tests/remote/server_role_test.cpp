@@ -107,22 +107,27 @@ TEST_F(ServerRoleTest, PasswordGivenAfterListeningKeysTheCipherOnTheNextReply)
     EXPECT_EQ(reply, Bytes(EncodeRawData(Shell.Data)));
 }
 
-TEST_F(ServerRoleTest, StoredPasswordWinsOverTheCommandLineOne)
+TEST_F(ServerRoleTest, StoredPasswordWinsOverTheCommandLineOneAndKeysInLowerCase)
 {
     struct TCase
     {
         const char* name;
+        std::string given;
         std::optional<std::string> stored;
         std::string expected;
+        /// What a client's lower-cased "-d" keys with.
+        std::string peerKey;
     };
     const TCase cases[] = {
-        {"stored password", std::string("stored"), "stored"},
-        {"nothing stored", std::nullopt, "given"},
+        {"stored password", "given", std::string("stored"), "stored", "stored"},
+        {"nothing stored", "given", std::nullopt, "given", "given"},
+        {"stored with capitals", "given", std::string("Secret"), "Secret", "secret"},
+        {"prompt with capitals", "MiXeD 1", std::nullopt, "MiXeD 1", "mixed 1"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         Role.Stop();
-        Secret.Password = "given";
+        Secret.Password = c.given;
         Role.StoredPassword = [&] { return c.stored; };
         ASSERT_TRUE(Role.Start());
         EXPECT_EQ(Secret.Password, c.expected);
@@ -130,7 +135,7 @@ TEST_F(ServerRoleTest, StoredPasswordWinsOverTheCommandLineOne)
         Socket.Receive(connection, "T");
         ASSERT_EQ(connection.Writes.size(), 1u);
         TBlowfishCipher peer;
-        peer.SetKeyFromPassword(c.expected);
+        peer.SetKeyFromPassword(c.peerKey);
         auto reply = connection.Writes[0];
         peer.Decrypt(reply.data(), reply.size());
         EXPECT_EQ(reply, Bytes(EncodeRawData(Shell.Data)));

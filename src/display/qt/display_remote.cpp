@@ -1,11 +1,15 @@
 #include "display/qt/display_remote.h"
 
+#include <algorithm>
 #include <charconv>
 
 #include "display/qt/prompt_text.h"
 #include "display/qt/statlume_display.h"
 #include "display/serve_settings.h"
+#include "display/tray_tooltip.h"
 #include "remote/request_detection.h"
+
+#include <QDateTime>
 
 namespace statlume {
 
@@ -42,8 +46,16 @@ TDisplayRemote::TDisplayRemote(TStatlumeDisplay& window, TPrompts& prompts)
                               message + "; the server stays off.");
         }
     };
-    Serv.OnAlert = [this](bool alert) { Window.ShowConnectionAlert(alert); };
-    Cli.OnAlert = [this](bool alert) { Window.ShowConnectionAlert(alert); };
+    Serv.OnAlert = [this](bool alert) {
+        Window.ShowConnectionAlert(alert);
+        ShowStatus();
+    };
+    // A connection made is no proof of a matching password: the alert stays until a record
+    // passes the checks.
+    Cli.OnAlert = [this](bool alert) { Window.ShowConnectionAlert(alert || PasswordMismatch); };
+    Cli.OnRecordsAccepted = [this] { RecordsAccepted(); };
+    Cli.OnRecordsFailing = [this] { RecordsFailing(); };
+    Window.OnTick = [this] { ShowStatus(); };
     // Ask at once, so the first figures show without waiting a whole interval.
     Cli.OnConnected = [this] { Cli.Tick(); };
     Window.OnClientStart = [this] { ClientStart(); };
@@ -58,10 +70,59 @@ TDisplayRemote::TDisplayRemote(TStatlumeDisplay& window, TPrompts& prompts)
 
 TDisplayRemote::~TDisplayRemote()
 {
+    Window.OnTick = nullptr;
     Window.OnClientStart = nullptr;
     Window.OnRoleStartup = nullptr;
     Window.OnClientTick = nullptr;
     Window.OnExitCommand = nullptr;
+}
+
+void TDisplayRemote::RecordsAccepted()
+{
+    LastRecord = std::chrono::steady_clock::now();
+    LastRecordTime = QTime::currentTime().toString(QStringLiteral("HH:mm:ss")).toStdString();
+    if (PasswordMismatch) {
+        PasswordMismatch = false;
+        Window.ShowConnectionAlert(Cli.Alert());
+    }
+    ShowStatus();
+}
+
+void TDisplayRemote::RecordsFailing()
+{
+    PasswordMismatch = true;
+    Window.ShowConnectionAlert(true);
+    if (TSettingsStore* store = Window.Settings(); store && store->Reporter()) {
+        store->Reporter()("the records of " + Cli.Host() + ":" + std::to_string(Cli.Port()) +
+                          " fail the checks: the password does not match.");
+    }
+    ShowStatus();
+}
+
+void TDisplayRemote::ShowStatus()
+{
+    TTrayStatus status;
+    if (Window.Client().ClientMode) {
+        status.ClientHost = Cli.Host();
+        status.ClientPort = Cli.Port();
+        status.PasswordMismatch = PasswordMismatch;
+        const auto interval = std::chrono::milliseconds(Window.UpdateTimer().Interval());
+        const bool old = !LastRecordTime.empty() && std::chrono::steady_clock::now() - LastRecord >=
+                                                        std::max(3 * interval, OldAfterAtLeast);
+        Window.ShowFiguresOld(old);
+        if (old) {
+            status.FiguresFrom = LastRecordTime;
+        }
+    }
+    if (Serv.Listening()) {
+        status.ServingPort = ServSocket.LocalPort() != 0 ? ServSocket.LocalPort() : Serv.Port();
+        status.Connections = ServSocket.ConnectionCount();
+    }
+    const QString text = QString::fromStdString(TrayToolTip(status));
+    Window.Tray().SetToolTip(text);
+    // The window tells only of problems, so a glance at it shows why the figures look so.
+    const bool problem = status.PasswordMismatch || !status.FiguresFrom.empty();
+    Window.setToolTip(problem ? text : QString());
 }
 
 void TDisplayRemote::ClientStart()
@@ -86,6 +147,7 @@ void TDisplayRemote::RoleStartup(const TStoredSettings& stored)
     startup.StoredServer = stored.Server;
     Serv.StartUp(startup);
     Window.Menu().ActasServer1->setChecked(Serv.Listening());
+    ShowStatus();
 }
 
 std::optional<long long> TDisplayRemote::AskPort()
@@ -112,6 +174,9 @@ void TDisplayRemote::TurnOff()
 {
     Window.Menu().ActasServer1->setChecked(false);
     Serv.Stop();
+    // An item left unchecked must not listen again at the next start.
+    Window.Settings()->WriteServerOff();
+    ShowStatus();
 }
 
 void TDisplayRemote::RemovePassword()
@@ -123,7 +188,7 @@ void TDisplayRemote::ActasServer1Click()
 {
     TSettingsStore& store = *Window.Settings();
     if (!Window.Menu().ActasServer1->isChecked()) {
-        Serv.Stop();
+        TurnOff();
         return;
     }
     const auto port = AskPort();
@@ -163,6 +228,7 @@ void TDisplayRemote::ActasServer1Click()
         return;
     }
     store.WriteServer(Serv.Port(), Window.Menu().ActasServer1->isChecked());
+    ShowStatus();
 }
 
 } // namespace statlume

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <optional>
 #include <string>
 
@@ -44,12 +45,20 @@ public:
     /// The password and the cipher of both roles.
     TRemoteSecret& Secret() { return SharedSecret; }
 
+    /// The figures count as old once no record came for three intervals, or this long if
+    /// that is longer.
+    std::chrono::milliseconds OldAfterAtLeast{5000};
+    /// Brings the tray's tooltip and the window's old-figures state up to date.
+    void ShowStatus();
+
 private:
     void ClientStart();
     void RoleStartup(const TStoredSettings& stored);
     std::optional<long long> AskPort();
     void TurnOff();
     void RemovePassword();
+    void RecordsAccepted();
+    void RecordsFailing();
 
     TStatlumeDisplay& Window;
     TPrompts& Prompts;
@@ -60,6 +69,11 @@ private:
     TClientRole Cli;
     /// Where a failed listen is told: a message box inside the command, stderr at start-up.
     bool InCommand = false;
+    /// Every reply of the server fails the checks until a record is accepted.
+    bool PasswordMismatch = false;
+    /// When the last record came (or the client started), and its wall-clock time.
+    std::chrono::steady_clock::time_point LastRecord = std::chrono::steady_clock::now();
+    std::string LastRecordTime;
 };
 
 } // namespace statlume

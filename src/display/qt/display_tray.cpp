@@ -82,6 +82,13 @@ void TDisplayTray::Restore()
     Tray->show();
 }
 
+void TDisplayTray::SetToolTip(const QString& text)
+{
+    if (Tray->toolTip() != text) {
+        Tray->setToolTip(text);
+    }
+}
+
 bool TDisplayTray::Shown() const
 {
     return Tray->isVisible() && QSystemTrayIcon::isSystemTrayAvailable();

@@ -21,8 +21,9 @@ struct TTrayArt
     std::function<QIcon(const QString& figureText, const QFont& displayFont)> FigureIcon;
 };
 
-/// The notification-area icon: tooltip "Statlume", mode 0 application icon, 1 alert icon,
-/// 2 processor figure. The mode is kept while the icon is absent and shown when it returns.
+/// The notification-area icon: tooltip "Statlume" until set otherwise, mode 0 application icon, 1
+/// alert icon, 2 processor figure. The mode is kept while the icon is absent and shown when it
+/// returns.
 class TDisplayTray : public QObject
 {
     Q_OBJECT
@@ -39,6 +40,8 @@ public:
     void Remove();
     /// A second start's request: remove and add again.
     void Restore();
+    /// The tooltip (plain text); an unchanged text is not handed on again.
+    void SetToolTip(const QString& text);
 
     /// `IconMode`.
     std::uint8_t IconMode() const { return Mode; }

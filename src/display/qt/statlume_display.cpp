@@ -247,6 +247,9 @@ void TStatlumeDisplay::Timer1Timer()
     if (HasExited) {
         return;
     }
+    if (OnTick) {
+        OnTick();
+    }
     if (Switches.ClientMode) {
         if (OnClientTick) {
             OnClientTick();
@@ -310,7 +313,7 @@ void TStatlumeDisplay::BuildLabels(const std::string& text)
         try {
             FreeLabels();
             const std::vector<std::string> lines = SplitTemplateLines(text);
-            const QColor textColour = ToQColor(DisplayFont.Color);
+            const QColor textColour = LabelTextColour();
             for (std::size_t i = 0; i < lines.size(); ++i) {
                 const std::string name = "FormatLabel" + std::to_string(i);
                 auto* label = new TFmtLabel(QString::fromStdString(name), lines[i], this);
@@ -415,7 +418,7 @@ void TStatlumeDisplay::resizeEvent(QResizeEvent* event)
 void TStatlumeDisplay::ApplyDisplayFont()
 {
     LabelFont = ToQFont(DisplayFont);
-    const QColor textColour = ToQColor(DisplayFont.Color);
+    const QColor textColour = LabelTextColour();
     for (TFmtLabel* label : LabelList) {
         label->setFont(LabelFont);
         QPalette colours = label->palette();
@@ -540,6 +543,32 @@ void TStatlumeDisplay::ShowConnectionAlert(bool alert)
         return;
     }
     SetTrayMode(MenuItems->DisplayProcessorUsageinIcon1->isChecked() ? 2 : 0);
+}
+
+QColor TStatlumeDisplay::LabelTextColour() const
+{
+    const QColor text = ToQColor(DisplayFont.Color);
+    if (!OldFigures) {
+        return text;
+    }
+    // Halfway to the background the text still reads, but plainly not as current.
+    const QColor back = DisplayFont.Color == WhiteColorRef ? QColor(Qt::black) : QColor(Qt::white);
+    return QColor((text.red() + back.red()) / 2, (text.green() + back.green()) / 2,
+                  (text.blue() + back.blue()) / 2);
+}
+
+void TStatlumeDisplay::ShowFiguresOld(bool old)
+{
+    if (old == OldFigures || HasExited) {
+        return;
+    }
+    OldFigures = old;
+    const QColor textColour = LabelTextColour();
+    for (TFmtLabel* label : LabelList) {
+        QPalette colours = label->palette();
+        colours.setColor(QPalette::WindowText, textColour);
+        label->setPalette(colours);
+    }
 }
 
 QString TStatlumeDisplay::ProcessorFigure() const

@@ -141,6 +141,8 @@ public:
     TRawDataShell& Shell() { return RawShell; }
     /// The client switches read by FormCreate.
     const TClientSwitches& Client() const { return Switches; }
+    /// Called first on every tick, in both modes.
+    std::function<void()> OnTick;
     /// Called on each tick in client mode instead of collecting.
     std::function<void()> OnClientTick;
     /// Called first by the Exit command (the server closes).
@@ -151,6 +153,10 @@ public:
     std::function<void(const TStoredSettings&)> OnRoleStartup;
     /// The tray icon for a connection's state: the alert icon, else the normal or figure one.
     void ShowConnectionAlert(bool alert);
+    /// Shows the figures as old (dimmed text) or as current again.
+    void ShowFiguresOld(bool old);
+    /// True while the figures show as old.
+    bool FiguresOld() const { return OldFigures; }
 
     /// `AutoSizeWindow`.
     bool AutoSizeWindow = true;
@@ -207,6 +213,7 @@ private:
     bool LabelMayDrag() const;
     TExitState ExitStateNow() const;
     void Tell(const std::string& message) const;
+    QColor LabelTextColour() const;
 
     TDisplayServices Services;
     TClientSwitches Switches;
@@ -228,6 +235,7 @@ private:
     QFont LabelFont;
     bool HasExited = false;
     bool ShapeMasked = false;
+    bool OldFigures = false;
     /// The pointer's offset from the window's corner while the window moves itself.
     std::optional<QPoint> MoveGrab;
 };

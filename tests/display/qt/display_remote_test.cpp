@@ -12,6 +12,7 @@
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QProcess>
+#include <QSystemTrayIcon>
 #include <QTemporaryDir>
 
 #include "display_rig.h"
@@ -137,7 +138,8 @@ TEST_F(DisplayRemoteTest, PromptAnswersDecideWhatIsStoredAndWhetherTheServerRuns
         EXPECT_EQ(Remote->Server().Listening(), row.listening);
         EXPECT_EQ(ServerItem()->isChecked(), row.listening);
         EXPECT_EQ(Text(Stored("Password")), row.storedPassword);
-        EXPECT_EQ(Stored("Server").has_value(), row.listening);
+        // Every way the item ends unchecked is remembered for the next start.
+        EXPECT_EQ(Stored("Server"), platform::TRegistryValue(std::int32_t{row.listening}));
         EXPECT_EQ(Stored("ServPort").has_value(), row.listening);
         EXPECT_EQ(Prompts.Kinds.size(), row.messages);
         EXPECT_TRUE(Window->UpdateTimer().Timer().isActive());
@@ -188,6 +190,7 @@ TEST_F(DisplayRemoteTest, UncheckingDropsConnectedClientsWhichReconnectWhenTheSe
 
     ServerItem()->trigger();
     EXPECT_FALSE(Remote->Server().Listening());
+    EXPECT_EQ(Stored("Server"), platform::TRegistryValue(std::int32_t{0}));
     ASSERT_TRUE(PumpUntil([&] { return client.Alert(); }, 3s));
 
     Prompts.TextAnswers = {port, ""};
@@ -271,6 +274,78 @@ TEST_F(DisplayRemoteTest, AClientWindowTurnsToAlertWhileTheServerIsGoneAndReconn
     ASSERT_TRUE(Remote->Server().SetPort(FreePort()));
     ASSERT_TRUE(Remote->Server().Start());
     EXPECT_EQ(FetchRecord(Remote->Server().Port()), RecordOf(serverShell));
+}
+
+TEST_F(DisplayRemoteTest, AClientWindowTellsOfAForeignPasswordAndOfOldFigures)
+{
+    struct Row
+    {
+        const char* name;
+        std::string serverPassword;
+        bool readable;
+    };
+    // "-dSecret" reaches the client as "secret"; the server keys from the lower case too.
+    const Row rows[] = {{"capitals at the server's prompt", "Secret", true},
+                        {"another password", "Other", false}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        TRawDataShell serverShell;
+        serverShell.Data.Marker = 0x54;
+        serverShell.Data.ComputerName.Assign("peer");
+        TRemoteSecret serverSecret;
+        serverSecret.Password = row.serverPassword;
+        TQtServerSocket serverSocket;
+        TServerRole server(serverSocket, serverShell, serverSecret);
+        const int port = FreePort();
+        ASSERT_TRUE(server.SetPort(port));
+        ASSERT_TRUE(server.Start());
+        Start({}, {"-c", "-i127.0.0.1", "-p" + std::to_string(port), "-dSecret"});
+        Window->UpdateTimer().SetInterval(50);
+        const auto tip = [this] { return Window->Tray().Icon().toolTip().toStdString(); };
+        const auto name = [this] { return Window->Labels().back()->Caption(); };
+        if (!row.readable) {
+            ASSERT_TRUE(PumpUntil([&] { return Window->Tray().IconMode() == 1; }, 3s));
+            EXPECT_NE(tip().find("password does not match"), std::string::npos) << tip();
+            EXPECT_EQ(Window->toolTip().toStdString(), tip());
+            EXPECT_EQ(name(), std::string(BlankCaption));
+            continue;
+        }
+        ASSERT_TRUE(PumpUntil([&] { return name() == "peer"; }, 3s));
+        EXPECT_EQ(tip(), "Statlume: client of 127.0.0.1:" + std::to_string(port));
+        EXPECT_EQ(Window->Tray().IconMode(), 0);
+
+        // A server gone quiet: after three intervals (here at least 200 ms) the figures dim.
+        Remote->OldAfterAtLeast = 200ms;
+        const QColor current = Window->Labels().back()->palette().color(QPalette::WindowText);
+        server.Stop();
+        ASSERT_TRUE(PumpUntil([&] { return Window->FiguresOld(); }, 3s));
+        EXPECT_NE(Window->Labels().back()->palette().color(QPalette::WindowText), current);
+        EXPECT_NE(tip().find("the figures are from "), std::string::npos) << tip();
+        EXPECT_EQ(Window->toolTip().toStdString(), tip());
+        // Serving again without the password: the next record brings the window back.
+        serverSecret.Password.clear();
+        Remote->Secret().Password.clear();
+        ASSERT_TRUE(server.Start());
+        ASSERT_TRUE(PumpUntil([&] { return !Window->FiguresOld(); }, 3s));
+        EXPECT_EQ(Window->Labels().back()->palette().color(QPalette::WindowText), current);
+        EXPECT_TRUE(Window->toolTip().isEmpty());
+    }
+}
+
+TEST_F(DisplayRemoteTest, TheTrayNamesTheServerRoleAndItsConnections)
+{
+    Start();
+    const int port = FreePort();
+    Prompts.TextAnswers = {std::to_string(port), ""};
+    ServerItem()->trigger();
+    const auto tip = [this] { return Window->Tray().Icon().toolTip().toStdString(); };
+    EXPECT_EQ(tip(), "Statlume: serving on " + std::to_string(port) + ", no connections");
+    const auto client = ConnectLoopback(port);
+    Window->UpdateTimer().SetInterval(20);
+    EXPECT_TRUE(PumpUntil([&] { return tip().find(", 1 connection") != std::string::npos; }, 3s))
+        << tip();
+    ServerItem()->trigger();
+    EXPECT_EQ(tip(), "Statlume");
 }
 
 TEST_F(DisplayRemoteTest, RecordsCrossBetweenTheWindowAndTheConsoleProgramByteForByte)
