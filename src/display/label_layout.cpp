@@ -8,6 +8,13 @@ void ArrangeLabelBoxes(std::vector<TLabelBox>& labels, TWindowBox& window, bool 
                        bool autoSize)
 {
     const int rightEdge = window.Left + window.Width;
+    // Above or left of the window a label could never be reached again.
+    for (TLabelBox& label : labels) {
+        if (label.Placed) {
+            label.Left = std::max(label.Left, 0);
+            label.Top = std::max(label.Top, 0);
+        }
+    }
     int maxRight = 0;
     int y = LayoutTopMargin;
     int placedBottom = 0;
@@ -17,8 +24,8 @@ void ArrangeLabelBoxes(std::vector<TLabelBox>& labels, TWindowBox& window, bool 
             label.Top = y;
             maxRight = std::max(maxRight, label.Width + LayoutWidthReserve);
         } else {
-            // The last placed label in list order decides, not the lowest one.
-            placedBottom = label.Top + label.Height + LayoutLineGap;
+            // The window covers every placed label, the lowest too.
+            placedBottom = std::max(placedBottom, label.Top + label.Height + LayoutLineGap);
             maxRight = std::max(maxRight, label.Left + label.Width);
         }
         if (step == 0) {
@@ -28,6 +35,7 @@ void ArrangeLabelBoxes(std::vector<TLabelBox>& labels, TWindowBox& window, bool 
         y += step;
     }
     if (!autoSize) {
+        KeepPlacedInside(labels, window);
         return;
     }
     window.Width = maxRight + LayoutExtentPad;
@@ -35,6 +43,29 @@ void ArrangeLabelBoxes(std::vector<TLabelBox>& labels, TWindowBox& window, bool 
     if (keepRightEdge) {
         window.Left = rightEdge - window.Width;
     }
+}
+
+void KeepPlacedInside(std::vector<TLabelBox>& labels, const TWindowBox& window)
+{
+    for (TLabelBox& label : labels) {
+        if (!label.Placed) {
+            continue;
+        }
+        // A label wider or taller than the window keeps its left or top edge visible.
+        label.Left = std::max(0, std::min(label.Left, window.Width - label.Width));
+        label.Top = std::max(0, std::min(label.Top, window.Height - label.Height));
+    }
+}
+
+void SettleLabelBoxes(std::vector<TLabelBox>& labels, const TWindowBox& window,
+                      std::uint8_t textAlign)
+{
+    for (TLabelBox& label : labels) {
+        if (const auto left = AlignedLeft(label, window.Width, textAlign)) {
+            label.Left = *left;
+        }
+    }
+    KeepPlacedInside(labels, window);
 }
 
 std::optional<int> AlignedLeft(const TLabelBox& label, int windowWidth, std::uint8_t textAlign)
@@ -51,9 +82,14 @@ std::optional<int> AlignedLeft(const TLabelBox& label, int windowWidth, std::uin
     return std::nullopt;
 }
 
-int ResizedLeft(int left, int oldWidth, int newWidth, bool rightJustified)
+int ResizedLeft(int left, int oldWidth, int newWidth, bool keepsRightEdge)
 {
-    return rightJustified ? left + oldWidth - newWidth : left;
+    return keepsRightEdge ? left + oldWidth - newWidth : left;
+}
+
+bool KeepsRightEdge(bool rightJustified, bool placed, bool wasBlank)
+{
+    return rightJustified && !(placed && wasBlank);
 }
 
 bool RenderNeedsLayout(const std::vector<std::string>& captionsBefore)

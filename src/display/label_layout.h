@@ -46,18 +46,32 @@ struct TWindowBox
 
 /// The layout pass: flowing labels get their tops in a column stepped by the first label's
 /// height + 2; with autoSize the window takes the widest extent + 2 and the larger of the
-/// flow height and the last placed label's bottom + 2, keeping its right edge when asked.
-/// Lefts are left to AlignedLeft. No labels give a 2 x 2 window.
+/// flow height and the lowest placed label's bottom + 2, keeping its right edge when asked.
+/// Placed labels are kept inside the window (KeepPlacedInside). Lefts of flowing labels are
+/// left to AlignedLeft. No labels give a 2 x 2 window.
 void ArrangeLabelBoxes(std::vector<TLabelBox>& labels, TWindowBox& window, bool keepRightEdge,
                        bool autoSize);
+
+/// Moves placed labels into the window: never above or left of it, and within its width and
+/// height as far as the label fits. A placed label that lies inside stays where it is.
+void KeepPlacedInside(std::vector<TLabelBox>& labels, const TWindowBox& window);
+
+/// The end of start-up, once the window has its final size: flowing labels aligned to that
+/// width, placed ones kept inside it.
+void SettleLabelBoxes(std::vector<TLabelBox>& labels, const TWindowBox& window,
+                      std::uint8_t textAlign);
 
 /// The left AlignLabel gives a flowing label (1, or windowWidth - width - 2 for textAlign 1);
 /// nullopt for a placed label or another textAlign, which keep their left.
 std::optional<int> AlignedLeft(const TLabelBox& label, int windowWidth, std::uint8_t textAlign);
 
-/// The left of an auto-sized label whose width changes: right-justified labels keep their
-/// right edge, others their left.
-int ResizedLeft(int left, int oldWidth, int newWidth, bool rightJustified);
+/// The left of an auto-sized label whose width changes: one that keeps its right edge grows
+/// to the left, others keep their left.
+int ResizedLeft(int left, int oldWidth, int newWidth, bool keepsRightEdge);
+
+/// Whether a label whose caption changes keeps its right edge: right-justified ones do, except
+/// a placed label's first caption after "BLANK": its stored left is where it was left.
+bool KeepsRightEdge(bool rightJustified, bool placed, bool wasBlank);
 
 /// A render after which the layout pass runs: some caption was still "BLANK" before it.
 bool RenderNeedsLayout(const std::vector<std::string>& captionsBefore);

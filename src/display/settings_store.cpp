@@ -311,6 +311,17 @@ void TSettingsStore::WriteServer(std::int32_t port, bool on)
     });
 }
 
+void TSettingsStore::DeleteLabelPositions()
+{
+    Store.Batch([&] {
+        for (const std::string& name : Store.ValueNames()) {
+            if (name.starts_with("XVal_") || name.starts_with("YVal_")) {
+                Store.DeleteValue(name);
+            }
+        }
+    });
+}
+
 void TSettingsStore::WriteServerOff()
 {
     Store.WriteBool("Server", false);

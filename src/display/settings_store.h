@@ -168,6 +168,8 @@ public:
     void WritePinToDesktop(bool on);
     /// Stores "Interval" in milliseconds.
     void WriteInterval(std::int32_t interval);
+    /// Removes every "XVal_" and "YVal_" value in one transaction: every label flows again.
+    void DeleteLabelPositions();
     /// Stores "DriveMap".
     void WriteDriveMap(std::string_view driveMap);
 

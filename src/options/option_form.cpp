@@ -142,6 +142,11 @@ void TOptionForm::CreateControls()
     btnOK = new QPushButton(style()->standardIcon(QStyle::SP_DialogOkButton), QStringLiteral("&OK"),
                             this);
     btnOK->setToolTip(QStringLiteral("Apply changes and close Options dialog"));
+    btnResetPositions = new QPushButton(QStringLiteral("&Reset Label Positions"), this);
+    btnResetPositions->setObjectName(QStringLiteral("btnResetPositions"));
+    btnResetPositions->setToolTip(
+        QStringLiteral("Lets every dragged line flow in the column again; forgets their places"));
+    btnResetPositions->setAutoDefault(false);
     // Enter belongs to OK wherever the focus is, except inside the template editor.
     for (QPushButton* button : {btnPreview, btnApply, btnCancel})
         button->setAutoDefault(false);
@@ -160,6 +165,7 @@ void TOptionForm::PlaceControls()
         controls[i]->setGeometry(scaled(place.Left), scaled(place.Top), scaled(place.Width),
                                  scaled(place.Height));
     }
+    PlaceResetButton();
     FitCaption(*Label1, scaled(Label1MaxWidth));
     Label1->resize(scaled(Label1MaxWidth), Label1->height());
     RowHeight = std::max(scaled(ItemHeight), QFontMetrics(lbFmt->font()).height());
@@ -179,6 +185,16 @@ void TOptionForm::PlaceControls()
         move(scaled(DesignLeft), scaled(DesignTop));
 }
 
+void TOptionForm::PlaceResetButton()
+{
+    const int gap = qRound(6 * ScaleOf(parentWidget()));
+    const int buttonHeight = btnOK->height();
+    const QRect help = meDesc->geometry();
+    meDesc->resize(help.width(), std::max(help.height() - buttonHeight - gap, buttonHeight));
+    btnResetPositions->setGeometry(help.left(), help.bottom() + 1 - buttonHeight, help.width(),
+                                   buttonHeight);
+}
+
 void TOptionForm::ConnectControls()
 {
     connect(lbFmt, &QListWidget::itemSelectionChanged, this, [this] { lbFmtClick(); });
@@ -187,6 +203,8 @@ void TOptionForm::ConnectControls()
     connect(btnApply, &QPushButton::clicked, this, [this] { btnApplyClick(); });
     connect(btnCancel, &QPushButton::clicked, this, [this] { btnCancelClick(); });
     connect(btnOK, &QPushButton::clicked, this, [this] { btnOKClick(); });
+    connect(btnResetPositions, &QPushButton::clicked, this,
+            [this] { HostStep([&] { Host.ResetLabelPositions(); }); });
 }
 
 void TOptionForm::FormCreate()

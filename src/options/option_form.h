@@ -30,6 +30,8 @@ public:
     virtual void ArrangeLabels(bool keepRightEdge) = 0;
     /// Makes a template the window's TemplateText and writes it to "FormatString".
     virtual void StoreTemplate(const std::string& text) = 0;
+    /// Removes every placed label position, stored ones included; the labels flow again.
+    virtual void ResetLabelPositions() = 0;
 };
 
 /// The options dialog: the item list with help texts and the template editor; it keeps no
@@ -62,6 +64,8 @@ private:
     void btnApplyClick();
     void btnCancelClick();
     void btnOKClick();
+    /// Under the help text, which gives up a button row for it.
+    void PlaceResetButton();
     /// Runs one host step; an error is shown in a message box and reported as false.
     template <typename F> bool HostStep(F&& step);
 
@@ -76,6 +80,7 @@ private:
     QPushButton* btnApply = nullptr;
     QPushButton* btnCancel = nullptr;
     QPushButton* btnOK = nullptr;
+    QPushButton* btnResetPositions = nullptr;
 };
 
 } // namespace statlume

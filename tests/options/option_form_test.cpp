@@ -43,6 +43,7 @@ public:
         Calls.push_back("Store " + text);
         Stored = text;
     }
+    void ResetLabelPositions() override { Calls.push_back("Reset"); }
 
     std::string Stored;
     std::vector<std::string> Calls;
@@ -161,6 +162,7 @@ TEST(OptionForm, ButtonsKeysAndCloseCallTheWindowInOrder)
          "old",
          false,
          QDialog::Rejected},
+        {"reset label positions", {"btnResetPositions"}, {"Reset"}, "old", true, QDialog::Rejected},
         {"apply then cancel",
          {"btnApply", "btnCancel"},
          {build, "Arrange keep", store, build, "Arrange keep"},

@@ -39,6 +39,7 @@ public:
     void BuildLabels(const std::string&) override {}
     void ArrangeLabels(bool) override {}
     void StoreTemplate(const std::string& text) override { Template = text; }
+    void ResetLabelPositions() override {}
 
 private:
     LocaleInfo Locale;

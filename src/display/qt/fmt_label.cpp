@@ -27,9 +27,10 @@ bool TFmtLabel::SetCaption(const std::string& caption)
     if (caption == CaptionText) {
         return false;
     }
+    const bool wasBlank = CaptionText == BlankCaption;
     CaptionText = caption;
     setText(QString::fromUtf8(caption.data(), static_cast<qsizetype>(caption.size())));
-    FitToCaption();
+    FitToCaption(wasBlank);
     update();
     return true;
 }
@@ -108,14 +109,15 @@ void TFmtLabel::changeEvent(QEvent* event)
     }
 }
 
-void TFmtLabel::FitToCaption()
+void TFmtLabel::FitToCaption(bool wasBlank)
 {
     const QSize wanted = sizeHint();
     if (wanted == size()) {
         return;
     }
     const bool right = (alignment() & Qt::AlignRight) != 0;
-    const int left = ResizedLeft(x(), width(), wanted.width(), right);
+    const int left =
+        ResizedLeft(x(), width(), wanted.width(), KeepsRightEdge(right, Tag != 0, wasBlank));
     setGeometry(left, y(), wanted.width(), wanted.height());
 }
 

@@ -59,7 +59,7 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
-    void FitToCaption();
+    void FitToCaption(bool wasBlank = false);
 
     std::string CaptionText;
     /// Empty while the label shows a plain caption.

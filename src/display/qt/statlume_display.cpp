@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <exception>
+#include <utility>
 
 #include "display/label_layout.h"
 #include "display/qt/x11_window_state.h"
@@ -111,12 +112,17 @@ void TStatlumeDisplay::FormCreate(const std::vector<std::string>& args)
     if (stored.PinToDesktop) {
         MenuItems->PinToDesktop->setChecked(*stored.PinToDesktop);
     }
+    // Until the window has its stored size, a right-anchored placed label must not move with
+    // it: its stored left is where it was at the last exit.
+    HoldPlaced = true;
     BuildLabels(Template);
     ArrangeLabels(false);
     ApplyStoredSize(stored);
+    SettleLayout();
     ApplyWindowFlags();
     show();
     ApplyPin();
+    HoldPlaced = false;
     int interval = stored.Interval;
     if (interval <= 0) {
         interval = Switches.ClientMode ? 2000 : 1000;
@@ -191,6 +197,30 @@ void TStatlumeDisplay::ApplyStoredSize(const TStoredSettings& stored)
     if (h) {
         resize(width(), *h);
         AutoSizeWindow = AutoSizeAfter(AutoSizeWindow, TAutoSizeEvent::StoredSize);
+    }
+}
+
+void TStatlumeDisplay::SettleLayout()
+{
+    std::vector<TLabelBox> boxes = LabelBoxes();
+    SettleLabelBoxes(boxes, {x(), y(), width(), height()}, TextAlign);
+    PlaceLabels(boxes);
+}
+
+std::vector<TLabelBox> TStatlumeDisplay::LabelBoxes() const
+{
+    std::vector<TLabelBox> boxes;
+    boxes.reserve(LabelList.size());
+    for (const TFmtLabel* label : LabelList) {
+        boxes.push_back({label->x(), label->y(), label->width(), label->height(), label->Tag != 0});
+    }
+    return boxes;
+}
+
+void TStatlumeDisplay::PlaceLabels(const std::vector<TLabelBox>& boxes)
+{
+    for (std::size_t i = 0; i < boxes.size() && i < LabelList.size(); ++i) {
+        LabelList[i]->move(boxes[i].Left, boxes[i].Top);
     }
 }
 
@@ -281,7 +311,10 @@ void TStatlumeDisplay::RenderLabels(bool sample)
         changed = label->SetRuns(Runs.Render(Formatters, i, now, sample)) || changed;
     }
     if (relayout) {
+        // The first captions after a rebuild: placed labels keep their stored places.
+        const bool held = std::exchange(HoldPlaced, true);
         ArrangeLabels(false);
+        HoldPlaced = held;
     }
     if (ShapeMasked && changed) {
         UpdateShapeMask();
@@ -365,21 +398,27 @@ void TStatlumeDisplay::BuildLabels(const std::string& text)
 
 void TStatlumeDisplay::ArrangeLabels(bool keepRightEdge)
 {
-    std::vector<TLabelBox> boxes;
-    boxes.reserve(LabelList.size());
-    for (const TFmtLabel* label : LabelList) {
-        boxes.push_back({label->x(), label->y(), label->width(), label->height(), label->Tag != 0});
-    }
+    std::vector<TLabelBox> boxes = LabelBoxes();
     TWindowBox window{x(), y(), width(), height()};
     ArrangeLabelBoxes(boxes, window, keepRightEdge, AutoSizeWindow);
-    for (std::size_t i = 0; i < boxes.size(); ++i) {
-        if (!boxes[i].Placed) {
-            LabelList[i]->move(LabelList[i]->x(), boxes[i].Top);
-        }
-    }
+    // Flowing labels take their tops here and their lefts from AlignLabel; placed ones may
+    // have been moved into the window.
+    PlaceLabels(boxes);
     if (AutoSizeWindow) {
         move(window.Left, window.Top);
         resize(window.Width, window.Height);
+    }
+}
+
+void TStatlumeDisplay::ResetLabelPositions()
+{
+    Store->DeleteLabelPositions();
+    for (TFmtLabel* label : LabelList) {
+        label->Tag = 0;
+    }
+    ArrangeLabels(true);
+    for (TFmtLabel* label : LabelList) {
+        AlignLabel(*label);
     }
 }
 
@@ -408,7 +447,7 @@ void TStatlumeDisplay::resizeEvent(QResizeEvent* event)
     const int grown = event->size().width() - event->oldSize().width();
     if (event->oldSize().isValid() && grown != 0) {
         for (TFmtLabel* label : LabelList) {
-            if (label->AnchorRight) {
+            if (label->AnchorRight && !(HoldPlaced && label->Tag != 0)) {
                 label->move(label->x() + grown, label->y());
             }
         }

@@ -11,6 +11,7 @@
 #include "collect/sensor_step.h"
 #include "collect/snapshot_collector.h"
 #include "display/command_line.h"
+#include "display/label_layout.h"
 #include "display/qt/command_error.h"
 #include "display/qt/display_menu.h"
 #include "display/qt/display_tray.h"
@@ -99,6 +100,8 @@ public:
     void BuildLabels(const std::string& text) override;
     /// The layout pass.
     void ArrangeLabels(bool keepRightEdge) override;
+    /// Removes every stored label position; the labels flow again at once.
+    void ResetLabelPositions() override;
     /// Applies TextAlign to one label.
     void AlignLabel(TFmtLabel& label);
     /// TemplateText := text, stored as "FormatString"; the labels stay.
@@ -202,6 +205,9 @@ private:
     void ConnectMenu();
     void ApplyStartupSettings(const TStoredSettings& stored);
     void ApplyStoredSize(const TStoredSettings& stored);
+    void SettleLayout();
+    std::vector<TLabelBox> LabelBoxes() const;
+    void PlaceLabels(const std::vector<TLabelBox>& boxes);
     bool CollectSnapshot(bool force);
     void CollectionFailed();
     void SetTrayMode(std::uint8_t mode);
@@ -236,6 +242,9 @@ private:
     bool HasExited = false;
     bool ShapeMasked = false;
     bool OldFigures = false;
+    /// While the window's size is provisional (start-up, the first layout after a rebuild),
+    /// placed labels do not follow its right edge: their stored lefts are final.
+    bool HoldPlaced = false;
     /// The pointer's offset from the window's corner while the window moves itself.
     std::optional<QPoint> MoveGrab;
 };

@@ -262,6 +262,98 @@ TEST_F(DisplayRig, SizePromptsAndExitSaveTheRealWindowState)
     EXPECT_EQ(Quits, 1) << "the Exit command runs once";
 }
 
+TEST_F(DisplayRig, ExitThenStartKeepsTheLayoutExactly)
+{
+    struct Row
+    {
+        const char* name;
+        std::int32_t align;
+        std::optional<std::int32_t> size; // W = H * 3 when set
+        std::int32_t left;
+        std::int32_t top;
+        /// The stored place is kept from the first start on; else it is mended once.
+        bool keptAsStored;
+    };
+    const Row rows[] = {
+        {"left, automatic size", 0, std::nullopt, 21, 40, true},
+        {"right, automatic size", 1, std::nullopt, 21, 40, true},
+        {"left, manual size", 0, 100, 21, 40, true},
+        {"right, manual size", 1, 100, 21, 40, true},
+        {"right, manual size, stored outside", 1, 100, -514, 400, false},
+        {"left, automatic size, stored above", 0, std::nullopt, 30, -7, false},
+    };
+    const std::vector<std::string> layoutValues = {
+        "XVal_FormatLabel1", "YVal_FormatLabel1", "W", "H", "X", "Y"};
+    const auto layoutOf = [&](const platform::TRegistryValues& values) {
+        std::vector<std::optional<platform::TRegistryValue>> out;
+        for (const std::string& name : layoutValues) {
+            const auto found = values.find(name);
+            out.push_back(found == values.end() ? std::nullopt : std::optional(found->second));
+        }
+        return out;
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        platform::TRegistryValues values{
+            {"FormatString",
+             std::string("Procs 145 Threads 223\r\nProcs 145 Threads 223 more\r\nx")},
+            {"Align", row.align},
+            {"X", std::int32_t{100}},
+            {"Y", std::int32_t{80}},
+            {"XVal_FormatLabel1", row.left},
+            {"YVal_FormatLabel1", row.top}};
+        if (row.size) {
+            values["W"] = *row.size * 3;
+            values["H"] = *row.size;
+        }
+        const auto stored = layoutOf(values);
+        std::optional<std::vector<std::optional<platform::TRegistryValue>>> previous;
+        for (int run = 0; run < 5; ++run) {
+            SCOPED_TRACE("start " + std::to_string(run + 1));
+            Start(values);
+            const QRect inside = Window->rect();
+            for (const TFmtLabel* label : Window->Labels()) {
+                EXPECT_TRUE(inside.contains(label->geometry()))
+                    << label->objectName().toStdString() << " at " << label->x() << ","
+                    << label->y() << " in " << inside.width() << "x" << inside.height();
+                if (label->Tag == 0 && row.align == 1) {
+                    EXPECT_EQ(label->x() + label->width(), Window->width() - 2);
+                }
+            }
+            Item("Exit1")->trigger();
+            values = Registry->Tree().at("Software\\Quorvale\\Statlume");
+            const auto now = layoutOf(values);
+            if (row.keptAsStored) {
+                EXPECT_EQ(now, stored);
+            }
+            if (previous) {
+                EXPECT_EQ(now, *previous);
+            }
+            previous = now;
+        }
+    }
+}
+
+TEST_F(DisplayRig, ResetLabelPositionsLetsEveryLabelFlowAgain)
+{
+    Start({{"FormatString", std::string("one\r\ntwo")},
+           {"XVal_FormatLabel1", std::int32_t{40}},
+           {"YVal_FormatLabel1", std::int32_t{50}},
+           {"XVal_FormatLabel7", std::int32_t{1}},
+           {"YVal_FormatLabel7", std::int32_t{1}}});
+    TFmtLabel& second = *Window->Labels()[1];
+    ASSERT_EQ(second.Tag, 1);
+    Window->ResetLabelPositions();
+    EXPECT_EQ(second.Tag, 0);
+    EXPECT_EQ(second.pos(), QPoint(1, Window->Labels()[0]->height() + 4));
+    for (const char* name :
+         {"XVal_FormatLabel1", "YVal_FormatLabel1", "XVal_FormatLabel7", "YVal_FormatLabel7"}) {
+        EXPECT_EQ(Stored(name), std::nullopt) << name;
+    }
+    Item("Exit1")->trigger();
+    EXPECT_EQ(Stored("XVal_FormatLabel1"), std::nullopt);
+}
+
 TEST_F(DisplayRig, WipeOnExitRemovesTheKeyAndSavesNothing)
 {
     Start({{"Alpha", std::int32_t{100}}});
