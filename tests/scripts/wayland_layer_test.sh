@@ -63,6 +63,30 @@ wait_for() {
     return 1
 }
 
+# A private session bus both users may use: sway's bar (nobody) is the tray's watcher and
+# host, the window (root) its item.
+bus=
+if command -v dbus-daemon >/dev/null && command -v busctl >/dev/null; then
+    cat >"$work/bus.conf" <<EOF
+<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
+ "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
+<busconfig>
+  <type>session</type>
+  <listen>unix:path=$work/bus</listen>
+  <auth>EXTERNAL</auth>
+  <policy context="default">
+    <allow user="*"/>
+    <allow own="*"/>
+    <allow send_destination="*" eavesdrop="true"/>
+    <allow eavesdrop="true"/>
+  </policy>
+</busconfig>
+EOF
+    (umask 000 && exec dbus-daemon --config-file="$work/bus.conf" --nofork --nopidfile) &
+    pids+=($!)
+    wait_for "[[ -S $work/bus ]]" 50 && bus=unix:path=$work/bus
+fi
+
 # The desktop's colour, so that every other pixel belongs to a window.
 cat >"$work/sway.conf" <<'EOF'
 output HEADLESS-1 resolution 1280x720 position 0 0 bg #336699 solid_color
@@ -72,7 +96,7 @@ exec sh -c 'xhost +si:localuser:root >/dev/null && echo "$DISPLAY" > "$HOME/disp
 EOF
 chmod 644 "$work/sway.conf"
 cmd=(sway -c "$work/sway.conf")
-(as_nobody WLR_BACKENDS=headless WLR_RENDERER=pixman WLR_LIBINPUT_NO_DEVICES=1 \
+(as_nobody DBUS_SESSION_BUS_ADDRESS="$bus" WLR_BACKENDS=headless WLR_RENDERER=pixman WLR_LIBINPUT_NO_DEVICES=1 \
     >"$work/sway.log" 2>&1) &
 pids+=($!)
 if ! wait_for "[[ -S $runtime/wayland-1 && -s $work/shared/display ]]" 100; then
@@ -87,6 +111,7 @@ export DISPLAY=$(cat "$work/shared/display")
 export SWAYSOCK=$(ls "$runtime"/sway-ipc.*.sock)
 export XDG_CONFIG_HOME=$work/config
 unset QT_QPA_PLATFORM
+[[ -n $bus ]] && export DBUS_SESSION_BUS_ADDRESS=$bus
 settings=$XDG_CONFIG_HOME/statlume/settings.reg
 
 # Left, top, right, bottom of the pixels that are not the desktop's colour; "none" if all are.
@@ -183,7 +208,33 @@ grep -q 'output: X11 (xcb), as --x11 asks' "$work/app.log" && check "--x11 force
     check "--x11 forces xcb" "$(cat "$work/app.log")"
 stop_app "--x11"
 
-# 6. weston has no layer-shell: the fallback says so.
+# 6. The tray on a late panel: the window starts before any watcher; sway's bar, the
+# watcher and host, comes 5 s later and must list our item within 2 s; the item's tooltip
+# and picture follow the processor figure.
+if [[ -n $bus ]]; then
+    write_settings 'X"=dword:0000012c' 'Y"=dword:000000c8' 'DisplayProcInTray"=dword:00000001'
+    start_app
+    sleep 3.5
+    printf 'bar {\n    position top\n    tray_output *\n}\n' >>"$work/sway.conf"
+    swaymsg reload >/dev/null
+    item=org.kde.StatusNotifierItem-$app_pid-1
+    watcher=(org.kde.StatusNotifierWatcher /StatusNotifierWatcher org.kde.StatusNotifierWatcher)
+    listed="busctl --user get-property ${watcher[*]} RegisteredStatusNotifierItems 2>/dev/null | grep -q $item"
+    wait_for "$listed" 20 && check "late watcher gets the item within 2 s" ok ||
+        check "late watcher gets the item within 2 s" \
+            "$(busctl --user get-property "${watcher[@]}" RegisteredStatusNotifierItems 2>&1)"
+    sni=("$item" /StatusNotifierItem org.kde.StatusNotifierItem)
+    tip=$(busctl --user get-property "${sni[@]}" ToolTip 2>&1)
+    [[ $tip =~ \"Statlume\"\ \"[0-9]{2,3}\ %\" ]] && check "tooltip shows the figure" ok ||
+        check "tooltip shows the figure" "$tip"
+    pixmap=$(busctl --user get-property "${sni[@]}" IconPixmap 2>&1)
+    [[ $pixmap =~ ^a\(iiay\)\ 5\ 16\ 16\ 1024 ]] && check "icon pictures at every tray size" ok ||
+        check "icon pictures at every tray size" "${pixmap:0:80}"
+    grim "$work/tray.png"
+    stop_app "tray"
+fi
+
+# 7. weston has no layer-shell: the fallback says so.
 if command -v weston >/dev/null; then
     cmd=(weston --backend=headless-backend.so --socket=wayland-weston --idle-time=0)
     (as_nobody >"$work/weston.log" 2>&1) &

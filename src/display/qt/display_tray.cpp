@@ -1,5 +1,7 @@
 #include "display/qt/display_tray.h"
 
+#include "display/qt/sni_item.h"
+
 #include <QSystemTrayIcon>
 
 namespace statlume {
@@ -24,6 +26,22 @@ TDisplayTray::TDisplayTray(TTrayArt art, QObject* parent)
                     emit ContextRequested();
                 }
             });
+    Item = TSniItem::Create(this);
+    if (Item != nullptr) {
+        Item->SetIcon(ApplicationArt, false, {});
+        Item->SetAttentionIcon(AlertArt);
+        connect(Item, &TSniItem::Activated, this, &TDisplayTray::DoubleClicked);
+        connect(Item, &TSniItem::ContextRequested, this, &TDisplayTray::ContextRequested);
+        connect(Item, &TSniItem::RegisteredChanged, this, [this] { ShowToolkitIcon(); });
+    }
+}
+
+void TDisplayTray::ShowToolkitIcon()
+{
+    // One icon only: the toolkit's serves trays without a watcher (XEmbed), ours the rest.
+    // Nothing here waits for the bus: a silent bus must not stop the window.
+    const bool ours = Item != nullptr && Item->Registered();
+    Tray->setVisible(Wanted && !ours);
 }
 
 void TDisplayTray::SetTrayIcon(std::uint8_t mode, const QString& figureText, const QFont& font)
@@ -49,6 +67,9 @@ void TDisplayTray::SetTrayIcon(std::uint8_t mode, const QString& figureText, con
         return;
     }
     Tray->setIcon(icon);
+    if (Item != nullptr) {
+        Item->SetIcon(icon, mode == 1, mode == 2 ? figureText + QStringLiteral(" %") : QString());
+    }
 }
 
 QIcon TDisplayTray::FigureIcon(const QString& figureText, const QFont& font)
@@ -68,18 +89,26 @@ QIcon TDisplayTray::FigureIcon(const QString& figureText, const QFont& font)
 
 void TDisplayTray::Add()
 {
-    Tray->show();
+    Wanted = true;
+    if (Item != nullptr) {
+        Item->SetWanted(true);
+    }
+    ShowToolkitIcon();
 }
 
 void TDisplayTray::Remove()
 {
+    Wanted = false;
+    if (Item != nullptr) {
+        Item->SetWanted(false);
+    }
     Tray->hide();
 }
 
 void TDisplayTray::Restore()
 {
-    Tray->hide();
-    Tray->show();
+    Remove();
+    Add();
 }
 
 void TDisplayTray::SetToolTip(const QString& text)
@@ -91,6 +120,9 @@ void TDisplayTray::SetToolTip(const QString& text)
 
 bool TDisplayTray::Shown() const
 {
+    if (Item != nullptr && Item->Registered()) {
+        return true;
+    }
     return Tray->isVisible() && QSystemTrayIcon::isSystemTrayAvailable();
 }
 

@@ -12,6 +12,10 @@
 class QSystemTrayIcon;
 
 namespace statlume {
+class TSniItem;
+}
+
+namespace statlume {
 
 /// Draws the tray's icons: the application icon, the alert icon and the processor figure.
 struct TTrayArt
@@ -51,6 +55,8 @@ public:
     const QString& FigureText() const { return Figure; }
     /// The toolkit's icon.
     QSystemTrayIcon& Icon() { return *Tray; }
+    /// Our own StatusNotifierItem; null without a session bus.
+    TSniItem* Sni() { return Item; }
 
 signals:
     /// A double click on the icon.
@@ -63,12 +69,16 @@ private:
     static constexpr qsizetype MaxFigureIcons = 128;
 
     QIcon FigureIcon(const QString& figureText, const QFont& font);
+    void ShowToolkitIcon();
 
     TTrayArt Art;
     /// The two fixed icons, drawn once: a peer that connects in a loop must not redraw them.
     QIcon ApplicationArt;
     QIcon AlertArt;
     QSystemTrayIcon* Tray;
+    /// Takes over from the toolkit's icon whenever a StatusNotifierWatcher is there.
+    TSniItem* Item = nullptr;
+    bool Wanted = false;
     std::uint8_t Mode = 0;
     QString Figure;
     QFont FigureFont;

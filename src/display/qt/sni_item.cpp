@@ -1,0 +1,145 @@
+#include "display/qt/sni_item.h"
+
+#include <QCoreApplication>
+#include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+#include <QDBusServiceWatcher>
+
+namespace statlume {
+namespace {
+
+const QString WatcherService = QStringLiteral("org.kde.StatusNotifierWatcher");
+const QString WatcherPath = QStringLiteral("/StatusNotifierWatcher");
+const QString ItemPath = QStringLiteral("/StatusNotifierItem");
+// A watcher that does not answer must not leave the registration pending for long.
+constexpr int RegisterTimeoutMs = 5000;
+
+} // namespace
+
+TSniItem* TSniItem::Create(QObject* parent)
+{
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected()) {
+        return nullptr;
+    }
+    return new TSniItem(bus, parent);
+}
+
+TSniItem::TSniItem(QDBusConnection bus, QObject* parent)
+    : QObject(parent)
+    , Bus(std::move(bus))
+    , ServiceName(
+          QStringLiteral("org.kde.StatusNotifierItem-%1-1").arg(QCoreApplication::applicationPid()))
+{
+    RegisterSniTypes();
+    Adaptor = new TSniAdaptor(this);
+    Bus.registerObject(ItemPath, this, QDBusConnection::ExportAdaptors);
+    Watcher = new QDBusServiceWatcher(WatcherService, Bus, QDBusServiceWatcher::WatchForOwnerChange,
+                                      this);
+    connect(Watcher, &QDBusServiceWatcher::serviceOwnerChanged, this,
+            [this](const QString&, const QString&, const QString& newOwner) {
+                SetRegistered(false);
+                // A new panel, or the same one started again: it knows nothing of us.
+                if (!newOwner.isEmpty()) {
+                    Register();
+                }
+            });
+}
+
+void TSniItem::SetWanted(bool wanted)
+{
+    Wanted = wanted;
+    if (!wanted) {
+        if (OwnsName) {
+            Bus.unregisterService(ServiceName);
+            OwnsName = false;
+        }
+        SetRegistered(false);
+        return;
+    }
+    Register();
+}
+
+void TSniItem::Register()
+{
+    if (!Wanted) {
+        return;
+    }
+    if (!OwnsName) {
+        OwnsName = Bus.registerService(ServiceName);
+        if (!OwnsName) {
+            return;
+        }
+    }
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        WatcherService, WatcherPath, WatcherService, QStringLiteral("RegisterStatusNotifierItem"));
+    call << ServiceName;
+    auto* pending = new QDBusPendingCallWatcher(Bus.asyncCall(call, RegisterTimeoutMs), this);
+    connect(pending, &QDBusPendingCallWatcher::finished, this,
+            [this](QDBusPendingCallWatcher* done) {
+                done->deleteLater();
+                SetRegistered(Wanted && !done->isError());
+            });
+}
+
+void TSniItem::SetRegistered(bool registered)
+{
+    if (registered != IsRegistered) {
+        IsRegistered = registered;
+        emit RegisteredChanged(registered);
+    }
+}
+
+void TSniItem::SetIcon(const QIcon& icon, bool attention, const QString& toolTipText)
+{
+    Pixmaps = SniPixmapsOf(icon);
+    const bool statusChanged = attention != Attention;
+    Attention = attention;
+    emit Adaptor->NewIcon();
+    if (toolTipText != TipText) {
+        TipText = toolTipText;
+        emit Adaptor->NewToolTip();
+    }
+    if (statusChanged) {
+        emit Adaptor->NewAttentionIcon();
+        emit Adaptor->NewStatus(Status());
+    }
+}
+
+void TSniItem::SetAttentionIcon(const QIcon& icon)
+{
+    AttentionPixmaps = SniPixmapsOf(icon);
+    emit Adaptor->NewAttentionIcon();
+}
+
+QString TSniItem::Status() const
+{
+    return Attention ? QStringLiteral("NeedsAttention") : QStringLiteral("Active");
+}
+
+TSniToolTip TSniItem::ToolTip() const
+{
+    return TSniToolTip{QString(), {}, QStringLiteral("Statlume"), TipText};
+}
+
+TSniAdaptor::TSniAdaptor(TSniItem* item)
+    : QDBusAbstractAdaptor(item)
+    , Item(item)
+{
+}
+
+void TSniAdaptor::ContextMenu(int, int)
+{
+    emit Item->ContextRequested();
+}
+
+void TSniAdaptor::Activate(int, int)
+{
+    emit Item->Activated();
+}
+
+void TSniAdaptor::SecondaryActivate(int, int) {}
+
+void TSniAdaptor::Scroll(int, const QString&) {}
+
+} // namespace statlume
