@@ -12,15 +12,17 @@ namespace {
 
 constexpr double BytesPerMB = 1048576.0;
 
-// Used or free memory in MB against the total, or in percent of it as FORMAT "%" shows it.
-TMeasure MemoryPart(std::uint64_t part, std::uint64_t total, std::string_view format)
+// Used or free memory in MB against the total, or in percent of it as FORMAT "%" shows it;
+// nothing without a total (no swap), which would otherwise read as "0 % free", critical.
+std::optional<TMeasure> MemoryPart(std::uint64_t part, std::uint64_t total, std::string_view format)
 {
+    if (total == 0)
+        return std::nullopt;
     if (format == "%") {
-        const double share =
-            total == 0 ? 0.0 : static_cast<double>(part) / static_cast<double>(total) * 100.0;
-        return {share, 100.0};
+        return TMeasure{static_cast<double>(part) / static_cast<double>(total) * 100.0, 100.0};
     }
-    return {static_cast<double>(part) / BytesPerMB, static_cast<double>(total) / BytesPerMB};
+    return TMeasure{static_cast<double>(part) / BytesPerMB,
+                    static_cast<double>(total) / BytesPerMB};
 }
 
 std::uint64_t Used(std::uint64_t total, std::uint64_t free)
