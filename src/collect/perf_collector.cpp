@@ -13,7 +13,8 @@ namespace {
 constexpr std::uint32_t GrowthStep = 1024;
 constexpr std::size_t ProcessorSlots = 4;
 constexpr std::size_t NetworkSlots = 4;
-constexpr int ExclusionSlots = 10;
+// At most this many excluded processes are followed; each is counted once.
+constexpr std::size_t ExclusionSlots = 10;
 
 // Counters are free-running: differences wrap instead of overflowing.
 std::int64_t Diff64(std::int64_t cur, std::int64_t prev)
@@ -150,34 +151,67 @@ bool TPerfCollector::ApplyExclusion(double& usage, std::int64_t processors,
         UpperInto(TrimBlanks(excludeList[e]), UpperEntries[e]);
     if (!ReadFirstObject(TSlot::Process, "230", ProcessBuffer, ProcessObject, nullptr))
         return false;
-    if (!ProcessObject.HasInstances() || ProcessObject.Counters.empty())
-        return true;
+    if (!SampleExcluded())
+        return false;
 
-    // The product is taken as a 64-bit integer; zero (no processors, no time step or a
-    // wrapped product) subtracts nothing rather than dividing by zero.
+    // The product is taken as a 64-bit integer; zero or less (no processors, no time step or a
+    // wrapped product) subtracts nothing rather than dividing by it.
     const std::int64_t scaledTime = static_cast<std::int64_t>(
         static_cast<std::uint64_t>(Diff64(Perf100nsCur, Perf100nsPrev)) *
         static_cast<std::uint64_t>(std::max<std::int64_t>(processors, 0)));
+    if (scaledTime > 0)
+        usage -= ExcludedTimeSincePrev() / static_cast<double>(scaledTime) * 100.0;
+    ExclPrev.swap(ExclCur);
+    // The two queries are not taken at the same instant and the kernel accounts time in whole
+    // ticks, so the difference can stray a little past either end.
+    usage = std::clamp(usage, 0.0, 100.0);
+    return true;
+}
+
+bool TPerfCollector::SampleExcluded()
+{
+    ExclCur.clear();
+    if (!ProcessObject.HasInstances() || ProcessObject.Counters.empty())
+        return true;
     const TPerfCounterDef& cpuTime = ProcessObject.Counters.front();
-    int slot = 1;
-    for (std::size_t i = 0; i < ProcessObject.BlockCount() && slot <= ExclusionSlots; ++i) {
+    const TPerfCounterDef* pid = FindCounter(ProcessObject, perf::title::ProcessId);
+    const TPerfCounterDef* start = FindCounter(ProcessObject, perf::title::ProcessStart);
+    // Without an identity a process cannot be followed from one sample to the next.
+    if (pid == nullptr || start == nullptr)
+        return true;
+    for (std::size_t i = 0; i < ProcessObject.BlockCount() && ExclCur.size() < ExclusionSlots;
+         ++i) {
         UpperInto(ProcessObject.InstanceName(i), UpperName);
-        for (const std::string& entry : UpperEntries) {
-            if (entry.empty() || UpperName.find(entry) == std::string::npos)
-                continue;
-            const auto value = ProcessObject.Value64(i, cpuTime);
-            if (!value)
-                return false;
-            ExclPrev[slot] = ExclCur[slot];
-            ExclCur[slot] = *value;
-            if (scaledTime != 0)
-                usage -= static_cast<double>(Diff64(ExclCur[slot], ExclPrev[slot])) /
-                         static_cast<double>(scaledTime) * 100.0;
-            if (++slot > ExclusionSlots)
-                break;
-        }
+        const bool matches =
+            std::any_of(UpperEntries.begin(), UpperEntries.end(), [this](const std::string& entry) {
+                return !entry.empty() && UpperName.find(entry) != std::string::npos;
+            });
+        if (!matches)
+            continue;
+        const auto time = ProcessObject.Value64(i, cpuTime);
+        const auto id = ProcessObject.Value64(i, *pid);
+        const auto started = ProcessObject.Value64(i, *start);
+        if (!time || !id || !started)
+            return false;
+        ExclCur.push_back({*id, *started, *time});
     }
     return true;
+}
+
+double TPerfCollector::ExcludedTimeSincePrev() const
+{
+    // Only a process seen in both samples has a difference: one that started since has no
+    // previous value, and a pid reused by a new process has another start time.
+    double total = 0;
+    for (const TProcessSample& cur : ExclCur) {
+        const auto prev =
+            std::find_if(ExclPrev.begin(), ExclPrev.end(), [&cur](const TProcessSample& p) {
+                return p.Pid == cur.Pid && p.Start == cur.Start;
+            });
+        if (prev != ExclPrev.end() && Diff64(cur.Time, prev->Time) > 0)
+            total += static_cast<double>(Diff64(cur.Time, prev->Time));
+    }
+    return total;
 }
 
 bool TPerfCollector::NetworkStep(TRawData& data, std::uint32_t intervalMs)

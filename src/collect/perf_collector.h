@@ -48,6 +48,14 @@ private:
         System = 3
     };
 
+    /// Processor time of one excluded process; pid and start time tell processes apart.
+    struct TProcessSample
+    {
+        std::int64_t Pid = 0;
+        std::int64_t Start = 0;
+        std::int64_t Time = 0;
+    };
+
     /// Idle counter pair of one processor instance slot.
     struct TIdleSample
     {
@@ -61,6 +69,8 @@ private:
                          TPerfObject& object, std::int64_t* perfTime100ns);
     bool ApplyExclusion(double& usage, std::int64_t processors,
                         const std::vector<std::string>& excludeList);
+    bool SampleExcluded();
+    double ExcludedTimeSincePrev() const;
 
     platform::PerfDataSource& Source;
     std::array<std::uint32_t, 5> PerfBufSize;
@@ -73,8 +83,8 @@ private:
     std::int64_t Perf100nsPrev = 0;
     std::array<TIdleSample, 4> CpuIdle{};
     TIdleSample TotalIdle;
-    std::array<std::int64_t, 11> ExclCur{};
-    std::array<std::int64_t, 11> ExclPrev{};
+    std::vector<TProcessSample> ExclCur;
+    std::vector<TProcessSample> ExclPrev;
     std::array<std::uint32_t, 4> NetReadCur{};
     std::array<std::uint32_t, 4> NetReadPrev{};
     std::array<std::uint32_t, 4> NetWriteCur{};

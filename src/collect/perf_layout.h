@@ -90,6 +90,9 @@ inline constexpr std::uint32_t ThreadCount = 250;   // system, uint32
 inline constexpr std::uint32_t BytesReceived = 264; // network, uint32
 inline constexpr std::uint32_t BytesSent = 506;     // network, uint32
 inline constexpr std::uint32_t SystemUpTime = 674;  // system, int64 elapsed-time counter
+inline constexpr std::uint32_t ProcessTime = 6;     // process, int64, 100 ns
+inline constexpr std::uint32_t ProcessStart = 684;  // process, int64, start since boot, 100 ns
+inline constexpr std::uint32_t ProcessId = 784;     // process, int64
 } // namespace title
 
 } // namespace statlume::perf

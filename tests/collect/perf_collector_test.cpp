@@ -140,7 +140,7 @@ TEST_F(PerfCollectorTest, ExclusionSubtractsMatchesInAnyCase)
     EXPECT_FLOAT_EQ(Data.ProcUsage[1], 50.0f);
 }
 
-TEST_F(PerfCollectorTest, ExclusionHandlesTenMatchesAndCountsDoubleMatchesTwice)
+TEST_F(PerfCollectorTest, ExclusionHandlesTenProcessesEachOnce)
 {
     TInstances before;
     TInstances after;
@@ -148,13 +148,62 @@ TEST_F(PerfCollectorTest, ExclusionHandlesTenMatchesAndCountsDoubleMatchesTwice)
         before.emplace_back("proc" + std::to_string(i), 0);
         after.emplace_back("proc" + std::to_string(i), Second / 20);
     }
-    // "proc1" matches both entries, so the first process fills slots 1 and 2.
+    // "proc1" matches both entries but is one process.
     const std::vector<std::string> exclude{"PROC", "c1"};
     Source.Push("230", platform::ProcessBlock(before));
     Source.Push("230", platform::ProcessBlock(after));
-    ASSERT_TRUE(Processor(Second, Cpus({Second}), exclude));
-    ASSERT_TRUE(Processor(2 * Second, Cpus({Second}), exclude));
+    ASSERT_TRUE(Processor(Second, Cpus({0}), exclude));
+    ASSERT_TRUE(Processor(2 * Second, Cpus({0}), exclude));
     EXPECT_FLOAT_EQ(Data.ProcUsage[0], 100.0f - 10 * 5.0f);
+}
+
+// Two processor samples one second apart on two processors, with the given idle times of
+// the second, and two process samples: only a process present in both counts.
+TEST(PerfCollector, ExclusionFollowsProcessesAndStaysWithinRange)
+{
+    using P = platform::TFakeProcess;
+    struct TCase
+    {
+        const char* name;
+        std::vector<P> before;
+        std::vector<P> after;
+        std::int64_t idle; // of each processor over the second
+        float expected;
+    };
+    const std::vector<TCase> cases{
+        {"same process", {{"yes", Second, 7, 5}}, {{"yes", Second * 3 / 2, 7, 5}}, 0, 75.0f},
+        {"restarted under a new pid",
+         {{"yes", 29 * Second / 10, 7, 5}},
+         {{"yes", Second / 10, 8, 90}},
+         Second / 2,
+         50.0f},
+        {"pid reused by a new process",
+         {{"yes", 29 * Second / 10, 7, 5}},
+         {{"yes", Second / 10, 7, 90}},
+         Second / 2,
+         50.0f},
+        {"one of two ended",
+         {{"cc1plus", 0, 3, 1}, {"cc1plus", 0, 4, 1}},
+         {{"cc1plus", Second / 2, 4, 1}},
+         0,
+         75.0f},
+        {"more time than the interval", {{"yes", 0, 7, 5}}, {{"yes", 3 * Second, 7, 5}}, 0, 0.0f},
+        {"idle counter ran backwards", {{"yes", 0, 7, 5}}, {{"yes", 0, 7, 5}}, -Second / 2, 100.0f},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        platform::FakePerfDataSource source;
+        TPerfCollector collector(source);
+        TRawData data;
+        source.Push("238", platform::ProcessorBlock(Second, Cpus({0, 0})));
+        source.Push("238", platform::ProcessorBlock(2 * Second, Cpus({c.idle, c.idle})));
+        source.Push("230", platform::IdentifiedProcessBlock(c.before));
+        source.Push("230", platform::IdentifiedProcessBlock(c.after));
+        const std::vector<std::string> exclude{"yes", "cc1plus"};
+        ASSERT_TRUE(collector.ProcessorStep(data, exclude));
+        ASSERT_TRUE(collector.ProcessorStep(data, exclude));
+        EXPECT_FLOAT_EQ(data.ProcUsage[0], c.expected);
+    }
 }
 
 TEST_F(PerfCollectorTest, ExclusionThatMatchesNothing)

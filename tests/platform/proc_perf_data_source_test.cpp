@@ -111,11 +111,15 @@ TEST_F(ProcPerfDataSourceTest, ProcessBlockNamesEachProcess)
     const TPerfObject& object = Result.Object;
     ASSERT_EQ(object.BlockCount(), 2u);
     // Directory order is not sorted; find each by name.
-    std::map<std::string, std::int64_t> times;
+    // Processor time, pid and start time of each.
+    std::map<std::string, std::vector<std::int64_t>> values;
+    ASSERT_EQ(object.Counters.size(), 3u);
     for (std::size_t i = 0; i < object.BlockCount(); ++i)
-        times[std::string(object.InstanceName(i))] = *object.Value64(i, object.Counters[0]);
-    EXPECT_EQ(times["systemd"], 400 * HundredNsPerTick());
-    EXPECT_EQ(times["my (odd) prog"], 10 * HundredNsPerTick());
+        for (const TPerfCounterDef& counter : object.Counters)
+            values[std::string(object.InstanceName(i))].push_back(*object.Value64(i, counter));
+    const std::int64_t tick = HundredNsPerTick();
+    EXPECT_EQ(values["systemd"], (std::vector<std::int64_t>{400 * tick, 1, 30 * tick}));
+    EXPECT_EQ(values["my (odd) prog"], (std::vector<std::int64_t>{10 * tick, 42, 500 * tick}));
 }
 
 TEST_F(ProcPerfDataSourceTest, SmallBufferGetsMoreDataAndSizeIsKept)
@@ -175,7 +179,10 @@ TEST(TProcPerfDataSource, RealProcWalks)
     EXPECT_EQ(result.Object.BlockCount(), cpuLines + 1);
     EXPECT_EQ(result.Object.InstanceName(cpuLines), "_Total");
     ASSERT_TRUE(QueryObject(source, "230", result));
-    EXPECT_GT(result.Object.BlockCount(), 0u);
+    bool foundSelf = false;
+    for (std::size_t i = 0; i < result.Object.BlockCount(); ++i)
+        foundSelf = foundSelf || result.Object.Value64(i, result.Object.Counters[1]) == ::getpid();
+    EXPECT_TRUE(foundSelf);
     ASSERT_TRUE(QueryObject(source, "638", result));
 
     TPerfCollector collector(source);

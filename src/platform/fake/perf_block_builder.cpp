@@ -48,10 +48,32 @@ ProcessorBlock(std::int64_t perfTime100nSec,
                                                         perf::title::IdleTime, instances)});
 }
 
+std::vector<std::uint8_t> IdentifiedProcessBlock(const std::vector<TFakeProcess>& processes)
+{
+    TFakeObject object{perf::title::ProcessObject,
+                       {{perf::title::ProcessTime, 8},
+                        {perf::title::ProcessId, 8},
+                        {perf::title::ProcessStart, 8}},
+                       true,
+                       {},
+                       {},
+                       0,
+                       0};
+    for (const TFakeProcess& p : processes)
+        object.Instances.push_back(
+            {p.Name,
+             {static_cast<std::uint64_t>(p.Time), static_cast<std::uint64_t>(p.Pid),
+              static_cast<std::uint64_t>(p.Start)}});
+    return BuildPerfBlock(0, {object});
+}
+
 std::vector<std::uint8_t>
 ProcessBlock(const std::vector<std::pair<std::string, std::int64_t>>& instances)
 {
-    return BuildPerfBlock(0, {TimedObject(perf::title::ProcessObject, 6, instances)});
+    std::vector<TFakeProcess> processes;
+    for (const auto& [name, time] : instances)
+        processes.push_back({name, time, static_cast<std::int64_t>(processes.size()) + 1, 0});
+    return IdentifiedProcessBlock(processes);
 }
 
 std::vector<std::uint8_t> NetworkBlock(const std::vector<TFakeInterface>& interfaces)

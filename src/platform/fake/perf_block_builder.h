@@ -41,7 +41,18 @@ std::vector<std::uint8_t> BuildPerfBlock(std::int64_t perfTime100nSec,
 std::vector<std::uint8_t>
 ProcessorBlock(std::int64_t perfTime100nSec,
                const std::vector<std::pair<std::string, std::int64_t>>& instances);
-/// A "230" block: one instance per (name, processor time in 100 ns) pair.
+/// One crafted process: name, processor time (100 ns), pid and start time.
+struct TFakeProcess
+{
+    std::string Name;
+    std::int64_t Time = 0;
+    std::int64_t Pid = 0;
+    std::int64_t Start = 0;
+};
+
+/// A "230" block with counters 6 (processor time), 784 (pid) and 684 (start time).
+std::vector<std::uint8_t> IdentifiedProcessBlock(const std::vector<TFakeProcess>& processes);
+/// A "230" block of (name, processor time) pairs; the n-th process has pid n and start 0.
 std::vector<std::uint8_t>
 ProcessBlock(const std::vector<std::pair<std::string, std::int64_t>>& instances);
 

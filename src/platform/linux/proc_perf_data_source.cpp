@@ -18,8 +18,6 @@ namespace {
 constexpr std::int64_t HundredNsPerSecond = 10'000'000;
 // How long a block that did not fit may be handed out on the caller's retry.
 constexpr std::int64_t PendingLifetime = HundredNsPerSecond / 2;
-// The first counter of the process object: processor time of the process.
-constexpr std::uint32_t ProcessorTimeCounter = 6;
 
 std::int64_t MonotonicNow()
 {
@@ -99,24 +97,41 @@ std::optional<std::int64_t> ParseSeconds100ns(std::string_view token)
     return value;
 }
 
-// User plus system time in clock ticks from the text of /proc/<pid>/stat, with its name.
-bool ParsePidStat(std::string_view text, std::string_view& name, std::uint64_t& ticks)
+// What the process object needs of one /proc/<pid>/stat text.
+struct TPidStat
+{
+    std::string_view Name;
+    std::uint64_t Pid = 0;
+    // User plus system time and the start after boot, in clock ticks.
+    std::uint64_t Ticks = 0;
+    std::uint64_t StartTicks = 0;
+};
+
+std::optional<TPidStat> ParsePidStat(std::string_view text)
 {
     const std::size_t open = text.find('(');
     const std::size_t close = text.rfind(')');
     if (open == std::string_view::npos || close == std::string_view::npos || close < open)
-        return false;
-    name = text.substr(open + 1, close - open - 1);
+        return std::nullopt;
+    TPidStat stat;
+    stat.Name = text.substr(open + 1, close - open - 1);
+    std::string_view head = text.substr(0, open);
+    const auto pid = NextNumber(head);
     std::string_view rest = text.substr(close + 1);
-    // Fields 3 (state) to 13 come before utime and stime.
+    // Fields 3 (state) to 13 come before utime and stime, 16 to 21 before starttime.
     for (int field = 3; field <= 13; ++field)
         NextToken(rest);
     const auto user = NextNumber(rest);
     const auto system = NextNumber(rest);
-    if (!user || !system)
-        return false;
-    ticks = *user + *system;
-    return true;
+    for (int field = 16; field <= 21; ++field)
+        NextToken(rest);
+    const auto start = NextNumber(rest);
+    if (!pid || !user || !system || !start)
+        return std::nullopt;
+    stat.Pid = *pid;
+    stat.Ticks = *user + *system;
+    stat.StartTicks = *start;
+    return stat;
 }
 
 } // namespace
@@ -226,7 +241,9 @@ bool TProcPerfDataSource::BuildProcessor(std::int64_t now)
 
 bool TProcPerfDataSource::BuildProcess(std::int64_t now)
 {
-    static constexpr TPerfCounterInfo Counters[] = {{ProcessorTimeCounter, 8}};
+    // Pid and start time let the reader tell a process from a later one with the same pid.
+    static constexpr TPerfCounterInfo Counters[] = {
+        {perf::title::ProcessTime, 8}, {perf::title::ProcessId, 8}, {perf::title::ProcessStart, 8}};
     Writer.Begin(now, HundredNsPerSecond, now);
     Writer.BeginObject(perf::title::ProcessObject, Counters, true, now, HundredNsPerSecond);
     const bool listed = Processes.ForEachNumeric([this](std::string_view pid) {
@@ -238,12 +255,13 @@ bool TProcPerfDataSource::BuildProcess(std::int64_t now)
         // A process that ended since the listing is simply left out.
         const TUniqueFd fd(::openat(Processes.Get(), path.data(), O_RDONLY | O_CLOEXEC));
         const auto text = ReadWhole(fd.Get(), PidBuffer);
-        std::string_view name;
-        std::uint64_t ticks = 0;
-        if (!text || !ParsePidStat(*text, name, ticks))
+        const auto stat = text ? ParsePidStat(*text) : std::nullopt;
+        if (!stat)
             return;
-        const std::uint64_t time = ticks * static_cast<std::uint64_t>(HundredNsPerTick);
-        Writer.AddInstance(name, std::span(&time, 1));
+        const auto perTick = static_cast<std::uint64_t>(HundredNsPerTick);
+        const std::array<std::uint64_t, 3> values{stat->Ticks * perTick, stat->Pid,
+                                                  stat->StartTicks * perTick};
+        Writer.AddInstance(stat->Name, values);
     });
     if (!listed)
         return false;
