@@ -9,7 +9,8 @@ std::uint32_t RunIntervalMs(const TCliOptions& options, const TStoredSettings& s
 {
     if (options.IntervalMs)
         return *options.IntervalMs;
-    if (settings.Interval >= 0)
+    // 0 would stop the clock: the records and the exported uptime would freeze.
+    if (settings.Interval > 0)
         return static_cast<std::uint32_t>(settings.Interval);
     const std::uint32_t fallback = options.IsClient() ? 2000 : DefaultIntervalMs;
     if (report) {

@@ -11,8 +11,8 @@
 namespace statlume {
 
 /// The update interval of a run in milliseconds: --interval, else the stored "Interval"
-/// (already 2000 in client mode when missing); a stored negative number is reported and the
-/// mode's default used.
+/// (already 2000 in client mode when missing); a stored 0 or less is reported and the mode's
+/// default used.
 std::uint32_t RunIntervalMs(const TCliOptions& options, const TStoredSettings& settings,
                             const platform::TReportFunc& report);
 

@@ -27,7 +27,7 @@ TEST(RunSettings, IntervalComesFromTheCommandLineThenTheStoreThenTheModesDefault
     const TCase cases[] = {
         {"--interval wins", {"--interval", "250", "-c", "-ihost"}, 5000, 250, false},
         {"stored", {}, 5000, 5000, false},
-        {"stored 0 stops the updates", {}, 0, 0, false},
+        {"stored 0, monitor", {}, 0, 1000, true},
         {"stored negative, monitor", {}, -1, 1000, true},
         {"stored negative, client", {"-c", "-ihost"}, -20, 2000, true},
     };

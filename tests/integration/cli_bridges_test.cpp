@@ -96,6 +96,24 @@ TEST_F(CliBridgesTest, HangupReadsTemplateAndIntervalAgainWithoutWriting)
     EXPECT_EQ(monitor.Wait(5s), 0) << monitor.Err();
 }
 
+TEST_F(CliBridgesTest, StoredIntervalZeroUsesTheDefaultAtStartAndAfterHangup)
+{
+    WriteSettings("\"FormatString\"=\"tick <NAME=Processes>\"\r\n\"Interval\"=dword:00000000\r\n");
+    TCliProcess monitor({"--print"}, Scratch.Path(), "monitor", Config);
+    const auto said = [&] { return CountOf(monitor.Err(), "\"Interval\" (0)"); };
+    ASSERT_TRUE(WaitUntil([&] { return CountOf(monitor.Out(), "tick ") >= 2; }, 4s))
+        << monitor.Err();
+    EXPECT_EQ(said(), 1u) << monitor.Err();
+
+    monitor.Signal(SIGHUP);
+    ASSERT_TRUE(WaitUntil([&] { return said() == 2; }, 4s)) << monitor.Err();
+    const auto renders = CountOf(monitor.Out(), "tick ");
+    EXPECT_TRUE(WaitUntil([&] { return CountOf(monitor.Out(), "tick ") >= renders + 2; }, 4s))
+        << "the clock stopped after the reload";
+    monitor.Signal(SIGTERM);
+    EXPECT_EQ(monitor.Wait(5s), 0) << monitor.Err();
+}
+
 TEST_F(CliBridgesTest, JsonAndOneLineWriteOneLinePerUpdate)
 {
     struct TCase

@@ -114,6 +114,10 @@ void TStatlumeDisplay::UpdateInterval1Click()
         return;
     }
     const std::int32_t interval = DigitsToInt32(digits);
+    // 0 would stop the clock for good, and be stored for the next start.
+    if (interval == 0) {
+        return;
+    }
     Timer1->SetInterval(interval);
     Store->WriteInterval(interval);
 }
