@@ -179,6 +179,63 @@ TEST_F(FileRegistryTest, CorruptFileIsKeptAsideAndReported)
     }
 }
 
+TEST_F(FileRegistryTest, DamagedFileKeepsEveryWellFormedValue)
+{
+    {
+        TFileRegistry registry = Open();
+        ASSERT_TRUE(registry.OpenKey(Main, true));
+        registry.WriteString("FormatString", std::string(150, 't'));
+        for (int i = 0; i < 30; ++i) {
+            registry.WriteInteger(ValueName(i), i);
+        }
+    }
+    const std::string full = ReadFile(Path);
+    ASSERT_GT(full.size(), 600u);
+    struct TCase
+    {
+        const char* name;
+        std::string text;
+    };
+    std::string middle = full;
+    middle.insert(middle.find("\"V2\"="), "\x01garbage\n");
+    for (const TCase& c : {TCase{"cut at 500 bytes", full.substr(0, 500)},
+                           TCase{"garbage line in the middle", middle}}) {
+        SCOPED_TRACE(c.name);
+        std::ofstream(Path, std::ios::binary | std::ios::trunc) << c.text;
+        Reports.clear();
+        TFileRegistry registry = Open();
+        // What a reader of only the whole, good lines finds.
+        std::string good;
+        std::istringstream lines(c.text);
+        for (std::string line; std::getline(lines, line) && !lines.eof();) {
+            if (!line.starts_with("\x01")) {
+                good += line + "\n";
+            }
+        }
+        const auto expected = ParseRegistryText(good);
+        ASSERT_TRUE(expected.Tree);
+        ASSERT_TRUE(registry.OpenKey(Main, false));
+        std::vector<std::string> expectedNames;
+        for (const auto& [name, value] : expected.Tree->at(Main)) {
+            expectedNames.push_back(name);
+        }
+        EXPECT_EQ(registry.ValueNames(), expectedNames);
+        EXPECT_GT(expectedNames.size(), 5u);
+
+        ASSERT_EQ(Reports.size(), 1u);
+        const auto bad = BadFiles();
+        ASSERT_EQ(bad.size(), 1u);
+        EXPECT_EQ(ReadFile(bad[0]), c.text);
+        EXPECT_NE(Reports[0].find(bad[0].string()), std::string::npos) << Reports[0];
+        EXPECT_NE(Reports[0].find("lost: "), std::string::npos) << Reports[0];
+        // The values taken over are stored at once, in a file a strict reader accepts.
+        const auto stored = ParseRegistryText(ReadFile(Path));
+        ASSERT_TRUE(stored.Tree);
+        EXPECT_EQ(stored.Tree->at(Main).size(), expectedNames.size());
+        fs::remove(bad[0]);
+    }
+}
+
 TEST_F(FileRegistryTest, FileCorruptedBetweenWritesIsKeptAside)
 {
     TFileRegistry registry = Open();

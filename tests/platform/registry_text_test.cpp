@@ -110,6 +110,69 @@ TEST(RegistryText, ErrorsNameTheLine)
     }
 }
 
+TEST(RegistryText, SalvageKeepsEveryWellFormedValueAroundTheBadSpots)
+{
+    struct Row
+    {
+        const char* name;
+        std::string text;
+        TRegistryValues kept;
+        std::vector<std::pair<std::size_t, std::string>> lost; // line, value name
+    };
+    const std::string head = "REGEDIT4\n\n[HKEY_CURRENT_USER\\S]\n";
+    const Row rows[] = {
+        {"bad line between good ones",
+         head + "\"A\"=dword:1\n\"B\"=dword:x\n\"C\"=\"c\"\n",
+         {{"A", 1}, {"C", std::string("c")}},
+         {{5, "B"}}},
+        {"cut inside a text", head + "\"A\"=dword:1\n\"T\"=\"abc", {{"A", 1}}, {{5, "T"}}},
+        {"cut inside a dword that still reads",
+         head + "\"A\"=dword:1\n\"I\"=dword:0003",
+         {{"A", 1}},
+         {{5, "I"}}},
+        {"cut inside a continued hex list", head + "\"H\"=hex:00,\\\n  01", {}, {{4, "H"}}},
+        {"garbage line without a name",
+         head + "\x01\x02junk\n\"A\"=dword:2\n",
+         {{"A", 2}},
+         {{4, ""}}},
+        {"damaged section loses its values only",
+         head + "\"A\"=dword:1\n[HKEY_CURRENT_USER\\T\n\"B\"=dword:2\n[HKEY_CURRENT_USER\\S]\n"
+                "\"C\"=dword:3\n",
+         {{"A", 1}, {"C", 3}},
+         {{5, ""}, {6, "B"}}},
+        {"missing header", "[HKEY_CURRENT_USER\\S]\n\"A\"=dword:1\n", {{"A", 1}}, {}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        EXPECT_FALSE(ParseRegistryText(row.text).Tree);
+        const auto salvaged = SalvageRegistryText(row.text);
+        ASSERT_TRUE(salvaged.Tree);
+        const auto key = salvaged.Tree->find("S");
+        EXPECT_EQ(key == salvaged.Tree->end() ? TRegistryValues() : key->second, row.kept);
+        EXPECT_GT(salvaged.Line, 0u);
+        EXPECT_FALSE(salvaged.Reason.empty());
+        std::vector<std::pair<std::size_t, std::string>> lost;
+        for (const TRegistryLostLine& line : salvaged.Lost) {
+            lost.emplace_back(line.Line, line.Name);
+        }
+        EXPECT_EQ(lost, row.lost);
+        EXPECT_EQ(salvaged.LostCount, row.lost.size());
+    }
+}
+
+TEST(RegistryText, SalvageListsTheFirstLostLinesAndCountsTheRest)
+{
+    std::string text = "REGEDIT4\n[HKEY_CURRENT_USER\\S]\n";
+    for (int i = 0; i < 30; ++i) {
+        text += "\"V";
+        text += std::to_string(i);
+        text += "\"=bad\n";
+    }
+    const auto salvaged = SalvageRegistryText(text);
+    EXPECT_EQ(salvaged.Lost.size(), MaxListedLostLines);
+    EXPECT_EQ(salvaged.LostCount, 30u);
+}
+
 TEST(RegistryText, RefusesOversizedText)
 {
     std::string text = "REGEDIT4\n";

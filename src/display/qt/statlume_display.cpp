@@ -87,6 +87,16 @@ void TStatlumeDisplay::Tell(const std::string& message) const
     }
 }
 
+void TStatlumeDisplay::StoreReplacement(const std::function<void()>& write)
+{
+    // Stored at once, so a replaced value is reported on one start, not on every one.
+    try {
+        write();
+    } catch (const std::exception& error) {
+        Tell(error.what());
+    }
+}
+
 void TStatlumeDisplay::FormCreate(const std::vector<std::string>& args)
 {
     Switches = ParseClientSwitches(args);
@@ -128,6 +138,7 @@ void TStatlumeDisplay::FormCreate(const std::vector<std::string>& args)
         interval = Switches.ClientMode ? 2000 : 1000;
         Tell("The stored update interval " + std::to_string(stored.Interval) +
              " would stop the updates; " + std::to_string(interval) + " ms is used.");
+        StoreReplacement([&] { Store->WriteInterval(interval); });
     }
     Timer1->SetInterval(interval);
     Timer1->SetEnabled(true);
@@ -139,6 +150,7 @@ void TStatlumeDisplay::ApplyStartupSettings(const TStoredSettings& stored)
     if (Alpha < 0 || Alpha > 255) {
         Tell("The stored alpha value " + std::to_string(Alpha) + " is not 0..255; 255 is used.");
         Alpha = 255;
+        StoreReplacement([&] { Store->WriteAlpha(Alpha); });
     }
     if (stored.AlwaysOnTop) {
         MenuItems->AlwaysOnTop1->setChecked(*stored.AlwaysOnTop);

@@ -220,6 +220,7 @@ private:
     TExitState ExitStateNow() const;
     void Tell(const std::string& message) const;
     QColor LabelTextColour() const;
+    void StoreReplacement(const std::function<void()>& write);
 
     TDisplayServices Services;
     TClientSwitches Switches;

@@ -79,6 +79,18 @@ bool ReadAll(int fd, std::string& out, std::size_t limit)
     return true;
 }
 
+// A value name from the file, safe to show: control characters become '?'.
+std::string PrintableName(std::string name)
+{
+    for (char& c : name) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7f) {
+            c = '?';
+        }
+    }
+    return name;
+}
+
 std::string TimeStamp()
 {
     const std::time_t now = std::time(nullptr);
@@ -173,7 +185,7 @@ bool TFileRegistry::OpenLockFile()
 
 bool TFileRegistry::Load(bool locked, std::string* readError)
 {
-    const TLoadResult result = ReloadIfChanged();
+    TLoadResult result = ReloadIfChanged();
     switch (result.Outcome) {
     case TLoadOutcome::Loaded:
         return true;
@@ -189,12 +201,8 @@ bool TFileRegistry::Load(bool locked, std::string* readError)
         break;
     }
     if (Access != TFileAccess::ReadWrite) {
-        if (Report) {
-            Report("The settings file '" + FilePath + "' cannot be read (" +
-                   (result.Line > 0 ? "line " + std::to_string(result.Line) + ": " : "") +
-                   result.Reason + "); the default settings are used.");
-        }
-        Cached.clear();
+        ReportSalvage(result.Salvage, "it stays where it is");
+        Cached = result.Salvage.Tree ? std::move(*result.Salvage.Tree) : TRegistryTree();
         return true;
     }
     if (!locked && LockFile.Valid()) {
@@ -203,7 +211,7 @@ bool TFileRegistry::Load(bool locked, std::string* readError)
         TFlockGuard guard(LockFile.Get());
         return Load(true, readError);
     }
-    KeepAside(result.Line, result.Reason);
+    KeepAside(std::move(result.Salvage));
     return true;
 }
 
@@ -246,8 +254,7 @@ TFileRegistry::TLoadResult TFileRegistry::ReloadIfChanged()
     auto parsed = ParseRegistryText(text);
     if (!parsed.Tree) {
         result.Outcome = TLoadOutcome::CannotParse;
-        result.Reason = parsed.Reason;
-        result.Line = parsed.Line;
+        result.Salvage = SalvageRegistryText(text);
         return result;
     }
     Cached = std::move(*parsed.Tree);
@@ -256,7 +263,7 @@ TFileRegistry::TLoadResult TFileRegistry::ReloadIfChanged()
     return result;
 }
 
-void TFileRegistry::KeepAside(std::size_t line, const std::string& reason)
+void TFileRegistry::KeepAside(TRegistryParseResult salvage)
 {
     const std::string base = FilePath + ".bad-" + TimeStamp();
     std::string aside = base;
@@ -268,21 +275,62 @@ void TFileRegistry::KeepAside(std::size_t line, const std::string& reason)
         }
         aside = base + "-" + std::to_string(attempt);
     }
-    const std::string where = line > 0 ? "line " + std::to_string(line) + ": " : std::string();
-    std::string message =
-        "The settings file '" + FilePath + "' cannot be read (" + where + reason + "); ";
-    if (result == 0) {
-        message += "it was kept as '" + aside + "' and the default settings are used.";
-    } else {
-        message += "it could not be kept aside (" + std::string(std::strerror(errno)) +
-                   ") and the default settings are used.";
-    }
-    Cached.clear();
+    const std::string fate =
+        result == 0 ? "it was kept as '" + aside + "'"
+                    : "it could not be kept aside (" + std::string(std::strerror(errno)) + ")";
+    ReportSalvage(salvage, fate);
+    Cached = salvage.Tree ? std::move(*salvage.Tree) : TRegistryTree();
     CachedFile.Reset();
     CachedIdentity = {};
-    if (Report) {
-        Report(message);
+    if (result != 0 || Cached.empty()) {
+        return;
     }
+    // Stored at once: the next write would otherwise find no file and start from nothing.
+    try {
+        WriteTree(Cached);
+    } catch (const std::exception& error) {
+        if (Report) {
+            Report("The values taken over could not be stored: " + std::string(error.what()));
+        }
+    }
+}
+
+void TFileRegistry::ReportSalvage(const TRegistryParseResult& salvage,
+                                  const std::string& fate) const
+{
+    if (!Report) {
+        return;
+    }
+    const std::string where =
+        salvage.Line > 0 ? "line " + std::to_string(salvage.Line) + ": " : std::string();
+    std::string message = "The settings file '" + FilePath + "' cannot be read (" + where +
+                          salvage.Reason + "); " + fate + ". ";
+    std::size_t kept = 0;
+    if (salvage.Tree) {
+        for (const auto& [key, values] : *salvage.Tree) {
+            kept += values.size();
+        }
+    }
+    if (kept == 0) {
+        message += "The default settings are used.";
+    } else if (salvage.LostCount == 0) {
+        message += "The " + std::to_string(kept) + " values it held are used.";
+    } else {
+        message += "The " + std::to_string(kept) + " values it still held are used; lost: ";
+        for (std::size_t i = 0; i < salvage.Lost.size(); ++i) {
+            const TRegistryLostLine& lost = salvage.Lost[i];
+            message +=
+                (i > 0 ? ", " : "") +
+                (lost.Name.empty() ? std::string() : "\"" + PrintableName(lost.Name) + "\" ") +
+                "line " + std::to_string(lost.Line);
+        }
+        if (salvage.LostCount > salvage.Lost.size()) {
+            message +=
+                " and " + std::to_string(salvage.LostCount - salvage.Lost.size()) + " more lines";
+        }
+        message += ".";
+    }
+    Report(message);
 }
 
 void TFileRegistry::Update(const std::function<void(TRegistryTree&)>& change)

@@ -4,6 +4,7 @@
 #include <functional>
 #include <string>
 
+#include "platform/linux/registry_text.h"
 #include "platform/linux/unique_fd.h"
 #include "platform/registry.h"
 
@@ -30,10 +31,11 @@ enum class TFileAccess
 /// the file when another process replaced it, applies the change, writes a temporary file,
 /// fsyncs it and renames it over the file, so concurrent writers keep each other's values and
 /// a crash never leaves a torn file. Only a file that cannot be parsed is kept aside as
-/// "<file>.bad-<time>" and reported; a file that cannot be read (no descriptors left, no
-/// permission, an I/O error, not a regular file) is reported and fails the write, leaving the
-/// file and the cached values as they were. A write whose file the reader would refuse
-/// (above MaxRegistryTextSize) fails too.
+/// "<file>.bad-<time>" and reported; every well-formed value it still held is taken over and
+/// stored in a new file, and the report names the values lost. A file that cannot be read (no
+/// descriptors left, no permission, an I/O error, not a regular file) is reported and fails the
+/// write, leaving the file and the cached values as they were. A write whose file the reader would
+/// refuse (above MaxRegistryTextSize) fails too.
 class TFileRegistry : public TRegistry
 {
 public:
@@ -79,15 +81,17 @@ private:
     struct TLoadResult
     {
         TLoadOutcome Outcome = TLoadOutcome::Loaded;
-        std::size_t Line = 0;
         std::string Reason;
+        // CannotParse: what could still be read of the file.
+        TRegistryParseResult Salvage;
     };
 
     // True when the cache holds the file's values; a read error goes to readError when
     // given, else to the report.
     bool Load(bool locked, std::string* readError);
     TLoadResult ReloadIfChanged();
-    void KeepAside(std::size_t line, const std::string& reason);
+    void KeepAside(TRegistryParseResult salvage);
+    void ReportSalvage(const TRegistryParseResult& salvage, const std::string& fate) const;
     bool OpenLockFile();
     void WriteTree(const TRegistryTree& tree);
     void RemoveStaleTemps() const;

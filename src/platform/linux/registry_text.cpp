@@ -144,6 +144,7 @@ public:
             return false;
         }
         const std::size_t end = Rest.find('\n');
+        HadEnding = end != std::string_view::npos;
         line = Rest.substr(0, end);
         if (!line.empty() && line.back() == '\r') {
             line.remove_suffix(1);
@@ -160,44 +161,94 @@ public:
 
     /// The 1-based number of the line last handed out.
     std::size_t LineNumber() const { return Number; }
+    /// False when the line last handed out ran to the end of the text without a line ending.
+    bool LastHadEnding() const { return HadEnding; }
 
 private:
     std::string_view Rest;
     std::size_t Number = 0;
     bool Done = false;
+    bool HadEnding = true;
 };
 
 class TParser
 {
 public:
-    explicit TParser(std::string_view text)
+    TParser(std::string_view text, bool salvage)
         : Lines(text)
+        , Salvage(salvage)
     {
     }
 
     TRegistryParseResult Run()
     {
         std::string_view line;
-        if (!Lines.Next(line) || StripBom(line) != Header) {
-            return Fail(1, "the first line is not REGEDIT4");
+        const bool any = Lines.Next(line);
+        if (!any || StripBom(line) != Header) {
+            if (!Salvage || !any) {
+                return Fail(1, "the first line is not REGEDIT4");
+            }
+            Result.Line = 1;
+            Result.Reason = "the first line is not REGEDIT4";
+            // The line may still be a section or a value of a file that lost its header.
+            if (const std::string reason = Handle(StripBom(line)); !reason.empty()) {
+                Lose(1, line, reason);
+            }
         }
         while (Lines.Next(line)) {
             const std::size_t number = Lines.LineNumber();
-            line = TrimBlanks(line);
-            if (line.empty() || line.front() == ';') {
+            std::string reason = Handle(line);
+            if (reason.empty()) {
                 continue;
             }
-            const std::string reason = line.front() == '[' ? Section(line) : Value(line);
-            if (!reason.empty()) {
+            if (!Lines.LastHadEnding()) {
+                reason = "the file ends inside this line";
+            }
+            if (!Salvage) {
                 return Fail(number, reason);
             }
+            Lose(number, line, reason);
         }
-        TRegistryParseResult result;
-        result.Tree = std::move(Tree);
-        return result;
+        Result.Tree = std::move(Tree);
+        return std::move(Result);
     }
 
 private:
+    std::string Handle(std::string_view line)
+    {
+        line = TrimBlanks(line);
+        if (line.empty() || line.front() == ';') {
+            return {};
+        }
+        if (line.front() == '[') {
+            std::string reason = Section(line);
+            SectionLost = !reason.empty();
+            return reason;
+        }
+        if (SectionLost) {
+            return "its section line is damaged";
+        }
+        return Value(line);
+    }
+
+    void Lose(std::size_t number, std::string_view line, const std::string& reason)
+    {
+        if (Result.Line == 0) {
+            Result.Line = number;
+            Result.Reason = reason;
+        }
+        ++Result.LostCount;
+        if (Result.Lost.size() >= MaxListedLostLines) {
+            return;
+        }
+        TRegistryLostLine lost{number, {}};
+        line = TrimBlanks(line);
+        if (const auto name = TakeQuoted(line); name && IsValidValueName(*name)) {
+            lost.Name = *name;
+        }
+        Result.Lost.push_back(std::move(lost));
+    }
+
     static std::string_view StripBom(std::string_view line)
     {
         constexpr std::string_view bom = "\xEF\xBB\xBF";
@@ -269,7 +320,13 @@ private:
             }
             return TRegistryValue(std::move(*text));
         }
+        // A last line without its line ending may have been cut short (a full disk, a
+        // crash): a number or byte list there is trusted only when it is visibly whole.
+        const bool mayBeCut = !Lines.LastHadEnding();
         if (line.starts_with("dword:")) {
+            if (mayBeCut && line.size() != 6 + 8) {
+                return std::nullopt;
+            }
             const auto value = ParseDword(line.substr(6));
             return value ? std::optional<TRegistryValue>(*value) : std::nullopt;
         }
@@ -284,6 +341,9 @@ private:
                 }
                 list += TrimBlanks(next);
             }
+            if (!Lines.LastHadEnding()) {
+                return std::nullopt;
+            }
             auto bytes = ParseHexList(list);
             return bytes ? std::optional<TRegistryValue>(std::move(*bytes)) : std::nullopt;
         }
@@ -291,8 +351,12 @@ private:
     }
 
     TLineCursor Lines;
+    bool Salvage;
+    // A damaged section line: its values cannot be put under any key.
+    bool SectionLost = false;
     std::string CurrentKey;
     TRegistryTree Tree;
+    TRegistryParseResult Result;
 };
 
 void AppendQuoted(std::string& out, std::string_view text)
@@ -351,7 +415,15 @@ TRegistryParseResult ParseRegistryText(std::string_view text)
         result.Reason = "the file is larger than 16 MiB";
         return result;
     }
-    return TParser(text).Run();
+    return TParser(text, false).Run();
+}
+
+TRegistryParseResult SalvageRegistryText(std::string_view text)
+{
+    if (text.size() > MaxRegistryTextSize) {
+        return ParseRegistryText(text);
+    }
+    return TParser(text, true).Run();
 }
 
 std::string FormatRegistryText(const TRegistryTree& tree)
