@@ -44,6 +44,22 @@ std::size_t SequenceLength(std::string_view text, std::size_t at)
     return length;
 }
 
+// Characters that reorder or break the text around them: the bidirectional embeddings,
+// overrides and isolates U+202A..U+202E and U+2066..U+2069, the marks U+200E, U+200F and
+// U+061C, and the line and paragraph separators U+2028 and U+2029.
+bool IsLayoutControl(std::string_view text, std::size_t at, std::size_t length)
+{
+    const auto byte = [&](std::size_t k) { return ByteAt(text, at + k); };
+    if (length == 2)
+        return byte(0) == 0xD8 && byte(1) == 0x9C;
+    if (length != 3 || byte(0) != 0xE2)
+        return false;
+    const unsigned char last = byte(2);
+    if (byte(1) == 0x80)
+        return last == 0x8E || last == 0x8F || (last >= 0xA8 && last <= 0xAE);
+    return byte(1) == 0x81 && last >= 0xA6 && last <= 0xA9;
+}
+
 bool IsC0OrDel(unsigned char byte)
 {
     return byte < 0x20 || byte == 0x7F;
@@ -71,7 +87,7 @@ std::string PrintableText(std::string_view text)
             continue;
         }
         const bool c1 = length == 2 && byte == 0xC2 && ByteAt(text, at + 1) <= 0x9F;
-        if (c1)
+        if (c1 || IsLayoutControl(text, at, length))
             out += '?';
         else
             out.append(text.substr(at, length));

@@ -45,6 +45,12 @@ TEST(PrintableText, ReplacesEveryControlAndKeepsEveryCharacter)
          "b",
          "a\xC2\xA0"
          "b"},
+        {"right-to-left override", "ab\u202Ecd", "ab?cd"},
+        {"every bidi control and separator",
+         "\u202A\u202B\u202C\u202D\u2066\u2067\u2068\u2069\u200E\u200F\u061C\u2028\u2029",
+         "?????????????"},
+        {"their neighbours are kept", "\u2029\u202F\u2065\u206A\u200D\u061B\u2027",
+         "?\u202F\u2065\u206A\u200D\u061B\u2027"},
         {"four-byte character", "\xF0\x9F\x98\x80", "\xF0\x9F\x98\x80"},
         {"single-byte code page text", "M\xFCller \xBA", "M\xFCller \xBA"},
         {"overlong form is no sequence", "\xC0\x9B", "\xC0?"},

@@ -76,7 +76,7 @@ void TFmtLabel::PaintContent(QPainter& painter, const QRect& rect) const
         return;
     }
     painter.setPen(text);
-    painter.drawText(rect, static_cast<int>(alignment()) | Qt::TextShowMnemonic, this->text());
+    painter.drawText(rect, static_cast<int>(alignment()) | Qt::TextSingleLine, this->text());
 }
 
 void TFmtLabel::SetTextAlign(std::uint8_t textAlign)
@@ -92,7 +92,8 @@ QSize TFmtLabel::sizeHint() const
 {
     if (!Runs.Runs.empty())
         return {RunLineWidth(Runs, fontMetrics()), fontMetrics().height()};
-    return fontMetrics().size(Qt::TextShowMnemonic | Qt::TextSingleLine, text());
+    // No mnemonic flag: a caption holds values from outside, whose "&" must show as written.
+    return fontMetrics().size(Qt::TextSingleLine, text());
 }
 
 void TFmtLabel::paintEvent(QPaintEvent*)

@@ -12,8 +12,8 @@
 namespace statlume {
 
 /// The text label of one window line: its template line, its Tag (1 = placed), a plain-text
-/// caption drawn with the accelerator-prefix rule ("&x" underlines x, "&&" shows "&"), and
-/// a size that follows the caption (a right-justified label keeps its right edge).
+/// caption drawn as written ("&" included), and a size that follows the caption (a
+/// right-justified label keeps its right edge).
 class TFmtLabel : public QLabel
 {
     Q_OBJECT
@@ -46,7 +46,7 @@ public:
     /// 0 flows with the layout pass, 1 is placed.
     int Tag = 0;
 
-    /// The size of the caption in the label's font, accelerator prefixes applied.
+    /// The size of the caption in the label's font.
     QSize sizeHint() const override;
     /// Same as sizeHint: the label never shrinks below its caption.
     QSize minimumSizeHint() const override { return sizeHint(); }

@@ -9,7 +9,8 @@ namespace statlume {
 
 namespace {
 
-constexpr int TextFlags = Qt::TextShowMnemonic | Qt::TextSingleLine;
+// Run text comes from outside too: "&" is drawn as written, never as a mnemonic.
+constexpr int TextFlags = Qt::TextSingleLine;
 
 QString Qs(const std::string& text)
 {
