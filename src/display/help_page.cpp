@@ -20,33 +20,34 @@ constexpr std::array<std::string_view, 23> PageLines = {
     " If you want to run Statlume in Client/Server mode, just follow these two easy steps:<P>",
     "<UL><LI>On the server, select \"Act as Server\" from the menu and enter the port number on "
     "which Statlume should communicate. If you don't know what this means leave the default "
-    "setting alone.",
+    "setting alone. A machine without a desktop runs <TT>statlume-cli --serve</TT> instead.",
     " You may also enter a password if you want to secure your connection.",
     "<LI>On the client, start Statlume using this syntax: <BR><BR><FONT "
-    "face=\"Courier New,Courier,Monaco\">statlume.exe -c -i<I>ip-of-server</I> "
+    "face=\"Courier New,Courier,Monaco\">statlume -c -i<I>ip-of-server</I> "
     "-p<I>port-number</I> -d<I>password</I></FONT> </LI></UL>",
     "<H4>Explanation:</H4> <TABLE cellSpacing=2 cellPadding=0 border=0>",
     "<TR><TD>-c</TD><TD>indicates Statlume should start in client mode</TD></TR>",
     "<TR><TD>-i</TD><TD>indicates the IP address that the Statlume server is running on. Note: "
     "DNS name works too now.</TD></TR>",
-    "<TR><TD>-p</TD><TD>indicates the port that the server is using",
-    "<TR><TD>-d</TD><TD>the password will prevent unauthorized connections and encrypt the data",
+    "<TR><TD>-p</TD><TD>indicates the port that the server is using</TD></TR>",
+    "<TR><TD>-d</TD><TD>the password will prevent unauthorized connections and encrypt the "
+    "data</TD></TR>",
     "</TABLE><P>So if the server has IP address 10.11.12.13 and uses port 6130 (the default) "
     "your command line will be:",
-    "<BLOCKQUOTE><FONT face=\"Courier New,Courier,Monaco\">statlume.exe -c -i10.11.12.13 "
-    "-p6130</FONT></BLOCKQUOTE><BR>",
+    "<BLOCKQUOTE><FONT face=\"Courier New,Courier,Monaco\">statlume -c -i10.11.12.13 "
+    "-p6130</FONT></BLOCKQUOTE>The console program takes the same switches: <TT>statlume-cli "
+    "-c -i10.11.12.13 -p6130</TT><BR>",
     "<B>Firewall Configuration:</B><BR>",
     "For servers behind a NAT router, be sure to use the public IP address and of course to "
     "forward the port to the Statlume server.",
     "In case you want to monitor your system when you are behind a",
-    "firewall, it is possible to run a Statlume client though a SOCKS server.",
-    "In order to do this, download and install <A",
-    "href=\"https://www.rfc-editor.org/rfc/rfc1928\"",
-    "target=_blank>SocksCap</A>, which will allow you to SOCKSify almost any",
-    "application. For more information on SOCKS, please visit <A",
-    "href=\"https://en.wikipedia.org/wiki/SOCKS\" target=_blank>this</A> website.",
-    "<P>Most of this text came from the Statlume website, at "
-    "<A href=\"https://statlume.org\">https://statlume.org</A>. Check it out!",
+    "firewall, or want the figures to cross the internet encrypted, run the client through",
+    "an SSH tunnel to the server's machine: <BLOCKQUOTE><FONT "
+    "face=\"Courier New,Courier,Monaco\">ssh -N -L 6130:localhost:6130 <I>user@server</I>",
+    "</FONT></BLOCKQUOTE>and, while it runs, <TT>statlume -c -ilocalhost -p6130</TT>. The",
+    "server can then listen on its own loopback address only (<TT>statlume-cli --serve",
+    "--bind 127.0.0.1</TT>), so nothing else reaches its port.",
+    "<P>More in the manual pages: <TT>man statlume</TT> and <TT>man statlume-cli</TT>.",
 };
 
 std::string SystemMessage(const std::string& what, const std::string& path)

@@ -24,7 +24,7 @@ struct THelpPageResult
     bool Ok() const { return Error.empty(); }
 };
 
-/// The page about network use: 23 lines, each ended by CR LF.
+/// The page about network use for both programs: 23 lines, each ended by CR LF.
 std::string HelpPageText();
 
 /// The folder for the page: the TEMP value when set and not empty, else the per-user folder.

@@ -44,8 +44,8 @@ TEntryResult ShowHelp(const TEntryServices& services)
     result.Action = TEntryAction::HelpShown;
     std::string error;
     if (services.Open && !services.Open(page.Path, error)) {
-        Tell(services,
-             "The help page was written to '" + page.Path + "' but cannot be opened: " + error);
+        result.Message = "The help page is at '" + page.Path +
+                         "'; no browser could be started to show it (" + error + ").";
     }
     return result;
 }

@@ -30,7 +30,8 @@ struct TEntryResult
     TEntryAction Action = TEntryAction::RunDisplay;
     /// Set with RunDisplay when the single-instance test ran and took the lock.
     std::unique_ptr<platform::TInstanceHold> Hold;
-    /// Why the help page failed (HelpFailed).
+    /// Why the help page failed (HelpFailed), or where it is when it was written but could
+    /// not be opened (HelpShown).
     std::string Message;
     /// The process exit code for the actions that end the program.
     int ExitCode() const { return Action == TEntryAction::HelpFailed ? 1 : 0; }

@@ -121,6 +121,48 @@ bool HasArgument(const std::vector<std::string>& args, std::string_view word)
     return std::find(args.begin(), args.end(), word) != args.end();
 }
 
+// A message box before or without the window; nothing without a display, where Qt could
+// only abort and the line on stderr is all there is.
+void ShowStandaloneMessage(int argc, char** argv, const std::string& caption,
+                           const std::string& text)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
+        qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
+        return;
+    }
+    ChooseQtPlatform();
+    QApplication app(argc, argv);
+    TQtPrompts prompts;
+    prompts.ShowMessage(TMessageKind::Information, caption, text);
+}
+
+// Collects what start-up says about the settings, for one message box once the window runs.
+class TStartNotes
+{
+public:
+    void Add(const std::string& message)
+    {
+        if (Collecting) {
+            Notes.push_back(message);
+        }
+    }
+    // Stops collecting; the collected notes as one text, empty when there are none.
+    std::string Finish()
+    {
+        Collecting = false;
+        std::string text;
+        for (const std::string& note : Notes) {
+            text += (text.empty() ? "" : "\n\n") + note;
+        }
+        Notes.clear();
+        return text;
+    }
+
+private:
+    bool Collecting = true;
+    std::vector<std::string> Notes;
+};
+
 } // namespace
 
 int RunDisplayProgram(int argc, char** argv, std::string_view version)
@@ -138,13 +180,17 @@ int RunDisplayProgram(int argc, char** argv, std::string_view version)
     platform::TInstanceLock instance;
     const TEntryServices entryServices{instance, Environment("TEMP"),
                                        [](const std::string& path, std::string& error) {
-                                           return platform::ShellOpen(path, error);
+                                           return platform::ShellOpenWatched(path, error);
                                        },
                                        ReportLine};
     TEntryResult entry = ProgramEntry(args, entryServices);
     if (entry.Action != TEntryAction::RunDisplay) {
         if (!entry.Message.empty()) {
             ReportLine(entry.Message);
+        }
+        if (entry.Action == TEntryAction::HelpShown && !entry.Message.empty()) {
+            // A menu launch shows no stderr: say where the page is.
+            ShowStandaloneMessage(argc, argv, "Statlume Network Configuration", entry.Message);
         }
         return entry.ExitCode();
     }
@@ -168,7 +214,12 @@ int RunDisplayProgram(int argc, char** argv, std::string_view version)
             QMetaObject::invokeMethod(&app, std::move(report), Qt::QueuedConnection);
         },
         switches.ClientMode);
-    platform::TFileRegistry registry = platform::TFileRegistry::OpenUserSettings(ReportLine);
+    TStartNotes startNotes;
+    const auto report = [&startNotes](const std::string& message) {
+        ReportLine(message);
+        startNotes.Add(message);
+    };
+    platform::TFileRegistry registry = platform::TFileRegistry::OpenUserSettings(report);
     TQtPrompts prompts;
     std::unique_ptr<TDisplayRemote> remote;
     TDisplayParts parts = TStatlumeDisplay::StandardParts();
@@ -178,7 +229,7 @@ int RunDisplayProgram(int argc, char** argv, std::string_view version)
         }
     };
     TStatlumeDisplay window(TDisplayServices{perf, status, sensors, registry, prompts, locale,
-                                             std::move(parts), ReportLine,
+                                             std::move(parts), report,
                                              [] { QCoreApplication::exit(0); }});
     prompts.Owner = &window;
     remote = std::make_unique<TDisplayRemote>(window, prompts);
@@ -198,6 +249,15 @@ int RunDisplayProgram(int argc, char** argv, std::string_view version)
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &window, exitCommand);
 
     window.FormCreate(args);
+    if (const std::string notes = startNotes.Finish(); !notes.empty() && !window.Exited()) {
+        // Shown once the loop runs, so the window is up and ticking behind the box.
+        QMetaObject::invokeMethod(
+            &window,
+            [&prompts, notes] {
+                prompts.ShowMessage(TMessageKind::Warning, "Statlume settings", notes);
+            },
+            Qt::QueuedConnection);
+    }
     if (entry.Hold) {
         entry.Hold->ListenForRestore([&window] {
             QMetaObject::invokeMethod(

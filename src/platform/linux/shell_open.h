@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <string>
 
 namespace statlume::platform {
@@ -8,7 +9,17 @@ namespace statlume::platform {
 /// false with a message in error when it cannot be started.
 bool SpawnDetached(const std::string& program, const std::string& path, std::string& error);
 
+/// Starts program like SpawnDetached and waits up to patience for it to end: false with a
+/// message in error when it cannot be started or ends with a failure status in that time;
+/// true when it succeeds or is still running (a handler that stays with its viewer).
+bool SpawnAndWatch(const std::string& program, const std::string& path,
+                   std::chrono::milliseconds patience, std::string& error);
+
 /// Opens the file with the desktop's handler (xdg-open), without waiting.
 bool ShellOpen(const std::string& path, std::string& error);
+
+/// Opens the file with xdg-open and waits up to two seconds for it to report a failure, for a
+/// caller that must tell the user where the file is when no viewer could be started.
+bool ShellOpenWatched(const std::string& path, std::string& error);
 
 } // namespace statlume::platform
