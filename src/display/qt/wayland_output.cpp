@@ -5,7 +5,7 @@
 #include "display/qt/fmt_label.h"
 #include "display/qt/statlume_display.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QEvent>
 #include <QImage>
 #include <QMouseEvent>
@@ -42,6 +42,9 @@ TWaylandOutput::TWaylandOutput(TStatlumeDisplay& window,
     // The widget keeps living for Qt (layout, events, render) without a window of its own.
     Window.setAttribute(Qt::WA_DontShowOnScreen, true);
     Window.installEventFilter(this);
+    // Qt would also paint the widget into a backing store nobody shows: only our render()
+    // paints it.
+    qApp->installEventFilter(this);
     ReadNotifier = new QSocketNotifier(Client->Fd(), QSocketNotifier::Read, this);
     connect(ReadNotifier, &QSocketNotifier::activated, this, [this] { ReadSocket(); });
     WriteNotifier = new QSocketNotifier(Client->Fd(), QSocketNotifier::Write, this);
@@ -57,10 +60,15 @@ TWaylandOutput::TWaylandOutput(TStatlumeDisplay& window,
 TWaylandOutput::~TWaylandOutput()
 {
     Window.removeEventFilter(this);
+    qApp->removeEventFilter(this);
 }
 
 bool TWaylandOutput::eventFilter(QObject* watched, QEvent* event)
 {
+    if (event->type() == QEvent::Paint && !Rendering) {
+        const auto* widget = qobject_cast<QWidget*>(watched);
+        return widget != nullptr && widget->window() == &Window;
+    }
     if (watched != &Window) {
         return false;
     }
@@ -179,7 +187,9 @@ void TWaylandOutput::Draw()
         if (Window.autoFillBackground()) {
             flags |= QWidget::DrawWindowBackground;
         }
+        Rendering = true;
         Window.render(&painter, QPoint(), QRegion(), flags);
+        Rendering = false;
     }
     Client->CommitFrame();
     Dirty = false;

@@ -59,6 +59,7 @@ private:
     QSocketNotifier* WriteNotifier = nullptr;
     bool Dirty = true;
     bool SyncQueued = false;
+    bool Rendering = false;
     double DrawnOpacity = 1;
     std::uint64_t Frames = 0;
     bool StoredRead = false;
