@@ -1,5 +1,6 @@
 #include "cli/alert_line.h"
 
+#include <cerrno>
 #include <system_error>
 
 namespace statlume {
@@ -25,7 +26,9 @@ std::string CannotReachText(std::string_view target, TSocketOp op, int code)
     switch (op) {
     case TSocketOp::Lookup:
         // Resolver codes are not system error numbers; their text would mislead.
-        reason = "the name cannot be looked up";
+        reason = code == ETIMEDOUT
+                     ? "the look-up took more than " + std::to_string(LookupTimeout.count()) + " s"
+                     : "the name cannot be looked up";
         break;
     case TSocketOp::Disconnect:
         reason = "the server closed the connection";

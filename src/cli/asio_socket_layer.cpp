@@ -457,7 +457,31 @@ TAsioClientSocket::TAsioClientSocket(asio::io_context& io)
     : Io(io)
     , Resolver(io)
     , Socket(io)
+    , StepTimer(io)
 {
+}
+
+std::optional<TSocketOp> TAsioClientSocket::AttemptStep() const
+{
+    if (State == TState::Resolving)
+        return TSocketOp::Lookup;
+    if (State == TState::Connecting)
+        return TSocketOp::Connect;
+    return std::nullopt;
+}
+
+void TAsioClientSocket::BoundStep(std::chrono::steady_clock::duration limit)
+{
+    const auto current = Attempt;
+    std::weak_ptr<int> token = Alive;
+    StepTimer.expires_after(limit);
+    StepTimer.async_wait([this, token, current](std::error_code error) {
+        if (error || token.expired() || current != Attempt)
+            return;
+        // The look-up thread may stay stuck in getaddrinfo; its late answer is ignored.
+        if (const auto step = AttemptStep())
+            Fail(*step, std::make_error_code(std::errc::timed_out));
+    });
 }
 
 TAsioClientSocket::~TAsioClientSocket()
@@ -470,6 +494,7 @@ void TAsioClientSocket::Open()
 {
     Release();
     State = TState::Resolving;
+    BoundStep(LookupTimeout);
     const auto current = Attempt;
     std::weak_ptr<int> token = Alive;
     // Both families: IPv6 literals ("::1", "[::1]") and names with AAAA records too.
@@ -496,6 +521,7 @@ void TAsioClientSocket::Close()
 void TAsioClientSocket::Release()
 {
     ++Attempt;
+    StepTimer.cancel();
     Resolver.cancel();
     std::error_code ignored;
     Socket.close(ignored);
@@ -509,6 +535,7 @@ void TAsioClientSocket::Connect(std::uint64_t current,
                                 const asio::ip::tcp::resolver::results_type& endpoints)
 {
     State = TState::Connecting;
+    BoundStep(ConnectTimeout);
     std::weak_ptr<int> token = Alive;
     asio::async_connect(Socket, endpoints,
                         [this, token, current](std::error_code error, const auto&) {
@@ -518,6 +545,7 @@ void TAsioClientSocket::Connect(std::uint64_t current,
                                 Fail(TSocketOp::Connect, error);
                                 return;
                             }
+                            StepTimer.cancel();
                             std::error_code ignored;
                             Socket.non_blocking(true, ignored);
                             State = TState::Connected;

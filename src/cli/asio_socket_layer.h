@@ -150,6 +150,7 @@ public:
     void Open() override;
     void Close() override;
     bool Connected() const override { return State == TState::Connected; }
+    std::optional<TSocketOp> AttemptStep() const override;
     std::ptrdiff_t Write(std::string_view text) override;
     std::ptrdiff_t Read(std::uint8_t* bytes, std::size_t count) override;
 
@@ -174,10 +175,13 @@ private:
     void Readable();
     void Fail(TSocketOp op, std::error_code code);
     void FailLater(TSocketOp op, std::error_code code);
+    void BoundStep(std::chrono::steady_clock::duration limit);
 
     asio::io_context& Io;
     asio::ip::tcp::resolver Resolver;
     asio::ip::tcp::socket Socket;
+    // Bounds the look-up, then the connect, each by its own time-out.
+    asio::steady_timer StepTimer;
     std::string HostName;
     int PortNumber = DefaultRemotePort;
     TState State = TState::Closed;

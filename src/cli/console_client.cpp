@@ -48,6 +48,14 @@ TConsoleClient::TConsoleClient(TConsoleApp& app, TRemoteSecret& secret, TClientO
         if (alert && Options.Output.Style == TOutputStyle::Json)
             Write(FormatUpdate(Options.Output, App.RenderRuns(false), true));
     };
+    // A slow look-up or connect is left to finish; the user learns why nothing shows yet.
+    Role.OnSlowAttempt = [this](TSocketOp step) {
+        Err << "statlume-cli: "
+            << (step == TSocketOp::Lookup ? "looking up " + Options.Host
+                                          : "connecting to " + Target())
+            << "\u2026\n"
+            << std::flush;
+    };
     // Ask at once instead of a whole interval later, so the first figures show without delay.
     Role.OnConnected = [this] { Role.Tick(); };
     // Dropped records show nothing; without this line a wrong password would look like silence.

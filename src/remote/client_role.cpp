@@ -51,6 +51,15 @@ void TClientRole::Tick()
         Socket.Write(std::string_view(request, sizeof request));
         return;
     }
+    // A look-up or connect slower than a tick would never finish if each tick replaced it.
+    if (const auto step = Socket.AttemptStep()) {
+        if (!SlowTold && std::chrono::steady_clock::now() - AttemptStart >= SlowAttemptAfter) {
+            SlowTold = true;
+            if (OnSlowAttempt)
+                OnSlowAttempt(*step);
+        }
+        return;
+    }
     Open();
 }
 
@@ -63,6 +72,8 @@ void TClientRole::Open()
 {
     Socket.SetHost(ServerHost);
     Socket.SetPort(ServerPort);
+    AttemptStart = std::chrono::steady_clock::now();
+    SlowTold = false;
     Socket.Open();
 }
 

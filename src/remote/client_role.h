@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <functional>
 #include <string>
@@ -39,14 +40,20 @@ public:
 
     /// Start-up in client mode: the first attempt, then the key set-up whatever the password.
     void Start();
-    /// The timer's routine: a request when connected, otherwise a new attempt (which releases
-    /// one still under way).
+    /// The timer's routine: a request when connected, a new attempt when none is under way;
+    /// an attempt under way is left to succeed, fail or time out, and one that has taken
+    /// SlowAttemptAfter or more is told once through OnSlowAttempt.
     void Tick();
     /// Releases the connection or the attempt.
     void Stop();
     /// True while connected.
     bool Connected() const { return Socket.Connected(); }
 
+    /// How old an attempt a tick finds under way must be to be told as slow: the tick that
+    /// follows an attempt's start at once (a label rebuild) does not count.
+    std::chrono::milliseconds SlowAttemptAfter{500};
+    /// Raised once per attempt when a tick finds it under way and slow, with its step.
+    std::function<void(TSocketOp step)> OnSlowAttempt;
     /// Raised on every connect (false) and every error (true).
     std::function<void(bool alert)> OnAlert;
     /// Raised for every error before the alert, with the failed operation and its code.
@@ -86,6 +93,8 @@ private:
     int ServerPort = DefaultPort;
     TStreamDecryptor Decryptor;
     bool AlertState = false;
+    std::chrono::steady_clock::time_point AttemptStart;
+    bool SlowTold = false;
 
     void CountRecords(const TFeedResult& result);
 

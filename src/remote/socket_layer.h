@@ -1,8 +1,10 @@
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -103,8 +105,13 @@ protected:
     void RaiseClientError(TSocketConnection& connection, TSocketOp op, std::error_code code);
 };
 
-/// A TCP client connection whose look-up and connect never block; events are delivered on
-/// the main thread.
+/// How long a name look-up may take before the attempt fails (ETIMEDOUT).
+inline constexpr std::chrono::seconds LookupTimeout{10};
+/// How long a TCP connect may take before the attempt fails (ETIMEDOUT).
+inline constexpr std::chrono::seconds ConnectTimeout{10};
+
+/// A TCP client connection whose look-up and connect never block, each bounded by its own
+/// time-out; events are delivered on the main thread.
 class TClientSocket
 {
 public:
@@ -122,6 +129,8 @@ public:
     virtual void Close() = 0;
     /// True from OnConnect until an error or Close.
     virtual bool Connected() const = 0;
+    /// The step of an attempt under way (Lookup or Connect); nullopt when none is.
+    virtual std::optional<TSocketOp> AttemptStep() const = 0;
     /// Sends the characters of text once without waiting or queueing; returns the count
     /// accepted (0 when the send would block, below 0 when not connected or on error).
     virtual std::ptrdiff_t Write(std::string_view text) = 0;

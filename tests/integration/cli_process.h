@@ -66,10 +66,12 @@ class TCliProcess
 public:
     /// Starts the program with args; configHome becomes XDG_CONFIG_HOME, and a fresh runtime
     /// folder and the output files are made in workDir under name; env holds further
-    /// variables as "NAME=VALUE".
+    /// variables as "NAME=VALUE"; a wrapper command, when given, runs with the program and
+    /// args after its own words.
     TCliProcess(const std::vector<std::string>& args, const std::filesystem::path& workDir,
                 const std::string& name, const std::filesystem::path& configHome,
-                const std::vector<std::string>& env = {});
+                const std::vector<std::string>& env = {},
+                const std::vector<std::string>& wrapper = {});
     ~TCliProcess();
     TCliProcess(const TCliProcess&) = delete;
     TCliProcess& operator=(const TCliProcess&) = delete;
@@ -193,7 +195,8 @@ inline bool WaitUntil(const std::function<bool()>& check, std::chrono::milliseco
 inline TCliProcess::TCliProcess(const std::vector<std::string>& args,
                                 const std::filesystem::path& workDir, const std::string& name,
                                 const std::filesystem::path& configHome,
-                                const std::vector<std::string>& env)
+                                const std::vector<std::string>& env,
+                                const std::vector<std::string>& wrapper)
     : OutPath(workDir / (name + ".out"))
     , ErrPath(workDir / (name + ".err"))
 {
@@ -212,11 +215,14 @@ inline TCliProcess::TCliProcess(const std::vector<std::string>& args,
     setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
     for (const std::string& variable : env)
         putenv(const_cast<char*>(variable.c_str()));
-    std::vector<char*> argv{const_cast<char*>(program.c_str())};
+    std::vector<char*> argv;
+    for (const std::string& word : wrapper)
+        argv.push_back(const_cast<char*>(word.c_str()));
+    argv.push_back(const_cast<char*>(program.c_str()));
     for (const std::string& arg : args)
         argv.push_back(const_cast<char*>(arg.c_str()));
     argv.push_back(nullptr);
-    execv(program.c_str(), argv.data());
+    execvp(argv.front(), argv.data());
     _exit(127);
 }
 

@@ -288,6 +288,50 @@ TEST_F(CliRemoteTest, OnceWithoutAServerEndsWithAMessage)
     EXPECT_EQ(client.Out(), "");
 }
 
+TEST_F(CliRemoteTest, ALookUpSlowerThanATickIsLeftToFinishAndTold)
+{
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "a preloaded library would come before the sanitizer runtime";
+#endif
+    const int port = FreeLoopbackPort();
+    auto server = StartServer(port, {}, "server");
+    // Each look-up takes five ticks.
+    TCliProcess client(
+        {"-c", "-ilocalhost", "-p" + std::to_string(port), "--once", "--interval", "200"},
+        Scratch.Path(), "client", Scratch.NewFolder("client-config"),
+        {"LD_PRELOAD=" STATLUME_BINARY_DIR "/tests/tools/slow-lookup.so",
+         "STATLUME_LOOKUP_DELAY_MS=1000"});
+    EXPECT_EQ(client.Wait(10s), 0) << client.Err();
+    EXPECT_EQ(testing::CountOf(client.Err(), "looking up localhost\u2026\n"), 1u) << client.Err();
+    EXPECT_EQ(Renders(client.Out()), 1u);
+    server->Signal(SIGTERM);
+    EXPECT_EQ(server->Wait(5s), 0) << server->Err();
+}
+
+TEST_F(CliRemoteTest, AConnectIntoABlackHoleIsToldAndEndsAfterItsTimeOut)
+{
+    // In a network namespace of its own, 198.51.100.0/24 is routed to loopback, which drops
+    // what no local address takes: a connect there hears nothing.
+    const std::string blackHole = "ip link set lo up && ip route add 198.51.100.0/24 dev lo";
+    if (std::system(("unshare -n sh -c '" + blackHole + "' 2>/dev/null").c_str()) != 0)
+        GTEST_SKIP() << "no network namespace here (needs unshare -n and ip)";
+    TCliProcess client({"-c", "-i198.51.100.2", "-p6130", "--interval", "200"}, Scratch.Path(),
+                       "client", Scratch.NewFolder("client-config"), {},
+                       {"unshare", "-n", "sh", "-c", blackHole + " && exec \"$0\" \"$@\""});
+    EXPECT_TRUE(WaitUntil(
+        [&] {
+            return client.Err().find("connecting to 198.51.100.2:6130\u2026") != std::string::npos;
+        },
+        2s))
+        << client.Err();
+    // Left alone until its own time-out, then failed with it.
+    EXPECT_TRUE(WaitUntil([&] { return client.Err().find("timed out") != std::string::npos; }, 12s))
+        << client.Err();
+    EXPECT_EQ(testing::CountOf(client.Err(), "connecting to"), 1u) << client.Err();
+    client.Signal(SIGTERM);
+    EXPECT_EQ(client.Wait(5s), 0) << client.Err();
+}
+
 TEST_F(CliRemoteTest, ServerThatCannotListenSaysWhy)
 {
     const int taken = FreeLoopbackPort();

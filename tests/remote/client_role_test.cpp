@@ -82,14 +82,26 @@ TEST_F(ClientRoleTest, PortsOutsideTheTcpRangeAreRejected)
     EXPECT_EQ(Role.Port(), 65535);
 }
 
-TEST_F(ClientRoleTest, TickRequestsWhenConnectedAndRetriesOtherwise)
+TEST_F(ClientRoleTest, TickRequestsWhenConnectedLeavesAnAttemptAloneAndRetriesAfterAFailure)
 {
+    std::vector<TSocketOp> slow;
+    Role.OnSlowAttempt = [&](TSocketOp step) { slow.push_back(step); };
     Role.Start();
     Role.Tick();
-    EXPECT_EQ(Socket.OpenCount, 2);
-    EXPECT_EQ(Socket.ReleasedAttempts, 1);
-    EXPECT_TRUE(Socket.Written.empty());
+    EXPECT_TRUE(slow.empty()) << "a tick right after the start is no sign of a slow attempt";
+    Role.SlowAttemptAfter = std::chrono::milliseconds(0);
+    Role.Tick();
+    Socket.Step = TSocketOp::Connect;
+    Role.Tick();
+    EXPECT_EQ(Socket.OpenCount, 1);
+    EXPECT_EQ(Socket.ReleasedAttempts, 0);
+    EXPECT_EQ(slow, std::vector<TSocketOp>{TSocketOp::Lookup}) << "told once per attempt";
 
+    Socket.Fail(TSocketOp::Connect, std::errc::timed_out);
+    Role.Tick();
+    Role.Tick();
+    EXPECT_EQ(Socket.OpenCount, 2);
+    EXPECT_EQ(slow.size(), 2u);
     ASSERT_TRUE(Socket.CompleteConnect());
     Role.Tick();
     Role.Tick();

@@ -56,6 +56,16 @@ TDisplayRemote::TDisplayRemote(TStatlumeDisplay& window, TPrompts& prompts)
     Cli.OnRecordsAccepted = [this] { RecordsAccepted(); };
     Cli.OnRecordsFailing = [this] { RecordsFailing(); };
     Window.OnTick = [this] { ShowStatus(); };
+    // A slow look-up or connect is left to finish; the user learns why nothing shows yet.
+    Cli.OnSlowAttempt = [this](TSocketOp step) {
+        TSettingsStore* store = Window.Settings();
+        if (store == nullptr || !store->Reporter())
+            return;
+        store->Reporter()((step == TSocketOp::Lookup ? "looking up " + Cli.Host()
+                                                     : "connecting to " + Cli.Host() + " port " +
+                                                           std::to_string(Cli.Port())) +
+                          "\u2026");
+    };
     // Ask at once, so the first figures show without waiting a whole interval.
     Cli.OnConnected = [this] { Cli.Tick(); };
     Window.OnClientStart = [this] { ClientStart(); };

@@ -470,6 +470,8 @@ void TQtServerSocket::SweepIdle()
 TQtClientSocket::TQtClientSocket(QObject* parent)
     : QObject(parent)
 {
+    StepTimer.setSingleShot(true);
+    connect(&StepTimer, &QTimer::timeout, this, [this] { StepTimedOut(); });
 }
 
 TQtClientSocket::~TQtClientSocket()
@@ -484,8 +486,30 @@ bool TQtClientSocket::Connected() const
 
 bool TQtClientSocket::Connecting() const
 {
-    return Socket && (Socket->state() == QAbstractSocket::HostLookupState ||
-                      Socket->state() == QAbstractSocket::ConnectingState);
+    return AttemptStep().has_value();
+}
+
+std::optional<TSocketOp> TQtClientSocket::AttemptStep() const
+{
+    if (!Socket)
+        return std::nullopt;
+    switch (Socket->state()) {
+    case QAbstractSocket::HostLookupState:
+        return TSocketOp::Lookup;
+    case QAbstractSocket::ConnectingState:
+        return TSocketOp::Connect;
+    default:
+        return std::nullopt;
+    }
+}
+
+void TQtClientSocket::StepTimedOut()
+{
+    const auto step = AttemptStep();
+    if (!step)
+        return;
+    Release();
+    RaiseError(*step, OsError(ETIMEDOUT));
 }
 
 void TQtClientSocket::Open()
@@ -495,9 +519,15 @@ void TQtClientSocket::Open()
     auto* socket = new QTcpSocket(this);
     socket->setReadBufferSize(ClientReadBuffer);
     Socket = socket;
+    connect(socket, &QAbstractSocket::stateChanged, this,
+            [this, current](QAbstractSocket::SocketState state) {
+                if (current == Attempt && state == QAbstractSocket::ConnectingState)
+                    StepTimer.start(ConnectTimeout);
+            });
     connect(socket, &QTcpSocket::connected, this, [this, current] {
         if (current != Attempt)
             return;
+        StepTimer.stop();
         Budget = 0;
         Linked = true;
         if (OnConnect)
@@ -513,6 +543,7 @@ void TQtClientSocket::Open()
                     Failed(error);
             });
     // A name is looked up by Qt off the UI thread; the window never waits for it.
+    StepTimer.start(LookupTimeout);
     socket->connectToHost(QString::fromStdString(platform::StripBrackets(HostName)),
                           static_cast<quint16>(PortNumber));
 }
@@ -525,6 +556,7 @@ void TQtClientSocket::Close()
 void TQtClientSocket::Release()
 {
     ++Attempt;
+    StepTimer.stop();
     Budget = 0;
     ReadPosted = false;
     Linked = false;

@@ -128,6 +128,7 @@ public:
     void Open() override;
     void Close() override;
     bool Connected() const override;
+    std::optional<TSocketOp> AttemptStep() const override;
     std::ptrdiff_t Write(std::string_view text) override;
     std::ptrdiff_t Read(std::uint8_t* bytes, std::size_t count) override;
 
@@ -142,8 +143,11 @@ private:
     void Readable();
     void RaiseReadableLater();
     void Failed(QAbstractSocket::SocketError error);
+    void StepTimedOut();
 
     QPointer<QTcpSocket> Socket;
+    // Bounds the look-up, then the connect, each by its own time-out.
+    QTimer StepTimer;
     std::string HostName;
     int PortNumber = DefaultRemotePort;
     std::size_t Allowance = 0;

@@ -82,6 +82,10 @@ public:
     void Open() override;
     void Close() override;
     bool Connected() const override { return state == TState::Connected; }
+    std::optional<TSocketOp> AttemptStep() const override
+    {
+        return Connecting() ? std::optional(Step) : std::nullopt;
+    }
     std::ptrdiff_t Write(std::string_view text) override;
     std::ptrdiff_t Read(std::uint8_t* bytes, std::size_t count) override;
 
@@ -95,6 +99,8 @@ public:
     /// True while an attempt is under way.
     bool Connecting() const { return state == TState::Connecting; }
 
+    /// What AttemptStep tells while an attempt is under way.
+    TSocketOp Step = TSocketOp::Lookup;
     /// Everything written, in order.
     std::string Written;
     /// Host and port of the last Open.

@@ -601,8 +601,10 @@ TEST_F(DisplayRemoteTest, ClientsThatNeverReadCostNoMemoryAndDelayNoOne)
     threads.emplace_back([&] {
         std::vector<platform::TUniqueFd> silent;
         for (int i = 0; i < 50; ++i) {
-            // A small window fills within the run, as a stalled reader's does in time.
-            silent.push_back(ConnectLoopback(port, 16384));
+            // A small window fills within the run, as a stalled reader's does in time; from
+            // five hosts, within the cap per address.
+            const std::string from = "127.0.1." + std::to_string(1 + i % 5);
+            silent.push_back(ConnectLoopback(port, 16384, from.c_str()));
         }
         connected += 50;
         const char request = 'T';
