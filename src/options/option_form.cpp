@@ -12,6 +12,7 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QResizeEvent>
 #include <QScreen>
 #include <QStyle>
 #include <QTextBlock>
@@ -21,7 +22,8 @@ namespace statlume {
 
 namespace {
 
-/// Place of one control in pixels at 96 dpi.
+/// Place of one control in pixels at 96 dpi at the smallest size, and the share of the size
+/// beyond it (in halves) by which the control moves right and down and grows.
 struct TControlPlace
 {
     const char* Name;
@@ -29,21 +31,30 @@ struct TControlPlace
     int Top;
     int Width;
     int Height;
+    int MoveX;
+    int MoveY;
+    int GrowX;
+    int GrowY;
 };
 
+// The template editor takes the extra width and height; the item list and its help text
+// share the extra height; the buttons stay in the bottom right corner.
 constexpr std::array<TControlPlace, 8> ControlPlaces{{
-    {"Label1", 8, 8, 162, 13},
-    {"lbFmt", 8, 24, 169, 137},
-    {"meDesc", 8, 168, 169, 89},
-    {"Memo1", 184, 8, 377, 201},
-    {"btnPreview", 216, 224, 75, 25},
-    {"btnApply", 304, 224, 75, 25},
-    {"btnCancel", 392, 224, 75, 25},
-    {"btnOK", 480, 224, 75, 25},
+    {"Label1", 8, 8, 162, 13, 0, 0, 0, 0},
+    {"lbFmt", 8, 24, 169, 137, 0, 0, 0, 1},
+    {"meDesc", 8, 168, 169, 89, 0, 1, 0, 1},
+    {"Memo1", 184, 8, 377, 201, 0, 0, 2, 2},
+    {"btnPreview", 216, 224, 75, 25, 2, 2, 0, 0},
+    {"btnApply", 304, 224, 75, 25, 2, 2, 0, 0},
+    {"btnCancel", 392, 224, 75, 25, 2, 2, 0, 0},
+    {"btnOK", 480, 224, 75, 25, 2, 2, 0, 0},
 }};
 
 constexpr int ClientWidth = 570;
 constexpr int ClientHeight = 262;
+/// The size it opens at before the user gave it one: long lines and help texts fit better.
+constexpr int OpeningWidth = 760;
+constexpr int OpeningHeight = 440;
 constexpr int DesignLeft = 192;
 constexpr int DesignTop = 107;
 constexpr int ItemHeight = 13;
@@ -153,21 +164,40 @@ void TOptionForm::CreateControls()
     btnOK->setDefault(true);
 }
 
-void TOptionForm::PlaceControls()
+void TOptionForm::LayOut()
 {
-    const double scale = ScaleOf(parentWidget());
-    const auto scaled = [scale](int pixels) { return qRound(pixels * scale); };
+    const auto scaled = [this](int pixels) { return qRound(pixels * Scale); };
+    const int extraX = std::max(width() - scaled(ClientWidth), 0);
+    const int extraY = std::max(height() - scaled(ClientHeight), 0);
     const std::array<QWidget*, 8> controls{Label1,     lbFmt,    meDesc,    Memo1,
                                            btnPreview, btnApply, btnCancel, btnOK};
     for (std::size_t i = 0; i < controls.size(); ++i) {
         const TControlPlace& place = ControlPlaces[i];
-        controls[i]->setObjectName(QString::fromLatin1(place.Name));
-        controls[i]->setGeometry(scaled(place.Left), scaled(place.Top), scaled(place.Width),
-                                 scaled(place.Height));
+        controls[i]->setGeometry(scaled(place.Left) + extraX * place.MoveX / 2,
+                                 scaled(place.Top) + extraY * place.MoveY / 2,
+                                 scaled(place.Width) + extraX * place.GrowX / 2,
+                                 scaled(place.Height) + extraY * place.GrowY / 2);
+    }
+    Label1->resize(scaled(Label1MaxWidth), Label1->height());
+}
+
+void TOptionForm::resizeEvent(QResizeEvent* event)
+{
+    QDialog::resizeEvent(event);
+    LayOut();
+}
+
+void TOptionForm::PlaceControls()
+{
+    Scale = ScaleOf(parentWidget());
+    const auto scaled = [this](int pixels) { return qRound(pixels * Scale); };
+    const std::array<QWidget*, 8> controls{Label1,     lbFmt,    meDesc,    Memo1,
+                                           btnPreview, btnApply, btnCancel, btnOK};
+    for (std::size_t i = 0; i < controls.size(); ++i) {
+        controls[i]->setObjectName(QString::fromLatin1(ControlPlaces[i].Name));
     }
     PlaceResetButton();
     FitCaption(*Label1, scaled(Label1MaxWidth));
-    Label1->resize(scaled(Label1MaxWidth), Label1->height());
     RowHeight = std::max(scaled(ItemHeight), QFontMetrics(lbFmt->font()).height());
 
     QWidget::setTabOrder(btnPreview, btnApply);
@@ -178,7 +208,10 @@ void TOptionForm::PlaceControls()
     QWidget::setTabOrder(lbFmt, meDesc);
     btnPreview->setFocus();
 
-    setFixedSize(scaled(ClientWidth), scaled(ClientHeight));
+    setMinimumSize(scaled(ClientWidth), scaled(ClientHeight));
+    setSizeGripEnabled(true);
+    resize(scaled(OpeningWidth), scaled(OpeningHeight));
+    LayOut();
     if (const QScreen* screen = parentWidget() != nullptr ? parentWidget()->screen() : nullptr)
         move(screen->availableGeometry().topLeft() + QPoint(scaled(DesignLeft), scaled(DesignTop)));
     else

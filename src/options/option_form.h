@@ -51,11 +51,15 @@ public:
 protected:
     /// Escape runs Cancel; every other key is the dialog's default handling.
     void keyPressEvent(QKeyEvent* event) override;
+    /// The template editor and the help text grow with the dialog.
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void CreateControls();
     /// Places the controls at their 96-dpi design places scaled to the owner's screen.
     void PlaceControls();
+    /// Puts the controls at their design places, stretched to the dialog's size.
+    void LayOut();
     void ConnectControls();
     void FormCreate();
     void lbFmtClick();
@@ -70,6 +74,8 @@ private:
     template <typename F> bool HostStep(F&& step);
 
     TOptionHost& Host;
+    /// Screen pixels per 96-dpi design pixel.
+    double Scale = 1.0;
     /// The list's row height in pixels at the screen's scale.
     int RowHeight = 0;
     QLabel* Label1 = nullptr;

@@ -96,7 +96,6 @@ TEST(OptionForm, OpensWithTheRegistryItemsAndTheTemplate)
     EXPECT_EQ(rig.Child<QPlainTextEdit>("Memo1").blockCount(), 2);
     EXPECT_EQ(rig.Form.EditedText(), rig.Host.Stored);
     EXPECT_EQ(rig.Form.windowTitle(), "Options");
-    EXPECT_EQ(rig.Form.minimumSize(), rig.Form.maximumSize());
 }
 
 TEST(OptionForm, SelectingAnItemShowsItsDescription)
@@ -191,6 +190,24 @@ TEST(OptionForm, ButtonsKeysAndCloseCallTheWindowInOrder)
         EXPECT_EQ(rig.Form.isVisible(), c.open);
         EXPECT_EQ(rig.Form.result(), c.result);
     }
+}
+
+TEST(OptionForm, GrowsTheEditorAndHelpWithTheDialog)
+{
+    TDialogRig rig("one");
+    auto& memo = rig.Child<QPlainTextEdit>("Memo1");
+    auto& desc = rig.Child<QPlainTextEdit>("meDesc");
+    auto& ok = rig.Child<QPushButton>("btnOK");
+    // Never smaller than the design, where the design places hold (96 dpi offscreen).
+    rig.Form.resize(100, 100);
+    EXPECT_EQ(rig.Form.size(), QSize(570, 262));
+    EXPECT_EQ(memo.geometry(), QRect(184, 8, 377, 201));
+    EXPECT_EQ(ok.geometry(), QRect(480, 224, 75, 25));
+    rig.Form.resize(770, 462);
+    EXPECT_EQ(memo.size(), QSize(577, 401));
+    EXPECT_EQ(desc.height(), 89 + 100);
+    EXPECT_EQ(ok.geometry().bottomRight(), QPoint(480 + 200 + 74, 224 + 200 + 24));
+    EXPECT_EQ(memo.verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
 }
 
 } // namespace

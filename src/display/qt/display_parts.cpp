@@ -1,3 +1,4 @@
+#include "display/qt/dialog_place.h"
 #include "display/qt/font_dialog.h"
 #include "display/qt/statlume_display.h"
 #include "display/qt/tray_icons.h"
@@ -14,7 +15,14 @@ TDisplayParts TStatlumeDisplay::StandardParts()
     parts.FontDialog = RunFontDialog;
     parts.OptionsDialog = [](TStatlumeDisplay& window) {
         TOptionForm form(window, &window);
+        TSettingsStore* settings = window.Settings();
+        RestoreDialogPlace(form, window,
+                           settings != nullptr ? ReadDialogPlace(settings->Registry(), "Options")
+                                               : std::nullopt);
         form.exec();
+        if (settings != nullptr) {
+            WriteDialogPlace(settings->Registry(), "Options", QRect(form.pos(), form.size()));
+        }
     };
     return parts;
 }

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <exception>
 
+#include "display/qt/dialog_place.h"
+
 #include <QCheckBox>
 #include <QColorDialog>
 #include <QDialog>
@@ -245,6 +247,9 @@ bool RunFontDialog(QWidget* owner, TFontChoice& choice,
                    const std::function<void(const TFontChoice&)>& onApply)
 {
     TFontForm form(owner, choice, onApply);
+    if (owner != nullptr) {
+        PlaceBesideWindow(form, *owner);
+    }
     if (form.exec() != QDialog::Accepted) {
         onApply(choice);
         return false;
