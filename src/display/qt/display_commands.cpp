@@ -156,6 +156,13 @@ void TStatlumeDisplay::DegreeofTransparency1Click()
     Alpha = std::min<std::int32_t>(DigitsToInt32(digits), 255);
     ApplyTransparency();
     Store->WriteAlpha(Alpha);
+    if (Alpha < 255 && !CompositorActive && !AlphaNoteShown) {
+        AlphaNoteShown = true;
+        Services.Prompts.ShowMessage(
+            TMessageKind::Information, "Alpha Transparency",
+            "No compositing manager runs on this display, so the alpha value has no visible "
+            "effect; it takes effect as soon as one runs (with Transparent checked).");
+    }
 }
 
 void TStatlumeDisplay::Center1Click(std::uint8_t align)
@@ -168,6 +175,7 @@ void TStatlumeDisplay::Center1Click(std::uint8_t align)
     for (const auto& formatter : Formatters) {
         formatter->Alignment = TextAlign;
     }
+    UpdateShapeMask();
 }
 
 void TStatlumeDisplay::Font1Click()

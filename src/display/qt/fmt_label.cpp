@@ -29,6 +29,7 @@ bool TFmtLabel::SetCaption(const std::string& caption)
     }
     const bool wasBlank = CaptionText == BlankCaption;
     CaptionText = caption;
+    ++Revisions;
     setText(QString::fromUtf8(caption.data(), static_cast<qsizetype>(caption.size())));
     FitToCaption(wasBlank);
     update();
@@ -52,6 +53,7 @@ bool TFmtLabel::SetRuns(TRunLine line)
     if (line == Runs)
         return false;
     Runs = std::move(line);
+    ++Revisions;
     CaptionText = PlainText(Runs);
     setText(QString::fromUtf8(CaptionText.data(), static_cast<qsizetype>(CaptionText.size())));
     FitToCaption();
@@ -63,6 +65,7 @@ void TFmtLabel::SetToneColours(const QColor& warn, const QColor& crit)
 {
     WarnColour = warn;
     CritColour = crit;
+    ++Revisions;
     if (!Runs.Runs.empty())
         update();
 }
@@ -81,6 +84,7 @@ void TFmtLabel::PaintContent(QPainter& painter, const QRect& rect) const
 
 void TFmtLabel::SetTextAlign(std::uint8_t textAlign)
 {
+    ++Revisions;
     if (textAlign == 0) {
         setAlignment(Qt::AlignLeft | Qt::AlignTop);
     } else if (textAlign == 1) {
@@ -105,6 +109,9 @@ void TFmtLabel::paintEvent(QPaintEvent*)
 void TFmtLabel::changeEvent(QEvent* event)
 {
     QLabel::changeEvent(event);
+    if (event->type() == QEvent::FontChange || event->type() == QEvent::PaletteChange) {
+        ++Revisions;
+    }
     if (event->type() == QEvent::FontChange) {
         FitToCaption();
     }
@@ -125,7 +132,7 @@ void TFmtLabel::FitToCaption(bool wasBlank)
 void TFmtLabel::mousePressEvent(QMouseEvent* event)
 {
     if (event->button() == Qt::LeftButton && (!MayDrag || MayDrag())) {
-        Dragging = true;
+        Grab = event->position().toPoint();
         event->accept();
         return;
     }
@@ -135,20 +142,20 @@ void TFmtLabel::mousePressEvent(QMouseEvent* event)
 
 void TFmtLabel::mouseMoveEvent(QMouseEvent* event)
 {
-    if (!Dragging) {
+    if (!Grab) {
         event->ignore();
         return;
     }
-    // The label's top-left corner jumps to the pointer; no grab offset is kept.
-    move(mapToParent(event->position().toPoint()));
+    // The point grabbed stays under the pointer, so the label does not jump.
+    move(mapToParent(event->position().toPoint()) - *Grab);
     Tag = 1;
     event->accept();
 }
 
 void TFmtLabel::mouseReleaseEvent(QMouseEvent* event)
 {
-    if (event->button() == Qt::LeftButton && Dragging) {
-        Dragging = false;
+    if (event->button() == Qt::LeftButton && Grab) {
+        Grab.reset();
         event->accept();
         return;
     }

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "display/qt/run_painter.h"
@@ -46,6 +47,10 @@ public:
     /// 0 flows with the layout pass, 1 is placed.
     int Tag = 0;
 
+    /// Grows whenever what the label draws may have changed (caption, font, colours,
+    /// justification), so others can tell without drawing it.
+    std::uint64_t Revision() const { return Revisions; }
+
     /// The size of the caption in the label's font.
     QSize sizeHint() const override;
     /// Same as sizeHint: the label never shrinks below its caption.
@@ -66,7 +71,9 @@ private:
     TRunLine Runs;
     QColor WarnColour{0xFF, 0xBF, 0x00};
     QColor CritColour{0xFF, 0x30, 0x30};
-    bool Dragging = false;
+    std::uint64_t Revisions = 0;
+    /// Where in the label the drag took hold; none while not dragging.
+    std::optional<QPoint> Grab;
 };
 
 } // namespace statlume

@@ -6,17 +6,18 @@
 #include <utility>
 
 #include "display/label_layout.h"
-#include "display/qt/x11_window_state.h"
+#include "display/screen_fit.h"
 #include "format/tag_language.h"
+#include "format/template_cap.h"
 
-#include <QBitmap>
 #include <QCloseEvent>
 #include <QCursor>
 #include <QGuiApplication>
-#include <QImage>
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QScreen>
+#include <QShowEvent>
 #include <QWindow>
 
 namespace statlume {
@@ -24,27 +25,6 @@ namespace {
 
 constexpr std::uint32_t WhiteColorRef = 0x00FFFFFFu;
 constexpr int LargestWindowSide = 16384;
-constexpr int HalfCovered = 128;
-
-// The pixels a drawing covered at least half: fainter anti-aliased edges are nearly the
-// background's white and would ring the text in white on a dark desktop.
-QRegion TouchedPixels(const QImage& image)
-{
-    QImage mask(image.size(), QImage::Format_MonoLSB);
-    // Index 1 is Qt::color1 (black), the pixels a bitmap region keeps.
-    mask.setColorTable({qRgb(255, 255, 255), qRgb(0, 0, 0)});
-    mask.fill(0);
-    for (int y = 0; y < image.height(); ++y) {
-        const auto* line = reinterpret_cast<const QRgb*>(image.constScanLine(y));
-        for (int x = 0; x < image.width(); ++x) {
-            if (qAlpha(line[x]) >= HalfCovered) {
-                mask.setPixel(x, y, 1);
-            }
-        }
-    }
-    return QRegion(QBitmap::fromImage(mask));
-}
-
 } // namespace
 
 TStatlumeDisplay::TStatlumeDisplay(TDisplayServices services)
@@ -56,7 +36,10 @@ TStatlumeDisplay::TStatlumeDisplay(TDisplayServices services)
     , Timer1(std::make_unique<TUpdateTimer>(this))
 {
     setObjectName(QStringLiteral("StatlumeDisplay"));
-    setAutoFillBackground(true);
+    // The window always has an alpha channel and paints its own background, so switching
+    // Transparent or a compositor coming and going never needs a new native window.
+    setAttribute(Qt::WA_TranslucentBackground, true);
+    setAutoFillBackground(false);
     QPalette colours = palette();
     colours.setColor(QPalette::Window, Background);
     setPalette(colours);
@@ -76,6 +59,8 @@ TStatlumeDisplay::TStatlumeDisplay(TDisplayServices services)
         MenuItems->PopupMenu1->popup(QCursor::pos());
     });
     ConnectMenu();
+    connect(qGuiApp, &QGuiApplication::screenAdded, this, [this] { LimitToDesktop(); });
+    connect(qGuiApp, &QGuiApplication::screenRemoved, this, [this] { LimitToDesktop(); });
 }
 
 TStatlumeDisplay::~TStatlumeDisplay() = default;
@@ -107,6 +92,7 @@ void TStatlumeDisplay::FormCreate(const std::vector<std::string>& args)
         TrayIcon->Add();
     }
     Store = std::make_unique<TSettingsStore>(Services.Registry, Switches, Services.Report);
+    LimitToDesktop();
     const TStoredSettings stored = Store->ReadStartup();
     ApplyStartupSettings(stored);
     if (OnRoleStartup) {
@@ -128,6 +114,8 @@ void TStatlumeDisplay::FormCreate(const std::vector<std::string>& args)
     BuildLabels(Template);
     ArrangeLabels(false);
     ApplyStoredSize(stored);
+    // The rescue needs the window's final size: all of it must be within reach.
+    BringOntoScreen();
     SettleLayout();
     ApplyWindowFlags();
     show();
@@ -178,7 +166,6 @@ void TStatlumeDisplay::ApplyStartupSettings(const TStoredSettings& stored)
     }
     ApplyDisplayFont();
     move(stored.X, stored.Y);
-    BringOntoScreen();
     AutoSizeWindow = AutoSizeAfter(AutoSizeWindow, TAutoSizeEvent::Startup);
     UptimeFormat = stored.UptimeFormat;
     SnapshotCollector.SetExcludeText(stored.ExcludeText);
@@ -238,34 +225,32 @@ void TStatlumeDisplay::PlaceLabels(const std::vector<TLabelBox>& boxes)
 
 void TStatlumeDisplay::BringOntoScreen()
 {
-    const QRect wanted(pos(), QSize(std::max(width(), 1), std::max(height(), 1)));
-    const QList<QScreen*> screens = QGuiApplication::screens();
-    if (screens.isEmpty()) {
+    std::vector<TWindowBox> areas;
+    for (const QScreen* screen : QGuiApplication::screens()) {
+        const QRect area = screen->availableGeometry();
+        areas.push_back({area.x(), area.y(), area.width(), area.height()});
+    }
+    const auto placed = FitOnScreens({x(), y(), width(), height()}, areas);
+    if (!placed) {
         return;
     }
-    QScreen* nearest = nullptr;
-    long long best = -1;
-    for (QScreen* screen : screens) {
-        const QRect area = screen->availableGeometry();
-        if (area.contains(wanted.topLeft())) {
-            return;
-        }
-        const QPoint inside(std::clamp(wanted.x(), area.left(), area.right()),
-                            std::clamp(wanted.y(), area.top(), area.bottom()));
-        const QPoint d = inside - wanted.topLeft();
-        const long long distance = 1LL * d.x() * d.x() + 1LL * d.y() * d.y();
-        if (best < 0 || distance < best) {
-            best = distance;
-            nearest = screen;
-        }
+    std::string message = "The window at the stored position " + std::to_string(x()) + ", " +
+                          std::to_string(y()) +
+                          " would not be wholly on the screen; it is placed at " +
+                          std::to_string(placed->Left) + ", " + std::to_string(placed->Top);
+    if (placed->Width != width() || placed->Height != height()) {
+        message += ", " + std::to_string(placed->Width) + " x " + std::to_string(placed->Height);
     }
-    const QRect area = nearest->availableGeometry();
-    const QPoint inside(std::clamp(wanted.x(), area.left(), area.right() - 16),
-                        std::clamp(wanted.y(), area.top(), area.bottom() - 16));
-    Tell("The stored window position " + std::to_string(wanted.x()) + ", " +
-         std::to_string(wanted.y()) + " is off every screen; the window is moved to " +
-         std::to_string(inside.x()) + ", " + std::to_string(inside.y()) + ".");
-    move(inside);
+    Tell(message + ".");
+    setGeometry(placed->Left, placed->Top, placed->Width, placed->Height);
+}
+
+void TStatlumeDisplay::LimitToDesktop()
+{
+    // A window larger than the desktop cannot be seen whole and costs memory for nothing.
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        setMaximumSize(screen->availableVirtualGeometry().size());
+    }
 }
 
 bool TStatlumeDisplay::CollectSnapshot(bool force)
@@ -292,6 +277,7 @@ void TStatlumeDisplay::Timer1Timer()
     if (OnTick) {
         OnTick();
     }
+    WatchCompositor();
     if (Switches.ClientMode) {
         if (OnClientTick) {
             OnClientTick();
@@ -328,7 +314,7 @@ void TStatlumeDisplay::RenderLabels(bool sample)
         ArrangeLabels(false);
         HoldPlaced = held;
     }
-    if (ShapeMasked && changed) {
+    if (changed) {
         UpdateShapeMask();
     }
     if (TrayIcon->IconMode() == 2) {
@@ -357,7 +343,12 @@ void TStatlumeDisplay::BuildLabels(const std::string& text)
         TTimerGuard guard(*Timer1);
         try {
             FreeLabels();
-            const std::vector<std::string> lines = SplitTemplateLines(text);
+            // Each label costs memory and time on every tick: a huge template is cut.
+            const TTemplateCap cap = CapTemplate(text);
+            if (cap.Cut) {
+                Tell(TemplateCapMessage(cap));
+            }
+            const std::vector<std::string> lines = SplitTemplateLines(cap.Kept);
             const QColor textColour = LabelTextColour();
             for (std::size_t i = 0; i < lines.size(); ++i) {
                 const std::string name = "FormatLabel" + std::to_string(i);
@@ -379,7 +370,7 @@ void TStatlumeDisplay::BuildLabels(const std::string& text)
                 label->show();
             }
             Runs.SetLines(lines);
-            DecideAllActive(Formatters, text);
+            DecideAllActive(Formatters, cap.Kept);
             // Drive items enter their letters while rendering; the refresh then measures them.
             for (const std::string& line : lines) {
                 RenderLine(Formatters, line);
@@ -420,6 +411,7 @@ void TStatlumeDisplay::ArrangeLabels(bool keepRightEdge)
         move(window.Left, window.Top);
         resize(window.Width, window.Height);
     }
+    UpdateShapeMask();
 }
 
 void TStatlumeDisplay::ResetLabelPositions()
@@ -464,6 +456,7 @@ void TStatlumeDisplay::resizeEvent(QResizeEvent* event)
             }
         }
     }
+    UpdateShapeMask();
 }
 
 void TStatlumeDisplay::ApplyDisplayFont()
@@ -491,57 +484,74 @@ void TStatlumeDisplay::ApplyDisplayFont()
 
 void TStatlumeDisplay::UpdateShapeMask()
 {
-    if (!ShapeMasked) {
-        return;
+    // The shape belongs to the native window; showing the window sends it whole.
+    if (ShapeMasked && testAttribute(Qt::WA_WState_Created)) {
+        TWindowShapeSink sink(*this);
+        Shape.Update(LabelList, sink);
     }
-    QRegion shape;
-    for (TFmtLabel* label : LabelList) {
-        QImage image(label->size(), QImage::Format_ARGB32_Premultiplied);
-        image.fill(Qt::transparent);
-        {
-            // The text alone, as the label draws it; render() would bring its background too.
-            QPainter painter(&image);
-            label->PaintContent(painter, image.rect());
-        }
-        shape += TouchedPixels(image).translated(label->pos());
-    }
-    // An empty mask would show the whole window; one pixel keeps it invisible instead.
-    setMask(shape.isEmpty() ? QRegion(0, 0, 1, 1) : shape);
 }
 
 void TStatlumeDisplay::ApplyTransparency()
 {
     const bool on = MenuItems->Transparent1->isChecked();
+    // A window drawn on a Wayland layer surface (not shown by Qt) always composites.
+    CompositorActive = Compositor.Active() || testAttribute(Qt::WA_DontShowOnScreen);
+    SeeThrough = on && CompositorActive;
     setWindowOpacity(on && Alpha < 255 ? Alpha / 255.0 : 1.0);
     // Without a compositor a translucent window shows garbage: cut it to the text instead.
-    // A window drawn on a Wayland layer surface always composites.
-    const bool translucent =
-        on && (CompositorAvailable() || testAttribute(Qt::WA_DontShowOnScreen));
-    ShapeMasked = on && !translucent;
-    if (ShapeMasked) {
-        UpdateShapeMask();
-    } else {
-        clearMask();
+    ShapeMasked = on && !CompositorActive;
+    if (!ShapeMasked) {
+        TWindowShapeSink sink(*this);
+        Shape.Clear(sink);
     }
-    if (testAttribute(Qt::WA_TranslucentBackground) == translucent) {
+    UpdateShapeMask();
+    update();
+}
+
+void TStatlumeDisplay::WatchCompositor()
+{
+    // Only a transparent window looks different with and without a compositor.
+    if (MenuItems->Transparent1->isChecked() && !testAttribute(Qt::WA_DontShowOnScreen) &&
+        Compositor.Active() != CompositorActive) {
+        ApplyTransparency();
+    }
+}
+
+void TStatlumeDisplay::paintEvent(QPaintEvent* event)
+{
+    if (SeeThrough) {
         return;
     }
-    setAttribute(Qt::WA_TranslucentBackground, translucent);
-    setAutoFillBackground(!translucent);
-    // A native window takes an alpha channel only when it is created: make it anew.
-    if (testAttribute(Qt::WA_WState_Created)) {
-        const bool visible = isVisible();
-        const QPoint where = pos();
-        destroy();
-        create();
-        move(where);
-        setWindowOpacity(on && Alpha < 255 ? Alpha / 255.0 : 1.0);
-        if (visible) {
-            show();
-            ApplyPin();
-        }
+    QPainter painter(this);
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    painter.fillRect(event->rect(), Background);
+}
+
+void TStatlumeDisplay::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    // Hiding withdraws the window and its manager forgets its states: give them before mapping.
+    ApplyStates();
+    Shape.Resend();
+    UpdateShapeMask();
+}
+
+bool TStatlumeDisplay::nativeEvent(const QByteArray& eventType, void* message, qintptr* result)
+{
+    if (IsMapNotify(eventType, message)) {
+        // A manager that dropped the states while the window was withdrawn gets them again.
+        ApplyStates();
     }
-    update();
+    return QWidget::nativeEvent(eventType, message, result);
+}
+
+void TStatlumeDisplay::ApplyStates()
+{
+    const bool onTop = MenuItems->AlwaysOnTop1->isChecked();
+    const bool pinned = MenuItems->PinToDesktop->isChecked() && !onTop;
+    const TWindowLayer layer =
+        onTop ? TWindowLayer::Above : (pinned ? TWindowLayer::Below : TWindowLayer::Normal);
+    ApplyWindowStates(*this, layer, pinned);
 }
 
 void TStatlumeDisplay::ApplyWindowFlags()
@@ -568,9 +578,7 @@ void TStatlumeDisplay::ApplyWindowFlags()
 void TStatlumeDisplay::ApplyPin()
 {
     ApplyWindowFlags();
-    const bool pinned =
-        MenuItems->PinToDesktop->isChecked() && !MenuItems->AlwaysOnTop1->isChecked();
-    SetPinnedStates(*this, pinned);
+    ApplyStates();
 }
 
 void TStatlumeDisplay::SetTrayMode(std::uint8_t mode)

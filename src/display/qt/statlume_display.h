@@ -18,7 +18,9 @@
 #include "display/qt/fmt_label.h"
 #include "display/qt/font_dialog.h"
 #include "display/qt/prompts.h"
+#include "display/qt/shape_mask.h"
 #include "display/qt/update_timer.h"
+#include "display/qt/x11_window_state.h"
 #include "display/settings_store.h"
 #include "format/formatter.h"
 #include "format/locale_info.h"
@@ -180,6 +182,9 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    bool nativeEvent(const QByteArray& eventType, void* message, qintptr* result) override;
 
 private:
     // The menu handlers; the menu runs each through RunCommand (Display Items checks first).
@@ -213,8 +218,13 @@ private:
     void SetTrayMode(std::uint8_t mode);
     void ApplyWindowFlags();
     void ApplyPin();
+    /// The EWMH states for the menu's checks: taskbar, pager, layer, workspaces.
+    void ApplyStates();
+    /// Follows a compositor starting or stopping while Transparent is on.
+    void WatchCompositor();
     void UpdateShapeMask();
     void BringOntoScreen();
+    void LimitToDesktop();
     void FreeLabels();
     bool LabelMayDrag() const;
     TExitState ExitStateNow() const;
@@ -246,6 +256,14 @@ private:
     /// While the window's size is provisional (start-up, the first layout after a rebuild),
     /// placed labels do not follow its right edge: their stored lefts are final.
     bool HoldPlaced = false;
+    TShapeMask Shape;
+    TCompositorWatch Compositor;
+    /// The compositor's state when the transparency was last applied.
+    bool CompositorActive = false;
+    /// Transparent with a compositor: the background is not painted.
+    bool SeeThrough = false;
+    /// The note that alpha needs a compositor was shown in this run.
+    bool AlphaNoteShown = false;
     /// The pointer's offset from the window's corner while the window moves itself.
     std::optional<QPoint> MoveGrab;
 };

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <atomic>
 #include <fstream>
 #include <iterator>
@@ -210,8 +211,8 @@ TEST_F(DisplayRemoteTest, AStoredServerThatCannotListenLeavesTheServerOffAndStar
     EXPECT_FALSE(ServerItem()->isChecked());
     EXPECT_TRUE(Window->isVisible());
     EXPECT_TRUE(Window->UpdateTimer().Timer().isActive());
-    ASSERT_FALSE(Reports.empty());
-    EXPECT_NE(Reports.back().find("in use"), std::string::npos);
+    EXPECT_TRUE(std::ranges::any_of(
+        Reports, [](const std::string& r) { return r.find("in use") != std::string::npos; }));
 }
 
 TEST_F(DisplayRemoteTest, StoredBindAndAllowDecideWhoIsServedAndABadRangeKeepsTheServerOff)

@@ -1,3 +1,7 @@
+#include <algorithm>
+
+#include "format/template_cap.h"
+
 #include <QCoreApplication>
 #include <QDialog>
 #include <QFile>
@@ -94,7 +98,6 @@ TEST_F(DisplayRig, CheckStatesComeFromTheSettings)
         EXPECT_FALSE(Item("LockPosition1")->isChecked());
         EXPECT_FALSE(Item("WipeRegistrySettings1")->isChecked());
         EXPECT_EQ(Window->Tray().IconMode(), c.on ? 2 : 0);
-        EXPECT_EQ(Window->testAttribute(Qt::WA_TranslucentBackground), c.on);
         EXPECT_EQ(bool(Window->windowFlags() & Qt::WindowStaysOnTopHint), c.on);
     }
 }
@@ -233,9 +236,9 @@ TEST_F(DisplayRig, SizePromptsAndExitSaveTheRealWindowState)
     EXPECT_FALSE(Window->AutoSizeWindow);
     EXPECT_EQ(Prompts.Asked.at(1).Caption, "Form Height");
 
-    // A label dragged with the left button becomes placed at the pointer.
+    // A label dragged with the left button becomes placed, keeping the point it was grabbed by.
     TFmtLabel& second = *Window->Labels()[1];
-    const QPointF inside(2, 2);
+    const QPointF inside(5, 3);
     QMouseEvent press(QEvent::MouseButtonPress, inside, second.mapToGlobal(inside), Qt::LeftButton,
                       Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(&second, &press);
@@ -244,12 +247,12 @@ TEST_F(DisplayRig, SizePromptsAndExitSaveTheRealWindowState)
                      Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(&second, &move);
     EXPECT_EQ(second.Tag, 1);
-    EXPECT_EQ(second.pos(), QPoint(30, 33));
+    EXPECT_EQ(second.pos(), QPoint(25, 30));
 
     Window->move(300, 200);
     Item("Exit1")->trigger();
-    EXPECT_EQ(Stored("XVal_FormatLabel1"), platform::TRegistryValue(std::int32_t{30}));
-    EXPECT_EQ(Stored("YVal_FormatLabel1"), platform::TRegistryValue(std::int32_t{33}));
+    EXPECT_EQ(Stored("XVal_FormatLabel1"), platform::TRegistryValue(std::int32_t{25}));
+    EXPECT_EQ(Stored("YVal_FormatLabel1"), platform::TRegistryValue(std::int32_t{30}));
     EXPECT_EQ(Stored("XVal_FormatLabel2"), platform::TRegistryValue(std::int32_t{40}));
     EXPECT_EQ(Stored("YVal_FormatLabel0"), std::nullopt);
     EXPECT_EQ(Stored("X"), platform::TRegistryValue(std::int32_t{300}));
@@ -515,6 +518,82 @@ TEST_F(DisplayRig, BadStoredValuesGiveAUsableWindow)
     // Replaced in the store too, so the next start has nothing to report.
     EXPECT_EQ(Stored("Interval"), platform::TRegistryValue(1000));
     EXPECT_EQ(Stored("Alpha"), platform::TRegistryValue(255));
+}
+
+TEST_F(DisplayRig, StoredPlaceAndSizeKeepTheWholeWindowOnTheDesktop)
+{
+    struct TCase
+    {
+        const char* name;
+        Values stored;
+    };
+    const TCase cases[] = {
+        {"far off", {{"X", std::int32_t{3000}}, {"Y", std::int32_t{2000}}}},
+        {"huge", {{"W", std::int32_t{16384}}, {"H", std::int32_t{16384}}}},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        Reports.clear();
+        Start(c.stored);
+        const QRect area = Window->screen()->availableGeometry();
+        EXPECT_TRUE(area.contains(Window->geometry())) << Window->geometry().x();
+        // The message names the place the window really got.
+        const std::string used =
+            "placed at " + std::to_string(Window->x()) + ", " + std::to_string(Window->y());
+        ASSERT_FALSE(Reports.empty());
+        EXPECT_NE(Reports.back().find(used), std::string::npos) << Reports.back();
+    }
+}
+
+TEST_F(DisplayRig, TransparentOffIsTheFreshWindowWithoutANewNativeWindow)
+{
+    struct TCase
+    {
+        const char* name;
+        Values stored;
+        QColor background;
+    };
+    const TCase cases[] = {
+        {"black text", {}, Qt::white},
+        {"white text",
+         {{"FontName", std::string("Sans")}, {"FontColor", std::int32_t{0xFFFFFF}}},
+         Qt::black},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        Values stored = c.stored;
+        stored.emplace("FormatString", std::string("Statlume 123\r\nsecond line"));
+        Start(stored);
+        const QImage fresh = Window->grab().toImage();
+        const WId native = Window->winId();
+        const QPoint corner(Window->width() - 1, Window->height() - 1);
+        EXPECT_EQ(fresh.pixelColor(corner), c.background);
+
+        Item("Transparent1")->trigger();
+        EXPECT_EQ(Window->grab().toImage().pixelColor(corner).alpha(), 0) << "see-through";
+        Window->Timer1Timer();
+        Item("Transparent1")->trigger();
+        EXPECT_EQ(Window->grab().toImage(), fresh);
+        EXPECT_EQ(Window->winId(), native);
+    }
+}
+
+TEST_F(DisplayRig, HugeTemplateIsCutWithOneMessage)
+{
+    std::string text;
+    for (int i = 0; i < 3000; ++i) {
+        text += "line " + std::to_string(i) + "\r\n";
+    }
+    Start({{"FormatString", text}});
+    EXPECT_EQ(Window->Labels().size(), MaxTemplateLines);
+    EXPECT_EQ(Window->Labels().back()->text(), "line 999");
+    // One message about the cut (another may say the tall window was moved to fit).
+    EXPECT_EQ(std::ranges::count_if(Reports,
+                                    [](const std::string& r) {
+                                        return r.find("has 3000 lines") != std::string::npos;
+                                    }),
+              1);
+    EXPECT_TRUE(Window->screen()->availableGeometry().contains(Window->geometry()));
 }
 
 TEST_F(DisplayRig, HiddenIconComesBackOnASecondStart)

@@ -1,0 +1,74 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include <QRect>
+#include <QRegion>
+
+class QWidget;
+
+namespace statlume {
+
+class TFmtLabel;
+
+/// Where a window's shape goes: the X server, or a recorder in tests.
+class TShapeSink
+{
+public:
+    virtual ~TShapeSink() = default;
+    /// The shape becomes the union of parts.
+    virtual void Set(const std::vector<QRegion>& parts) = 0;
+    /// The pixels of box leave the shape.
+    virtual void Subtract(const QRect& box) = 0;
+    /// The pixels of region join the shape.
+    virtual void Add(const QRegion& region) = 0;
+    /// The window is whole again.
+    virtual void Clear() = 0;
+};
+
+/// The shape of a window cut to its labels' text. Each label's pixels are found again only
+/// when the label changed or moved, and only those pixels are sent, so a tick costs in
+/// proportion to what changed.
+class TShapeMask
+{
+public:
+    /// Brings the shape up to date with labels (window coordinates); returns how many labels
+    /// were drawn anew. A different number of labels than last time sends the whole shape.
+    int Update(const std::vector<TFmtLabel*>& labels, TShapeSink& sink);
+    /// Makes the window whole and forgets every label.
+    void Clear(TShapeSink& sink);
+    /// The next Update sends the whole shape (a native window that may be new).
+    void Resend() { Sent = false; }
+
+private:
+    /// One label as last sent.
+    struct TLabelShape
+    {
+        QRect Box;
+        std::uint64_t Revision = 0;
+        QRegion Pixels;
+    };
+
+    std::vector<TLabelShape> Shapes;
+    bool Sent = false;
+};
+
+/// The sink of a shown window: the X11 shape extension on X11, the widget's mask elsewhere.
+class TWindowShapeSink final : public TShapeSink
+{
+public:
+    explicit TWindowShapeSink(QWidget& window)
+        : Window(window)
+    {
+    }
+    void Set(const std::vector<QRegion>& parts) override;
+    void Subtract(const QRect& box) override;
+    void Add(const QRegion& region) override;
+    void Clear() override;
+
+private:
+    QWidget& Window;
+};
+
+} // namespace statlume

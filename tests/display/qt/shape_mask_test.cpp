@@ -1,0 +1,104 @@
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "display/qt/fmt_label.h"
+#include "display/qt/shape_mask.h"
+#include "options/qt_test_app.h"
+
+#include <QWidget>
+
+#include <gtest/gtest.h>
+
+namespace statlume {
+namespace {
+
+/// Applies what it is sent to one region and counts the requests.
+class TRecordingSink final : public TShapeSink
+{
+public:
+    void Set(const std::vector<QRegion>& parts) override
+    {
+        Shape = {};
+        for (const QRegion& part : parts) {
+            Shape += part;
+        }
+        ++Requests;
+    }
+    void Subtract(const QRect& box) override
+    {
+        Shape -= box;
+        ++Requests;
+    }
+    void Add(const QRegion& region) override
+    {
+        Shape += region;
+        ++Requests;
+    }
+    void Clear() override
+    {
+        Shape = {};
+        ++Requests;
+    }
+
+    QRegion Shape;
+    int Requests = 0;
+};
+
+TEST(ShapeMask, SendsOnlyWhatChangedAndMatchesAWholeRebuild)
+{
+    QWidget window;
+    window.resize(300, 400);
+    std::vector<TFmtLabel*> labels;
+    for (int i = 0; i < 20; ++i) {
+        auto* label = new TFmtLabel(QString::number(i), "", &window);
+        label->SetCaption("line " + std::to_string(i));
+        label->move(1, 2 + 16 * i);
+        labels.push_back(label);
+    }
+    TShapeMask mask;
+    TRecordingSink sink;
+    EXPECT_EQ(mask.Update(labels, sink), 20);
+    EXPECT_FALSE(sink.Shape.isEmpty());
+    EXPECT_EQ(mask.Update(labels, sink), 0) << "nothing changed, nothing drawn";
+    EXPECT_EQ(sink.Requests, 1);
+
+    struct TStep
+    {
+        const char* name;
+        std::function<void()> change;
+        int drawn;
+    };
+    const TStep steps[] = {
+        {"one caption", [&] { labels[3]->SetCaption("a longer caption now"); }, 1},
+        {"same caption again", [&] { labels[3]->SetCaption("a longer caption now"); }, 0},
+        {"moved over its neighbour", [&] { labels[5]->move(1, 2 + 16 * 4 + 5); }, 1},
+        {"moved back", [&] { labels[5]->move(1, 2 + 16 * 5); }, 1},
+        {"right-justified", [&] { labels[7]->SetTextAlign(1); }, 1},
+        {"two captions",
+         [&] {
+             labels[0]->SetCaption("x");
+             labels[19]->SetCaption("");
+         },
+         2},
+    };
+    for (const TStep& step : steps) {
+        SCOPED_TRACE(step.name);
+        step.change();
+        EXPECT_EQ(mask.Update(labels, sink), step.drawn);
+        TShapeMask fresh;
+        TRecordingSink whole;
+        fresh.Update(labels, whole);
+        // The same pixels; the rectangles may be cut differently.
+        EXPECT_TRUE(sink.Shape.xored(whole.Shape).isEmpty());
+    }
+
+    mask.Clear(sink);
+    EXPECT_TRUE(sink.Shape.isEmpty());
+    labels.pop_back();
+    EXPECT_EQ(mask.Update(labels, sink), 19) << "after a clear or a rebuild all is sent";
+}
+
+} // namespace
+} // namespace statlume
