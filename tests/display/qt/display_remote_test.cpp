@@ -231,8 +231,8 @@ TEST_F(DisplayRemoteTest, StoredBindAndAllowDecideWhoIsServedAndABadRangeKeepsTh
            {"Server", std::int32_t{1}},
            {"ServAllow", std::string("127.0.0.2/33")}});
     EXPECT_FALSE(Remote->Server().Listening());
-    ASSERT_FALSE(Reports.empty());
-    EXPECT_NE(Reports.back().find("ServAllow"), std::string::npos) << Reports.back();
+    EXPECT_TRUE(std::ranges::any_of(
+        Reports, [](const std::string& r) { return r.find("ServAllow") != std::string::npos; }));
 }
 
 TEST_F(DisplayRemoteTest, AClientWindowTurnsToAlertWhileTheServerIsGoneAndReconnects)
