@@ -126,6 +126,8 @@ stop_statlume() {
 window_of() {
     local id
     for id in $(xdotool search --onlyvisible --pid "$1" 2>/dev/null); do
+        eval "$(xdotool getwindowgeometry --shell "$id")"
+        ((WIDTH > 48 && HEIGHT > 20)) || continue
         xprop -id "$id" _NET_WM_WINDOW_TYPE | grep -q UTILITY && { echo "$id"; return 0; }
     done
     return 1
