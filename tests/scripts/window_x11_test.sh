@@ -47,7 +47,7 @@ wait_for() { # wait_for SECONDS COMMAND...: runs the check every 0.1 s
     return 1
 }
 
-Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp -noreset 3>"$work/display" 2>/dev/null &
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$work/display" 2>/dev/null &
 pids+=($!)
 wait_for 10 grep -q '[0-9]' "$work/display" || { echo "Xvfb did not start"; exit 1; }
 export DISPLAY=:$(head -1 "$work/display")
@@ -55,7 +55,7 @@ unset WAYLAND_DISPLAY
 export QT_QPA_PLATFORM=xcb
 # A blue-grey desktop: what a see-through window shows around its text.
 desktop='#5B7A99'
-convert -size 800x600 "xc:$desktop" "$work/desktop.png"
+convert -size 1024x768 "xc:$desktop" "$work/desktop.png"
 display -window root "$work/desktop.png" 2>/dev/null
 openbox >/dev/null 2>&1 &
 pids+=($!)
@@ -136,7 +136,7 @@ icon_of() {
     local id
     for id in $(xdotool search --onlyvisible --pid "$1" 2>/dev/null); do
         eval "$(xdotool getwindowgeometry --shell "$id")"
-        ((WIDTH <= 48 && HEIGHT <= 48 && Y > 500)) && { echo "$id"; return 0; }
+        ((WIDTH <= 48 && HEIGHT <= 48 && Y > 700)) && { echo "$id"; return 0; }
     done
     return 1
 }
@@ -204,56 +204,6 @@ for step in "${steps[@]}"; do
     check "states: $name" $? "$(states | tr '\n' ' ')"
 done
 stop_statlume
-
-# 2. Transparent off is the fresh window, with and without a compositor.
-transparency_round() { # transparency_round LABEL
-    start_statlume "fresh-$1"
-    shoot "$shots/$1-fresh.png"
-    stop_statlume
-    start_statlume "toggled-$1"
-    menu_key t
-    shoot "$shots/$1-transparent.png"
-    [[ $(corner_colour) == "$(desktop_colour)" ]]
-    check "$1: Transparent on shows the desktop around the text" $? "corner $(corner_colour)"
-    menu_key t
-    shoot "$shots/$1-off-again.png"
-    same_picture "$shots/$1-fresh.png" "$shots/$1-off-again.png"
-    check "$1: Transparent off is the fresh window" $? "see $shots/$1-*.png"
-    # Right alignment moves the text: nothing of the old place may stay behind.
-    # Right is the first item of the Align submenu.
-    menu_key g
-    xdotool key Return
-    sleep 1.5
-    shoot "$shots/$1-right.png"
-    stop_statlume
-    start_statlume "right-$1" '"Align"=dword:00000001'
-    shoot "$shots/$1-right-fresh.png"
-    same_picture "$shots/$1-right-fresh.png" "$shots/$1-right.png"
-    check "$1: Align Right after the toggles is the fresh right-aligned window" $? \
-        "see $shots/$1-right*.png"
-    stop_statlume
-}
-transparency_round plain
-if ((have_picom)); then
-    start_picom
-    transparency_round composited
-    # The compositor stops while Transparent is on: the text stays, the desktop shows.
-    start_statlume stopping '"Trans"=dword:00000001'
-    shoot "$shots/stopping-composited.png"
-    stop_picom
-    sleep 1.5
-    shoot "$shots/stopping-after.png"
-    [[ $(corner_colour) == "$(desktop_colour)" ]]
-    check "compositor stopped: the desktop still shows around the text" $? "corner $(corner_colour)"
-    start_picom
-    sleep 1.5
-    [[ $(corner_colour) == "$(desktop_colour)" ]]
-    check "compositor back: the desktop shows around the text" $? "corner $(corner_colour)"
-    stop_statlume
-    stop_picom
-else
-    echo "picom is missing: the compositor cases were not run"
-fi
 
 # 3. The dialogs open beside the window; the options dialog keeps its size and place.
 dialog_id() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -1; }
@@ -329,11 +279,61 @@ stop_statlume
 start_statlume offscreen '"X"=dword:00000bb8' '"Y"=dword:000007d0'
 eval "$(xdotool getwindowgeometry --shell "$window")"
 import -window root "$shots/offscreen-rescued.png"
-((X >= 0 && Y >= 0 && X + WIDTH <= 800 && Y + HEIGHT <= 600))
-check "a window stored at 3000, 2000 is wholly on the 800 x 600 screen" $? "$X $Y $WIDTH x $HEIGHT"
+((X >= 0 && Y >= 0 && X + WIDTH <= 1024 && Y + HEIGHT <= 768))
+check "a window stored at 3000, 2000 is wholly on the 1024 x 768 screen" $? "$X $Y $WIDTH x $HEIGHT"
 grep -q "placed at $X, $Y" "$work/statlume.log"
 check "the message names the place used" $? "$(grep -a placed "$work/statlume.log") vs $X, $Y"
 stop_statlume
+
+# 2. Transparent off is the fresh window, with and without a compositor.
+transparency_round() { # transparency_round LABEL
+    start_statlume "fresh-$1"
+    shoot "$shots/$1-fresh.png"
+    stop_statlume
+    start_statlume "toggled-$1"
+    menu_key t
+    shoot "$shots/$1-transparent.png"
+    [[ $(corner_colour) == "$(desktop_colour)" ]]
+    check "$1: Transparent on shows the desktop around the text" $? "corner $(corner_colour)"
+    menu_key t
+    shoot "$shots/$1-off-again.png"
+    same_picture "$shots/$1-fresh.png" "$shots/$1-off-again.png"
+    check "$1: Transparent off is the fresh window" $? "see $shots/$1-*.png"
+    # Right alignment moves the text: nothing of the old place may stay behind.
+    # Right is the first item of the Align submenu.
+    menu_key g
+    xdotool key Return
+    sleep 1.5
+    shoot "$shots/$1-right.png"
+    stop_statlume
+    start_statlume "right-$1" '"Align"=dword:00000001'
+    shoot "$shots/$1-right-fresh.png"
+    same_picture "$shots/$1-right-fresh.png" "$shots/$1-right.png"
+    check "$1: Align Right after the toggles is the fresh right-aligned window" $? \
+        "see $shots/$1-right*.png"
+    stop_statlume
+}
+transparency_round plain
+if ((have_picom)); then
+    start_picom
+    transparency_round composited
+    # The compositor stops while Transparent is on: the text stays, the desktop shows.
+    start_statlume stopping '"Trans"=dword:00000001'
+    shoot "$shots/stopping-composited.png"
+    stop_picom
+    sleep 1.5
+    shoot "$shots/stopping-after.png"
+    [[ $(corner_colour) == "$(desktop_colour)" ]]
+    check "compositor stopped: the desktop still shows around the text" $? "corner $(corner_colour)"
+    start_picom
+    sleep 1.5
+    [[ $(corner_colour) == "$(desktop_colour)" ]]
+    check "compositor back: the desktop shows around the text" $? "corner $(corner_colour)"
+    stop_statlume
+    stop_picom
+else
+    echo "picom is missing: the compositor cases were not run"
+fi
 
 echo "$passed passed, $failed failed"
 [[ $failed -eq 0 ]]
