@@ -179,6 +179,8 @@ void TOptionForm::LayOut()
                                  scaled(place.Height) + extraY * place.GrowY / 2);
     }
     Label1->resize(scaled(Label1MaxWidth), Label1->height());
+    // The help text gives up its last row to the reset button at every size.
+    PlaceResetButton();
 }
 
 void TOptionForm::resizeEvent(QResizeEvent* event)
@@ -196,7 +198,6 @@ void TOptionForm::PlaceControls()
     for (std::size_t i = 0; i < controls.size(); ++i) {
         controls[i]->setObjectName(QString::fromLatin1(ControlPlaces[i].Name));
     }
-    PlaceResetButton();
     FitCaption(*Label1, scaled(Label1MaxWidth));
     RowHeight = std::max(scaled(ItemHeight), QFontMetrics(lbFmt->font()).height());
 

@@ -205,7 +205,10 @@ TEST(OptionForm, GrowsTheEditorAndHelpWithTheDialog)
     EXPECT_EQ(ok.geometry(), QRect(480, 224, 75, 25));
     rig.Form.resize(770, 462);
     EXPECT_EQ(memo.size(), QSize(577, 401));
-    EXPECT_EQ(desc.height(), 89 + 100);
+    // The help text gives its last row and a gap to the reset button below it.
+    auto& reset = rig.Child<QPushButton>("btnResetPositions");
+    EXPECT_EQ(desc.height(), 89 + 100 - reset.height() - 6);
+    EXPECT_GT(reset.geometry().top(), desc.geometry().bottom());
     EXPECT_EQ(ok.geometry().bottomRight(), QPoint(480 + 200 + 74, 224 + 200 + 24));
     EXPECT_EQ(memo.verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
 }

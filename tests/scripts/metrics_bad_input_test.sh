@@ -43,10 +43,11 @@ def rss_kb():
     with open(f"/proc/{proc.pid}/status") as f:
         return next(int(l.split()[1]) for l in f if l.startswith("VmRSS:"))
 
-def exchange(data, limit=6.0, pace=None):
-    """Sends data (a byte at a time every pace seconds when set); returns (reply, seconds)."""
+def exchange(data, limit=6.0, pace=None, source="127.0.0.1"):
+    """Sends data (a byte at a time every pace seconds when set) from the source address;
+    returns (reply, seconds)."""
     start = time.monotonic()
-    s = socket.create_connection(("127.0.0.1", port), timeout=limit)
+    s = socket.create_connection(("127.0.0.1", port), timeout=limit, source_address=(source, 0))
     reply = b""
     try:
         if pace:
@@ -101,7 +102,7 @@ check("one byte a second is closed at the 2 s deadline", 1.5 < slow["took"] < 3.
       slow)
 
 # One host keeps 16 silent connections and reopens each one as soon as it is closed, while
-# a genuine scraper asks every 250 ms: each scrape must be answered within 1 s.
+# a genuine scraper on another host asks every 250 ms: each scrape must be answered within 1 s.
 holding = threading.Event()
 holding.set()
 def holder():
@@ -121,7 +122,7 @@ holder_thread.start()
 time.sleep(0.5)
 scrapes = []
 for _ in range(40):
-    reply, took = exchange(b"GET /metrics HTTP/1.0\r\n\r\n", limit=1.0)
+    reply, took = exchange(b"GET /metrics HTTP/1.0\r\n\r\n", limit=1.0, source="127.0.0.2")
     scrapes.append(reply.startswith(b"HTTP/1.1 200") and took < 1.0)
     time.sleep(0.25)
 holding.clear()
