@@ -23,6 +23,7 @@ XDG_CONFIG_HOME=$work/config XDG_RUNTIME_DIR=$work/runtime timeout 120 python3 -
 import resource, select, selectors, socket, subprocess, sys, threading, time
 
 cli, port = sys.argv[1], int(sys.argv[2])
+sanitized = b"__asan_init" in open(cli, "rb").read()
 interval = 0.2
 proc = subprocess.Popen([cli, f"--metrics=127.0.0.1:{port}", "--print", "--one-line",
                          "--interval", "200", "--template", "<NAME=Processes>"],
@@ -175,7 +176,11 @@ reply, _ = exchange(b"GET /metrics HTTP/1.0\r\n\r\n")
 check("still serving afterwards", reply.startswith(b"HTTP/1.1 200"), reply[:40])
 time.sleep(1)
 grown = rss_kb() - idle
-check("resident size within 2 MB of idle", grown <= 2048, f"{grown} KB more")
+# The sanitizers' quarantine keeps freed memory resident, so the figure means nothing there.
+if sanitized:
+    print("skip: resident size under the sanitizers")
+else:
+    check("resident size within 2 MB of idle", grown <= 2048, f"{grown} KB more")
 during = [t for t in ticks if t >= attack_start]
 gaps = [b - a for a, b in zip(during, during[1:])]
 check("collection ticked on time (200 ms)", len(gaps) > 20 and max(gaps) < interval + 0.25,
