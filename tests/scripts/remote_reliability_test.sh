@@ -36,17 +36,8 @@ cleanup() {
 }
 trap cleanup EXIT INT TERM
 
-passed=0
-failed=0
-check() { # check NAME CONDITION-STATUS DETAIL
-    if [[ $2 -eq 0 ]]; then
-        passed=$((passed + 1))
-        echo "ok:   $1"
-    else
-        failed=$((failed + 1))
-        echo "FAIL: $1 ($3)"
-    fi
-}
+# shellcheck source=check_lines.sh
+source "$(dirname "${BASH_SOURCE[0]}")/check_lines.sh"
 
 free_port() {
     python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1]); s.close()'

@@ -26,17 +26,8 @@ cleanup() {
 }
 trap cleanup EXIT INT TERM
 
-passed=0
-failed=0
-check() { # check NAME CONDITION-STATUS DETAIL
-    if [[ $2 -eq 0 ]]; then
-        passed=$((passed + 1))
-        echo "ok:   $1"
-    else
-        failed=$((failed + 1))
-        echo "FAIL: $1 ($3)"
-    fi
-}
+# shellcheck source=check_lines.sh
+source "$(dirname "${BASH_SOURCE[0]}")/check_lines.sh"
 wait_for() { # wait_for SECONDS COMMAND...: runs the check every 0.1 s
     local tenths=$(($1 * 10))
     shift
