@@ -185,9 +185,10 @@ stop_app "scale 2"
 # 4. Layers against a normal window that covers the whole output.
 # nobody's login shell would end at once, and foot with it.
 swaymsg exec "foot sleep 600" >/dev/null
-wait_for "swaymsg -t get_tree | grep -q '\"app_id\": \"foot\"'" 50
-sleep 0.5
 covered() { python3 "$here/wayland_box.py" --colour "$work/shot.ppm" 310 210; }
+# In the tree is not yet drawn: wait until foot's first frame hides the desktop.
+foot_drawn="grim -t ppm $work/shot.ppm && [[ \$(covered) != 336699 ]]"
+wait_for "$foot_drawn" 150 || check "foot covers the desktop" "still the desktop at 310,210"
 write_settings 'X"=dword:0000012c' 'Y"=dword:000000c8' 'PinToDesktop"=dword:00000001'
 start_app
 grim -t ppm "$work/shot.ppm"
