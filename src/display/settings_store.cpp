@@ -230,6 +230,7 @@ TStoredSettings TSettingsStore::ReadStartup()
     s.FormatString = text("FormatString");
     s.DisplayProcInTray = boolean("DisplayProcInTray");
     s.PinToDesktop = boolean("PinToDesktop");
+    s.ClickThrough = boolean("ClickThrough");
     s.Width = integer("W");
     s.Height = integer("H");
     s.Interval = integer("Interval").value_or(IsClient ? 2000 : 1000);
@@ -344,6 +345,10 @@ void TSettingsStore::WriteDisplayProcInTray(bool on)
 void TSettingsStore::WritePinToDesktop(bool on)
 {
     Store.WriteBool("PinToDesktop", on);
+}
+void TSettingsStore::WriteClickThrough(bool on)
+{
+    Store.WriteBool("ClickThrough", on);
 }
 void TSettingsStore::WriteInterval(std::int32_t interval)
 {

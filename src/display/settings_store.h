@@ -63,6 +63,8 @@ struct TStoredSettings
     std::optional<std::string> FormatString;
     std::optional<bool> DisplayProcInTray;
     std::optional<bool> PinToDesktop;
+    /// Clicks pass through the window to what lies below (while a tray icon is shown).
+    std::optional<bool> ClickThrough;
     /// Client width of a manually sized window.
     std::optional<std::int32_t> Width;
     /// Client height of a manually sized window.
@@ -166,6 +168,8 @@ public:
     void WriteDisplayProcInTray(bool on);
     /// Stores "PinToDesktop".
     void WritePinToDesktop(bool on);
+    /// Stores "ClickThrough".
+    void WriteClickThrough(bool on);
     /// Stores "Interval" in milliseconds.
     void WriteInterval(std::int32_t interval);
     /// Removes every "XVal_" and "YVal_" value in one transaction: every label flows again.

@@ -150,6 +150,7 @@ TEST_F(SettingsStoreTest, FirstRunDefaults)
     EXPECT_FALSE(s.FormatString);
     EXPECT_FALSE(s.DisplayProcInTray);
     EXPECT_FALSE(s.PinToDesktop);
+    EXPECT_FALSE(s.ClickThrough);
     EXPECT_FALSE(s.Width);
     EXPECT_FALSE(s.Height);
     EXPECT_EQ(s.Interval, 1000);
@@ -179,6 +180,7 @@ TEST_F(SettingsStoreTest, StoredValuesAreRead)
                                 {"FormatString", "x\r\ny"},
                                 {"DisplayProcInTray", 1},
                                 {"PinToDesktop", 0},
+                                {"ClickThrough", 1},
                                 {"W", 300},
                                 {"H", 100},
                                 {"Interval", 0},
@@ -204,6 +206,7 @@ TEST_F(SettingsStoreTest, StoredValuesAreRead)
     EXPECT_EQ(s.FormatString, "x\r\ny");
     EXPECT_EQ(s.DisplayProcInTray, true);
     EXPECT_EQ(s.PinToDesktop, false);
+    EXPECT_EQ(s.ClickThrough, true);
     EXPECT_EQ(s.Width, 300);
     EXPECT_EQ(s.Height, 100);
     EXPECT_EQ(s.Interval, 0);
@@ -223,8 +226,8 @@ TEST_F(SettingsStoreTest, WrongTypedValuesAreReportedInStartOrderAndDefaulted)
     const std::vector<std::string> integers = {"Alpha", "FontColor", "FontSize", "FontPitch",
                                                "X",     "Y",         "Align",    "ServPort",
                                                "W",     "H",         "Interval"};
-    const std::vector<std::string> booleans = {"AOT", "Trans", "Server", "DisplayProcInTray",
-                                               "PinToDesktop"};
+    const std::vector<std::string> booleans = {
+        "AOT", "Trans", "Server", "DisplayProcInTray", "PinToDesktop", "ClickThrough"};
     const std::vector<std::string> texts = {"UTstr", "Exclude", "FormatString", "Password",
                                             "DriveMap"};
     TRegistryTree tree{{Main, {{"Version", 84}, {"FontName", "Mono"}, {"FontStyle", 1}}}};
@@ -258,6 +261,7 @@ TEST_F(SettingsStoreTest, WrongTypedValuesAreReportedInStartOrderAndDefaulted)
                              "FormatString",
                              "DisplayProcInTray",
                              "PinToDesktop",
+                             "ClickThrough",
                              "W",
                              "H",
                              "Interval",

@@ -196,6 +196,28 @@ for step in "${steps[@]}"; do
 done
 stop_statlume
 
+# 1b. Click Through: with the tray icon shown the pointer over the window is over the desktop
+# (an empty input shape, which the window manager's frame takes over); unchecked in the tray
+# menu, the window takes the pointer again.
+root=$(xwininfo -root | awk '/Window id:/ {print $4}')
+under_pointer() { # the top-level window below the pointer when it is over the window's middle
+    eval "$(xdotool getwindowgeometry --shell "$window")"
+    xdotool mousemove $((X + WIDTH / 2)) $((Y + HEIGHT / 2))
+    eval "$(xdotool getmouselocation --shell)"
+    printf '0x%x\n' "$WINDOW"
+}
+over_desktop() { [[ $(under_pointer) == "$root" ]]; }
+over_window() { [[ $(under_pointer) != "$root" ]]; }
+start_statlume click '"ClickThrough"=dword:00000001' || { echo "statlume did not start"; exit 1; }
+wait_for 5 over_desktop
+check "click through: the pointer over the window is over the desktop" $? "$(under_pointer)"
+menu_key c
+wait_for 5 over_window
+check "click through unchecked: the window takes the pointer" $? "root $root"
+grep -q '"ClickThrough"=dword:00000000' "$work/config-click/statlume/settings.reg"
+check "click through unchecked: stored" $? "$(grep Click "$work/config-click/statlume/settings.reg")"
+stop_statlume
+
 # 3. The dialogs open beside the window; the options dialog keeps its size and place.
 dialog_id() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -1; }
 # Escape to a dialog, given the focus first: the keys go where the focus is.

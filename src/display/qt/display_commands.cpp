@@ -30,6 +30,7 @@ void TStatlumeDisplay::ConnectMenu()
     bind(m.UpdateInterval1, &TStatlumeDisplay::UpdateInterval1Click);
     bind(m.AlwaysOnTop1, &TStatlumeDisplay::AlwaysOnTop1Click);
     bind(m.PinToDesktop, &TStatlumeDisplay::PinToDesktopClick);
+    bind(m.ClickThrough1, &TStatlumeDisplay::ClickThrough1Click);
     bind(m.Transparent1, &TStatlumeDisplay::Transparent1Click);
     bind(m.DegreeofTransparency1, &TStatlumeDisplay::DegreeofTransparency1Click);
     connect(m.Right1, &QAction::triggered, this,
@@ -132,6 +133,21 @@ void TStatlumeDisplay::PinToDesktopClick()
 {
     Store->WritePinToDesktop(MenuItems->PinToDesktop->isChecked());
     ApplyPin();
+}
+
+void TStatlumeDisplay::ClickThrough1Click()
+{
+    const bool on = MenuItems->ClickThrough1->isChecked();
+    Store->WriteClickThrough(on);
+    if (on && !TrayIcon->Shown() && !ClickThroughNoteShown) {
+        // Checked from the window's own menu: say it here, where the user looks.
+        ClickThroughNoteShown = true;
+        Services.Prompts.ShowMessage(
+            TMessageKind::Information, "Click Through",
+            "Clicks pass through the window only while its tray icon is shown: without one, "
+            "the window's right click stays the way to this menu.");
+    }
+    ApplyClickThrough(true);
 }
 
 void TStatlumeDisplay::Transparent1Click()
@@ -241,6 +257,7 @@ void TStatlumeDisplay::SetFormWidth1Click()
 void TStatlumeDisplay::HideIcon1Click()
 {
     TrayIcon->Remove();
+    ApplyClickThrough(true);
 }
 
 } // namespace statlume

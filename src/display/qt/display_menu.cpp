@@ -28,6 +28,7 @@ TDisplayMenu::TDisplayMenu(QWidget* parent)
     UpdateInterval1 = AddItem(m, "UpdateInterval1", "Update &Interval");
     AlwaysOnTop1 = AddItem(m, "AlwaysOnTop1", "Always &On Top", true);
     PinToDesktop = AddItem(m, "PinToDesktop", "&Pin To Desktop", true);
+    ClickThrough1 = AddItem(m, "ClickThrough1", "&Click Through", true);
     ShowDraggingHandle1 = AddItem(m, "ShowDraggingHandle1", "Show Dragging Handle");
     Transparent1 = AddItem(m, "Transparent1", "&Transparent", true);
     DegreeofTransparency1 = AddItem(m, "DegreeofTransparency1", "Degree of &Alpha Transparency");

@@ -21,6 +21,7 @@ struct TDisplayMenu
     QAction* UpdateInterval1;
     QAction* AlwaysOnTop1;
     QAction* PinToDesktop;
+    QAction* ClickThrough1;
     QAction* ShowDraggingHandle1;
     QAction* Transparent1;
     QAction* DegreeofTransparency1;

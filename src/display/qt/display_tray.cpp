@@ -32,7 +32,10 @@ TDisplayTray::TDisplayTray(TTrayArt art, QObject* parent)
         Item->SetAttentionIcon(AlertArt);
         connect(Item, &TSniItem::Activated, this, &TDisplayTray::DoubleClicked);
         connect(Item, &TSniItem::ContextRequested, this, &TDisplayTray::ContextRequested);
-        connect(Item, &TSniItem::RegisteredChanged, this, [this] { ShowToolkitIcon(); });
+        connect(Item, &TSniItem::RegisteredChanged, this, [this] {
+            ShowToolkitIcon();
+            emit ShownChanged();
+        });
     }
 }
 

@@ -63,6 +63,8 @@ signals:
     void DoubleClicked();
     /// A context request (right click) on the icon.
     void ContextRequested();
+    /// Shown() may have changed without Add or Remove: a tray host came or went.
+    void ShownChanged();
 
 private:
     /// More figures than the percentages 00..100 and a few odd ones drop the kept icons.

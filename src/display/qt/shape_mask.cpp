@@ -134,6 +134,23 @@ void TShapeMask::Clear(TShapeSink& sink)
     Sent = false;
 }
 
+void SetX11ClickThrough(QWidget& window, bool through)
+{
+    xcb_connection_t* connection = Connection();
+    if (connection == nullptr) {
+        return;
+    }
+    const auto id = NativeWindowId(window);
+    if (through) {
+        xcb_shape_rectangles(connection, XCB_SHAPE_SO_SET, XCB_SHAPE_SK_INPUT,
+                             XCB_CLIP_ORDERING_UNSORTED, id, 0, 0, 0, nullptr);
+    } else {
+        // No mask rather than a rectangle: a rectangle would not grow with the window.
+        xcb_shape_mask(connection, XCB_SHAPE_SO_SET, XCB_SHAPE_SK_INPUT, id, 0, 0, XCB_NONE);
+    }
+    xcb_flush(connection);
+}
+
 void TWindowShapeSink::Set(const std::vector<QRegion>& parts)
 {
     if (Connection() == nullptr) {

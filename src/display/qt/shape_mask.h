@@ -54,6 +54,11 @@ private:
     bool Sent = false;
 };
 
+/// On X11, an empty input shape lets every click through the window to what lies below; off,
+/// the window takes input over all of its area again, whatever its size. Does nothing on other
+/// platforms.
+void SetX11ClickThrough(QWidget& window, bool through);
+
 /// The sink of a shown window: the X11 shape extension on X11, the widget's mask elsewhere.
 class TWindowShapeSink final : public TShapeSink
 {

@@ -58,6 +58,7 @@ TStatlumeDisplay::TStatlumeDisplay(TDisplayServices services)
         activateWindow();
         MenuItems->PopupMenu1->popup(QCursor::pos());
     });
+    connect(TrayIcon, &TDisplayTray::ShownChanged, this, [this] { ApplyClickThrough(true); });
     ConnectMenu();
     connect(qGuiApp, &QGuiApplication::screenAdded, this, [this] { LimitToDesktop(); });
     connect(qGuiApp, &QGuiApplication::screenRemoved, this, [this] { LimitToDesktop(); });
@@ -108,6 +109,9 @@ void TStatlumeDisplay::FormCreate(const std::vector<std::string>& args)
     if (stored.PinToDesktop) {
         MenuItems->PinToDesktop->setChecked(*stored.PinToDesktop);
     }
+    if (stored.ClickThrough) {
+        MenuItems->ClickThrough1->setChecked(*stored.ClickThrough);
+    }
     // Until the window has its stored size, a right-anchored placed label must not move with
     // it: its stored left is where it was at the last exit.
     HoldPlaced = true;
@@ -120,6 +124,8 @@ void TStatlumeDisplay::FormCreate(const std::vector<std::string>& args)
     ApplyWindowFlags();
     show();
     ApplyPin();
+    // A tray on the session bus registers a moment later: no note about a missing one yet.
+    ApplyClickThrough(false);
     HoldPlaced = false;
     int interval = stored.Interval;
     if (interval <= 0) {
@@ -278,6 +284,8 @@ void TStatlumeDisplay::Timer1Timer()
         OnTick();
     }
     WatchCompositor();
+    // A tray without a bus (XEmbed) comes and goes without a signal.
+    ApplyClickThrough(true);
     if (Switches.ClientMode) {
         if (OnClientTick) {
             OnClientTick();
@@ -534,6 +542,10 @@ void TStatlumeDisplay::showEvent(QShowEvent* event)
     ApplyStates();
     Shape.Resend();
     UpdateShapeMask();
+    // The native window may be new, with the whole input area of a new window.
+    if (!testAttribute(Qt::WA_DontShowOnScreen)) {
+        SetX11ClickThrough(*this, ClickThroughOn);
+    }
 }
 
 bool TStatlumeDisplay::nativeEvent(const QByteArray& eventType, void* message, qintptr* result)
@@ -579,6 +591,27 @@ void TStatlumeDisplay::ApplyPin()
 {
     ApplyWindowFlags();
     ApplyStates();
+}
+
+void TStatlumeDisplay::ApplyClickThrough(bool mayReport)
+{
+    const bool wanted = MenuItems->ClickThrough1->isChecked();
+    // Without a tray icon the window's right click is the only way to the menu: clicks that
+    // went through would leave no way to uncheck the item or to exit.
+    const bool on = wanted && TrayIcon->Shown() && !HasExited;
+    if (wanted && !on && mayReport && !ClickThroughNoteShown && !HasExited) {
+        ClickThroughNoteShown = true;
+        Tell("Click Through waits for a tray icon: until one is shown the window takes clicks, "
+             "so that its right click opens the menu.");
+    }
+    if (on == ClickThroughOn) {
+        return;
+    }
+    ClickThroughOn = on;
+    if (isVisible() && !testAttribute(Qt::WA_DontShowOnScreen)) {
+        SetX11ClickThrough(*this, on);
+    }
+    emit ClickThroughChanged();
 }
 
 void TStatlumeDisplay::SetTrayMode(std::uint8_t mode)
@@ -683,6 +716,7 @@ void TStatlumeDisplay::RestoreTrayIcon()
 {
     if (!HasExited) {
         TrayIcon->Restore();
+        ApplyClickThrough(false);
     }
 }
 

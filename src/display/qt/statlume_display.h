@@ -175,6 +175,13 @@ public:
     std::string UptimeFormat;
     /// The processor figure of the tray: the total usage with a leading zero, no decimals.
     QString ProcessorFigure() const;
+    /// Clicks pass through the window to what lies below: "Click Through" is checked and a
+    /// tray icon is shown, whose menu is then the way to every command.
+    bool ClickingThrough() const { return ClickThroughOn; }
+
+signals:
+    /// ClickingThrough() changed.
+    void ClickThroughChanged();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -194,6 +201,7 @@ private:
     void UpdateInterval1Click();
     void AlwaysOnTop1Click();
     void PinToDesktopClick();
+    void ClickThrough1Click();
     void Transparent1Click();
     void DegreeofTransparency1Click();
     void Center1Click(std::uint8_t align);
@@ -218,6 +226,9 @@ private:
     void SetTrayMode(std::uint8_t mode);
     void ApplyWindowFlags();
     void ApplyPin();
+    /// Lets clicks through while "Click Through" is checked and a tray icon is shown; the
+    /// first time it waits for a tray, and mayReport, it says so.
+    void ApplyClickThrough(bool mayReport);
     /// The EWMH states for the menu's checks: taskbar, pager, layer, workspaces.
     void ApplyStates();
     /// Follows a compositor starting or stopping while Transparent is on.
@@ -264,6 +275,10 @@ private:
     bool SeeThrough = false;
     /// The note that alpha needs a compositor was shown in this run.
     bool AlphaNoteShown = false;
+    /// Clicks pass through the window now.
+    bool ClickThroughOn = false;
+    /// The note that Click Through waits for a tray icon was given in this run.
+    bool ClickThroughNoteShown = false;
     /// The pointer's offset from the window's corner while the window moves itself.
     std::optional<QPoint> MoveGrab;
 };

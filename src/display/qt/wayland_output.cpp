@@ -55,6 +55,7 @@ TWaylandOutput::TWaylandOutput(TStatlumeDisplay& window,
     Client->OnPointer = [this](const wayland::TPointerEvent& event) { HandlePointer(event); };
     // The alpha prompt changes the opacity without any event; the tick looks at it.
     connect(&Window.UpdateTimer().Timer(), &QTimer::timeout, this, [this] { ScheduleSync(); });
+    connect(&Window, &TStatlumeDisplay::ClickThroughChanged, this, [this] { ScheduleSync(); });
 }
 
 TWaylandOutput::~TWaylandOutput()
@@ -147,6 +148,7 @@ wayland::TSurfacePlan TWaylandOutput::PlanNow()
     plan.Size = {Window.width(), Window.height()};
     plan.Layer = (Window.windowFlags() & Qt::WindowStaysOnTopHint) != 0 ? wayland::TLayer::Top
                                                                         : wayland::TLayer::Bottom;
+    plan.ClickThrough = Window.ClickingThrough();
     plan.OutputName = StoredOutput;
     return plan;
 }

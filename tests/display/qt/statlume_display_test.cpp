@@ -35,6 +35,7 @@ TEST_F(DisplayRig, MenuHoldsEveryItemInDisplayOrder)
         {"UpdateInterval1", "Update &Interval", false},
         {"AlwaysOnTop1", "Always &On Top", true},
         {"PinToDesktop", "&Pin To Desktop", true},
+        {"ClickThrough1", "&Click Through", true},
         {"ShowDraggingHandle1", "Show Dragging Handle", false},
         {"Transparent1", "&Transparent", true},
         {"DegreeofTransparency1", "Degree of &Alpha Transparency", false},
@@ -641,6 +642,50 @@ TEST_F(DisplayRig, RightClickOpensTheMenuWithoutATray)
     auto* menu = Window->findChild<QMenu*>("PopupMenu1");
     EXPECT_TRUE(menu->isVisible());
     menu->hide();
+}
+
+TEST_F(DisplayRig, ClickThroughWaitsForATrayAndSaysSoOnce)
+{
+    struct TCase
+    {
+        const char* name;
+        Values stored;
+        /// Checked from the menu (an information box) instead of stored (stderr).
+        bool fromMenu;
+    };
+    const TCase cases[] = {
+        {"stored", {{"ClickThrough", std::int32_t{1}}}, false},
+        {"checked in the menu", {}, true},
+    };
+    const auto notes = [this] {
+        return std::count_if(Reports.begin(), Reports.end(), [](const std::string& r) {
+            return r.find("Click Through waits for a tray icon") != std::string::npos;
+        });
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        Reports.clear();
+        Prompts.Kinds.clear();
+        Start(c.stored);
+        ASSERT_FALSE(Window->Tray().Shown());
+        // A tray on the bus registers after the start: nothing is said yet.
+        EXPECT_EQ(notes(), 0);
+        if (c.fromMenu) {
+            Item("ClickThrough1")->trigger();
+        }
+        EXPECT_TRUE(Item("ClickThrough1")->isChecked());
+        EXPECT_EQ(Stored("ClickThrough"), platform::TRegistryValue{std::int32_t{1}});
+        Window->Timer1Timer();
+        Window->Timer1Timer();
+        // Unchecked and checked again: the note is not given twice.
+        Item("ClickThrough1")->trigger();
+        EXPECT_EQ(Stored("ClickThrough"), platform::TRegistryValue{std::int32_t{0}});
+        Item("ClickThrough1")->trigger();
+        Window->Timer1Timer();
+        EXPECT_FALSE(Window->ClickingThrough());
+        EXPECT_EQ(notes(), c.fromMenu ? 0 : 1);
+        EXPECT_EQ(Prompts.Kinds.size(), c.fromMenu ? 1u : 0u);
+    }
 }
 
 } // namespace
