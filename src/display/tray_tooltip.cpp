@@ -2,6 +2,9 @@
 
 #include <vector>
 
+#include "format/printable_text.h"
+#include "format/run_text.h"
+
 namespace statlume {
 namespace {
 
@@ -32,6 +35,12 @@ std::string ConnectionsText(std::size_t count)
     return std::to_string(count) + (count == 1 ? " connection" : " connections");
 }
 
+// A UTF-8 continuation byte does not start a character.
+bool StartsCharacter(char c)
+{
+    return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+}
+
 } // namespace
 
 std::string TrayToolTip(const TTrayStatus& status)
@@ -54,6 +63,31 @@ std::string TrayToolTip(const TTrayStatus& status)
     }
     if (!status.FiguresFrom.empty()) {
         text += "\nThe server does not answer: the figures are from " + status.FiguresFrom + ".";
+    }
+    return text;
+}
+
+std::string TrayFigureLine(const TRunLine& line)
+{
+    const std::string text = PrintableText(RunLineText(line, TRunTextStyle{}));
+    std::size_t characters = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (StartsCharacter(text[i]) && characters++ == TrayFigureWidth) {
+            return text.substr(0, i) + "...";
+        }
+    }
+    return text;
+}
+
+std::string TrayFigures(const std::vector<std::string>& lines)
+{
+    std::size_t shown = lines.size();
+    while (shown > 0 && lines[shown - 1].empty()) {
+        --shown;
+    }
+    std::string text;
+    for (std::size_t i = 0; i < shown; ++i) {
+        text += (i == 0 ? "" : "\n") + lines[i];
     }
     return text;
 }

@@ -2,6 +2,9 @@
 
 #include <cstddef>
 #include <string>
+#include <vector>
+
+#include "format/run.h"
 
 namespace statlume {
 
@@ -23,5 +26,16 @@ struct TTrayStatus
 /// The tooltip: "Statlume", the roles ("client of 192.0.2.10:6130", "serving on 6130,
 /// 2 connections"), then a line for each problem. The host is shown in safe characters only.
 std::string TrayToolTip(const TTrayStatus& status);
+
+/// How many of the template's first lines the tooltip shows, and how many characters of each.
+constexpr std::size_t TrayFigureLines = 4;
+constexpr std::size_t TrayFigureWidth = 80;
+
+/// One line for the tooltip: its text with drawings as block characters, no colours, control
+/// characters as "?", cut to TrayFigureWidth characters ("..." marks the cut).
+std::string TrayFigureLine(const TRunLine& line);
+
+/// The lines joined, empty lines at the end left out.
+std::string TrayFigures(const std::vector<std::string>& lines);
 
 } // namespace statlume

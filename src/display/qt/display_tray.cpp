@@ -14,7 +14,7 @@ TDisplayTray::TDisplayTray(TTrayArt art, QObject* parent)
     , Tray(new QSystemTrayIcon(this))
 {
     Tray->setObjectName(QStringLiteral("TrayIcon"));
-    Tray->setToolTip(QStringLiteral("Statlume"));
+    Tray->setToolTip(StatusText);
     if (!ApplicationArt.isNull()) {
         Tray->setIcon(ApplicationArt);
     }
@@ -28,7 +28,8 @@ TDisplayTray::TDisplayTray(TTrayArt art, QObject* parent)
             });
     Item = TSniItem::Create(this);
     if (Item != nullptr) {
-        Item->SetIcon(ApplicationArt, false, {});
+        Item->SetIcon(ApplicationArt, false);
+        Item->SetToolTip(StatusText, {});
         Item->SetAttentionIcon(AlertArt);
         connect(Item, &TSniItem::Activated, this, &TDisplayTray::DoubleClicked);
         connect(Item, &TSniItem::ContextRequested, this, &TDisplayTray::ContextRequested);
@@ -71,8 +72,9 @@ void TDisplayTray::SetTrayIcon(std::uint8_t mode, const QString& figureText, con
     }
     Tray->setIcon(icon);
     if (Item != nullptr) {
-        Item->SetIcon(icon, mode == 1, mode == 2 ? figureText + QStringLiteral(" %") : QString());
+        Item->SetIcon(icon, mode == 1);
     }
+    ShowToolTip();
 }
 
 QIcon TDisplayTray::FigureIcon(const QString& figureText, const QFont& font)
@@ -116,8 +118,31 @@ void TDisplayTray::Restore()
 
 void TDisplayTray::SetToolTip(const QString& text)
 {
-    if (Tray->toolTip() != text) {
-        Tray->setToolTip(text);
+    if (text != StatusText) {
+        StatusText = text;
+        ShowToolTip();
+    }
+}
+
+void TDisplayTray::SetFigures(const QString& figures)
+{
+    if (figures != FiguresText) {
+        FiguresText = figures;
+        ShowToolTip();
+    }
+}
+
+void TDisplayTray::ShowToolTip()
+{
+    // The status comes first: its plain first line keeps the toolkit from reading the
+    // figures below it as rich text.
+    const QString shown =
+        FiguresText.isEmpty() ? StatusText : StatusText + QLatin1Char('\n') + FiguresText;
+    if (Tray->toolTip() != shown) {
+        Tray->setToolTip(shown);
+    }
+    if (Item != nullptr) {
+        Item->SetToolTip(shown, Mode == 2 ? Figure + QStringLiteral(" %") : QString());
     }
 }
 

@@ -44,8 +44,13 @@ public:
     void Remove();
     /// A second start's request: remove and add again.
     void Restore();
-    /// The tooltip (plain text); an unchanged text is not handed on again.
+    /// The tooltip's status (plain text, its first line names the program).
     void SetToolTip(const QString& text);
+    /// Figures shown under the status (the first lines of the template, text only); empty
+    /// shows the status alone.
+    void SetFigures(const QString& figures);
+    /// The status as last set, without the figures.
+    const QString& StatusToolTip() const { return StatusText; }
 
     /// `IconMode`.
     std::uint8_t IconMode() const { return Mode; }
@@ -72,6 +77,9 @@ private:
 
     QIcon FigureIcon(const QString& figureText, const QFont& font);
     void ShowToolkitIcon();
+    /// Hands the tooltip on where its text changed: every tick brings new figures, and most
+    /// are the same as before.
+    void ShowToolTip();
 
     TTrayArt Art;
     /// The two fixed icons, drawn once: a peer that connects in a loop must not redraw them.
@@ -84,6 +92,8 @@ private:
     std::uint8_t Mode = 0;
     QString Figure;
     QFont FigureFont;
+    QString StatusText = QStringLiteral("Statlume");
+    QString FiguresText;
     QHash<QString, QIcon> Figures;
 };
 

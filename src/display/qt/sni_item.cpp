@@ -90,16 +90,12 @@ void TSniItem::SetRegistered(bool registered)
     }
 }
 
-void TSniItem::SetIcon(const QIcon& icon, bool attention, const QString& toolTipText)
+void TSniItem::SetIcon(const QIcon& icon, bool attention)
 {
     Pixmaps = SniPixmapsOf(icon);
     const bool statusChanged = attention != Attention;
     Attention = attention;
     emit Adaptor->NewIcon();
-    if (toolTipText != TipText) {
-        TipText = toolTipText;
-        emit Adaptor->NewToolTip();
-    }
     if (statusChanged) {
         emit Adaptor->NewAttentionIcon();
         emit Adaptor->NewStatus(Status());
@@ -117,9 +113,13 @@ QString TSniItem::Status() const
     return Attention ? QStringLiteral("NeedsAttention") : QStringLiteral("Active");
 }
 
-TSniToolTip TSniItem::ToolTip() const
+void TSniItem::SetToolTip(const QString& text, const QString& figure)
 {
-    return TSniToolTip{QString(), {}, QStringLiteral("Statlume"), TipText};
+    TSniToolTip tip = SniToolTipOf(text, figure);
+    if (tip.Title != Tip.Title || tip.Text != Tip.Text) {
+        Tip = std::move(tip);
+        emit Adaptor->NewToolTip();
+    }
 }
 
 TSniAdaptor::TSniAdaptor(TSniItem* item)

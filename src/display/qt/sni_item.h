@@ -26,8 +26,11 @@ public:
     /// Whether the icon should be shown: registers now if a watcher exists, or drops the
     /// item's bus name so that the watcher forgets it.
     void SetWanted(bool wanted);
-    /// The icon, whether it asks for attention, and the tooltip's text.
-    void SetIcon(const QIcon& icon, bool attention, const QString& toolTipText);
+    /// The icon and whether it asks for attention.
+    void SetIcon(const QIcon& icon, bool attention);
+    /// The tooltip: plain text whose first line is its title, and the figure drawn in the
+    /// icon (empty when there is none). Hosts are told only of a changed tooltip.
+    void SetToolTip(const QString& text, const QString& figure);
     /// The icon hosts show while the item asks for attention.
     void SetAttentionIcon(const QIcon& icon);
     /// A watcher accepted the item and has not gone since.
@@ -39,7 +42,7 @@ public:
     QString Status() const;
     const TSniPixmaps& IconPixmap() const { return Pixmaps; }
     const TSniPixmaps& AttentionPixmap() const { return AttentionPixmaps; }
-    TSniToolTip ToolTip() const;
+    const TSniToolTip& ToolTip() const { return Tip; }
 
 signals:
     /// The host's primary activation (a left click).
@@ -64,7 +67,7 @@ private:
     bool Attention = false;
     TSniPixmaps Pixmaps;
     TSniPixmaps AttentionPixmaps;
-    QString TipText;
+    TSniToolTip Tip{QString(), {}, QStringLiteral("Statlume"), QString()};
 };
 
 /// The org.kde.StatusNotifierItem interface of a TSniItem.

@@ -8,6 +8,16 @@
 
 namespace statlume {
 
+TSniToolTip SniToolTipOf(const QString& text, const QString& figure)
+{
+    const qsizetype end = text.indexOf(QLatin1Char('\n'));
+    QString rest = end < 0 ? QString() : text.mid(end + 1);
+    if (!figure.isEmpty()) {
+        rest = rest.isEmpty() ? figure : figure + QLatin1Char('\n') + rest;
+    }
+    return TSniToolTip{QString(), {}, end < 0 ? text : text.left(end), rest.toHtmlEscaped()};
+}
+
 TSniPixmaps SniPixmapsOf(const QIcon& icon)
 {
     TSniPixmaps pixmaps;

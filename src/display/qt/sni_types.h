@@ -29,6 +29,10 @@ struct TSniToolTip
     QString Text;
 };
 
+/// The tooltip for plain text: its first line as the title; the figure drawn in the icon
+/// (if any) and the other lines as the text, escaped, since hosts read that as markup.
+TSniToolTip SniToolTipOf(const QString& text, const QString& figure);
+
 /// The icon's pictures at the tray sizes, for the item's IconPixmap property.
 TSniPixmaps SniPixmapsOf(const QIcon& icon);
 

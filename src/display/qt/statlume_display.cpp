@@ -7,6 +7,7 @@
 
 #include "display/label_layout.h"
 #include "display/screen_fit.h"
+#include "display/tray_tooltip.h"
 #include "format/tag_language.h"
 #include "format/template_cap.h"
 
@@ -309,13 +310,21 @@ void TStatlumeDisplay::RenderLabels(bool sample)
     const auto now = std::chrono::duration_cast<std::chrono::milliseconds>(
                          std::chrono::steady_clock::now().time_since_epoch())
                          .count();
+    // The tray's tooltip shows the first lines, so hovering the icon gives the figures.
+    std::vector<std::string> trayLines;
     for (std::size_t i = 0; i < LabelList.size() && i < Runs.LineCount(); ++i) {
         TFmtLabel* label = LabelList[i];
         if (label->Caption() == BlankCaption) {
             relayout = true;
         }
-        changed = label->SetRuns(Runs.Render(Formatters, i, now, sample)) || changed;
+        TRunLine line = Runs.Render(Formatters, i, now, sample);
+        if (i < TrayFigureLines) {
+            trayLines.push_back(TrayFigureLine(line));
+        }
+        changed = label->SetRuns(std::move(line)) || changed;
     }
+    const std::string figures = TrayFigures(trayLines);
+    TrayIcon->SetFigures(QString::fromUtf8(figures.data(), static_cast<qsizetype>(figures.size())));
     if (relayout) {
         // The first captions after a rebuild: placed labels keep their stored places.
         const bool held = std::exchange(HoldPlaced, true);

@@ -302,7 +302,7 @@ TEST_F(DisplayRemoteTest, AClientWindowTellsOfAForeignPasswordAndOfOldFigures)
         ASSERT_TRUE(server.Start());
         Start({}, {"-c", "-i127.0.0.1", "-p" + std::to_string(port), "-dSecret"});
         Window->UpdateTimer().SetInterval(50);
-        const auto tip = [this] { return Window->Tray().Icon().toolTip().toStdString(); };
+        const auto tip = [this] { return Window->Tray().StatusToolTip().toStdString(); };
         const auto name = [this] { return Window->Labels().back()->Caption(); };
         if (!row.readable) {
             ASSERT_TRUE(PumpUntil([&] { return Window->Tray().IconMode() == 1; }, 3s));
@@ -339,7 +339,7 @@ TEST_F(DisplayRemoteTest, TheTrayNamesTheServerRoleAndItsConnections)
     const int port = FreePort();
     Prompts.TextAnswers = {std::to_string(port), ""};
     ServerItem()->trigger();
-    const auto tip = [this] { return Window->Tray().Icon().toolTip().toStdString(); };
+    const auto tip = [this] { return Window->Tray().StatusToolTip().toStdString(); };
     EXPECT_EQ(tip(), "Statlume: serving on " + std::to_string(port) + ", no connections");
     const auto client = ConnectLoopback(port);
     Window->UpdateTimer().SetInterval(20);

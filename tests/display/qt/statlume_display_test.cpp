@@ -706,6 +706,9 @@ TEST_F(DisplayRig, DrawsBarsInThresholdColoursAndRepaintsOnlyChanges)
     const int textWidth = metrics.horizontalAdvance(QStringLiteral("CPU "));
     EXPECT_EQ(label.width(), textWidth + 10 * metrics.horizontalAdvance(QLatin1Char('0')));
     EXPECT_EQ(label.Caption(), "CPU 80");
+    EXPECT_EQ(Window->Tray().Icon().toolTip().toStdString(),
+              "Statlume\nCPU \u2588\u2588\u2588\u2588\u2588\u2588\u2588\u2588\u2591\u2591")
+        << "the tray shows the first lines as text, drawings in block characters";
     const QImage image = label.grab().toImage();
     EXPECT_EQ(image.pixelColor(textWidth + 1, label.height() / 2), QColor(0, 0, 255));
 
