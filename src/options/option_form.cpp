@@ -3,6 +3,11 @@
 #include <algorithm>
 #include <array>
 #include <exception>
+#include <string_view>
+
+#include "format/ascii_case.h"
+#include "format/draw_options.h"
+#include "format/item_texts.h"
 
 #include <QFontDatabase>
 #include <QGuiApplication>
@@ -94,6 +99,18 @@ QFont DesignFont()
     font.setStyleHint(QFont::SansSerif);
     font.setPointSizeF(DesignPointSize);
     return font;
+}
+
+/// The sentence on the drawing, threshold and colour options of the item shown as
+/// displayName, worded as --describe words it; empty for a name no item has.
+std::string DrawHelpOf(std::string_view displayName)
+{
+    for (std::size_t i = 0; i < ItemCount; ++i) {
+        const TItemNames names = ItemNamesOf(static_cast<TItem>(i));
+        if (names.DisplayName == displayName)
+            return DrawOptionHelp(AsciiUpperCopy(names.TagName));
+    }
+    return {};
 }
 
 /// Shrinks a label's font until its caption fits its column, so no face draws it clipped.
@@ -269,6 +286,8 @@ void TOptionForm::lbFmtClick()
     std::string description;
     for (const auto& formatter : Host.FormatterList())
         description += formatter->GetDescription(name);
+    if (const std::string drawHelp = DrawHelpOf(name); !drawHelp.empty())
+        description += "\r\n\r\n" + drawHelp;
     meDesc->setPlainText(EditorTextOf(description));
 }
 

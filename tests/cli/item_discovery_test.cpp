@@ -65,6 +65,13 @@ TEST(ItemDiscovery, CheckTemplateReportsTagsThatNameNoItem)
           "line 1: <NAME=Threads BAR=5 WARN=9 CRIT=3>: BAR: ignored, the item has no maximum",
           "line 2: <NAME=UserName CRIT=1>: WARN, CRIT: ignored, the item has no numeric value",
           "line 2: <NAME=ProcUsage GRAPH=0>: GRAPH: 0 cells; ignored"}},
+        {"no maximum, negative, too wide, short colour",
+         "<NAME=Uptime BAR=5> <NAME=ProcUsage BAR=-3>\n<NAME=ProcUsage BAR=100000 COLOR=#12345>",
+         {"line 1: <NAME=Uptime BAR=5>: BAR: ignored, the item has no maximum",
+          "line 1: <NAME=ProcUsage BAR=-3>: BAR: needs a number of cells; ignored",
+          "line 2: <NAME=ProcUsage BAR=100000 COLOR=#12345>: BAR: wider than 512 cells; drawn 512 "
+          "wide",
+          "line 2: <NAME=ProcUsage BAR=100000 COLOR=#12345>: COLOR: needs #RRGGBB; ignored"}},
         {"well-formed drawing options are clean",
          "<NAME=ProcUsage GRAPH=30 WARN=70 CRIT=90 COLOR=#80c0ff> <NAME=RAMFree BAR=8 WARN=20 "
          "CRIT=10>",

@@ -104,7 +104,9 @@ TEST(OptionForm, SelectingAnItemShowsItsDescription)
     rig.Select("System Thread Count");
     EXPECT_EQ(rig.Child<QPlainTextEdit>("meDesc").toPlainText(),
               "Total number of Threads active across the system.\n Uses SIZE.\n <NAME=Threads>."
-              "\n\nDefault Usage String:\nThreads: <NAME=Threads SIZE=5>");
+              "\n\nDefault Usage String:\nThreads: <NAME=Threads SIZE=5>\n\nAlso takes "
+              "COLOR=#RRGGBB (text colour), WARN=X and CRIT=Y (warning and critical colour at or "
+              "above them).");
 }
 
 TEST(OptionForm, DoubleClickAppendsTheDefaultUsageAsANewLastLine)
