@@ -1,15 +1,16 @@
 #include "display/qt/wayland_output.h"
 
 #include <exception>
+#include <vector>
 
 #include "display/qt/fmt_label.h"
 #include "display/qt/statlume_display.h"
 
 #include <QApplication>
 #include <QEvent>
-#include <QImage>
 #include <QMouseEvent>
-#include <QPainter>
+#include <QMoveEvent>
+#include <QPaintEvent>
 #include <QSocketNotifier>
 #include <QTimer>
 
@@ -50,8 +51,14 @@ TWaylandOutput::TWaylandOutput(TStatlumeDisplay& window,
     WriteNotifier = new QSocketNotifier(Client->Fd(), QSocketNotifier::Write, this);
     WriteNotifier->setEnabled(false);
     connect(WriteNotifier, &QSocketNotifier::activated, this, [this] { FlushRequests(); });
+    SyncTimer.setSingleShot(true);
+    SyncTimer.setInterval(0);
+    connect(&SyncTimer, &QTimer::timeout, this, [this] { Sync(); });
     Client->OnReady = [this] { ScheduleSync(); };
-    Client->OnClosed = [this] { ScheduleSync(); };
+    Client->OnClosed = [this] {
+        FullDamage = true;
+        ScheduleSync();
+    };
     Client->OnPointer = [this](const wayland::TPointerEvent& event) { HandlePointer(event); };
     // The alpha prompt changes the opacity without any event; the tick looks at it.
     connect(&Window.UpdateTimer().Timer(), &QTimer::timeout, this, [this] { ScheduleSync(); });
@@ -67,19 +74,34 @@ TWaylandOutput::~TWaylandOutput()
 bool TWaylandOutput::eventFilter(QObject* watched, QEvent* event)
 {
     if (event->type() == QEvent::Paint && !Rendering) {
-        const auto* widget = qobject_cast<QWidget*>(watched);
-        return widget != nullptr && widget->window() == &Window;
+        auto* widget = qobject_cast<QWidget*>(watched);
+        if (widget == nullptr || widget->window() != &Window) {
+            return false;
+        }
+        NoteDamage(*widget, static_cast<QPaintEvent*>(event)->region());
+        return true;
     }
     if (watched != &Window) {
+        // Qt may move an opaque child by copying pixels in its own backing store, without
+        // a paint event: both places change.
+        if (event->type() != QEvent::Move) {
+            return false;
+        }
+        const auto* child = qobject_cast<QWidget*>(watched);
+        if (child != nullptr && child->parentWidget() == &Window) {
+            const auto* move = static_cast<QMoveEvent*>(event);
+            NoteDamage(Window, QRegion(QRect(move->oldPos(), child->size())) +
+                                   QRect(move->pos(), child->size()));
+        }
         return false;
     }
     switch (event->type()) {
-    case QEvent::UpdateRequest:
     case QEvent::Resize:
     case QEvent::Show:
-        Dirty = true;
+        FullDamage = true;
         ScheduleSync();
         break;
+    case QEvent::UpdateRequest:
     case QEvent::Move:
     case QEvent::Hide:
         ScheduleSync();
@@ -92,15 +114,17 @@ bool TWaylandOutput::eventFilter(QObject* watched, QEvent* event)
 
 void TWaylandOutput::ScheduleSync()
 {
-    // A flag change hides and shows the widget at once: the surface must not blink.
-    if (SyncQueued) {
-        return;
+    // A flag change hides and shows the widget at once: the surface must not blink. An update
+    // request is seen before Qt sends its paint events, which bring the damage.
+    if (!SyncTimer.isActive()) {
+        SyncTimer.start();
     }
-    SyncQueued = true;
-    QTimer::singleShot(0, this, [this] {
-        SyncQueued = false;
-        Sync();
-    });
+}
+
+void TWaylandOutput::NoteDamage(QWidget& widget, const QRegion& region)
+{
+    Damage += &widget == &Window ? region : region.translated(widget.mapTo(&Window, QPoint()));
+    ScheduleSync();
 }
 
 void TWaylandOutput::ReadStoredChoices()
@@ -162,9 +186,9 @@ void TWaylandOutput::Sync()
     Client->Apply(PlanNow());
     RememberOutput();
     if (Window.windowOpacity() != DrawnOpacity) {
-        Dirty = true;
+        FullDamage = true;
     }
-    if (Dirty && Client->CanDraw()) {
+    if ((FullDamage || !Damage.isEmpty()) && Client->CanDraw()) {
         Draw();
     }
     FlushRequests();
@@ -176,25 +200,15 @@ void TWaylandOutput::Draw()
     if (!frame) {
         return;
     }
-    QImage image(static_cast<uchar*>(frame->Data), frame->Size.Width, frame->Size.Height,
-                 frame->Stride, QImage::Format_ARGB32_Premultiplied);
-    image.setDevicePixelRatio(frame->Scale);
-    image.fill(Qt::transparent);
-    {
-        QPainter painter(&image);
-        DrawnOpacity = Window.windowOpacity();
-        painter.setOpacity(DrawnOpacity);
-        QWidget::RenderFlags flags = QWidget::DrawChildren;
-        // Transparent windows fill no background: only the text reaches the buffer.
-        if (Window.autoFillBackground()) {
-            flags |= QWidget::DrawWindowBackground;
-        }
-        Rendering = true;
-        Window.render(&painter, QPoint(), QRegion(), flags);
-        Rendering = false;
-    }
-    Client->CommitFrame();
-    Dirty = false;
+    DrawnOpacity = Window.windowOpacity();
+    Rendering = true;
+    const std::vector<wayland::TPixelRect> damage = Painter.Paint(
+        Window, Damage, FullDamage, DrawnOpacity, *frame,
+        [this](std::span<const wayland::TPixelRect> rects) { Client->CopyFromFront(rects); });
+    Rendering = false;
+    Client->CommitFrame(damage);
+    Damage = QRegion();
+    FullDamage = false;
     ++Frames;
 }
 

@@ -5,11 +5,14 @@
 #include <optional>
 #include <string>
 
+#include "display/qt/frame_painter.h"
 #include "display/wayland/layer_client.h"
 #include "platform/registry.h"
 
 #include <QObject>
 #include <QPointer>
+#include <QRegion>
+#include <QTimer>
 
 class QSocketNotifier;
 class QWidget;
@@ -42,6 +45,7 @@ private:
     void ScheduleSync();
     void Sync();
     void Draw();
+    void NoteDamage(QWidget& widget, const QRegion& region);
     void ReadSocket();
     void FlushRequests();
     void Fail(const std::string& why);
@@ -57,8 +61,13 @@ private:
     platform::TReportFunc Report;
     QSocketNotifier* ReadNotifier = nullptr;
     QSocketNotifier* WriteNotifier = nullptr;
-    bool Dirty = true;
-    bool SyncQueued = false;
+    QTimer SyncTimer;
+    /// What changed since the last frame, in the window's logical pixels (from the paint
+    /// events Qt sends for its own backing store, which are not drawn there).
+    QRegion Damage;
+    /// The next frame draws everything (shown, resized, remapped, other opacity).
+    bool FullDamage = true;
+    TFramePainter Painter;
     bool Rendering = false;
     double DrawnOpacity = 1;
     std::uint64_t Frames = 0;

@@ -30,6 +30,7 @@ constexpr std::uint32_t MaxSeatVersion = 5;
 // A name from the compositor is shown and stored; keep it short.
 constexpr std::size_t MaxNameLength = 64;
 constexpr const char* SurfaceNamespace = "statlume";
+constexpr std::size_t MaxDamageRects = 32;
 
 template <typename T>
 T* Bind(wl_registry* registry, std::uint32_t name, const wl_interface* interface,
@@ -81,6 +82,8 @@ struct TBuffer
     TPixelSize Size;
     int Stride = 0;
     bool Busy = false;
+    /// The commit whose picture the buffer holds; 0 for none.
+    std::uint64_t Holds = 0;
 
     ~TBuffer()
     {
@@ -131,6 +134,9 @@ struct TLayerClient::TState
     std::uint32_t Scale120 = ScaleDenominator;
     std::array<std::unique_ptr<TBuffer>, 2> Buffers;
     int Drawing = -1;
+    /// The buffer committed last, and how many commits there were.
+    int Front = -1;
+    std::uint64_t Commits = 0;
     TSurfacePlan Plan;
     TLogicalPoint Applied;
     std::vector<TMarginSync> Syncs;
@@ -190,9 +196,12 @@ struct TLayerClient::TState
     void Map(const TSurfacePlan& plan);
     void Unmap();
     void UpdateScale();
+    void SetScale(std::uint32_t scale120);
+    void ForgetPictures();
     void SetInputRegion(bool clickThrough);
     void SyncMargins(TLogicalPoint margins);
     TBuffer* FreeBuffer(TPixelSize size);
+    std::unique_ptr<TBuffer> MakeBuffer(TPixelSize size);
 };
 
 namespace {
@@ -418,11 +427,7 @@ void PreferredScale(void* data, wp_fractional_scale_v1*, std::uint32_t scale)
 {
     auto& state = *static_cast<TLayerClient::TState*>(data);
     // At most 8x, as for integer scales.
-    const std::uint32_t wanted = std::clamp<std::uint32_t>(scale, 1, 8 * ScaleDenominator);
-    if (wanted != state.Scale120) {
-        state.Scale120 = wanted;
-        state.Ready();
-    }
+    state.SetScale(std::clamp<std::uint32_t>(scale, 1, 8 * ScaleDenominator));
 }
 const wp_fractional_scale_v1_listener FractionListener{PreferredScale};
 
@@ -550,6 +555,7 @@ void TLayerClient::TState::Map(const TSurfacePlan& plan)
     }
     SetInputRegion(plan.ClickThrough);
     Configured = false;
+    ForgetPictures();
     UpdateScale();
     // The first commit has no buffer: the compositor answers with configure.
     wl_surface_commit(Surface);
@@ -594,50 +600,81 @@ void TLayerClient::TState::UpdateScale()
     if (Fraction != nullptr || On == nullptr) {
         return;
     }
-    const auto scale120 = static_cast<std::uint32_t>(On->Scale) * ScaleDenominator;
+    SetScale(static_cast<std::uint32_t>(On->Scale) * ScaleDenominator);
+}
+
+void TLayerClient::TState::SetScale(std::uint32_t scale120)
+{
     if (scale120 != Scale120) {
         Scale120 = scale120;
+        ForgetPictures();
         Ready();
     }
 }
 
+void TLayerClient::TState::ForgetPictures()
+{
+    for (auto& buffer : Buffers) {
+        if (buffer) {
+            buffer->Holds = 0;
+        }
+    }
+    Front = -1;
+}
+
 TBuffer* TLayerClient::TState::FreeBuffer(TPixelSize size)
 {
+    // A free buffer of the size that holds the newest picture needs the least drawing.
+    TBuffer* best = nullptr;
     for (auto& slot : Buffers) {
+        if (slot && !slot->Busy && slot->Size == size && (!best || slot->Holds > best->Holds)) {
+            best = slot.get();
+        }
+    }
+    if (best != nullptr) {
+        return best;
+    }
+    for (std::size_t i = 0; i < Buffers.size(); ++i) {
+        auto& slot = Buffers[i];
         if (slot && slot->Busy) {
             continue;
         }
-        if (slot && slot->Size == size) {
-            return slot.get();
+        if (Front == static_cast<int>(i)) {
+            Front = -1;
         }
-        auto buffer = std::make_unique<TBuffer>();
-        buffer->Size = size;
-        buffer->Stride = size.Width * 4;
-        buffer->Bytes =
-            static_cast<std::size_t>(buffer->Stride) * static_cast<std::size_t>(size.Height);
-        const int fd = memfd_create("statlume-frame", MFD_CLOEXEC);
-        if (fd < 0) {
-            return nullptr;
-        }
-        if (ftruncate(fd, static_cast<off_t>(buffer->Bytes)) != 0) {
-            close(fd);
-            return nullptr;
-        }
-        buffer->Data = mmap(nullptr, buffer->Bytes, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
-        if (buffer->Data == MAP_FAILED) {
-            close(fd);
-            return nullptr;
-        }
-        wl_shm_pool* pool = wl_shm_create_pool(Shm, fd, static_cast<std::int32_t>(buffer->Bytes));
-        buffer->Buffer = wl_shm_pool_create_buffer(pool, 0, size.Width, size.Height, buffer->Stride,
-                                                   WL_SHM_FORMAT_ARGB8888);
-        wl_shm_pool_destroy(pool);
-        close(fd);
-        wl_buffer_add_listener(buffer->Buffer, &BufferListener, buffer.get());
-        slot = std::move(buffer);
+        slot = MakeBuffer(size);
         return slot.get();
     }
     return nullptr;
+}
+
+std::unique_ptr<TBuffer> TLayerClient::TState::MakeBuffer(TPixelSize size)
+{
+    auto buffer = std::make_unique<TBuffer>();
+    buffer->Size = size;
+    buffer->Stride = size.Width * 4;
+    buffer->Bytes =
+        static_cast<std::size_t>(buffer->Stride) * static_cast<std::size_t>(size.Height);
+    const int fd = memfd_create("statlume-frame", MFD_CLOEXEC);
+    if (fd < 0) {
+        return nullptr;
+    }
+    if (ftruncate(fd, static_cast<off_t>(buffer->Bytes)) != 0) {
+        close(fd);
+        return nullptr;
+    }
+    buffer->Data = mmap(nullptr, buffer->Bytes, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+    if (buffer->Data == MAP_FAILED) {
+        close(fd);
+        return nullptr;
+    }
+    wl_shm_pool* pool = wl_shm_create_pool(Shm, fd, static_cast<std::int32_t>(buffer->Bytes));
+    buffer->Buffer = wl_shm_pool_create_buffer(pool, 0, size.Width, size.Height, buffer->Stride,
+                                               WL_SHM_FORMAT_ARGB8888);
+    wl_shm_pool_destroy(pool);
+    close(fd);
+    wl_buffer_add_listener(buffer->Buffer, &BufferListener, buffer.get());
+    return buffer;
 }
 
 TLayerClient::TLayerClient(std::unique_ptr<TState> state)
@@ -735,6 +772,11 @@ void TLayerClient::Apply(const TSurfacePlan& plan)
     if (!plan.Shown) {
         if (s.Surface != nullptr) {
             s.Unmap();
+            // A hidden window keeps no pixels.
+            for (auto& buffer : s.Buffers) {
+                buffer.reset();
+            }
+            s.Front = -1;
         }
         s.Plan = plan;
         return;
@@ -800,20 +842,48 @@ std::optional<TFramePixels> TLayerClient::BeginFrame()
         return std::nullopt;
     }
     s.Drawing = buffer == s.Buffers[0].get() ? 0 : 1;
-    return TFramePixels{buffer->Data, buffer->Size, buffer->Stride,
-                        static_cast<double>(s.Scale120) / ScaleDenominator};
+    int age = 0;
+    if (buffer->Holds != 0 && buffer->Holds == s.Commits) {
+        age = 1;
+    } else if (buffer->Holds != 0 && buffer->Holds + 1 == s.Commits && s.Front >= 0 &&
+               s.Front != s.Drawing && s.Buffers[static_cast<std::size_t>(s.Front)]->Size == size) {
+        age = 2;
+    }
+    return TFramePixels{buffer->Data, buffer->Size, buffer->Stride, s.Scale120, age, s.Drawing};
 }
 
-void TLayerClient::CommitFrame()
+void TLayerClient::CopyFromFront(std::span<const TPixelRect> rects)
+{
+    TState& s = *State;
+    if (s.Drawing < 0 || s.Front < 0 || s.Front == s.Drawing) {
+        return;
+    }
+    const TBuffer& from = *s.Buffers[static_cast<std::size_t>(s.Front)];
+    TBuffer& to = *s.Buffers[static_cast<std::size_t>(s.Drawing)];
+    if (from.Size == to.Size) {
+        CopyRects(from.Data, to.Data, to.Size, to.Stride, rects);
+    }
+}
+
+void TLayerClient::CommitFrame(std::span<const TPixelRect> damage)
 {
     TState& s = *State;
     if (s.Drawing < 0 || s.Surface == nullptr) {
         return;
     }
     TBuffer& buffer = *s.Buffers[static_cast<std::size_t>(s.Drawing)];
+    s.Front = s.Drawing;
     s.Drawing = -1;
+    buffer.Holds = ++s.Commits;
     wl_surface_attach(s.Surface, buffer.Buffer, 0, 0);
-    wl_surface_damage_buffer(s.Surface, 0, 0, buffer.Size.Width, buffer.Size.Height);
+    // Many small rects cost the compositor more than their bounds.
+    if (damage.empty() || damage.size() > MaxDamageRects) {
+        wl_surface_damage_buffer(s.Surface, 0, 0, buffer.Size.Width, buffer.Size.Height);
+    } else {
+        for (const TPixelRect& r : damage) {
+            wl_surface_damage_buffer(s.Surface, r.X, r.Y, r.Width, r.Height);
+        }
+    }
     if (s.Viewport != nullptr) {
         wp_viewport_set_destination(s.Viewport, std::max(s.Plan.Size.Width, 1),
                                     std::max(s.Plan.Size.Height, 1));

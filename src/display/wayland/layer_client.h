@@ -4,6 +4,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 
 #include "display/wayland/surface_geometry.h"
@@ -57,8 +58,13 @@ struct TFramePixels
     void* Data = nullptr;
     TPixelSize Size;
     int Stride = 0;
-    /// Buffer pixels per logical pixel.
-    double Scale = 1;
+    /// Buffer pixels per logical pixel, in 120ths.
+    std::uint32_t Scale120 = ScaleDenominator;
+    /// What the buffer holds: 0 nothing usable (new, resized, rescaled or remapped), 1 the
+    /// frame committed last, 2 the one before it (the last frame's changes are missing).
+    int Age = 0;
+    /// Which of the two buffers; its memory stays where it is until it is made again.
+    int Slot = 0;
 };
 
 /// How far the queued requests went out.
@@ -100,8 +106,11 @@ public:
     /// The buffer to draw the next frame into at the surface's size and scale; nullopt when
     /// CanDraw() is false or no memory could be had.
     std::optional<TFramePixels> BeginFrame();
-    /// Attaches the drawn buffer, asks for the next frame callback and commits.
-    void CommitFrame();
+    /// Copies rects from the frame committed last into the buffer being drawn (Age 2).
+    void CopyFromFront(std::span<const TPixelRect> rects);
+    /// Attaches the drawn buffer with the changed rects as its damage (empty: all of it),
+    /// asks for the next frame callback and commits.
+    void CommitFrame(std::span<const TPixelRect> damage);
 
     /// The margins the compositor had applied when the last event was sent: the base of
     /// surface-local pointer positions.

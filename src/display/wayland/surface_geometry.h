@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
+#include <vector>
 
 namespace statlume::wayland {
 
@@ -20,6 +22,16 @@ struct TLogicalPoint
     bool operator==(const TLogicalPoint&) const = default;
 };
 
+/// A rectangle in pixels.
+struct TPixelRect
+{
+    int X = 0;
+    int Y = 0;
+    int Width = 0;
+    int Height = 0;
+    bool operator==(const TPixelRect&) const = default;
+};
+
 /// One fractional-scale unit: the protocol sends scales in 120ths.
 inline constexpr std::uint32_t ScaleDenominator = 120;
 
@@ -30,6 +42,17 @@ inline constexpr int LargestBufferSide = 16384;
 /// from zero as the compositor scales the viewport, within 1..LargestBufferSide; zero or
 /// negative input sides count as 1 and a zero scale as 1.
 TPixelSize BufferSizeFor(TPixelSize logical, std::uint32_t scale120);
+
+/// The buffer pixels to redraw for the changed logical rects at scale120 / 120, within the
+/// buffer; empty rects drop out. At a scale that is not whole a logical edge falls inside a
+/// pixel, so the whole buffer is redrawn.
+std::vector<TPixelRect> BufferDamage(std::span<const TPixelRect> logical, std::uint32_t scale120,
+                                     TPixelSize buffer);
+
+/// Copies the rects (clipped to size) from one buffer to another of that size; both hold
+/// 32-bit pixels, stride bytes a row.
+void CopyRects(const void* from, void* to, TPixelSize size, int stride,
+               std::span<const TPixelRect> rects);
 
 /// Where the surface's top-left goes while its body is dragged: the pointer's place on the
 /// output (applied margins + the surface-local pointer) less the grab offset inside the

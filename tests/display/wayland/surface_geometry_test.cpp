@@ -1,4 +1,6 @@
+#include <cstdint>
 #include <limits>
+#include <vector>
 
 #include "display/wayland/surface_geometry.h"
 
@@ -32,6 +34,50 @@ TEST(SurfaceGeometry, BufferSizeFollowsScale)
         SCOPED_TRACE(row.name);
         EXPECT_EQ(BufferSizeFor(row.logical, row.scale120), row.buffer);
     }
+}
+
+TEST(SurfaceGeometry, DamageInBufferPixels)
+{
+    struct Row
+    {
+        const char* name;
+        std::vector<TPixelRect> logical;
+        std::uint32_t scale120;
+        TPixelSize buffer;
+        std::vector<TPixelRect> damage;
+    };
+    const Row rows[] = {
+        {"scale 1", {{1, 17, 169, 13}}, 120, {189, 122}, {{1, 17, 169, 13}}},
+        {"scale 2 doubles", {{1, 17, 169, 13}}, 240, {378, 244}, {{2, 34, 338, 26}}},
+        {"1.25 draws the whole buffer", {{1, 17, 169, 13}}, 150, {236, 153}, {{0, 0, 236, 153}}},
+        {"1.5 draws the whole buffer", {{0, 0, 2, 2}}, 180, {152, 50}, {{0, 0, 152, 50}}},
+        {"cut at the buffer's edges", {{-5, 100, 300, 50}}, 120, {189, 122}, {{0, 100, 189, 22}}},
+        {"outside or empty rects drop out",
+         {{200, 0, 5, 5}, {3, 3, 0, 9}, {4, 4, 1, 1}},
+         120,
+         {189, 122},
+         {{4, 4, 1, 1}}},
+        {"huge numbers do not overflow",
+         {{2000000000, 0, 2000000000, 5}, {0, 0, 2147483647, 2147483647}},
+         960,
+         {800, 800},
+         {{0, 0, 800, 800}}},
+        {"nothing changed", {}, 240, {10, 10}, {}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        EXPECT_EQ(BufferDamage(row.logical, row.scale120, row.buffer), row.damage);
+    }
+}
+
+TEST(SurfaceGeometry, CopyRectsCopiesOnlyWithin)
+{
+    const TPixelSize size{4, 3};
+    const std::vector<std::uint32_t> from(12, 7);
+    std::vector<std::uint32_t> to(12, 0);
+    const std::vector<TPixelRect> rects{{1, 1, 2, 1}, {3, 2, 9, 9}, {-1, -1, 2, 2}};
+    CopyRects(from.data(), to.data(), size, 16, rects);
+    EXPECT_EQ(to, (std::vector<std::uint32_t>{7, 0, 0, 0, 0, 7, 7, 0, 0, 0, 0, 7}));
 }
 
 TEST(SurfaceGeometry, DragKeepsTheGrabPointUnderThePointer)
