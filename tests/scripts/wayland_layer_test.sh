@@ -2,7 +2,8 @@
 # The window on Wayland: a headless sway (run as nobody, as sway refuses root) offers
 # layer-shell, and the window must appear at its stored place within 1 px (grim), stay under
 # a normal window when pinned and over it when on top, keep its place across exit and start,
-# and be drawn at twice the pixels at scale 2; a headless weston, which lacks layer-shell,
+# stay idle while the compositor is stopped and go on after, and be drawn at twice the
+# pixels at scale 2; a headless weston, which lacks layer-shell,
 # must make it fall back to XWayland and say why. sway, grim, foot, weston and xhost come
 # with scripts/install-deps --test; without them, or without root, the test is skipped.
 # Usage: $0 BUILD_DIR
@@ -99,6 +100,7 @@ cmd=(sway -c "$work/sway.conf")
 (as_nobody DBUS_SESSION_BUS_ADDRESS="$bus" WLR_BACKENDS=headless WLR_RENDERER=pixman WLR_LIBINPUT_NO_DEVICES=1 \
     >"$work/sway.log" 2>&1) &
 pids+=($!)
+sway_pid=$!
 if ! wait_for "[[ -S $runtime/wayland-1 && -s $work/shared/display ]]" 100; then
     echo "sway did not start:"
     tail -5 "$work/sway.log"
@@ -168,6 +170,24 @@ box=$(window_box)
 read -r left top _ <<<"$box"
 [[ $box != none ]] && ((left >= 299 && left <= 301 && top >= 199 && top <= 201)) &&
     check "restart at the stored 300,200" ok || check "restart at the stored 300,200" "found $box"
+
+# 2b. A compositor that stops reading: no frame callback comes, so the window neither draws
+# nor spins nor grows; once it reads again, frames follow (the uptime's seconds change).
+ticks() { awk '{ print $14 + $15 }' "/proc/$app_pid/stat"; }
+rss() { awk '$1 == "VmRSS:" { print $2 }' "/proc/$app_pid/status"; }
+t0=$(ticks) m0=$(rss)
+kill -STOP "$sway_pid"
+sleep 3
+t1=$(ticks) m1=$(rss)
+kill -CONT "$sway_pid"
+((t1 - t0 <= 20 && m1 - m0 < 1024)) && check "idle while the compositor stops reading" ok ||
+    check "idle while the compositor stops reading" "$((t1 - t0)) ticks in 3 s, RSS +$((m1 - m0)) KiB"
+sleep 1
+grim -t ppm "$work/before.ppm"
+sleep 1.2
+grim -t ppm "$work/shot.ppm"
+cmp -s "$work/before.ppm" "$work/shot.ppm" && check "frames again after it reads" "no new frame" ||
+    check "frames again after it reads" ok
 
 # 3. Scale 2: twice the pixels, still at the same logical place.
 swaymsg output HEADLESS-1 scale 2 >/dev/null
