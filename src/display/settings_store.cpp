@@ -215,6 +215,8 @@ TStoredSettings TSettingsStore::ReadStartup()
         }
         s.Font = std::move(font);
     }
+    const std::int32_t outline = integer("TextOutline").value_or(0);
+    s.TextOutline = outline >= 0 && outline <= MaxTextOutline ? outline : 0;
     s.X = integer("X").value_or(s.X);
     s.Y = integer("Y").value_or(s.Y);
     s.UptimeFormat = text("UTstr").value_or(s.UptimeFormat);
@@ -290,6 +292,9 @@ void TSettingsStore::WriteFont(const TFontSettings& font)
         }
         if (font.Style) {
             Store.WriteBinary("FontStyle", {*font.Style});
+        }
+        if (font.Outline) {
+            Store.WriteInteger("TextOutline", *font.Outline);
         }
     });
 }

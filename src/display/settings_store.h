@@ -33,7 +33,12 @@ struct TFontSettings
     std::optional<std::int32_t> Pitch;
     /// Bit 0 bold, 1 italic, 2 underline, 3 strike-out.
     std::optional<std::uint8_t> Style;
+    /// "TextOutline", see TStoredSettings::TextOutline.
+    std::optional<std::int32_t> Outline{};
 };
+
+/// The largest "TextOutline" value: 0 none, 1 outline, 2 shadow.
+inline constexpr std::int32_t MaxTextOutline = 2;
 
 /// Everything start-up reads, each value already defaulted when missing or of a wrong type.
 /// Optional members are those whose mere presence changes what start-up does.
@@ -77,6 +82,9 @@ struct TStoredSettings
     /// crossed; nullopt means amber and red.
     std::optional<std::int32_t> WarnColor;
     std::optional<std::int32_t> CritColor;
+    /// "TextOutline": 0 none, 1 outline, 2 shadow around the display font's text; read even
+    /// without "FontName"; a value out of range or of a wrong type reads as 0.
+    std::int32_t TextOutline = 0;
 };
 
 /// A placed label's name ("FormatLabel" + index) and position in client pixels.

@@ -447,6 +447,43 @@ TEST_F(SettingsStoreTest, SettersWriteAtOnce)
     EXPECT_EQ(reopened.ReadExclude(), "x,y");
 }
 
+TEST_F(SettingsStoreTest, TextOutlineOutOfRangeReadsAsNone)
+{
+    struct TCase
+    {
+        const char* name;
+        std::optional<TRegistryValue> stored;
+        std::int32_t read;
+        std::size_t reports;
+    };
+    const TCase cases[] = {
+        {"missing", std::nullopt, 0, 0},
+        {"outline", TRegistryValue(std::int32_t{1}), 1, 0},
+        {"shadow", TRegistryValue(std::int32_t{2}), 2, 0},
+        {"too large", TRegistryValue(std::int32_t{3}), 0, 0},
+        {"negative", TRegistryValue(std::int32_t{-1}), 0, 0},
+        {"text", TRegistryValue(std::string("1")), 0, 1},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        Reports.clear();
+        // No "FontName": the outline is read on its own.
+        TRegistryTree tree{{Main, {{"Version", 84}}}};
+        if (c.stored) {
+            tree[Main]["TextOutline"] = *c.stored;
+        }
+        TMemoryRegistry registry(tree);
+        EXPECT_EQ(Open(registry).ReadStartup().TextOutline, c.read);
+        EXPECT_EQ(Reports.size(), c.reports);
+    }
+    TMemoryRegistry registry;
+    TFontSettings font;
+    font.Name = "Mono";
+    font.Outline = 2;
+    Open(registry).WriteFont(font);
+    EXPECT_EQ(Open(registry).ReadStartup().TextOutline, 2);
+}
+
 TEST(SettingsStore, TemplateIsTheStoredOne)
 {
     TStoredSettings settings;

@@ -212,6 +212,7 @@ void TStatlumeDisplay::Font1Click()
     stored.Size = DisplayFont.Size;
     stored.Pitch = DisplayFont.Pitch;
     stored.Style = static_cast<std::uint8_t>(DisplayFont.Style);
+    stored.Outline = DisplayFont.Outline;
     Store->WriteFont(stored);
     ApplyDisplayFont();
 }

@@ -70,16 +70,30 @@ void TFmtLabel::SetToneColours(const QColor& warn, const QColor& crit)
         update();
 }
 
+void TFmtLabel::SetOutline(TTextOutline outline, const QColor& colour)
+{
+    if (outline == Outline && colour == OutlineColour)
+        return;
+    Outline = outline;
+    OutlineColour = colour;
+    ++Revisions;
+    FitToCaption();
+    update();
+}
+
 void TFmtLabel::PaintContent(QPainter& painter, const QRect& rect) const
 {
     painter.setFont(font());
     const QColor text = palette().color(QPalette::WindowText);
-    if (!Runs.Runs.empty()) {
-        PaintRunLine(painter, rect, alignment(), Runs, {text, WarnColour, CritColour});
-        return;
-    }
-    painter.setPen(text);
-    painter.drawText(rect, static_cast<int>(alignment()) | Qt::TextSingleLine, this->text());
+    const auto draw = [&](QPainter& target, const QRect& box) {
+        if (!Runs.Runs.empty()) {
+            PaintRunLine(target, box, alignment(), Runs, {text, WarnColour, CritColour});
+            return;
+        }
+        target.setPen(text);
+        target.drawText(box, static_cast<int>(alignment()) | Qt::TextSingleLine, this->text());
+    };
+    PaintWithHalo(painter, rect, Outline, HaloWidth(fontMetrics().height()), OutlineColour, draw);
 }
 
 void TFmtLabel::SetTextAlign(std::uint8_t textAlign)
@@ -94,10 +108,17 @@ void TFmtLabel::SetTextAlign(std::uint8_t textAlign)
 
 QSize TFmtLabel::sizeHint() const
 {
+    const QMargins halo = Halo();
+    const QSize room(halo.left() + halo.right(), halo.top() + halo.bottom());
     if (!Runs.Runs.empty())
-        return {RunLineWidth(Runs, fontMetrics()), fontMetrics().height()};
+        return QSize(RunLineWidth(Runs, fontMetrics()), fontMetrics().height()) + room;
     // No mnemonic flag: a caption holds values from outside, whose "&" must show as written.
-    return fontMetrics().size(Qt::TextSingleLine, text());
+    return fontMetrics().size(Qt::TextSingleLine, text()) + room;
+}
+
+QMargins TFmtLabel::Halo() const
+{
+    return HaloMargins(Outline, HaloWidth(fontMetrics().height()));
 }
 
 void TFmtLabel::paintEvent(QPaintEvent*)

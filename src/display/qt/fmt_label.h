@@ -6,6 +6,7 @@
 #include <string>
 
 #include "display/qt/run_painter.h"
+#include "display/qt/text_halo.h"
 #include "format/run.h"
 
 #include <QLabel>
@@ -30,6 +31,9 @@ public:
     bool SetRuns(TRunLine line);
     /// The colours of warning and critical runs.
     void SetToneColours(const QColor& warn, const QColor& crit);
+    /// The outline or shadow drawn around the label's drawing, in colour; the label grows by
+    /// its width so nothing is cut. The same outline and colour again change nothing.
+    void SetOutline(TTextOutline outline, const QColor& colour);
     /// Draws the caption or the runs into rect, as paintEvent does.
     void PaintContent(QPainter& painter, const QRect& rect) const;
     /// The caption as last set (UTF-8).
@@ -48,7 +52,7 @@ public:
     int Tag = 0;
 
     /// Grows whenever what the label draws may have changed (caption, font, colours,
-    /// justification), so others can tell without drawing it.
+    /// justification, outline), so others can tell without drawing it.
     std::uint64_t Revision() const { return Revisions; }
 
     /// The size of the caption in the label's font.
@@ -65,12 +69,15 @@ protected:
 
 private:
     void FitToCaption(bool wasBlank = false);
+    QMargins Halo() const;
 
     std::string CaptionText;
     /// Empty while the label shows a plain caption.
     TRunLine Runs;
     QColor WarnColour{0xFF, 0xBF, 0x00};
     QColor CritColour{0xFF, 0x30, 0x30};
+    TTextOutline Outline = TTextOutline::None;
+    QColor OutlineColour{Qt::black};
     std::uint64_t Revisions = 0;
     /// Where in the label the drag took hold; none while not dragging.
     std::optional<QPoint> Grab;

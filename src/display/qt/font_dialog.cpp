@@ -4,9 +4,11 @@
 #include <exception>
 
 #include "display/qt/dialog_place.h"
+#include "display/qt/text_halo.h"
 
 #include <QCheckBox>
 #include <QColorDialog>
+#include <QComboBox>
 #include <QDialog>
 #include <QFontComboBox>
 #include <QFontDatabase>
@@ -14,6 +16,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPainter>
 #include <QPixmap>
 #include <QPushButton>
 #include <QSpinBox>
@@ -57,6 +60,45 @@ QPixmap Swatch(const QColor& color)
     return swatch;
 }
 
+/// The captions of the "TextOutline" values, in value order.
+constexpr const char* OutlineCaptions[] = {"None", "Outline", "Shadow"};
+
+/// The sample text, drawn with the chosen outline. With one, the sample stands half on white
+/// and half on black, so the user sees the text read on either.
+class TSampleLabel : public QLabel
+{
+public:
+    using QLabel::QLabel;
+
+    void SetOutline(TTextOutline outline, const QColor& colour)
+    {
+        Outline = outline;
+        OutlineColour = colour;
+        update();
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        if (Outline != TTextOutline::None) {
+            painter.fillRect(rect(), Qt::black);
+            painter.fillRect(QRect(0, 0, width() / 2, height()), Qt::white);
+        }
+        painter.setFont(font());
+        painter.setPen(palette().color(QPalette::WindowText));
+        const auto draw = [this](QPainter& target, const QRect& box) {
+            target.drawText(box, static_cast<int>(alignment()), text());
+        };
+        PaintWithHalo(painter, rect(), Outline, HaloWidth(fontMetrics().height()), OutlineColour,
+                      draw);
+    }
+
+private:
+    TTextOutline Outline = TTextOutline::None;
+    QColor OutlineColour;
+};
+
 /// The dialog; it edits a copy and hands the shown choice to Apply.
 class TFontForm : public QDialog
 {
@@ -78,7 +120,7 @@ public:
 private:
     void BuildControls()
     {
-        Sample = new QLabel(QStringLiteral("AaBbYyZz 0123"), this);
+        Sample = new TSampleLabel(QStringLiteral("AaBbYyZz 0123"), this);
         Sample->setObjectName(QStringLiteral("lblSample"));
         Sample->setAlignment(Qt::AlignCenter);
         Sample->setMinimumSize(240, 64);
@@ -107,6 +149,13 @@ private:
         fontLabel->setBuddy(fontName);
         auto* sizeLabel = new QLabel(QStringLiteral("&Size:"), this);
         sizeLabel->setBuddy(size);
+        auto* outline = new QComboBox(this);
+        outline->setObjectName(QStringLiteral("cbOutline"));
+        for (const char* caption : OutlineCaptions)
+            outline->addItem(QString::fromLatin1(caption));
+        outline->setCurrentIndex(static_cast<int>(TextOutlineOf(Shown.Outline)));
+        auto* outlineLabel = new QLabel(QStringLiteral("Ou&tline:"), this);
+        outlineLabel->setBuddy(outline);
 
         auto* grid = new QGridLayout;
         grid->addWidget(fontLabel, 0, 0);
@@ -125,6 +174,12 @@ private:
                 ShowChoice();
             });
         }
+        grid->addWidget(outlineLabel, 3, 0);
+        grid->addWidget(outline, 3, 1);
+        connect(outline, &QComboBox::currentIndexChanged, this, [this](int index) {
+            Shown.Outline = index;
+            ShowChoice();
+        });
         connect(fontName, &QFontComboBox::currentFontChanged, this, [this](const QFont& font) {
             const QString family = font.family();
             Shown.Name = family.toStdString();
@@ -170,6 +225,7 @@ private:
         // The window turns black behind white text, so the sample does too.
         palette.setColor(QPalette::Window, Shown.Color == 0xFFFFFF ? Qt::black : Qt::white);
         Sample->setPalette(palette);
+        Sample->SetOutline(TextOutlineOf(Shown.Outline), HaloColour(color));
         Color->setIcon(Swatch(color));
     }
 
@@ -196,7 +252,7 @@ private:
 
     const std::function<void(const TFontChoice&)>& OnApply;
     QPushButton* Color = nullptr;
-    QLabel* Sample = nullptr;
+    TSampleLabel* Sample = nullptr;
 };
 
 } // namespace

@@ -24,6 +24,8 @@ struct TFontChoice
     int Pitch = 0;
     /// "FontStyle": bit 0 bold, bit 1 italic, bit 2 underline, bit 3 strike-out.
     int Style = 0;
+    /// "TextOutline": 0 none, 1 outline, 2 shadow (see TTextOutline).
+    int Outline = 0;
 
     /// Equal when every stored part is equal.
     friend bool operator==(const TFontChoice&, const TFontChoice&) = default;

@@ -165,6 +165,7 @@ void TStatlumeDisplay::ApplyStartupSettings(const TStoredSettings& stored)
         DisplayFont.Pitch = font.Pitch.value_or(DisplayFont.Pitch);
         DisplayFont.Style = font.Style.value_or(static_cast<std::uint8_t>(DisplayFont.Style));
     }
+    DisplayFont.Outline = stored.TextOutline;
     if (stored.WarnColor) {
         WarnColour = ToQColor(static_cast<std::uint32_t>(*stored.WarnColor));
     }
@@ -377,6 +378,8 @@ void TStatlumeDisplay::BuildLabels(const std::string& text)
                 label->setPalette(colours);
                 label->MayDrag = [this] { return LabelMayDrag(); };
                 label->SetToneColours(WarnColour, CritColour);
+                label->SetOutline(TextOutlineOf(DisplayFont.Outline),
+                                  HaloColour(ToQColor(DisplayFont.Color)));
                 if (Store) {
                     if (const auto placed = Store->ReadLabelPosition(name)) {
                         label->Tag = 1;
@@ -480,11 +483,14 @@ void TStatlumeDisplay::ApplyDisplayFont()
 {
     LabelFont = ToQFont(DisplayFont);
     const QColor textColour = LabelTextColour();
+    // From the font's own colour, not the faded one of old figures, so the halo never flips.
+    const QColor haloColour = HaloColour(ToQColor(DisplayFont.Color));
     for (TFmtLabel* label : LabelList) {
         label->setFont(LabelFont);
         QPalette colours = label->palette();
         colours.setColor(QPalette::WindowText, textColour);
         label->setPalette(colours);
+        label->SetOutline(TextOutlineOf(DisplayFont.Outline), haloColour);
     }
     const bool white = DisplayFont.Color == WhiteColorRef;
     const QColor wanted = white ? QColor(Qt::black) : QColor(Qt::white);

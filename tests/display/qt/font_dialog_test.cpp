@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDialog>
 #include <QFontInfo>
 #include <QPushButton>
@@ -74,6 +75,7 @@ TEST(FontDialog, ApplyShowsCancelRestoresOkReturnsTheChoice)
     TFontChoice bigBold = original;
     bigBold.Size = 12;
     bigBold.Style = FontStyleBold;
+    bigBold.Outline = 2;
     struct TCase
     {
         const char* name;
@@ -85,6 +87,7 @@ TEST(FontDialog, ApplyShowsCancelRestoresOkReturnsTheChoice)
     const auto edit = [](QDialog& dialog) {
         dialog.findChild<QSpinBox*>(QStringLiteral("seFontSize"))->setValue(12);
         dialog.findChild<QCheckBox*>(QStringLiteral("cbBold"))->setChecked(true);
+        dialog.findChild<QComboBox*>(QStringLiteral("cbOutline"))->setCurrentIndex(2);
     };
     const auto click = [](QDialog& dialog, const char* name) {
         dialog.findChild<QPushButton*>(QString::fromLatin1(name))->click();

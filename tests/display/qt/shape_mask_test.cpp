@@ -100,5 +100,29 @@ TEST(ShapeMask, SendsOnlyWhatChangedAndMatchesAWholeRebuild)
     EXPECT_EQ(mask.Update(labels, sink), 19) << "after a clear or a rebuild all is sent";
 }
 
+TEST(ShapeMask, OutlinePixelsAreInTheShape)
+{
+    QWidget window;
+    auto* label = new TFmtLabel(QStringLiteral("l"), "", &window);
+    label->SetCaption("Wg 42%");
+    label->move(5, 5);
+    const std::vector<TFmtLabel*> labels{label};
+    TShapeMask mask;
+    TRecordingSink sink;
+    mask.Update(labels, sink);
+    const QRegion plain = sink.Shape;
+
+    label->SetOutline(TTextOutline::Outline, Qt::white);
+    EXPECT_EQ(mask.Update(labels, sink), 1);
+    // The text moved one pixel in to make room; a ring of one pixel now surrounds it.
+    const QRegion moved = plain.translated(1, 1);
+    EXPECT_TRUE(moved.subtracted(sink.Shape).isEmpty());
+    for (const QPoint step : {QPoint(-1, 0), QPoint(1, 0), QPoint(0, -1), QPoint(0, 1)})
+        EXPECT_TRUE(moved.translated(step).subtracted(sink.Shape).isEmpty());
+    EXPECT_FALSE(sink.Shape.subtracted(moved).isEmpty());
+    label->SetOutline(TTextOutline::Outline, Qt::white);
+    EXPECT_EQ(mask.Update(labels, sink), 0) << "the same outline is not drawn again";
+}
+
 } // namespace
 } // namespace statlume

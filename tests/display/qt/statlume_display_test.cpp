@@ -431,12 +431,16 @@ TEST_F(DisplayRig, CommandsRunWithTheTimerOffAndRestoreIt)
     Item("Font1")->trigger();
     EXPECT_EQ(Stored("FontName"), platform::TRegistryValue(std::string("MS Sans Serif")));
     EXPECT_NE(Window->palette().color(QPalette::Window), QColor(Qt::black)) << "cancel restores";
+    const int plainHeight = Window->Labels()[0]->height();
     FontDialog = [](TFontChoice& choice, const auto&) {
         choice.Color = 0xFFFFFF;
+        choice.Outline = 1;
         return true;
     };
     Item("Font1")->trigger();
     EXPECT_EQ(Stored("FontColor"), platform::TRegistryValue(std::int32_t{0xFFFFFF}));
+    EXPECT_EQ(Stored("TextOutline"), platform::TRegistryValue(std::int32_t{1}));
+    EXPECT_EQ(Window->Labels()[0]->height(), plainHeight + 2) << "the outline has room";
     EXPECT_EQ(Window->palette().color(QPalette::Window), QColor(Qt::black));
 
     Item("DisplayItems1")->trigger();
