@@ -7,6 +7,7 @@
 
 #include <QImage>
 #include <QPaintDevice>
+#include <QPaintEngine>
 #include <QPainter>
 
 namespace statlume {
@@ -72,6 +73,15 @@ QImage Tinted(const TAlphaPlane& plane, const QColor& colour, qreal ratio)
     return image;
 }
 
+// A widget rendered into an image (the Wayland buffer) paints through a redirection: the
+// engine's device is that image, and its ratio is the one the pixels have.
+qreal DeviceRatio(const QPainter& painter)
+{
+    const QPaintEngine* engine = painter.paintEngine();
+    const QPaintDevice* device = engine != nullptr ? engine->paintDevice() : painter.device();
+    return device != nullptr ? device->devicePixelRatioF() : 1.0;
+}
+
 } // namespace
 
 TTextOutline TextOutlineOf(std::int32_t value)
@@ -121,7 +131,7 @@ void PaintWithHalo(QPainter& painter, const QRect& rect, TTextOutline outline, i
     }
     // The drawing goes to a layer first, so the halo follows every pixel it covers, whatever
     // drew it, and the shape mask finds the halo like any other pixel.
-    const qreal ratio = painter.device() != nullptr ? painter.device()->devicePixelRatioF() : 1.0;
+    const qreal ratio = DeviceRatio(painter);
     QImage layer((QSizeF(rect.size()) * ratio).toSize(), QImage::Format_ARGB32_Premultiplied);
     layer.setDevicePixelRatio(ratio);
     layer.fill(Qt::transparent);
