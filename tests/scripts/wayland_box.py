@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Reads a binary PPM screenshot with the desktop in #336699.
 
-wayland_box.py FILE [SCALE]    left top right bottom of the other pixels, in logical pixels
+wayland_box.py FILE [SCALE [ROW]]   left top right bottom of the other pixels, in logical
+                                    pixels, from pixel row ROW down (a bar above is left out)
 wayland_box.py --colour FILE X Y    the pixel's colour as six hex digits
 wayland_box.py --sharp FILE SCALE   exit 0 when the window holds detail finer than SCALE
                                     pixels, that is it was not drawn small and enlarged
@@ -35,15 +36,25 @@ def pixel(pixels, width, x, y):
     return pixels[i:i + 3]
 
 
-def box(width, height, pixels):
-    xs, ys = [], []
-    for y in range(height):
+def box(width, height, pixels, first_row=0):
+    # Whole rows of desktop are skipped at once: a poll takes many of these.
+    blank = DESKTOP * width
+    left, right, top, bottom = width, -1, None, None
+    for y in range(first_row, height):
         row = pixels[y * width * 3:(y + 1) * width * 3]
-        for x in range(width):
-            if row[x * 3:x * 3 + 3] != DESKTOP:
-                xs.append(x)
-                ys.append(y)
-    return (min(xs), min(ys), max(xs), max(ys)) if xs else None
+        if row == blank:
+            continue
+        top = y if top is None else top
+        bottom = y
+        x = 0
+        while x < left and row[x * 3:x * 3 + 3] == DESKTOP:
+            x += 1
+        left = min(left, x)
+        x = width - 1
+        while x > right and row[x * 3:x * 3 + 3] == DESKTOP:
+            x -= 1
+        right = max(right, x)
+    return (left, top, right, bottom) if top is not None else None
 
 
 def sharp(width, height, pixels, scale):
@@ -72,7 +83,7 @@ def main(args):
         return 0 if sharp(width, height, pixels, int(args[2])) else 1
     width, height, pixels = read_ppm(args[0])
     scale = int(args[1]) if len(args) > 1 else 1
-    found = box(width, height, pixels)
+    found = box(width, height, pixels, int(args[2]) if len(args) > 2 else 0)
     print(" ".join(str(v // scale) for v in found) if found else "none")
     return 0
 

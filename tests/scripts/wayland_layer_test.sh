@@ -2,8 +2,10 @@
 # The window on Wayland: a headless sway (run as nobody, as sway refuses root) offers
 # layer-shell, and the window must appear at its stored place within 1 px (grim), stay under
 # a normal window when pinned and over it when on top, keep its place across exit and start,
-# stay idle while the compositor is stopped and go on after, and be drawn at twice the
-# pixels at scale 2; a headless weston, which lacks layer-shell,
+# stay idle while the compositor is stopped and go on after, be drawn at twice the pixels at
+# scale 2, move by a drag of its body (a virtual pointer), open the menu on a right click
+# without a tray and let a drag through with Click Through and a tray; a headless weston,
+# which lacks layer-shell,
 # must make it fall back to XWayland and say why. sway, grim, foot, weston and xhost come
 # with scripts/install-deps --test; without them, or without root, the test is skipped.
 # Usage: $0 BUILD_DIR
@@ -136,6 +138,8 @@ stop_app() {
     [[ $code -eq 0 ]] && check "clean exit ($1)" ok ||
         check "clean exit ($1)" "status $code: $(tail -3 "$work/app.log")"
 }
+# Two lines, the first short: the window's body lies to its right.
+template='FormatString"=".\r\nthe second and longer line of the window"'
 write_settings() {
     mkdir -p "$(dirname "$settings")"
     {
@@ -191,8 +195,9 @@ cmp -s "$work/before.ppm" "$work/shot.ppm" && check "frames again after it reads
 
 # 3. Scale 2: twice the pixels, still at the same logical place.
 swaymsg output HEADLESS-1 scale 2 >/dev/null
-sleep 1
-box2=$(window_box 2)
+sharp="grim -t ppm $work/shot.ppm && python3 $here/wayland_box.py --sharp $work/shot.ppm 2 >/dev/null"
+wait_for "$sharp" 50
+box2=$(python3 "$here/wayland_box.py" "$work/shot.ppm" 2)
 read -r l2 t2 r2 b2 <<<"$box2"
 read -r l1 t1 r1 b1 <<<"$box"
 [[ $box2 != none ]] && ((l2 >= 299 && l2 <= 301 && t2 >= 199 && t2 <= 201)) &&
@@ -205,7 +210,7 @@ stop_app "scale 2"
 # 4. Layers against a normal window that covers the whole output.
 # nobody's login shell would end at once, and foot with it.
 swaymsg exec "foot sleep 600" >/dev/null
-covered() { python3 "$here/wayland_box.py" --colour "$work/shot.ppm" 310 210; }
+covered() { python3 "$here/wayland_box.py" --colour "$work/shot.ppm" "${1:-310}" "${2:-210}"; }
 # In the tree is not yet drawn: wait until foot's first frame hides the desktop.
 foot_drawn="grim -t ppm $work/shot.ppm && [[ \$(covered) != 336699 ]]"
 wait_for "$foot_drawn" 150 || check "foot covers the desktop" "still the desktop at 310,210"
@@ -216,26 +221,76 @@ colour=$(covered)
 [[ $colour != ffffff && $colour != 336699 ]] && check "pinned stays under a window" ok ||
     check "pinned stays under a window" "found $colour at 310,210"
 stop_app "pinned"
-write_settings 'X"=dword:0000012c' 'Y"=dword:000000c8' 'AOT"=dword:00000001'
+write_settings 'X"=dword:0000012c' 'Y"=dword:000000c8' 'AOT"=dword:00000001' "$template"
 start_app
 grim -t ppm "$work/shot.ppm"
 [[ $(covered) == ffffff ]] && check "on top stays over a window" ok ||
     check "on top stays over a window" "found $(covered) at 310,210"
-stop_app "on top"
+# The window's body must be reachable, and the desktop seen around it, from here on.
+swaymsg '[app_id="foot"] kill' >/dev/null
+wait_for "grim -t ppm $work/shot.ppm && [[ \$(covered 5 5) == 336699 ]]" 50 ||
+    check "foot closes" "still $(covered 5 5) at 5,5"
 
-# 5. --x11 keeps the old path.
+# 5. Dragging, in the same run. Headless sway has no pointer device; a virtual pointer of the
+# test's own gives its seat one, and sway's seat command places the cursor. The template's
+# first line is short, so the window's body is to its right.
+coproc POINTER { exec python3 "$here/wayland_pointer.py" 2>"$work/pointer.log"; }
+pids+=($POINTER_PID)
+pointer() { # pointer COMMAND: sent, and handled by the compositor
+    echo "$*" >&"${POINTER[1]}" && read -r -t 5 answer <&"${POINTER[0]}" && [[ $answer == done ]]
+}
+read -r -t 5 answer <&"${POINTER[0]}"
+[[ $answer == ready ]] || check "virtual pointer" "$(cat "$work/pointer.log")"
+# The cursor's picture counts in the box unless it lies within the window (at 300,200, or a
+# bar's height lower).
+park_cursor() { swaymsg "seat - cursor set 302 230" >/dev/null; }
+# Presses the body near the first line's right end, moves 5 x (10, 6), releases.
+drag_body() { # drag_body LEFT TOP RIGHT
+    swaymsg "seat - cursor set $(($3 - 12)) $(($2 + 5))" >/dev/null
+    pointer button 272 1
+    for _ in 1 2 3 4 5; do pointer move 10 6; done
+    pointer button 272 0
+}
+# The box's left and top are where the window is (the cursor is drawn right of and below its
+# tip); first_row leaves a bar at the top out.
+first_row=0
+at() { # at LEFT TOP: the window is there within 1 px
+    local l t
+    read -r l t _ <<<"$(window_box 1 "$first_row")"
+    [[ $l =~ ^[0-9]+$ ]] && ((l >= $1 - 1 && l <= $1 + 1 && t >= $2 - 1 && t <= $2 + 1))
+}
+park_cursor
+read -r l t r b <<<"$(window_box)"
+drag_body "$l" "$t" "$r"
+wait_for "at 350 230" 30 && check "dragging the body moves the window by the drag" ok ||
+    check "dragging the body moves the window by the drag" "from $l,$t to $(window_box)"
+# Without a tray the right click opens the menu: a popup far below the window's bottom.
+pointer button 273 1 && pointer button 273 0
+menu_open="read -r _ _ _ mb <<<\"\$(window_box)\" && ((mb > b + 100))"
+wait_for "$menu_open" 30 && check "right click without a tray opens the menu" ok ||
+    check "right click without a tray opens the menu" "$(window_box)"
+stop_app "on top, dragged"
+grep -q '"X"=dword:0000015e' "$settings" && grep -q '"Y"=dword:000000e6' "$settings" &&
+    check "exit stores the dragged place" ok || check "exit stores the dragged place" "$(cat "$settings")"
+
+# 6. --x11 keeps the old path.
 start_app --x11
 grep -q 'output: X11 (xcb), as --x11 asks' "$work/app.log" && check "--x11 forces xcb" ok ||
     check "--x11 forces xcb" "$(cat "$work/app.log")"
 stop_app "--x11"
 
-# 6. The tray on a late panel: the window starts before any watcher; sway's bar, the
+# 7. The tray on a late panel: the window starts before any watcher; sway's bar, the
 # watcher and host, comes 5 s later and must list our item within 2 s; the item's tooltip
 # and picture follow the processor figure.
 if [[ -n $bus ]]; then
-    write_settings 'X"=dword:0000012c' 'Y"=dword:000000c8' 'DisplayProcInTray"=dword:00000001'
+    write_settings 'X"=dword:0000012c' 'Y"=dword:000000c8' 'DisplayProcInTray"=dword:00000001' \
+        'ClickThrough"=dword:00000001' "$template"
     start_app
     sleep 3.5
+    grep -q 'Click Through waits for a tray icon' "$work/app.log" &&
+        check "click through without a tray: the window takes clicks and says why" ok ||
+        check "click through without a tray: the window takes clicks and says why" \
+            "$(cat "$work/app.log")"
     printf 'bar {\n    position top\n    tray_output *\n}\n' >>"$work/sway.conf"
     swaymsg reload >/dev/null
     item=org.kde.StatusNotifierItem-$app_pid-1
@@ -252,10 +307,20 @@ if [[ -n $bus ]]; then
     [[ $pixmap =~ ^a\(iiay\)\ 5\ 16\ 16\ 1024 ]] && check "icon pictures at every tray size" ok ||
         check "icon pictures at every tray size" "${pixmap:0:80}"
     grim "$work/tray.png"
+    # With the tray there, the same drag goes through the window to the desktop: the window
+    # stays where the bar's exclusive zone put it, below the bar.
+    first_row=100
+    park_cursor
+    read -r l t r b <<<"$(window_box 1 $first_row)"
+    drag_body "$l" "$t" "$r"
+    moved=0
+    for _ in 1 2 3; do at "$l" "$t" || moved=1; sleep 0.2; done
+    ((moved == 0)) && check "click through with a tray: a drag leaves the window" ok ||
+        check "click through with a tray: a drag leaves the window" "found $(window_box 1 $first_row)"
     stop_app "tray"
 fi
 
-# 7. weston has no layer-shell: the fallback says so.
+# 8. weston has no layer-shell: the fallback says so.
 if command -v weston >/dev/null; then
     cmd=(weston --backend=headless-backend.so --socket=wayland-weston --idle-time=0)
     (as_nobody >"$work/weston.log" 2>&1) &

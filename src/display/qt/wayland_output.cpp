@@ -271,7 +271,10 @@ void TWaylandOutput::PressAt(QPoint local, std::uint32_t button)
         return;
     }
     if (!Window.Menu().LockPosition1->isChecked()) {
-        BodyGrab = wayland::TLogicalPoint{local.x(), local.y()};
+        const wayland::TLogicalPoint margins = Client->AppliedMargins();
+        BodyGrab = wayland::TBodyDrag{static_cast<double>(margins.X + local.x()),
+                                      static_cast<double>(margins.Y + local.y()),
+                                      {local.x(), local.y()}};
     }
 }
 
@@ -286,9 +289,16 @@ void TWaylandOutput::HandlePointer(const wayland::TPointerEvent& event)
         if (LabelGrab) {
             SendMouse(*LabelGrab, QEvent::MouseMove, LabelGrab->mapFrom(&Window, local),
                       GlobalOf(local), Qt::NoButton, Qt::LeftButton);
-        } else if (BodyGrab) {
+        } else if (BodyGrab && !Client->PointerShifts()) {
             const wayland::TLogicalPoint to =
-                wayland::DraggedMargins(Client->AppliedMargins(), event.X, event.Y, *BodyGrab);
+                wayland::DraggedMargins(Client->AppliedMargins(), event.X, event.Y, BodyGrab->Grab);
+            Window.move(to.X, to.Y);
+        }
+        break;
+    case wayland::TPointerEvent::TKind::Shift:
+        if (BodyGrab) {
+            const wayland::TLogicalPoint to =
+                wayland::FollowPointer(*BodyGrab, event.X, event.Y, Client->OutputSize());
             Window.move(to.X, to.Y);
         }
         break;

@@ -73,8 +73,8 @@ private:
     std::uint64_t Frames = 0;
     bool StoredRead = false;
     std::string StoredOutput;
-    /// The pointer's offset inside the surface while the body drags the window.
-    std::optional<wayland::TLogicalPoint> BodyGrab;
+    /// The pointer while the body drags the window.
+    std::optional<wayland::TBodyDrag> BodyGrab;
     /// The label that takes the pointer's events while it is dragged.
     QPointer<QWidget> LabelGrab;
 };

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "fractional-scale-v1-client.h"
+#include "relative-pointer-unstable-v1-client.h"
 #include "viewporter-client.h"
 #include "wlr-layer-shell-unstable-v1-client.h"
 #include "xdg-output-unstable-v1-client.h"
@@ -57,6 +58,7 @@ struct TOutput
     zxdg_output_v1* XdgOutput = nullptr;
     std::string Name;
     TLogicalPoint Origin;
+    TPixelSize Size;
     int Scale = 1;
 
     ~TOutput()
@@ -117,6 +119,8 @@ struct TLayerClient::TState
     wp_viewporter* Viewporter = nullptr;
     wl_seat* Seat = nullptr;
     wl_pointer* Pointer = nullptr;
+    zwp_relative_pointer_manager_v1* RelativePointers = nullptr;
+    zwp_relative_pointer_v1* Relative = nullptr;
     std::vector<std::unique_ptr<TOutput>> Outputs;
 
     wl_surface* Surface = nullptr;
@@ -152,14 +156,14 @@ struct TLayerClient::TState
             wl_callback_destroy(sync.Callback);
         }
         Outputs.clear();
-        if (Pointer != nullptr) {
-            wl_pointer_destroy(Pointer);
-        }
         const auto destroy = [](auto* proxy, auto destroyer) {
             if (proxy != nullptr) {
                 destroyer(proxy);
             }
         };
+        destroy(Relative, zwp_relative_pointer_v1_destroy);
+        destroy(Pointer, wl_pointer_destroy);
+        destroy(RelativePointers, zwp_relative_pointer_manager_v1_destroy);
         destroy(Seat, wl_seat_destroy);
         destroy(Viewporter, wp_viewporter_destroy);
         destroy(Fractions, wp_fractional_scale_manager_v1_destroy);
@@ -193,6 +197,7 @@ struct TLayerClient::TState
     void AddOutput(std::uint32_t global, std::uint32_t version);
     void WatchXdgOutput(TOutput& output);
     void SeatCapabilities(std::uint32_t capabilities);
+    void FollowRelativeMotion();
     void Map(const TSurfacePlan& plan);
     void Unmap();
     void UpdateScale();
@@ -234,7 +239,10 @@ void XdgPosition(void* data, zxdg_output_v1*, std::int32_t x, std::int32_t y)
 {
     static_cast<TOutput*>(data)->Origin = {x, y};
 }
-void XdgSize(void*, zxdg_output_v1*, std::int32_t, std::int32_t) {}
+void XdgSize(void* data, zxdg_output_v1*, std::int32_t width, std::int32_t height)
+{
+    static_cast<TOutput*>(data)->Size = {width, height};
+}
 void XdgDone(void*, zxdg_output_v1*) {}
 void XdgName(void* data, zxdg_output_v1*, const char* name)
 {
@@ -315,6 +323,16 @@ void PointerButton(void* data, wl_pointer*, std::uint32_t, std::uint32_t, std::u
     }
 }
 
+void RelativeMotion(void* data, zwp_relative_pointer_v1*, std::uint32_t, std::uint32_t,
+                    wl_fixed_t dx, wl_fixed_t dy, wl_fixed_t, wl_fixed_t)
+{
+    auto& state = *static_cast<TLayerClient::TState*>(data);
+    if (state.PointerInside) {
+        Pointer(state, TPointerEvent::TKind::Shift, wl_fixed_to_double(dx), wl_fixed_to_double(dy));
+    }
+}
+const zwp_relative_pointer_v1_listener RelativeListener{RelativeMotion};
+
 void SeatCapabilities(void* data, wl_seat*, std::uint32_t capabilities)
 {
     static_cast<TLayerClient::TState*>(data)->SeatCapabilities(capabilities);
@@ -347,6 +365,10 @@ void RegistryGlobal(void* data, wl_registry* registry, std::uint32_t name, const
     } else if (which == wp_viewporter_interface.name) {
         state.Viewporter =
             Bind<wp_viewporter>(registry, name, &wp_viewporter_interface, version, 1);
+    } else if (which == zwp_relative_pointer_manager_v1_interface.name) {
+        state.RelativePointers = Bind<zwp_relative_pointer_manager_v1>(
+            registry, name, &zwp_relative_pointer_manager_v1_interface, version, 1);
+        state.FollowRelativeMotion();
     } else if (which == wl_seat_interface.name && state.Seat == nullptr) {
         state.Seat = Bind<wl_seat>(registry, name, &wl_seat_interface, version, MaxSeatVersion);
         wl_seat_add_listener(state.Seat, &SeatListener, &state);
@@ -505,11 +527,25 @@ void TLayerClient::TState::SeatCapabilities(std::uint32_t capabilities)
     if (has && Pointer == nullptr) {
         Pointer = wl_seat_get_pointer(Seat);
         wl_pointer_add_listener(Pointer, &PointerListener, this);
+        FollowRelativeMotion();
     } else if (!has && Pointer != nullptr) {
+        if (Relative != nullptr) {
+            zwp_relative_pointer_v1_destroy(Relative);
+            Relative = nullptr;
+        }
         wl_pointer_destroy(Pointer);
         Pointer = nullptr;
         PointerInside = false;
     }
+}
+
+void TLayerClient::TState::FollowRelativeMotion()
+{
+    if (Pointer == nullptr || RelativePointers == nullptr || Relative != nullptr) {
+        return;
+    }
+    Relative = zwp_relative_pointer_manager_v1_get_relative_pointer(RelativePointers, Pointer);
+    zwp_relative_pointer_v1_add_listener(Relative, &RelativeListener, this);
 }
 
 void TLayerClient::TState::SetInputRegion(bool clickThrough)
@@ -910,6 +946,16 @@ TLogicalPoint TLayerClient::OutputOrigin() const
 std::string TLayerClient::OutputName() const
 {
     return State->On != nullptr ? State->On->Name : std::string();
+}
+
+TPixelSize TLayerClient::OutputSize() const
+{
+    return State->On != nullptr ? State->On->Size : TPixelSize{};
+}
+
+bool TLayerClient::PointerShifts() const
+{
+    return State->Relative != nullptr;
 }
 
 bool TLayerClient::FractionalScaling() const

@@ -43,7 +43,10 @@ struct TPointerEvent
         Leave,
         Motion,
         Press,
-        Release
+        Release,
+        /// The pointer's own motion (relative-pointer deltas): X and Y are the distances moved,
+        /// however the surface itself moved meanwhile.
+        Shift
     };
     TKind Kind = TKind::Motion;
     double X = 0;
@@ -119,8 +122,12 @@ public:
     TLogicalPoint OutputOrigin() const;
     /// The name of the output the surface is on; empty before it is mapped.
     std::string OutputName() const;
+    /// The logical size of the surface's output; 0 x 0 when unknown.
+    TPixelSize OutputSize() const;
     /// The compositor offers fractional scales and viewports.
     bool FractionalScaling() const;
+    /// Pointer events include Shift: the pointer's own motion.
+    bool PointerShifts() const;
 
     /// A frame could be drawn now that could not before (configure, frame done, buffer
     /// released, scale changed).

@@ -94,4 +94,20 @@ TLogicalPoint DraggedMargins(TLogicalPoint appliedMargins, double pointerX, doub
             appliedMargins.Y + whole(pointerY) - grab.Y};
 }
 
+TLogicalPoint FollowPointer(TBodyDrag& drag, double dx, double dy, TPixelSize output)
+{
+    const auto follow = [](double& place, double motion, int side) {
+        if (std::isfinite(motion)) {
+            place = std::clamp(place + motion, -1e6, 1e6);
+        }
+        if (side >= 1) {
+            place = std::clamp(place, 0.0, static_cast<double>(side - 1));
+        }
+        return static_cast<int>(std::floor(place));
+    };
+    const int x = follow(drag.PointerX, dx, output.Width);
+    const int y = follow(drag.PointerY, dy, output.Height);
+    return {x - drag.Grab.X, y - drag.Grab.Y};
+}
+
 } // namespace statlume::wayland

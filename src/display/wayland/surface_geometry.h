@@ -60,4 +60,21 @@ void CopyRects(const void* from, void* to, TPixelSize size, int stride,
 TLogicalPoint DraggedMargins(TLogicalPoint appliedMargins, double pointerX, double pointerY,
                              TLogicalPoint grab);
 
+/// A body drag that follows the pointer's own motion. Surface-local positions cannot place a
+/// surface that moves under the pointer on every compositor: sway measures them during a drag
+/// from where the surface was at the press.
+struct TBodyDrag
+{
+    /// The pointer's place on the output, in logical pixels.
+    double PointerX = 0;
+    double PointerY = 0;
+    /// The press point inside the surface.
+    TLogicalPoint Grab;
+};
+
+/// Moves the drag's pointer by dx, dy, kept on an output of that size as the compositor keeps
+/// its cursor on the screen (a side below 1 keeps nothing), and returns the margins that put
+/// the grab point under it, rounded down to whole logical pixels. A non-finite motion is none.
+TLogicalPoint FollowPointer(TBodyDrag& drag, double dx, double dy, TPixelSize output);
+
 } // namespace statlume::wayland

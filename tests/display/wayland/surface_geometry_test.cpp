@@ -1,5 +1,6 @@
 #include <cstdint>
 #include <limits>
+#include <utility>
 #include <vector>
 
 #include "display/wayland/surface_geometry.h"
@@ -105,6 +106,38 @@ TEST(SurfaceGeometry, DragKeepsTheGrabPointUnderThePointer)
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         EXPECT_EQ(DraggedMargins(row.applied, row.x, row.y, row.grab), row.margins);
+    }
+}
+
+TEST(SurfaceGeometry, DragFollowsThePointersOwnMotion)
+{
+    struct Row
+    {
+        const char* name;
+        std::vector<std::pair<double, double>> motions;
+        TPixelSize output;
+        TLogicalPoint margins;
+    };
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    // Pressed at 310,205 on the output, 10,5 inside the surface.
+    const Row rows[] = {
+        {"steps add up", {{10, 6}, {10, 6}, {10, 6}}, {1280, 720}, {330, 218}},
+        {"fractions add up before rounding", {{0.4, 0.4}, {0.4, 0.4}, {0.4, 0.4}}, {}, {301, 201}},
+        {"the cursor stops at the output's edge",
+         {{2000, -900}, {-10, 10}},
+         {1280, 720},
+         {1259, 5}},
+        {"no known output keeps nothing", {{-400, 0}}, {}, {-100, 200}},
+        {"a non-finite motion is none", {{nan, 3}}, {1280, 720}, {300, 203}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        TBodyDrag drag{310, 205, {10, 5}};
+        TLogicalPoint margins{300, 200};
+        for (const auto& [dx, dy] : row.motions) {
+            margins = FollowPointer(drag, dx, dy, row.output);
+        }
+        EXPECT_EQ(margins, row.margins);
     }
 }
 
