@@ -19,22 +19,34 @@ namespace {
 
 constexpr std::size_t MaxRectanglesPerRequest = 32768;
 
+QRect DeviceBox(const QRect& box, qreal ratio)
+{
+    const QPoint topLeft(qRound(box.x() * ratio), qRound(box.y() * ratio));
+    const QPoint end(qRound((box.x() + box.width()) * ratio),
+                     qRound((box.y() + box.height()) * ratio));
+    return {topLeft, QSize(end.x() - topLeft.x(), end.y() - topLeft.y())};
+}
+
 // The pixels the label's drawing covers at least half: fainter anti-aliased edges are nearly
 // the background's colour and would ring the text on the desktop.
-QRegion CoveredPixels(TFmtLabel& label)
+// Drawn at the sink's ratio, so the shape follows the text's device pixels rather than window
+// pixels blown up into blocks that cut glyphs.
+QRegion CoveredPixels(TFmtLabel& label, qreal ratio)
 {
     if (label.width() <= 0 || label.height() <= 0 || label.isHidden()) {
         return {};
     }
-    QImage image(label.size(), QImage::Format_ARGB32_Premultiplied);
+    const QRect box = DeviceBox(label.geometry(), ratio);
+    QImage image(box.size(), QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(ratio);
     image.fill(Qt::transparent);
     {
         // What the label draws, without any background.
         QPainter painter(&image);
-        label.PaintContent(painter, image.rect());
+        label.PaintContent(painter, QRect(QPoint(), label.size()));
     }
     const QImage mask = image.createAlphaMask(Qt::ThresholdAlphaDither);
-    return QRegion(QBitmap::fromImage(mask)).translated(label.pos());
+    return QRegion(QBitmap::fromImage(mask)).translated(box.topLeft());
 }
 
 xcb_connection_t* Connection()
@@ -81,14 +93,17 @@ void SendRectangles(QWidget& window, xcb_shape_op_t op, const std::vector<QRegio
 int TShapeMask::Update(const std::vector<TFmtLabel*>& labels, TShapeSink& sink)
 {
     int drawn = 0;
-    if (!Sent || Shapes.size() != labels.size()) {
+    const qreal ratio = sink.Ratio();
+    if (!Sent || Shapes.size() != labels.size() || ratio != SentRatio) {
+        SentRatio = ratio;
         Shapes.assign(labels.size(), {});
         // The server unites the parts at once; uniting them here would cost far more.
         std::vector<QRegion> parts;
         parts.reserve(labels.size() + 1);
         bool empty = true;
         for (std::size_t i = 0; i < labels.size(); ++i) {
-            Shapes[i] = {labels[i]->geometry(), labels[i]->Revision(), CoveredPixels(*labels[i])};
+            Shapes[i] = {DeviceBox(labels[i]->geometry(), ratio), labels[i]->Revision(),
+                         CoveredPixels(*labels[i], ratio)};
             parts.push_back(Shapes[i].Pixels);
             empty = empty && Shapes[i].Pixels.isEmpty();
             ++drawn;
@@ -103,12 +118,12 @@ int TShapeMask::Update(const std::vector<TFmtLabel*>& labels, TShapeSink& sink)
     }
     for (std::size_t i = 0; i < labels.size(); ++i) {
         TLabelShape& shape = Shapes[i];
-        const QRect box = labels[i]->geometry();
+        const QRect box = DeviceBox(labels[i]->geometry(), ratio);
         if (box == shape.Box && labels[i]->Revision() == shape.Revision) {
             continue;
         }
         const QRect old = shape.Box;
-        shape = {box, labels[i]->Revision(), CoveredPixels(*labels[i])};
+        shape = {box, labels[i]->Revision(), CoveredPixels(*labels[i], ratio)};
         ++drawn;
         sink.Subtract(old);
         QRegion added = shape.Pixels;
@@ -180,6 +195,11 @@ void TWindowShapeSink::Add(const QRegion& region)
         return;
     }
     SendRectangles(Window, XCB_SHAPE_SO_UNION, {region});
+}
+
+qreal TWindowShapeSink::Ratio() const
+{
+    return Connection() == nullptr ? 1.0 : Window.devicePixelRatioF();
 }
 
 void TWindowShapeSink::Clear()

@@ -25,16 +25,19 @@ public:
     virtual void Add(const QRegion& region) = 0;
     /// The window is whole again.
     virtual void Clear() = 0;
+    /// Device pixels per window pixel in the regions this sink takes (1: window pixels).
+    virtual qreal Ratio() const { return 1.0; }
 };
 
-/// The shape of a window cut to its labels' text. Each label's pixels are found again only
-/// when the label changed or moved, and only those pixels are sent, so a tick costs in
-/// proportion to what changed.
+/// The shape of a window cut to its labels' text, in the sink's device pixels. Each label's
+/// pixels are found again only when the label changed or moved, and only those pixels are
+/// sent, so a tick costs in proportion to what changed.
 class TShapeMask
 {
 public:
     /// Brings the shape up to date with labels (window coordinates); returns how many labels
-    /// were drawn anew. A different number of labels than last time sends the whole shape.
+    /// were drawn anew. A different number of labels or a different sink ratio than last time
+    /// sends the whole shape.
     int Update(const std::vector<TFmtLabel*>& labels, TShapeSink& sink);
     /// Makes the window whole and forgets every label.
     void Clear(TShapeSink& sink);
@@ -52,6 +55,7 @@ private:
 
     std::vector<TLabelShape> Shapes;
     bool Sent = false;
+    qreal SentRatio = 1.0;
 };
 
 /// On X11, an empty input shape lets every click through the window to what lies below; off,
@@ -71,6 +75,9 @@ public:
     void Subtract(const QRect& box) override;
     void Add(const QRegion& region) override;
     void Clear() override;
+    /// The window's device pixel ratio on X11, where the shape is in device pixels; 1 for
+    /// the widget's mask, which takes window pixels.
+    qreal Ratio() const override;
 
 private:
     QWidget& Window;

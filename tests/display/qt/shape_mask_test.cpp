@@ -1,3 +1,4 @@
+#include <cstdlib>
 #include <functional>
 #include <memory>
 #include <string>
@@ -41,7 +42,9 @@ public:
         Shape = {};
         ++Requests;
     }
+    qreal Ratio() const override { return Scale; }
 
+    qreal Scale = 1.0;
     QRegion Shape;
     int Requests = 0;
 };
@@ -122,6 +125,38 @@ TEST(ShapeMask, OutlinePixelsAreInTheShape)
     EXPECT_FALSE(sink.Shape.subtracted(moved).isEmpty());
     label->SetOutline(TTextOutline::Outline, Qt::white);
     EXPECT_EQ(mask.Update(labels, sink), 0) << "the same outline is not drawn again";
+}
+
+TEST(ShapeMask, AtTwiceThePixelsTheShapeIsInDevicePixels)
+{
+    QWidget window;
+    auto* label = new TFmtLabel(QStringLiteral("l"), "", &window);
+    label->SetCaption("Wg 42%");
+    label->move(5, 5);
+    const std::vector<TFmtLabel*> labels{label};
+    TShapeMask mask;
+    TRecordingSink sink;
+    mask.Update(labels, sink);
+    const QRect single = sink.Shape.boundingRect();
+
+    sink.Scale = 2;
+    EXPECT_EQ(mask.Update(labels, sink), 1) << "a new ratio sends the whole shape";
+    const QRect twice = sink.Shape.boundingRect();
+    // Hinting puts glyph edges on other pixels at another size: close, not exact.
+    EXPECT_LE(std::abs(twice.left() - 2 * single.left()), 2);
+    EXPECT_LE(std::abs(twice.top() - 2 * single.top()), 2);
+    EXPECT_NEAR(double(twice.width()) / single.width(), 2.0, 0.3);
+    EXPECT_NEAR(double(twice.height()) / single.height(), 2.0, 0.3);
+
+    for (const QPoint place : {QPoint(40, 30), QPoint(5, 5)}) {
+        label->move(place);
+        EXPECT_EQ(mask.Update(labels, sink), 1);
+        TShapeMask fresh;
+        TRecordingSink whole;
+        whole.Scale = 2;
+        fresh.Update(labels, whole);
+        EXPECT_TRUE(sink.Shape.xored(whole.Shape).isEmpty()) << "the old place is cleared too";
+    }
 }
 
 } // namespace
