@@ -42,6 +42,11 @@ TWaylandOutput::TWaylandOutput(TStatlumeDisplay& window,
 {
     // The widget keeps living for Qt (layout, events, render) without a window of its own.
     Window.setAttribute(Qt::WA_DontShowOnScreen, true);
+    // Qt still keeps a backing store for the hidden window, which it clears before each paint
+    // when it has alpha; without alpha its memory is never touched. The buffers we draw have
+    // alpha whatever Qt's window has, and the window keeps painting no system background.
+    Window.setAttribute(Qt::WA_TranslucentBackground, false);
+    Window.setAttribute(Qt::WA_NoSystemBackground, true);
     Window.installEventFilter(this);
     // Qt would also paint the widget into a backing store nobody shows: only our render()
     // paints it.
@@ -54,14 +59,23 @@ TWaylandOutput::TWaylandOutput(TStatlumeDisplay& window,
     SyncTimer.setSingleShot(true);
     SyncTimer.setInterval(0);
     connect(&SyncTimer, &QTimer::timeout, this, [this] { Sync(); });
-    Client->OnReady = [this] { ScheduleSync(); };
+    // A frame callback or a released buffer matters only with something to draw.
+    Client->OnReady = [this] {
+        if (FullDamage || !Damage.isEmpty() || Client->PictureLost()) {
+            ScheduleSync();
+        }
+    };
     Client->OnClosed = [this] {
         FullDamage = true;
         ScheduleSync();
     };
     Client->OnPointer = [this](const wayland::TPointerEvent& event) { HandlePointer(event); };
     // The alpha prompt changes the opacity without any event; the tick looks at it.
-    connect(&Window.UpdateTimer().Timer(), &QTimer::timeout, this, [this] { ScheduleSync(); });
+    connect(&Window.UpdateTimer().Timer(), &QTimer::timeout, this, [this] {
+        if (Window.windowOpacity() != DrawnOpacity) {
+            ScheduleSync();
+        }
+    });
     connect(&Window, &TStatlumeDisplay::ClickThroughChanged, this, [this] { ScheduleSync(); });
 }
 
@@ -185,7 +199,7 @@ void TWaylandOutput::Sync()
     ReadStoredChoices();
     Client->Apply(PlanNow());
     RememberOutput();
-    if (Window.windowOpacity() != DrawnOpacity) {
+    if (Window.windowOpacity() != DrawnOpacity || Client->PictureLost()) {
         FullDamage = true;
     }
     if ((FullDamage || !Damage.isEmpty()) && Client->CanDraw()) {

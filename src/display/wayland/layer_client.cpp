@@ -888,6 +888,11 @@ std::optional<TFramePixels> TLayerClient::BeginFrame()
     return TFramePixels{buffer->Data, buffer->Size, buffer->Stride, s.Scale120, age, s.Drawing};
 }
 
+bool TLayerClient::PictureLost() const
+{
+    return State->Front < 0;
+}
+
 void TLayerClient::CopyFromFront(std::span<const TPixelRect> rects)
 {
     TState& s = *State;

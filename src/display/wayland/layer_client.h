@@ -109,6 +109,9 @@ public:
     /// The buffer to draw the next frame into at the surface's size and scale; nullopt when
     /// CanDraw() is false or no memory could be had.
     std::optional<TFramePixels> BeginFrame();
+    /// No buffer holds what the surface shows (new surface, new scale): the next frame must
+    /// be drawn whole.
+    bool PictureLost() const;
     /// Copies rects from the frame committed last into the buffer being drawn (Age 2).
     void CopyFromFront(std::span<const TPixelRect> rects);
     /// Attaches the drawn buffer with the changed rects as its damage (empty: all of it),
