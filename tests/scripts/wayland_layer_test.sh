@@ -138,8 +138,9 @@ stop_app() {
     [[ $code -eq 0 ]] && check "clean exit ($1)" ok ||
         check "clean exit ($1)" "status $code: $(tail -3 "$work/app.log")"
 }
-# Two lines, the first short: the window's body lies to its right.
-template='FormatString"=".\r\nthe second and longer line of the window"'
+# Two lines, the first short: the window's body lies to its right. The seconds make a frame
+# every second, and grim waits for the output's next frame.
+template='FormatString"=".\r\nthe second and longer line, second <NAME=DateTime FORMAT=\"ss\">"'
 write_settings() {
     mkdir -p "$(dirname "$settings")"
     {
@@ -316,7 +317,8 @@ if [[ -n $bus ]]; then
     read -r l t r b <<<"$(window_box 1 $first_row)"
     drag_body "$l" "$t" "$r"
     moved=0
-    for _ in 1 2 3; do at "$l" "$t" || moved=1; sleep 0.2; done
+    # Each look waits for a new frame.
+    for _ in 1 2 3; do at "$l" "$t" || moved=1; done
     ((moved == 0)) && check "click through with a tray: a drag leaves the window" ok ||
         check "click through with a tray: a drag leaves the window" "found $(window_box 1 $first_row)"
     stop_app "tray"
