@@ -17,6 +17,19 @@ target_compile_definitions(statlume_platform PRIVATE
     STATLUME_STARTER_FROM_BIN="${STATLUME_STARTER_FROM_BIN}")
 target_compile_definitions(MBMStarter PRIVATE
     STATLUME_BIN_FROM_STARTER="${STATLUME_BIN_FROM_STARTER}")
+# The window lists the example templates from the data folder beside its own; a build tree
+# gets a copy of them in the same place relative to the program.
+file(RELATIVE_PATH STATLUME_DATA_FROM_BIN ${CMAKE_INSTALL_FULL_BINDIR} ${CMAKE_INSTALL_FULL_DATADIR})
+if(TARGET statlume_ui)
+    target_compile_definitions(statlume_ui PRIVATE STATLUME_DATA_FROM_BIN="${STATLUME_DATA_FROM_BIN}")
+endif()
+if(TARGET statlume)
+    get_target_property(statlume_bin_dir statlume RUNTIME_OUTPUT_DIRECTORY)
+    foreach(example default bars graphs compact server-status)
+        configure_file(${STATLUME_DIST}/templates/${example}.txt
+            ${statlume_bin_dir}/${STATLUME_DATA_FROM_BIN}/statlume/templates/${example}.txt COPYONLY)
+    endforeach()
+endif()
 if(TARGET test_sensors)
     target_compile_definitions(test_sensors PRIVATE
         STATLUME_BIN_FROM_STARTER="${STATLUME_BIN_FROM_STARTER}")

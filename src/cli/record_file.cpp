@@ -7,6 +7,7 @@
 
 #include "cli/service_credential.h"
 #include "platform/linux/fd_io.h"
+#include "platform/linux/regular_file.h"
 #include "platform/linux/unique_fd.h"
 
 #include <fcntl.h>
@@ -15,6 +16,9 @@
 
 namespace statlume {
 
+using platform::OpenRegularFile;
+using platform::ReadAll;
+
 namespace {
 
 std::string SystemError(const std::string& what, const std::string& path)
@@ -22,60 +26,11 @@ std::string SystemError(const std::string& what, const std::string& path)
     return what + " '" + path + "': " + std::strerror(errno);
 }
 
-// Opens a file to read without blocking, so a FIFO or a device never holds the program up,
-// and accepts only a regular file; on failure the reason, the system's text where it has one.
-platform::TUniqueFd OpenRegularFile(const std::string& path, struct stat& info, std::string& reason)
-{
-    platform::TUniqueFd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
-    if (!fd || ::fstat(fd.Get(), &info) != 0) {
-        reason = std::strerror(errno);
-        return {};
-    }
-    if (S_ISDIR(info.st_mode)) {
-        reason = std::strerror(EISDIR);
-        return {};
-    }
-    if (!S_ISREG(info.st_mode)) {
-        reason = "not a regular file";
-        return {};
-    }
-    return fd;
-}
-
-// Reads to the end, refusing more than limit bytes, since the file may grow while it is read.
-std::optional<std::string> ReadAll(int fd, std::size_t limit, std::string& reason)
-{
-    std::string text;
-    char chunk[4096];
-    for (;;) {
-        const ssize_t got = ::read(fd, chunk, sizeof chunk);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0) {
-            reason = std::strerror(errno);
-            return std::nullopt;
-        }
-        if (got == 0)
-            return text;
-        if (text.size() + static_cast<std::size_t>(got) > limit) {
-            reason = "larger than " + std::to_string(limit) + " bytes";
-            return std::nullopt;
-        }
-        text.append(chunk, static_cast<std::size_t>(got));
-    }
-}
-
 } // namespace
 
 std::optional<std::string> ReadTextFile(const std::string& path, std::string& reason)
 {
-    struct stat info
-    {
-    };
-    const platform::TUniqueFd fd = OpenRegularFile(path, info, reason);
-    if (!fd)
-        return std::nullopt;
-    return ReadAll(fd.Get(), MaxTextFileSize, reason);
+    return platform::ReadRegularFile(path, MaxTextFileSize, reason);
 }
 
 std::optional<std::string> ReadPasswordFile(const std::string& path, std::string& message)

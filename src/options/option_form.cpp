@@ -3,12 +3,14 @@
 #include <algorithm>
 #include <array>
 #include <exception>
+#include <optional>
 #include <string_view>
 
 #include "format/ascii_case.h"
 #include "format/draw_options.h"
 #include "format/item_texts.h"
 
+#include <QComboBox>
 #include <QFontDatabase>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -42,13 +44,19 @@ struct TControlPlace
     int GrowY;
 };
 
+/// The examples caption's column, left of the list.
+constexpr int ExamplesLabelWidth = 60;
+
 // The template editor takes the extra width and height; the item list and its help text
-// share the extra height; the buttons stay in the bottom right corner.
-constexpr std::array<TControlPlace, 8> ControlPlaces{{
+// share the extra height; the buttons stay in the bottom right corner. The examples list sits
+// in a row above the editor and widens with it.
+constexpr std::array<TControlPlace, 10> ControlPlaces{{
     {"Label1", 8, 8, 162, 13, 0, 0, 0, 0},
     {"lbFmt", 8, 24, 169, 137, 0, 0, 0, 1},
     {"meDesc", 8, 168, 169, 89, 0, 1, 0, 1},
-    {"Memo1", 184, 8, 377, 201, 0, 0, 2, 2},
+    {"lblExamples", 184, 11, ExamplesLabelWidth, 13, 0, 0, 0, 0},
+    {"cbExamples", 248, 6, 313, 21, 0, 0, 2, 0},
+    {"Memo1", 184, 32, 377, 177, 0, 0, 2, 2},
     {"btnPreview", 216, 224, 75, 25, 2, 2, 0, 0},
     {"btnApply", 304, 224, 75, 25, 2, 2, 0, 0},
     {"btnCancel", 392, 224, 75, 25, 2, 2, 0, 0},
@@ -149,6 +157,12 @@ void TOptionForm::CreateControls()
     QPalette descPalette = meDesc->palette();
     descPalette.setColor(QPalette::Base, descPalette.color(QPalette::Button));
     meDesc->setPalette(descPalette);
+    lblExamples = new QLabel(QStringLiteral("&Examples:"), this);
+    cbExamples = new QComboBox(this);
+    cbExamples->setToolTip(QStringLiteral(
+        "Example templates: the one chosen replaces the text below; Preview shows it, Cancel "
+        "keeps the old settings"));
+    lblExamples->setBuddy(cbExamples);
     Memo1 = new QPlainTextEdit(this);
     Memo1->setToolTip(QStringLiteral("Your text settings"));
     Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
@@ -186,8 +200,8 @@ void TOptionForm::LayOut()
     const auto scaled = [this](int pixels) { return qRound(pixels * Scale); };
     const int extraX = std::max(width() - scaled(ClientWidth), 0);
     const int extraY = std::max(height() - scaled(ClientHeight), 0);
-    const std::array<QWidget*, 8> controls{Label1,     lbFmt,    meDesc,    Memo1,
-                                           btnPreview, btnApply, btnCancel, btnOK};
+    const std::array<QWidget*, 10> controls{Label1, lbFmt,      meDesc,   lblExamples, cbExamples,
+                                            Memo1,  btnPreview, btnApply, btnCancel,   btnOK};
     for (std::size_t i = 0; i < controls.size(); ++i) {
         const TControlPlace& place = ControlPlaces[i];
         controls[i]->setGeometry(scaled(place.Left) + extraX * place.MoveX / 2,
@@ -210,18 +224,20 @@ void TOptionForm::PlaceControls()
 {
     Scale = ScaleOf(parentWidget());
     const auto scaled = [this](int pixels) { return qRound(pixels * Scale); };
-    const std::array<QWidget*, 8> controls{Label1,     lbFmt,    meDesc,    Memo1,
-                                           btnPreview, btnApply, btnCancel, btnOK};
+    const std::array<QWidget*, 10> controls{Label1, lbFmt,      meDesc,   lblExamples, cbExamples,
+                                            Memo1,  btnPreview, btnApply, btnCancel,   btnOK};
     for (std::size_t i = 0; i < controls.size(); ++i) {
         controls[i]->setObjectName(QString::fromLatin1(ControlPlaces[i].Name));
     }
     FitCaption(*Label1, scaled(Label1MaxWidth));
+    FitCaption(*lblExamples, scaled(ExamplesLabelWidth));
     RowHeight = std::max(scaled(ItemHeight), QFontMetrics(lbFmt->font()).height());
 
     QWidget::setTabOrder(btnPreview, btnApply);
     QWidget::setTabOrder(btnApply, btnCancel);
     QWidget::setTabOrder(btnCancel, btnOK);
-    QWidget::setTabOrder(btnOK, Memo1);
+    QWidget::setTabOrder(btnOK, cbExamples);
+    QWidget::setTabOrder(cbExamples, Memo1);
     QWidget::setTabOrder(Memo1, lbFmt);
     QWidget::setTabOrder(lbFmt, meDesc);
     btnPreview->setFocus();
@@ -250,6 +266,8 @@ void TOptionForm::ConnectControls()
 {
     connect(lbFmt, &QListWidget::itemSelectionChanged, this, [this] { lbFmtClick(); });
     connect(lbFmt, &QListWidget::itemDoubleClicked, this, [this] { lbFmtDblClick(); });
+    connect(cbExamples, &QComboBox::activated, this,
+            [this](int index) { cbExamplesChoose(index); });
     connect(btnPreview, &QPushButton::clicked, this, [this] { btnPreviewClick(); });
     connect(btnApply, &QPushButton::clicked, this, [this] { btnApplyClick(); });
     connect(btnCancel, &QPushButton::clicked, this, [this] { btnCancelClick(); });
@@ -270,6 +288,40 @@ void TOptionForm::FormCreate()
     lbFmt->setCurrentRow(-1);
     lbFmt->clearSelection();
     Memo1->setPlainText(EditorTextOf(Host.TemplateText()));
+    Examples = ListExamples(Host.ExampleFolders());
+    for (const TExample& example : Examples)
+        cbExamples->addItem(QString::fromStdString(example.Name));
+    cbExamples->setPlaceholderText(Examples.empty()
+                                       ? QStringLiteral("No examples found")
+                                       : QStringLiteral("Choose one to load it into the editor"));
+    cbExamples->setCurrentIndex(-1);
+    cbExamples->setEnabled(!Examples.empty());
+}
+
+void TOptionForm::cbExamplesChoose(int index)
+{
+    if (index < 0 || static_cast<std::size_t>(index) >= Examples.size())
+        return;
+    std::string message;
+    std::optional<std::string> text =
+        ReadExample(Examples[static_cast<std::size_t>(index)], message);
+    if (!text) {
+        cbExamples->setCurrentIndex(-1);
+        QMessageBox::warning(this, QStringLiteral("Statlume"), QString::fromStdString(message));
+        return;
+    }
+    // A file's last line ends with a line break; the template's does not.
+    if (text->ends_with('\n'))
+        text->pop_back();
+    if (text->ends_with('\r'))
+        text->pop_back();
+    QTextCursor cursor(Memo1->document());
+    cursor.beginEditBlock();
+    cursor.select(QTextCursor::Document);
+    cursor.insertText(EditorTextOf(*text));
+    cursor.endEditBlock();
+    cursor.movePosition(QTextCursor::Start);
+    Memo1->setTextCursor(cursor);
 }
 
 std::string TOptionForm::EditedText() const

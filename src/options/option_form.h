@@ -1,13 +1,16 @@
 #pragma once
 
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "format/formatter.h"
+#include "options/template_examples.h"
 
 #include <QDialog>
 
+class QComboBox;
 class QLabel;
 class QListWidget;
 class QPlainTextEdit;
@@ -32,6 +35,8 @@ public:
     virtual void StoreTemplate(const std::string& text) = 0;
     /// Removes every placed label position, stored ones included; the labels flow again.
     virtual void ResetLabelPositions() = 0;
+    /// The folders example templates are listed from, first wins.
+    virtual std::vector<std::filesystem::path> ExampleFolders() const = 0;
 };
 
 /// The options dialog: the item list with help texts and the template editor; it keeps no
@@ -64,6 +69,9 @@ private:
     void FormCreate();
     void lbFmtClick();
     void lbFmtDblClick();
+    /// Loads the chosen example into the editor as one step the editor can undo; the window
+    /// changes only with Preview or Apply.
+    void cbExamplesChoose(int index);
     void btnPreviewClick();
     void btnApplyClick();
     void btnCancelClick();
@@ -78,7 +86,10 @@ private:
     double Scale = 1.0;
     /// The list's row height in pixels at the screen's scale.
     int RowHeight = 0;
+    std::vector<TExample> Examples;
     QLabel* Label1 = nullptr;
+    QLabel* lblExamples = nullptr;
+    QComboBox* cbExamples = nullptr;
     QListWidget* lbFmt = nullptr;
     QPlainTextEdit* meDesc = nullptr;
     QPlainTextEdit* Memo1 = nullptr;

@@ -1,3 +1,5 @@
+#include <filesystem>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -5,16 +7,21 @@
 #include "collect/raw_data_shell.h"
 #include "format/formatter.h"
 #include "format/locale_info.h"
+#include "format/template_cap.h"
 #include "options/option_form.h"
 #include "options/qt_test_app.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QKeyEvent>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTimer>
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 namespace statlume {
 namespace {
@@ -44,8 +51,10 @@ public:
         Stored = text;
     }
     void ResetLabelPositions() override { Calls.push_back("Reset"); }
+    std::vector<std::filesystem::path> ExampleFolders() const override { return Folders; }
 
     std::string Stored;
+    std::vector<std::filesystem::path> Folders;
     std::vector<std::string> Calls;
 
 private:
@@ -203,16 +212,103 @@ TEST(OptionForm, GrowsTheEditorAndHelpWithTheDialog)
     // Never smaller than the design, where the design places hold (96 dpi offscreen).
     rig.Form.resize(100, 100);
     EXPECT_EQ(rig.Form.size(), QSize(570, 262));
-    EXPECT_EQ(memo.geometry(), QRect(184, 8, 377, 201));
+    EXPECT_EQ(memo.geometry(), QRect(184, 32, 377, 177));
     EXPECT_EQ(ok.geometry(), QRect(480, 224, 75, 25));
     rig.Form.resize(770, 462);
-    EXPECT_EQ(memo.size(), QSize(577, 401));
+    EXPECT_EQ(memo.size(), QSize(577, 377));
+    EXPECT_EQ(rig.Child<QComboBox>("cbExamples").geometry().right(), memo.geometry().right());
     // The help text gives its last row and a gap to the reset button below it.
     auto& reset = rig.Child<QPushButton>("btnResetPositions");
     EXPECT_EQ(desc.height(), 89 + 100 - reset.height() - 6);
     EXPECT_GT(reset.geometry().top(), desc.geometry().bottom());
     EXPECT_EQ(ok.geometry().bottomRight(), QPoint(480 + 200 + 74, 224 + 200 + 24));
     EXPECT_EQ(memo.verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+}
+
+/// A fresh folder under the test's temporary folder, removed at the end.
+struct TTempFolder
+{
+    explicit TTempFolder(const char* name)
+        : Path(std::filesystem::path(::testing::TempDir()) / name)
+    {
+        std::filesystem::remove_all(Path);
+        std::filesystem::create_directories(Path);
+    }
+    ~TTempFolder() { std::filesystem::remove_all(Path); }
+    void Write(const char* name, const std::string& text) const
+    {
+        std::ofstream(Path / name, std::ios::binary) << text;
+    }
+    std::filesystem::path Path;
+};
+
+TEST(OptionForm, ExamplesLoadIntoTheEditorAndTheWindowChangesOnlyWithPreview)
+{
+    const TTempFolder user("examples-user");
+    const TTempFolder system("examples-system");
+    user.Write("bars.txt", "Mine <NAME=ProcUsage BAR=5>\n");
+    system.Write("bars.txt", "System bars\n");
+    system.Write("server-status.txt", "Up <NAME=Uptime>\r\nThreads\n");
+    system.Write("huge.txt", std::string(MaxTemplateBytes + 1, 'x'));
+    system.Write("tall.txt", std::string(MaxTemplateLines + 1, '\n'));
+    system.Write("notes.md", "not a template");
+    ASSERT_EQ(::mkfifo((system.Path / "pipe.txt").c_str(), 0600), 0);
+    std::filesystem::create_directory(system.Path / "folder.txt");
+
+    TDialogRig rig("old");
+    rig.Form.close();
+    rig.Host.Folders = {user.Path, system.Path / "missing", system.Path};
+    TOptionForm form(rig.Host, nullptr);
+    auto* examples = form.findChild<QComboBox*>(QStringLiteral("cbExamples"));
+    auto* memo = form.findChild<QPlainTextEdit*>(QStringLiteral("Memo1"));
+    ASSERT_NE(examples, nullptr);
+    QStringList names;
+    for (int i = 0; i < examples->count(); ++i)
+        names << examples->itemText(i);
+    EXPECT_EQ(names, QStringList({"bars", "huge", "server status", "tall"}))
+        << "the user's bars hides the system's; no FIFO, folder or other file";
+    EXPECT_EQ(examples->currentIndex(), -1);
+
+    struct Row
+    {
+        const char* name;
+        QString choice;
+        std::string edited;
+        const char* refusal;
+    };
+    const Row rows[] = {
+        {"the user's own", "bars", "Mine <NAME=ProcUsage BAR=5>", ""},
+        {"line breaks as the editor's", "server status", "Up <NAME=Uptime>\r\nThreads", ""},
+        {"over the byte cap", "huge", "old", "is larger than 64 KiB"},
+        {"over the line cap", "tall", "old", "lines, more than the 1000"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        memo->setPlainText(QStringLiteral("old"));
+        QString shown;
+        // Ends with the row, so it never fires into a later one.
+        QTimer closer;
+        closer.setSingleShot(true);
+        QObject::connect(&closer, &QTimer::timeout, [&] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                shown = box->text();
+                box->close();
+            }
+        });
+        closer.start(0);
+        emit examples->activated(examples->findText(row.choice));
+        EXPECT_EQ(form.EditedText(), row.edited);
+        EXPECT_TRUE(shown.contains(QString::fromLatin1(row.refusal))) << shown.toStdString();
+        EXPECT_EQ(shown.isEmpty(), *row.refusal == 0);
+    }
+    EXPECT_TRUE(rig.Host.Calls.empty()) << "choosing an example leaves the window alone";
+    std::string message;
+    EXPECT_FALSE(ReadExample(TExample{"pipe", system.Path / "pipe.txt"}, message))
+        << "a FIFO put in place after the listing is refused, not waited on";
+    EXPECT_NE(message.find("not a regular file"), std::string::npos) << message;
+    emit examples->activated(examples->findText(QStringLiteral("bars")));
+    memo->undo();
+    EXPECT_EQ(form.EditedText(), "old") << "loading is one step the editor can undo";
 }
 
 } // namespace

@@ -40,6 +40,10 @@ public:
     void ArrangeLabels(bool) override {}
     void StoreTemplate(const std::string& text) override { Template = text; }
     void ResetLabelPositions() override {}
+    std::vector<std::filesystem::path> ExampleFolders() const override
+    {
+        return {STATLUME_EXAMPLES_DIR};
+    }
 
 private:
     LocaleInfo Locale;

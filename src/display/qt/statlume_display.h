@@ -112,6 +112,8 @@ public:
     std::string TemplateText() const override { return Template; }
     /// The formatters in registry order.
     const TFormatterList& FormatterList() const override { return Formatters; }
+    /// The user's, the program's and the system's example template folders.
+    std::vector<std::filesystem::path> ExampleFolders() const override;
     /// The labels in line order.
     const std::vector<TFmtLabel*>& Labels() const { return LabelList; }
 
