@@ -4,6 +4,7 @@
 
 #include <QEvent>
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QPainter>
 
 namespace statlume {
@@ -47,17 +48,38 @@ bool TFmtLabel::SetRuns(TRunLine line)
             return SetCaption(caption);
         // From runs back to a plain caption: redraw even when the text is the same.
         Runs = {};
+        RunSpans.clear();
+        setAccessibleName(QString());
         CaptionText = std::string(1, '\0');
         return SetCaption(caption);
     }
     if (line == Runs)
         return false;
+    const bool fromCaption = Runs.Runs.empty();
+    TRunSpans spans = MeasureRuns(line, fontMetrics(), Runs, RunSpans);
+    QRegion changed =
+        fromCaption ? QRegion(rect()) : ChangedRuns(Runs, RunSpans, line, spans, height());
     Runs = std::move(line);
-    ++Revisions;
+    RunSpans = std::move(spans);
     CaptionText = PlainText(Runs);
-    setText(QString::fromUtf8(CaptionText.data(), static_cast<qsizetype>(CaptionText.size())));
+    // QLabel::setText repaints the whole label; the caption reaches assistive tools as the name.
+    setAccessibleName(
+        QString::fromUtf8(CaptionText.data(), static_cast<qsizetype>(CaptionText.size())));
+    if (fromCaption)
+        setText(QString());
+    if (changed.isEmpty())
+        return true;
+    ++Revisions;
+    const QSize before = size();
     FitToCaption();
-    update();
+    if (size() == before) {
+        const bool right = (alignment() & Qt::AlignRight) != 0;
+        // A halo spreads over its neighbours: the label is repainted whole.
+        if (Outline != TTextOutline::None)
+            update();
+        else
+            update(changed.translated(right ? width() - RunLineWidth(RunSpans) : 0, 0));
+    }
     return true;
 }
 
@@ -83,11 +105,19 @@ void TFmtLabel::SetOutline(TTextOutline outline, const QColor& colour)
 
 void TFmtLabel::PaintContent(QPainter& painter, const QRect& rect) const
 {
+    PaintContent(painter, rect, QRegion(rect));
+}
+
+void TFmtLabel::PaintContent(QPainter& painter, const QRect& rect, const QRegion& exposed) const
+{
     painter.setFont(font());
     const QColor text = palette().color(QPalette::WindowText);
     const auto draw = [&](QPainter& target, const QRect& box) {
         if (!Runs.Runs.empty()) {
-            PaintRunLine(target, box, alignment(), Runs, {text, WarnColour, CritColour});
+            // A halo is worked out over the whole label: every run goes into its layer.
+            const QRegion shown = Outline == TTextOutline::None ? exposed : QRegion(box);
+            PaintRunLine(target, box, alignment(), Runs, RunSpans, {text, WarnColour, CritColour},
+                         shown);
             return;
         }
         target.setPen(text);
@@ -111,7 +141,7 @@ QSize TFmtLabel::sizeHint() const
     const QMargins halo = Halo();
     const QSize room(halo.left() + halo.right(), halo.top() + halo.bottom());
     if (!Runs.Runs.empty())
-        return QSize(RunLineWidth(Runs, fontMetrics()), fontMetrics().height()) + room;
+        return QSize(RunLineWidth(RunSpans), fontMetrics().height()) + room;
     // No mnemonic flag: a caption holds values from outside, whose "&" must show as written.
     return fontMetrics().size(Qt::TextSingleLine, text()) + room;
 }
@@ -121,10 +151,10 @@ QMargins TFmtLabel::Halo() const
     return HaloMargins(Outline, HaloWidth(fontMetrics().height()));
 }
 
-void TFmtLabel::paintEvent(QPaintEvent*)
+void TFmtLabel::paintEvent(QPaintEvent* event)
 {
     QPainter painter(this);
-    PaintContent(painter, rect());
+    PaintContent(painter, rect(), event->region());
 }
 
 void TFmtLabel::changeEvent(QEvent* event)
@@ -134,6 +164,7 @@ void TFmtLabel::changeEvent(QEvent* event)
         ++Revisions;
     }
     if (event->type() == QEvent::FontChange) {
+        RunSpans = MeasureRuns(Runs, fontMetrics());
         FitToCaption();
     }
 }

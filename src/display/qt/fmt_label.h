@@ -26,8 +26,9 @@ public:
     /// Sets the caption (UTF-8); a caption equal to the current one changes nothing (false).
     bool SetCaption(const std::string& caption);
     /// Sets the rendered line: one plain text run (or none) is a caption as SetCaption sets
-    /// it; any other line draws its runs and its caption is their text. False when nothing
-    /// changed, so an unchanged line is not repainted.
+    /// it; any other line draws its runs, its caption is their text (also its accessible name)
+    /// and only the runs drawn differently are repainted. False when nothing changed, so an
+    /// unchanged line is not repainted.
     bool SetRuns(TRunLine line);
     /// The colours of warning and critical runs.
     void SetToneColours(const QColor& warn, const QColor& crit);
@@ -36,6 +37,8 @@ public:
     void SetOutline(TTextOutline outline, const QColor& colour);
     /// Draws the caption or the runs into rect, as paintEvent does.
     void PaintContent(QPainter& painter, const QRect& rect) const;
+    /// Draws the caption, or the runs that meet exposed, into rect.
+    void PaintContent(QPainter& painter, const QRect& rect, const QRegion& exposed) const;
     /// The caption as last set (UTF-8).
     const std::string& Caption() const { return CaptionText; }
     /// 0 left-justified, 1 right-justified; other values leave the justification.
@@ -74,6 +77,8 @@ private:
     std::string CaptionText;
     /// Empty while the label shows a plain caption.
     TRunLine Runs;
+    /// The spans of Runs in the label's font.
+    TRunSpans RunSpans;
     QColor WarnColour{0xFF, 0xBF, 0x00};
     QColor CritColour{0xFF, 0x30, 0x30};
     TTextOutline Outline = TTextOutline::None;

@@ -22,12 +22,42 @@ int CellWidth(const QFontMetrics& metrics)
     return std::max(1, metrics.horizontalAdvance(QLatin1Char('0')));
 }
 
-int RunWidth(const TRun& run, const QFontMetrics& metrics)
+TRunSpan RunSpan(const TRun& run, const QFontMetrics& metrics)
 {
-    if (run.Kind == TRunKind::Text)
-        return metrics.size(TextFlags, Qs(run.Text)).width();
-    // Bounded by the 512-cell cap, so no overflow for any font.
-    return static_cast<int>(run.Cells) * CellWidth(metrics);
+    if (run.Kind != TRunKind::Text) {
+        // Bounded by the 512-cell cap, so no overflow for any font.
+        return {static_cast<int>(run.Cells) * CellWidth(metrics), 0, 0};
+    }
+    const QString text = Qs(run.Text);
+    if (text.isEmpty())
+        return {};
+    // Italic glyphs and some letters ("j", "f") reach past their advance: a partial repaint
+    // must cover that ink too.
+    return {metrics.size(TextFlags, text).width(), std::max(0, -metrics.leftBearing(text.front())),
+            std::max(0, -metrics.rightBearing(text.back()))};
+}
+
+// The pixels a run at x may touch.
+QRect Ink(int x, const TRunSpan& span, int height)
+{
+    return {x - span.InkLeft, 0, span.InkLeft + span.Width + span.InkRight, height};
+}
+
+// True when two runs give the same pixels at the same width: a drawing's value text is not
+// drawn, only its fraction or history.
+bool DrawsAlike(const TRun& a, const TRun& b)
+{
+    if (a.Kind != b.Kind || a.Tone != b.Tone || (a.Tone == TRunTone::Custom && a.Rgb != b.Rgb))
+        return false;
+    switch (a.Kind) {
+    case TRunKind::Text:
+        return a.Text == b.Text;
+    case TRunKind::Bar:
+        return a.Cells == b.Cells && a.Fraction == b.Fraction;
+    case TRunKind::Graph:
+        return a.Cells == b.Cells && a.History == b.History;
+    }
+    return false;
 }
 
 QColor ColourOf(const TRun& run, const TRunColours& colours)
@@ -88,39 +118,91 @@ void PaintGraph(QPainter& painter, const QRect& box, const TRun& run, int cell,
 
 } // namespace
 
-int RunLineWidth(const TRunLine& line, const QFontMetrics& metrics)
+TRunSpans MeasureRuns(const TRunLine& line, const QFontMetrics& metrics, const TRunLine& before,
+                      const TRunSpans& beforeSpans)
+{
+    TRunSpans spans;
+    spans.reserve(line.Runs.size());
+    for (std::size_t i = 0; i < line.Runs.size(); ++i) {
+        const TRun& run = line.Runs[i];
+        // Laying out text is the dearest part of a tick: labels and units stay as they were.
+        const bool known = i < before.Runs.size() && i < beforeSpans.size() &&
+                           run.Kind == TRunKind::Text && before.Runs[i].Kind == TRunKind::Text &&
+                           before.Runs[i].Text == run.Text;
+        spans.push_back(known ? beforeSpans[i] : RunSpan(run, metrics));
+    }
+    return spans;
+}
+
+int RunLineWidth(const TRunSpans& spans)
 {
     int width = 0;
-    for (const TRun& run : line.Runs)
-        width += RunWidth(run, metrics);
+    for (const TRunSpan& span : spans)
+        width += span.Width;
     return width;
 }
 
+QRegion ChangedRuns(const TRunLine& before, const TRunSpans& beforeSpans, const TRunLine& after,
+                    const TRunSpans& afterSpans, int height)
+{
+    QRegion changed;
+    int x = 0;
+    const std::size_t common =
+        std::min({before.Runs.size(), after.Runs.size(), beforeSpans.size(), afterSpans.size()});
+    std::size_t i = 0;
+    for (; i < common && beforeSpans[i].Width == afterSpans[i].Width; ++i) {
+        const TRunSpan& old = beforeSpans[i];
+        const TRunSpan& now = afterSpans[i];
+        if (!DrawsAlike(before.Runs[i], after.Runs[i]) || old != now)
+            changed += Ink(x,
+                           {now.Width, std::max(old.InkLeft, now.InkLeft),
+                            std::max(old.InkRight, now.InkRight)},
+                           height);
+        x += now.Width;
+    }
+    // Everything after a width change moves, the ink reaching back from it too.
+    int reach = 0;
+    for (std::size_t k = i; k < beforeSpans.size(); ++k)
+        reach = std::max(reach, beforeSpans[k].InkLeft);
+    for (std::size_t k = i; k < afterSpans.size(); ++k)
+        reach = std::max(reach, afterSpans[k].InkLeft);
+    const int end = std::max(RunLineWidth(beforeSpans), RunLineWidth(afterSpans));
+    if (i < std::max(beforeSpans.size(), afterSpans.size()))
+        changed += QRect(x - reach, 0, end - x + reach, height);
+    return changed;
+}
+
 void PaintRunLine(QPainter& painter, const QRect& rect, Qt::Alignment alignment,
-                  const TRunLine& line, const TRunColours& colours)
+                  const TRunLine& line, const TRunSpans& spans, const TRunColours& colours,
+                  const QRegion& exposed)
 {
     const QFontMetrics metrics = painter.fontMetrics();
     int x = rect.left();
     if (alignment & Qt::AlignRight)
-        x = rect.right() + 1 - RunLineWidth(line, metrics);
+        x = rect.right() + 1 - RunLineWidth(spans);
     const int cell = CellWidth(metrics);
-    for (const TRun& run : line.Runs) {
-        const int width = RunWidth(run, metrics);
+    for (std::size_t i = 0; i < line.Runs.size() && i < spans.size(); ++i) {
+        const TRun& run = line.Runs[i];
+        const int width = spans[i].Width;
+        const QRect box(x, rect.top(), width, rect.height());
+        x += width;
+        if (!exposed.intersects(Ink(box.left(), spans[i], rect.height()).translated(0, rect.top())))
+            continue;
         const QColor colour = ColourOf(run, colours);
         switch (run.Kind) {
         case TRunKind::Text:
             painter.setPen(colour);
-            painter.drawText(QRect(x, rect.top(), width, rect.height()),
-                             Qt::AlignLeft | Qt::AlignTop | TextFlags, Qs(run.Text));
+            painter.drawText(box, Qt::AlignLeft | Qt::AlignTop | TextFlags, Qs(run.Text));
             break;
         case TRunKind::Bar:
-            PaintBar(painter, DrawingBox(x, rect.top(), width, metrics), run.Fraction, colour);
+            PaintBar(painter, DrawingBox(box.left(), rect.top(), width, metrics), run.Fraction,
+                     colour);
             break;
         case TRunKind::Graph:
-            PaintGraph(painter, DrawingBox(x, rect.top(), width, metrics), run, cell, colour);
+            PaintGraph(painter, DrawingBox(box.left(), rect.top(), width, metrics), run, cell,
+                       colour);
             break;
         }
-        x += width;
     }
 }
 

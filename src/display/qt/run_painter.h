@@ -1,10 +1,13 @@
 #pragma once
 
+#include <vector>
+
 #include "format/run.h"
 
 #include <QColor>
 #include <QFontMetrics>
 #include <QRect>
+#include <QRegion>
 
 class QPainter;
 
@@ -21,13 +24,41 @@ struct TRunColours
     QColor Crit;
 };
 
-/// Width in pixels of a rendered line: text with accelerator prefixes applied, drawings one
-/// digit's width per cell.
-int RunLineWidth(const TRunLine& line, const QFontMetrics& metrics);
+/// Where a run draws, in pixels along the line.
+struct TRunSpan
+{
+    /// The run's advance: the next run starts this far on.
+    int Width = 0;
+    /// How far its glyphs reach past the advance on the left and on the right.
+    int InkLeft = 0;
+    int InkRight = 0;
 
-/// Draws a rendered line into rect, left- or right-justified by alignment: text runs in
-/// their colour, bars and graphs in the font's height, aligned to whole pixels.
+    bool operator==(const TRunSpan&) const = default;
+};
+
+/// The spans of a line's runs, in the order of its runs.
+using TRunSpans = std::vector<TRunSpan>;
+
+/// The spans of a line's runs: text with accelerator prefixes applied, drawings one digit's
+/// width per cell. A text run equal to the one at the same place in before keeps its span
+/// from beforeSpans, unmeasured; before is the line last measured in the same font.
+TRunSpans MeasureRuns(const TRunLine& line, const QFontMetrics& metrics,
+                      const TRunLine& before = {}, const TRunSpans& beforeSpans = {});
+
+/// Width in pixels of a measured line.
+int RunLineWidth(const TRunSpans& spans);
+
+/// What a line's change repaints, in x of the line from 0 and the given height: each run
+/// drawn differently with its old and new ink, and from the first run whose width changed (or
+/// that came or went) on, everything of both lines. Empty when every run draws as before.
+QRegion ChangedRuns(const TRunLine& before, const TRunSpans& beforeSpans, const TRunLine& after,
+                    const TRunSpans& afterSpans, int height);
+
+/// Draws the runs of a measured line whose ink meets exposed into rect, left- or right-justified by
+/// alignment: text runs in their colour, bars and graphs in the font's height, aligned to
+/// whole pixels.
 void PaintRunLine(QPainter& painter, const QRect& rect, Qt::Alignment alignment,
-                  const TRunLine& line, const TRunColours& colours);
+                  const TRunLine& line, const TRunSpans& spans, const TRunColours& colours,
+                  const QRegion& exposed);
 
 } // namespace statlume

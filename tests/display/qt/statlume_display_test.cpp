@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <map>
 
 #include "format/template_cap.h"
 
@@ -6,6 +7,7 @@
 #include <QDialog>
 #include <QFile>
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSystemTrayIcon>
@@ -722,6 +724,42 @@ TEST_F(DisplayRig, DrawsBarsInThresholdColoursAndRepaintsOnlyChanges)
     EXPECT_TRUE(label.SetRuns(same)) << "runs back to a plain caption";
     EXPECT_FALSE(label.SetRuns(same)) << "an unchanged line is not repainted";
     EXPECT_EQ(label.text(), "CPU 80");
+}
+
+// Where each watched object was painted since it was watched.
+class TPaintLog final : public QObject
+{
+public:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint)
+            Painted[watched] += static_cast<QPaintEvent*>(event)->region();
+        return false;
+    }
+    std::map<QObject*, QRegion> Painted;
+};
+
+TEST_F(DisplayRig, RepaintsOnlyTheRunsThatChanged)
+{
+    Start({{"FormatString", std::string("Load <NAME=ProcUsage BAR=10> here\r\n"
+                                        "Mem <NAME=RAMUsed FORMAT=\"%\" BAR=10>")}});
+    Window->Shell().Data.ProcUsage[0] = 20;
+    Window->RenderLabels();
+    QApplication::processEvents();
+    TPaintLog log;
+    for (TFmtLabel* label : Window->Labels())
+        label->installEventFilter(&log);
+
+    Window->Shell().Data.ProcUsage[0] = 80;
+    Window->RenderLabels();
+    QApplication::processEvents();
+    TFmtLabel* load = Window->Labels()[0];
+    const QFontMetrics metrics = load->fontMetrics();
+    const QRect bar(metrics.horizontalAdvance(QStringLiteral("Load ")), 0,
+                    10 * metrics.horizontalAdvance(QLatin1Char('0')), load->height());
+    ASSERT_TRUE(log.Painted.contains(load)) << "the bar that changed is repainted";
+    EXPECT_EQ(log.Painted[load].boundingRect(), bar) << "the text around it is not";
+    EXPECT_FALSE(log.Painted.contains(Window->Labels()[1])) << "an unchanged line is not";
 }
 
 } // namespace
