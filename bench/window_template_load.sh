@@ -21,7 +21,7 @@ program=${STATLUME_BIN:-}
 if [ -z "$program" ]; then
     cmake --preset bench >/dev/null
     cmake --build --preset bench -j2 --target statlume
-    program=build/bench/src/statlume
+    program=build/bench/src/cli/statlume
 fi
 
 ticks=$(getconf CLK_TCK)
