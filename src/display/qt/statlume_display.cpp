@@ -568,6 +568,11 @@ bool TStatlumeDisplay::nativeEvent(const QByteArray& eventType, void* message, q
     if (IsMapNotify(eventType, message)) {
         // A manager that dropped the states while the window was withdrawn gets them again.
         ApplyStates();
+        // A manager that reads the input shape only when told of a change (openbox gives it
+        // to its frame) may have missed one sent before it took the window.
+        if (ClickThroughOn) {
+            SetX11ClickThrough(*this, true);
+        }
     }
     return QWidget::nativeEvent(eventType, message, result);
 }
