@@ -1,72 +1,49 @@
 #!/usr/bin/env bash
 # The window's idle cost on Wayland: one headless sway (with XWayland) runs the window on a
 # layer surface and the window through XWayland (--x11) side by side, each with settings of
-# its own (the default template, 1 s updates), for ROUNDS rounds of SECONDS_PER_RUN seconds;
-# the start order changes every round. Reported per round and as min / median: CPU per update
-# (utime + stime, in 10 ms clock ticks, and the scheduler's nanosecond sums) and PSS at the
-# end of the round, with the machine's load average, as other work shares the processors.
-# Usage: bench/wayland_layer_vs_xcb.sh [BUILD_DIR]   (default: build/bench, built here)
+# its own (the default template, 1 s updates), for REPEATS rounds of SECONDS with fresh
+# processes; the start order changes every round. Reported per round and as min / median:
+# CPU per update (utime + stime in 10 ms clock ticks, and the scheduler's nanosecond sums),
+# PSS at the end of the round and the PSS difference within the round, with the machine's
+# load average, as other work shares the processors.
+# Usage: bench/wayland_layer_vs_xcb.sh [SECONDS] [REPEATS] (default 60 3)
+# STATLUME_BIN=path measures a statlume already built; otherwise a bench build of its own.
 # Needs root (sway refuses it, so it runs as nobody) and scripts/install-deps --test.
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
 cd "$here/.."
-seconds=${SECONDS_PER_RUN:-60}
-rounds=${ROUNDS:-3}
-[[ $seconds =~ ^[0-9]+$ ]] && ((seconds >= 10)) || { echo "SECONDS_PER_RUN must be >= 10" >&2; exit 2; }
-[[ $rounds =~ ^[0-9]+$ ]] && ((rounds >= 1)) || { echo "ROUNDS must be >= 1" >&2; exit 2; }
+seconds=${1:-60}
+repeats=${2:-3}
+[[ "$seconds" =~ ^[0-9]+$ ]] && ((seconds >= 10 && seconds <= 3600)) ||
+    { echo "SECONDS must be 10..3600" >&2; exit 2; }
+[[ "$repeats" =~ ^[0-9]+$ ]] && ((repeats >= 1 && repeats <= 20)) ||
+    { echo "REPEATS must be 1..20" >&2; exit 2; }
+[[ $(id -u) -eq 0 ]] || { echo "run as root: sway runs as nobody through setpriv" >&2; exit 1; }
+
+source bench/window_common.sh
 for tool in sway swaymsg Xwayland xhost setpriv python3; do
     command -v "$tool" >/dev/null || { echo "$tool is missing: scripts/install-deps --test" >&2; exit 1; }
 done
-[[ $(id -u) -eq 0 ]] || { echo "run as root: sway runs as nobody through setpriv" >&2; exit 1; }
-
-build=${1:-}
-if [[ -z $build ]]; then
-    build=build/bench
+program=${STATLUME_BIN:-}
+if [[ -z $program ]]; then
     cmake --preset bench >/dev/null
     cmake --build --preset bench -j2 --target statlume >/dev/null
+    program=build/bench/src/cli/statlume
 fi
-program=$build/src/cli/statlume
 [[ -x $program ]] || { echo "missing $program" >&2; exit 1; }
 
-work=$(mktemp -d /tmp/statlume-bench.XXXXXX)
-chmod 755 "$work"
-pids=()
-cleanup() {
-    for ((i = ${#pids[@]} - 1; i >= 0; i--)); do kill "${pids[i]}" 2>/dev/null || true; done
-    wait 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
-trap 'exit 1' INT TERM HUP
-
-wait_for() {
-    local seconds=$1
-    shift
-    for _ in $(seq $((seconds * 10))); do
-        "$@" && return 0
-        sleep 0.1
-    done
-    echo "timed out after ${seconds}s: $*" >&2
-    return 1
-}
-stop() {
-    kill "$1" 2>/dev/null || true
-    for _ in $(seq 50); do kill -0 "$1" 2>/dev/null || break; sleep 0.1; done
-    kill -KILL "$1" 2>/dev/null || true
-    wait "$1" 2>/dev/null || true
-}
-
 # sway as nobody, with a run-time folder of nobody's; clients running as root may connect.
+chmod 755 "$work"
 runtime=$work/sway-runtime
 mkdir -m 700 "$runtime" "$work/home"
 chown 65534:65534 "$runtime" "$work/home"
-cat >"$work/sway.conf" <<'EOF'
+cat >"$work/sway.conf" <<'END'
 output HEADLESS-1 resolution 1280x720 position 0 0 bg #336699 solid_color
 default_border none
 xwayland enable
 exec sh -c 'xhost +si:localuser:root >/dev/null && echo "$DISPLAY" > "$HOME/display"'
-EOF
+END
 chmod 644 "$work/sway.conf"
 env -i PATH=/usr/bin:/bin HOME="$work/home" XDG_RUNTIME_DIR="$runtime" WLR_BACKENDS=headless \
     WLR_RENDERER=pixman WLR_LIBINPUT_NO_DEVICES=1 \
@@ -80,29 +57,16 @@ export WAYLAND_DISPLAY=$runtime/wayland-1 DISPLAY=$(cat "$work/home/display")
 export SWAYSOCK=$(ls "$runtime"/sway-ipc.*.sock)
 unset QT_QPA_PLATFORM
 
-# A settings and run-time folder for one window: the current "Version" alone, so the defaults
-# (template, 1 s interval) apply; X and Y keep the two windows apart.
-settings() {
-    local dir=$work/$1
-    mkdir -p "$dir/config/statlume" "$dir/runtime"
-    chmod 700 "$dir/config" "$dir/config/statlume" "$dir/runtime"
-    printf 'REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Quorvale\\Statlume]\n"Version"=dword:00000054\n"X"=dword:%08x\n"Y"=dword:00000028\n' \
-        "$2" >"$dir/config/statlume/settings.reg"
-    echo "$dir"
-}
-start() { # start NAME X [ARGS...]: the window's pid into pid[NAME]
+# One window with the default settings but for X and Y, which keep the two windows apart; its
+# pid goes to pid[NAME].
+start() { # start NAME X [ARGS...]
     local name=$1 dir
-    dir=$(settings "$1" "$2")
+    dir=$(settings "$name" "$(printf '"X"=dword:%08x' "$2")" '"Y"=dword:00000028')
     shift 2
-    XDG_CONFIG_HOME=$dir/config XDG_RUNTIME_DIR=$dir/runtime "$program" "$@" >"$work/$name.log" 2>&1 &
+    run_statlume "$dir" "$program" "$@" >"$work/$name.log" 2>&1 &
     pid[$name]=$!
     pids+=($!)
 }
-
-ticks=$(getconf CLK_TCK)
-cpu_ticks() { awk '{ print $14 + $15 }' "/proc/$1/stat"; }
-sched_ns() { cat /proc/$1/task/*/schedstat | awk '{ sum += $1 } END { printf "%.0f", sum }'; }
-pss_kb() { awk '$1 == "Pss:" { print $2 }' "/proc/$1/smaps_rollup"; }
 load() { cut -d' ' -f1-3 /proc/loadavg; }
 # The X11 window's size as sway placed it; the layer surface has the widget's own size.
 x11_rect() {
@@ -115,10 +79,10 @@ def walk(n):
 walk(json.load(sys.stdin)); print("not in the tree")' "$1"
 }
 
-echo "== the window on a layer surface vs through XWayland (--x11): $rounds x ${seconds}s," \
+echo "== the window on a layer surface vs through XWayland (--x11): $repeats x ${seconds}s," \
     "1 s updates, default template; $(nproc) processors"
 declare -A results
-for ((round = 1; round <= rounds; ++round)); do
+for ((round = 1; round <= repeats; ++round)); do
     order=(layer xcb)
     ((round % 2 == 0)) && order=(xcb layer)
     declare -A pid=()
@@ -133,23 +97,21 @@ for ((round = 1; round <= rounds; ++round)); do
     sleep 5
     ((round == 1)) && echo "X11 window: $(x11_rect "${pid[xcb]}")"
     load0=$(load)
-    declare -A t0=() s0=() pss=()
-    for name in layer xcb; do t0[$name]=$(cpu_ticks "${pid[$name]}"); s0[$name]=$(sched_ns "${pid[$name]}"); done
+    declare -A c0=() s0=() pss=()
+    for name in layer xcb; do c0[$name]=$(cpu_ns "${pid[$name]}"); s0[$name]=$(sched_ns "${pid[$name]}"); done
     sleep "$seconds"
     line="round $round (load $load0 -> $(load)):"
     for name in layer xcb; do
         p=${pid[$name]}
         kill -0 "$p" 2>/dev/null || { echo "$name window ended: $(tail -3 "$work/$name.log")" >&2; exit 1; }
         # One update a second: the span in seconds is the number of updates.
-        ms=$(awk -v d="$(($(cpu_ticks "$p") - t0[$name]))" -v hz="$ticks" -v n="$seconds" \
-            'BEGIN { printf "%.3f", d * 1000 / hz / n }')
+        ms=$(awk -v d="$(($(cpu_ns "$p") - c0[$name]))" -v n="$seconds" 'BEGIN { printf "%.3f", d / n / 1e6 }')
         us=$(awk -v d="$(($(sched_ns "$p") - s0[$name]))" -v n="$seconds" 'BEGIN { printf "%.0f", d / n / 1000 }')
-        kb=$(pss_kb "$p")
+        pss[$name]=$(pss_kb "$p")
         results[$name.ms]+="$ms "
         results[$name.us]+="$us "
-        results[$name.kb]+="$kb "
-        line+="  $name $ms ms/update (sched $us us), PSS $kb KiB;"
-        pss[$name]=$kb
+        results[$name.kb]+="${pss[$name]} "
+        line+="  $name $ms ms/update (sched $us us), PSS ${pss[$name]} KiB;"
     done
     # Shared libraries count for less the more processes map them, so PSS moves with the
     # rest of the machine: the difference within a round is the figure to compare.
@@ -158,10 +120,8 @@ for ((round = 1; round <= rounds; ++round)); do
     for name in "${order[@]}"; do stop "${pid[$name]}"; done
 done
 
-stats() { printf '%s\n' $1 | sort -g | awk -v f="$2" '{ v[NR] = $1 } END {
-    m = (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2
-    printf "min " f " median " f, v[1], m }'; }
-echo "== min / median over $rounds rounds"
+stats() { printf "min $2 median $2" "$(minimum $1)" "$(median $1)"; }
+echo "== min / median over $repeats rounds"
 for name in layer xcb; do
     echo "$name: utime+stime ms/update $(stats "${results[$name.ms]}" %.3f);" \
         "sched us/update $(stats "${results[$name.us]}" %.0f); PSS KiB $(stats "${results[$name.kb]}" %.0f)"
