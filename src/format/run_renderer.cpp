@@ -27,6 +27,11 @@ struct TSpan
 class TSpanTracker final : public TTagObserver
 {
 public:
+    explicit TSpanTracker(std::vector<TRunRenderer::TTagOptions>& read)
+        : Read(read)
+    {
+    }
+
     void OnTagReplaced(const TFormatter& formatter, const TFormatData& item, std::string_view tag,
                        std::size_t start, std::size_t valueSize) override
     {
@@ -39,13 +44,12 @@ public:
             if (span.Start >= end)
                 span.Start = span.Start - tag.size() + valueSize;
         }
-        if (!MentionsDrawOptions(tag))
+        const TRunRenderer::TTagOptions& options = OptionsOf(tag);
+        if (!options.Options.Any())
             return;
         TSpan span;
-        span.Options = ReadDrawOptions(tag);
-        if (!span.Options.Any())
-            return;
-        const std::string format = ReadTagOptions(tag).Format;
+        span.Options = options.Options;
+        const std::string& format = options.Format;
         span.Start = start;
         span.Length = valueSize;
         span.Occurrence = Count++;
@@ -55,9 +59,33 @@ public:
         Spans.push_back(std::move(span));
     }
 
+    /// Drops the options of tags not met this time.
+    void Finish() { Read.resize(Met); }
+
     std::vector<TSpan> Spans;
 
 private:
+    // A line's tags read the same tick after tick: their options are read once and kept by
+    // the order the tags are met in, as long as the tag text there is the same.
+    const TRunRenderer::TTagOptions& OptionsOf(std::string_view tag)
+    {
+        const std::size_t index = Met++;
+        if (index < Read.size() && Read[index].Tag == tag)
+            return Read[index];
+        TRunRenderer::TTagOptions options{std::string(tag), {}, {}};
+        if (MentionsDrawOptions(tag)) {
+            options.Options = ReadDrawOptions(tag);
+            if (options.Options.Any())
+                options.Format = ReadTagOptions(tag).Format;
+        }
+        if (index >= Read.size())
+            Read.resize(index + 1);
+        Read[index] = std::move(options);
+        return Read[index];
+    }
+
+    std::vector<TRunRenderer::TTagOptions>& Read;
+    std::size_t Met = 0;
     std::size_t Count = 0;
 };
 
@@ -147,8 +175,9 @@ TRunLine TRunRenderer::Render(const TFormatterList& formatters, std::size_t inde
         AddText(line, RenderLine(formatters, state.Text));
         return line;
     }
-    TSpanTracker tracker;
+    TSpanTracker tracker(state.Read);
     const std::string text = RenderLine(formatters, state.Text, &tracker);
+    tracker.Finish();
     // Stable: an empty value met first stands before a tag replaced at the same place.
     std::stable_sort(tracker.Spans.begin(), tracker.Spans.end(),
                      [](const TSpan& a, const TSpan& b) { return a.Start < b.Start; });

@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "format/draw_options.h"
 #include "format/formatter.h"
 #include "format/run.h"
 #include "format/tag_history.h"
@@ -35,6 +36,15 @@ public:
     std::vector<TRunLine> RenderAll(const TFormatterList& formatters, std::int64_t nowMs,
                                     bool sample);
 
+    /// The options read from one tag of a line, kept while the tag reads the same.
+    struct TTagOptions
+    {
+        std::string Tag;
+        /// Absent drawing options (Any() false) mean the tag is laid down as before.
+        TDrawOptions Options;
+        std::string Format;
+    };
+
 private:
     struct TLineState
     {
@@ -43,6 +53,8 @@ private:
         bool MayDraw = false;
         /// One history per tag occurrence with such options, in the order they are met.
         std::vector<TTagHistory> Tags;
+        /// The options of every tag met in the last rendering, in the order met.
+        std::vector<TTagOptions> Read;
     };
 
     std::vector<TLineState> States;
