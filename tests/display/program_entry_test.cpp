@@ -233,7 +233,7 @@ TEST_F(ProgramEntryTest, PageThatTempRefusesGoesToTheUsersFolder)
         std::ifstream page(fs::path(Instance.Folder) / "slnettmp.htm", std::ios::binary);
         const std::string text{std::istreambuf_iterator<char>(page), {}};
         EXPECT_EQ(text, HelpPageText());
-        ::chown(Instance.Folder.c_str(), ::geteuid(), ::getegid());
+        EXPECT_EQ(::chown(Instance.Folder.c_str(), ::geteuid(), ::getegid()), 0);
     }
 }
 
