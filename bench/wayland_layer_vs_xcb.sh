@@ -5,7 +5,11 @@
 # processes; the start order changes every round. Reported per round and as min / median:
 # CPU per update (utime + stime in 10 ms clock ticks, and the scheduler's nanosecond sums),
 # PSS at the end of the round and the PSS difference within the round, with the machine's
-# load average, as other work shares the processors.
+# load average, as other work shares the processors. Both windows keep Qt itself on
+# XWayland, but only the xcb window draws through it: XWayland's CPU per second is measured
+# with each window alone (the other stopped) and with both stopped, and each window's share
+# above that idle figure is added to its own as the whole cost of its path; so is what
+# XWayland's resident size grew by when the window started.
 # Usage: bench/wayland_layer_vs_xcb.sh [SECONDS] [REPEATS] (default 60 3)
 # STATLUME_BIN=path measures a statlume already built; otherwise a bench build of its own.
 # Needs root (sway refuses it, so it runs as nobody) and scripts/install-deps --test.
@@ -68,6 +72,18 @@ start() { # start NAME X [ARGS...]
     pids+=($!)
 }
 load() { cut -d' ' -f1-3 /proc/loadavg; }
+# XWayland's CPU in us per second while only the named windows run (none: its idle cost).
+xwayland_alone() {
+    local name running=" $* " x0 t0 t1
+    for name in layer xcb; do [[ $running == *" $name "* ]] || kill -STOP "${pid[$name]}"; done
+    sleep 1
+    x0=$(sched_ns "$xwayland")
+    t0=$(now_ns)
+    sleep "$x_seconds"
+    t1=$(now_ns)
+    for name in layer xcb; do kill -CONT "${pid[$name]}"; done
+    awk -v d=$(($(sched_ns "$xwayland") - x0)) -v t=$((t1 - t0)) 'BEGIN { printf "%.0f", d / (t / 1e9) / 1000 }'
+}
 # The X11 window's size as sway placed it; the layer surface has the widget's own size.
 x11_rect() {
     swaymsg -t get_tree | python3 -c '
@@ -79,6 +95,9 @@ def walk(n):
 walk(json.load(sys.stdin)); print("not in the tree")' "$1"
 }
 
+xwayland=$(pgrep -x -u 65534 Xwayland | head -1)
+[[ -n $xwayland ]] || { echo "sway started no XWayland" >&2; exit 1; }
+x_seconds=$((seconds / 3 > 10 ? seconds / 3 : 10))
 echo "== the window on a layer surface vs through XWayland (--x11): $repeats x ${seconds}s," \
     "1 s updates, default template; $(nproc) processors"
 declare -A results
@@ -86,18 +105,24 @@ for ((round = 1; round <= repeats; ++round)); do
     order=(layer xcb)
     ((round % 2 == 0)) && order=(xcb layer)
     declare -A pid=()
+    # One at a time, so that what XWayland's resident size gains with each window is its own
+    # (its PSS would also move as the window maps libraries XWayland maps too).
+    declare -A said=([layer]='output: a Wayland layer surface' [xcb]='output: X11 (xcb), as --x11 asks')
+    declare -A xw_pss=()
+    before=$(rss_kb "$xwayland")
     for name in "${order[@]}"; do
         if [[ $name == layer ]]; then start layer 40; else start xcb 640 --x11; fi
+        wait_for 10 grep -q "${said[$name]}" "$work/$name.log" || { cat "$work/$name.log" >&2; exit 1; }
+        sleep 3
+        after=$(rss_kb "$xwayland")
+        xw_pss[$name]=$((after - before))
+        before=$after
     done
-    wait_for 10 grep -q 'output: a Wayland layer surface' "$work/layer.log" ||
-        { cat "$work/layer.log" >&2; exit 1; }
-    wait_for 10 grep -q 'output: X11 (xcb), as --x11 asks' "$work/xcb.log" ||
-        { cat "$work/xcb.log" >&2; exit 1; }
     # Start-up is left out: the figures are differences over the span.
     sleep 5
     ((round == 1)) && echo "X11 window: $(x11_rect "${pid[xcb]}")"
     load0=$(load)
-    declare -A c0=() s0=() pss=()
+    declare -A c0=() s0=() pss=() sched_us=()
     for name in layer xcb; do c0[$name]=$(cpu_ns "${pid[$name]}"); s0[$name]=$(sched_ns "${pid[$name]}"); done
     sleep "$seconds"
     line="round $round (load $load0 -> $(load)):"
@@ -110,6 +135,7 @@ for ((round = 1; round <= repeats; ++round)); do
         pss[$name]=$(pss_kb "$p")
         results[$name.ms]+="$ms "
         results[$name.us]+="$us "
+        sched_us[$name]=$us
         results[$name.kb]+="${pss[$name]} "
         line+="  $name $ms ms/update (sched $us us), PSS ${pss[$name]} KiB;"
     done
@@ -117,6 +143,17 @@ for ((round = 1; round <= repeats; ++round)); do
     # rest of the machine: the difference within a round is the figure to compare.
     results[diff.kb]+="$((pss[layer] - pss[xcb])) "
     echo "$line  PSS layer - xcb $((pss[layer] - pss[xcb])) KiB"
+    # One update a second: XWayland's us per second above idle is its us per update.
+    idle=$(xwayland_alone)
+    line="  XWayland idle $idle us/s;"
+    for name in layer xcb; do
+        share=$(($(xwayland_alone "$name") - idle))
+        results[$name.whole]+="$((sched_us[$name] + share)) "
+        results[$name.wkb]+="$((pss[$name] + xw_pss[$name])) "
+        line+="  $name: XWayland's share $share us/update and ${xw_pss[$name]} KiB, with them"
+        line+=" $((sched_us[$name] + share)) us/update and $((pss[$name] + xw_pss[$name])) KiB;"
+    done
+    echo "$line"
     for name in "${order[@]}"; do stop "${pid[$name]}"; done
 done
 
@@ -127,3 +164,7 @@ for name in layer xcb; do
         "sched us/update $(stats "${results[$name.us]}" %.0f); PSS KiB $(stats "${results[$name.kb]}" %.0f)"
 done
 echo "PSS layer - xcb KiB: $(stats "${results[diff.kb]}" %.0f)"
+for name in layer xcb; do
+    echo "$name with its XWayland share: sched us/update $(stats "${results[$name.whole]}" %.0f);" \
+        "PSS KiB $(stats "${results[$name.wkb]}" %.0f)"
+done

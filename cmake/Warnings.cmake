@@ -4,7 +4,8 @@ option(STATLUME_WERROR "Treat compiler warnings as errors" OFF)
 
 function(statlume_target_settings target)
     target_compile_options(${target} PRIVATE
-        -Wall -Wextra -Wpedantic -Wshadow -Wnon-virtual-dtor -Woverloaded-virtual
+        -Wall -Wextra -Wpedantic -Wshadow
+        $<$<COMPILE_LANGUAGE:CXX>:-Wnon-virtual-dtor -Woverloaded-virtual>
         $<$<BOOL:${STATLUME_WERROR}>:-Werror>)
     target_compile_definitions(${target} PRIVATE $<$<CONFIG:Debug>:_GLIBCXX_ASSERTIONS>)
 endfunction()
