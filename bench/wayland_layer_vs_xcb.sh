@@ -17,24 +17,14 @@ set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
 cd "$here/.."
-seconds=${1:-60}
-repeats=${2:-3}
-[[ "$seconds" =~ ^[0-9]+$ ]] && ((seconds >= 10 && seconds <= 3600)) ||
-    { echo "SECONDS must be 10..3600" >&2; exit 2; }
-[[ "$repeats" =~ ^[0-9]+$ ]] && ((repeats >= 1 && repeats <= 20)) ||
-    { echo "REPEATS must be 1..20" >&2; exit 2; }
 [[ $(id -u) -eq 0 ]] || { echo "run as root: sway runs as nobody through setpriv" >&2; exit 1; }
 
 source bench/window_common.sh
+read_rounds "$@"
 for tool in sway swaymsg Xwayland xhost setpriv python3; do
     command -v "$tool" >/dev/null || { echo "$tool is missing: scripts/install-deps --test" >&2; exit 1; }
 done
-program=${STATLUME_BIN:-}
-if [[ -z $program ]]; then
-    cmake --preset bench >/dev/null
-    cmake --build --preset bench -j2 --target statlume >/dev/null
-    program=build/bench/src/cli/statlume
-fi
+program=$(statlume_program)
 [[ -x $program ]] || { echo "missing $program" >&2; exit 1; }
 
 # sway as nobody, with a run-time folder of nobody's; clients running as root may connect.

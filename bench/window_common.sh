@@ -28,6 +28,27 @@ need_tools() {
     done
 }
 
+# SECONDS and REPEATS from the arguments (default 60 and 3), bounded, into $seconds and $repeats.
+read_rounds() {
+    seconds=${1:-60}
+    repeats=${2:-3}
+    [[ "$seconds" =~ ^[0-9]+$ ]] && ((seconds >= 10 && seconds <= 3600)) ||
+        { echo "SECONDS must be 10..3600" >&2; exit 2; }
+    [[ "$repeats" =~ ^[0-9]+$ ]] && ((repeats >= 1 && repeats <= 20)) ||
+        { echo "REPEATS must be 1..20" >&2; exit 2; }
+}
+
+# The statlume to measure: STATLUME_BIN, or a bench build of its own (its output to stderr).
+statlume_program() {
+    if [[ -n ${STATLUME_BIN:-} ]]; then
+        echo "$STATLUME_BIN"
+        return
+    fi
+    cmake --preset bench >/dev/null
+    cmake --build --preset bench -j2 --target statlume >&2
+    echo build/bench/src/cli/statlume
+}
+
 # Runs a check every 0.1 s until it succeeds; fails after the given seconds.
 wait_for() {
     local seconds=$1; shift

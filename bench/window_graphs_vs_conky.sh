@@ -18,23 +18,13 @@ set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
 cd "$here/.."
-seconds=${1:-60}
-repeats=${2:-3}
-[[ "$seconds" =~ ^[0-9]+$ ]] && ((seconds >= 10 && seconds <= 3600)) ||
-    { echo "SECONDS must be 10..3600" >&2; exit 2; }
-[[ "$repeats" =~ ^[0-9]+$ ]] && ((repeats >= 1 && repeats <= 20)) ||
-    { echo "REPEATS must be 1..20" >&2; exit 2; }
 warm_up=${WARM_UP:-32}
 x_seconds=${X_SECONDS:-20}
 
 source bench/window_common.sh
+read_rounds "$@"
 need_tools conky Xvfb openbox xprop python3
-program=${STATLUME_BIN:-}
-if [ -z "$program" ]; then
-    cmake --preset bench >/dev/null
-    cmake --build --preset bench -j2 --target statlume
-    program=build/bench/src/cli/statlume
-fi
+program=$(statlume_program)
 
 start_xvfb 1024x768x24
 openbox >"$work/openbox.log" 2>&1 &

@@ -17,38 +17,12 @@ tick_seconds=${1:-10}
 for tool in Xvfb xdotool python3; do
     command -v "$tool" >/dev/null || { echo "$tool is missing: scripts/install-deps --bench" >&2; exit 1; }
 done
-program=${STATLUME_BIN:-}
-if [ -z "$program" ]; then
-    cmake --preset bench >/dev/null
-    cmake --build --preset bench -j2 --target statlume
-    program=build/bench/src/cli/statlume
-fi
-
-ticks=$(getconf CLK_TCK)
-work=$(mktemp -d)
-pids=()
-# Nothing started here may outlive the script, whatever step fails.
-cleanup() {
-    for ((i = ${#pids[@]} - 1; i >= 0; i--)); do kill "${pids[i]}" 2>/dev/null || true; done
-    for pid in "${pids[@]}"; do
-        for _ in $(seq 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
-        kill -KILL "$pid" 2>/dev/null || true
-    done
-    wait 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
-trap 'exit 1' INT TERM HUP
-
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$work/display" 2>/dev/null &
-pids+=($!)
-for _ in $(seq 100); do grep -q '[0-9]' "$work/display" && break; sleep 0.1; done
-export DISPLAY=:$(head -1 "$work/display")
-unset WAYLAND_DISPLAY
-export QT_QPA_PLATFORM=xcb
+source bench/window_common.sh
+program=$(statlume_program)
+start_xvfb 1280x1024x24
 
 # Writes a settings file: Transparent on and the given extra lines.
-settings() {
+transparent_settings() {
     local config=$1; shift
     mkdir -p "$config/statlume"
     chmod 700 "$config" "$config/statlume"
@@ -109,12 +83,12 @@ measure() {
 for lines in 1000 100000; do
     for kind in one all; do
         config=$work/config-$lines-$kind
-        settings "$config" "$(template "$lines" "$kind")"
+        transparent_settings "$config" "$(template "$lines" "$kind")"
         printf '%6d lines, %3s changing: ' "$lines" "$kind"
         measure "$config"
     done
 done
 config=$work/config-huge
-settings "$config" '"W"=dword:00004000' '"H"=dword:00004000'
+transparent_settings "$config" '"W"=dword:00004000' '"H"=dword:00004000'
 printf 'stored 16384 x 16384:        '
 measure "$config"
