@@ -13,7 +13,7 @@
 namespace statlume::platform {
 namespace {
 
-constexpr std::int64_t Second = 10'000'000;
+constexpr std::int64_t OneSecond = 10'000'000;
 
 TEST(ProcessCounter, NsPidDepthCountsTheNamespaceLevels)
 {
@@ -106,7 +106,7 @@ TEST(ProcessCounter, CountsFromTheLinkCountOnceCalibrated)
 {
     TFakeProc proc;
     TProcessCounter counter = proc.MakeCounter();
-    std::int64_t now = 5 * Second;
+    std::int64_t now = 5 * OneSecond;
     EXPECT_EQ(counter.Count(now), 100u);
     EXPECT_FALSE(counter.LastCountWasFast());
     EXPECT_EQ(proc.Listings, 1);
@@ -114,7 +114,7 @@ TEST(ProcessCounter, CountsFromTheLinkCountOnceCalibrated)
     for (const std::uint64_t processes : {101u, 250u, 3u}) {
         SCOPED_TRACE(processes);
         proc.Processes = processes;
-        now += Second / 10;
+        now += OneSecond / 10;
         EXPECT_EQ(counter.Count(now), processes);
         EXPECT_TRUE(counter.LastCountWasFast());
     }
@@ -143,7 +143,7 @@ TEST(ProcessCounter, ListsAgainAfterTenSecondsOrNinetyNineFastCounts)
     EXPECT_EQ(proc.Listings, 3);
 
     // A clock that went back cannot tell the calibration's age.
-    counter.Count(now - Second);
+    counter.Count(now - OneSecond);
     EXPECT_EQ(proc.Listings, 4);
 }
 

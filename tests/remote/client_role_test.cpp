@@ -17,7 +17,7 @@ namespace {
 using platform::TFakeClientSocket;
 using platform::TFakeServerSocket;
 
-TRawData Record(std::int64_t uptime)
+TRawData UptimeRecord(std::int64_t uptime)
 {
     TRawData data;
     data.Marker = 'T';
@@ -114,7 +114,7 @@ TEST_F(ClientRoleTest, ReadsAtMost1024BytesAndFeedsEveryRecord)
     Connect();
     std::string stream;
     for (int i = 1; i <= 5; ++i)
-        stream += Wire(Record(i));
+        stream += Wire(UptimeRecord(i));
     Socket.Receive(stream);
     EXPECT_EQ(Uptimes, (std::vector<std::int64_t>{1, 2, 3, 4, 5}));
     ASSERT_GE(Socket.ReadSizes.size(), 2u);
@@ -128,8 +128,8 @@ TEST_F(ClientRoleTest, DecryptsWithTheSamePassword)
     Connect();
     TBlowfishCipher server;
     server.SetKeyFromPassword("pass");
-    Socket.Receive(Sealed(server, Wire(Record(7))));
-    Socket.Receive(Sealed(server, Wire(Record(8))));
+    Socket.Receive(Sealed(server, Wire(UptimeRecord(7))));
+    Socket.Receive(Sealed(server, Wire(UptimeRecord(8))));
     EXPECT_EQ(Uptimes, (std::vector<std::int64_t>{7, 8}));
 }
 
@@ -141,7 +141,7 @@ TEST_F(ClientRoleTest, ReadsCutInsideABlockStayInLineWithTheServer)
     server.SetKeyFromPassword("pass");
     std::string stream;
     for (int i = 1; i <= 4; ++i)
-        stream += Sealed(server, Wire(Record(i)));
+        stream += Sealed(server, Wire(UptimeRecord(i)));
     struct TCase
     {
         const char* name;
@@ -183,7 +183,7 @@ TEST_F(ClientRoleTest, ANewConnectionNeverCompletesARecordOfTheLastOne)
             return c.password.empty() ? plain : Sealed(server, plain);
         };
         // Half a record (cut inside a block), then the connection breaks.
-        Socket.Receive(seal(Wire(Record(1))).substr(0, 131));
+        Socket.Receive(seal(Wire(UptimeRecord(1))).substr(0, 131));
         Socket.Fail(TSocketOp::Read, std::errc::connection_reset);
         Role.Tick();
         ASSERT_TRUE(Socket.CompleteConnect());
@@ -192,8 +192,8 @@ TEST_F(ClientRoleTest, ANewConnectionNeverCompletesARecordOfTheLastOne)
 
         // The new connection's stream: a restarted server chains from the IV again.
         server.SetKeyFromPassword(c.password);
-        std::string next = seal(Wire(Record(2)));
-        next += seal(Wire(Record(3)));
+        std::string next = seal(Wire(UptimeRecord(2)));
+        next += seal(Wire(UptimeRecord(3)));
         Socket.Receive(next);
         if (c.password.empty()) {
             EXPECT_EQ(Uptimes, (std::vector<std::int64_t>{2, 3}));
@@ -217,7 +217,7 @@ TEST_F(ClientRoleTest, WrongPasswordShowsNothingAndIsReportedOnce)
     TBlowfishCipher server;
     server.SetKeyFromPassword("pass");
     for (int i = 1; i <= 6; ++i)
-        Socket.Receive(Sealed(server, Wire(Record(i))));
+        Socket.Receive(Sealed(server, Wire(UptimeRecord(i))));
     EXPECT_TRUE(Uptimes.empty());
     EXPECT_EQ(reports, 1);
 }
@@ -227,7 +227,7 @@ TEST_F(ClientRoleTest, ThreeDroppedRecordsInARowReportAgainOnlyAfterAGoodOne)
     int reports = 0;
     Role.OnRecordsFailing = [&] { ++reports; };
     Connect();
-    TRawData broken = Record(1);
+    TRawData broken = UptimeRecord(1);
     broken.Marker = 'X';
     const std::string bad = Wire(broken);
     // Without a marker to resynchronise on, a read holds one dropped record however long.
@@ -244,10 +244,10 @@ TEST_F(ClientRoleTest, ThreeDroppedRecordsInARowReportAgainOnlyAfterAGoodOne)
     EXPECT_EQ(reports, 1);
 
     // A good record ends the run; a drop after it in the same read starts the next one.
-    Socket.Receive(Wire(Record(5)) + bad);
+    Socket.Receive(Wire(UptimeRecord(5)) + bad);
     EXPECT_EQ(Role.FailedRecords(), 1u);
     drop(1);
-    Socket.Receive(Wire(Record(6)) + bad);
+    Socket.Receive(Wire(UptimeRecord(6)) + bad);
     drop(1);
     EXPECT_EQ(reports, 1);
     drop(1);
@@ -306,7 +306,7 @@ TEST_F(ClientRoleTest, ClientAndServerShareOneCipherAndPassword)
     // the cipher that the local server re-keyed.
     TBlowfishCipher remote;
     remote.SetKeyFromPassword("shared");
-    const auto sealed = Sealed(remote, Wire(Record(42)));
+    const auto sealed = Sealed(remote, Wire(UptimeRecord(42)));
     Socket.Receive(sealed);
     ASSERT_EQ(Uptimes, (std::vector<std::int64_t>{42}));
 

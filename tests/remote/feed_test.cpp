@@ -18,7 +18,7 @@ using TBytes = std::vector<std::uint8_t>;
 
 // A record that passes the record check and whose other bytes never hold the marker, so
 // resynchronisation is predictable.
-TBytes Record(std::uint8_t seed)
+TBytes SeededRecord(std::uint8_t seed)
 {
     TRawData data;
     data.Marker = 'T';
@@ -71,17 +71,17 @@ struct TReceiver
 TEST(Feed, TwoRecordsInOneRead)
 {
     TReceiver receiver;
-    receiver.Feed(Join({Record(1), Record(2)}));
+    receiver.Feed(Join({SeededRecord(1), SeededRecord(2)}));
     ASSERT_EQ(receiver.Seen.size(), 2u);
-    EXPECT_EQ(receiver.Seen[0], Record(1));
-    EXPECT_EQ(receiver.Seen[1], Record(2));
-    EXPECT_EQ(receiver.DataBytes(), Record(2));
+    EXPECT_EQ(receiver.Seen[0], SeededRecord(1));
+    EXPECT_EQ(receiver.Seen[1], SeededRecord(2));
+    EXPECT_EQ(receiver.DataBytes(), SeededRecord(2));
     EXPECT_TRUE(receiver.Shell.Pending.empty());
 }
 
 TEST(Feed, RecordSplitOverThreeReads)
 {
-    const TBytes record = Record(3);
+    const TBytes record = SeededRecord(3);
     TReceiver receiver;
     receiver.Feed(Slice(record, 0, 100));
     receiver.Feed(Slice(record, 100, 100));
@@ -94,21 +94,21 @@ TEST(Feed, RecordSplitOverThreeReads)
 
 TEST(Feed, ByteByByteEqualsOneRead)
 {
-    const TBytes stream = Join({Record(1), Record(2), Slice(Record(3), 0, 50)});
+    const TBytes stream = Join({SeededRecord(1), SeededRecord(2), Slice(SeededRecord(3), 0, 50)});
     TReceiver receiver;
     for (const auto byte : stream)
         receiver.Feed({byte});
     ASSERT_EQ(receiver.Seen.size(), 2u);
-    EXPECT_EQ(receiver.Seen[1], Record(2));
-    EXPECT_EQ(receiver.Shell.Pending, Slice(Record(3), 0, 50));
+    EXPECT_EQ(receiver.Seen[1], SeededRecord(2));
+    EXPECT_EQ(receiver.Shell.Pending, Slice(SeededRecord(3), 0, 50));
 }
 
 TEST(Feed, ResynchronisesOnMarkerAfterStrayBytes)
 {
     TReceiver receiver;
-    receiver.Feed(Join({{1, 2, 3, 4, 5}, Record(4)}));
+    receiver.Feed(Join({{1, 2, 3, 4, 5}, SeededRecord(4)}));
     ASSERT_EQ(receiver.Seen.size(), 1u);
-    EXPECT_EQ(receiver.Seen[0], Record(4));
+    EXPECT_EQ(receiver.Seen[0], SeededRecord(4));
     EXPECT_TRUE(receiver.Shell.Pending.empty());
 }
 
@@ -130,27 +130,27 @@ TEST(Feed, RecordsFailingTheMarkerOrTheCheckAreDropped)
     };
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.name);
-        const TBytes good = Record(5);
+        const TBytes good = SeededRecord(5);
         TRawData data =
             DecodeRawData(std::span<const std::uint8_t, RawDataSize>(good.data(), RawDataSize));
         c.spoil(data);
         const auto encoded = EncodeRawData(data);
         const TBytes bad(encoded.begin(), encoded.end());
         TReceiver receiver;
-        receiver.Feed(Record(4));
+        receiver.Feed(SeededRecord(4));
         const TFeedResult dropped = receiver.Shell.Feed(bad.data(), bad.size());
         EXPECT_EQ(dropped.Accepted, 0u);
         EXPECT_EQ(dropped.Rejected, 1u);
         EXPECT_EQ(receiver.Seen.size(), 1u);
-        EXPECT_EQ(receiver.DataBytes(), Record(4));
+        EXPECT_EQ(receiver.DataBytes(), SeededRecord(4));
         EXPECT_TRUE(receiver.Shell.Pending.empty());
 
         // The run of drops after the last good record is what tells a wrong password.
-        const TBytes read = Join({Record(6), bad});
+        const TBytes read = Join({SeededRecord(6), bad});
         const TFeedResult mixed = receiver.Shell.Feed(read.data(), read.size());
         EXPECT_EQ(mixed.Accepted, 1u);
         EXPECT_EQ(mixed.RejectedAtEnd, 1u);
-        EXPECT_EQ(receiver.DataBytes(), Record(6));
+        EXPECT_EQ(receiver.DataBytes(), SeededRecord(6));
     }
 }
 
@@ -162,7 +162,7 @@ TEST(Feed, NoiseFromAWrongKeyIsNeverAccepted)
     server.SetKeyFromPassword("right");
     TBlowfishCipher client;
     client.SetKeyFromPassword("wrong");
-    const TBytes record = Record(1);
+    const TBytes record = SeededRecord(1);
     TBytes stream(11'000 * RawDataSize);
     for (std::size_t at = 0; at < stream.size(); at += RawDataSize)
         server.Encrypt(record.data(), stream.data() + at, RawDataSize);
@@ -191,14 +191,14 @@ TEST(Feed, NoiseFromAWrongKeyIsNeverAccepted)
 // the dropped record.
 TEST(Feed, ResyncReusesBytesOfRecordBegunEarlier)
 {
-    TBytes bad = Record(7);
+    TBytes bad = SeededRecord(7);
     bad[0] = 'X';
     TReceiver receiver;
     receiver.Feed(Slice(bad, 0, 250));
-    const TBytes read = Join({Slice(bad, 250, 10), Record(8)});
+    const TBytes read = Join({Slice(bad, 250, 10), SeededRecord(8)});
     receiver.Feed(read);
     ASSERT_EQ(receiver.Seen.size(), 1u);
-    EXPECT_EQ(receiver.Seen[0], Record(8));
+    EXPECT_EQ(receiver.Seen[0], SeededRecord(8));
 }
 
 TEST(Feed, NoMarkerDropsTheRest)
@@ -207,7 +207,7 @@ TEST(Feed, NoMarkerDropsTheRest)
     receiver.Feed(TBytes(600, 0x20));
     EXPECT_TRUE(receiver.Seen.empty());
     EXPECT_TRUE(receiver.Shell.Pending.empty());
-    receiver.Feed(Record(9));
+    receiver.Feed(SeededRecord(9));
     EXPECT_EQ(receiver.Seen.size(), 1u);
 }
 
@@ -216,18 +216,19 @@ TEST(Feed, NoMarkerDropsTheRest)
 TEST(Feed, LeftoversOfBrokenConnection)
 {
     TReceiver receiver;
-    receiver.Feed(Slice(Record(1), 0, 100));
-    receiver.Feed(Join({Record(2), Record(3)}));
+    receiver.Feed(Slice(SeededRecord(1), 0, 100));
+    receiver.Feed(Join({SeededRecord(2), SeededRecord(3)}));
     ASSERT_EQ(receiver.Seen.size(), 2u);
-    EXPECT_EQ(receiver.Seen[0], Join({Slice(Record(1), 0, 100), Slice(Record(2), 0, 172)}));
-    EXPECT_EQ(receiver.Seen[1], Record(3));
+    EXPECT_EQ(receiver.Seen[0],
+              Join({Slice(SeededRecord(1), 0, 100), Slice(SeededRecord(2), 0, 172)}));
+    EXPECT_EQ(receiver.Seen[1], SeededRecord(3));
     EXPECT_TRUE(receiver.Shell.Pending.empty());
 }
 
 TEST(Feed, WithoutHandlerAndEmptyReads)
 {
     TRawDataShell shell;
-    const TBytes record = Record(1);
+    const TBytes record = SeededRecord(1);
     shell.Feed(nullptr, 0);
     shell.Feed(record.data(), 0);
     shell.Feed(record.data(), record.size());

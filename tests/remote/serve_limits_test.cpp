@@ -13,7 +13,7 @@ namespace statlume {
 namespace {
 
 // The 16-byte form a connection's peer is checked in: IPv4 as ::ffff:a.b.c.d.
-std::array<std::uint8_t, 16> Peer(const std::string& text)
+std::array<std::uint8_t, 16> PeerBytes(const std::string& text)
 {
     std::array<std::uint8_t, 16> address{};
     std::array<std::uint8_t, 4> v4{};
@@ -55,9 +55,9 @@ TEST(ServeLimits, RangesAdmitExactlyTheirPeers)
             limits.Allow = *list;
         }
         for (const auto& peer : row.inside)
-            EXPECT_TRUE(limits.Allows(Peer(peer))) << peer;
+            EXPECT_TRUE(limits.Allows(PeerBytes(peer))) << peer;
         for (const auto& peer : row.outside)
-            EXPECT_FALSE(limits.Allows(Peer(peer))) << peer;
+            EXPECT_FALSE(limits.Allows(PeerBytes(peer))) << peer;
     }
 }
 
