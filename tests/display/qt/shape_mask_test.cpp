@@ -103,16 +103,26 @@ TEST(ShapeMask, SendsOnlyWhatChangedAndMatchesAWholeRebuild)
     EXPECT_EQ(mask.Update(labels, sink), 19) << "after a clear or a rebuild all is sent";
 }
 
-TEST(ShapeMask, OutlinePixelsAreInTheShape)
+// One label of glyphs with holes and descenders, its whole shape already sent.
+class ShapeMaskOfOneLabel : public ::testing::Test
 {
+protected:
+    ShapeMaskOfOneLabel()
+    {
+        label->SetCaption("Wg 42%");
+        label->move(5, 5);
+        mask.Update(labels, sink);
+    }
+
     QWidget window;
-    auto* label = new TFmtLabel(QStringLiteral("l"), "", &window);
-    label->SetCaption("Wg 42%");
-    label->move(5, 5);
+    TFmtLabel* label = new TFmtLabel(QStringLiteral("l"), "", &window);
     const std::vector<TFmtLabel*> labels{label};
     TShapeMask mask;
     TRecordingSink sink;
-    mask.Update(labels, sink);
+};
+
+TEST_F(ShapeMaskOfOneLabel, OutlinePixelsAreInTheShape)
+{
     const QRegion plain = sink.Shape;
 
     label->SetOutline(TTextOutline::Outline, Qt::white);
@@ -127,16 +137,8 @@ TEST(ShapeMask, OutlinePixelsAreInTheShape)
     EXPECT_EQ(mask.Update(labels, sink), 0) << "the same outline is not drawn again";
 }
 
-TEST(ShapeMask, AtTwiceThePixelsTheShapeIsInDevicePixels)
+TEST_F(ShapeMaskOfOneLabel, AtTwiceThePixelsTheShapeIsInDevicePixels)
 {
-    QWidget window;
-    auto* label = new TFmtLabel(QStringLiteral("l"), "", &window);
-    label->SetCaption("Wg 42%");
-    label->move(5, 5);
-    const std::vector<TFmtLabel*> labels{label};
-    TShapeMask mask;
-    TRecordingSink sink;
-    mask.Update(labels, sink);
     const QRect single = sink.Shape.boundingRect();
 
     sink.Scale = 2;
