@@ -6,6 +6,7 @@
 #include <initializer_list>
 #include <utility>
 
+#include "collect/raw_data.h"
 #include "format/printable_text.h"
 
 namespace statlume {
@@ -13,7 +14,6 @@ namespace statlume {
 namespace {
 
 constexpr double BytesPerKB = 1024.0;
-constexpr double BytesPerMB = 1048576.0;
 // A fan reading the sensor block marks as unreadable; the display shows it as 0.
 constexpr std::int32_t UnreadableFan = 255;
 

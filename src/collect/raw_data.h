@@ -13,6 +13,9 @@ namespace statlume {
 /// Size in bytes of the snapshot record on the wire and in memory.
 inline constexpr std::size_t RawDataSize = 272;
 
+/// Bytes in the MB the figures are given in.
+inline constexpr double BytesPerMB = 1048576.0;
+
 /// Number of drive slots in the snapshot.
 inline constexpr std::size_t DriveSlots = 8;
 

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "collect/comma_text.h"
+#include "collect/raw_data.h"
 #include "format/ascii_case.h"
 
 namespace statlume {
@@ -11,8 +12,6 @@ namespace {
 
 constexpr int SlowCycleEvery = 10;
 constexpr int HostTickWrap = 50;
-constexpr double BytesPerMB = 1048576.0;
-
 } // namespace
 
 TSnapshotCollector::TSnapshotCollector(platform::PerfDataSource& perfSource,

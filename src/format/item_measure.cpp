@@ -3,14 +3,13 @@
 #include <cstdint>
 #include <iterator>
 
+#include "collect/raw_data.h"
 #include "format/ascii_case.h"
 #include "format/figure_text.h"
 
 namespace statlume {
 
 namespace {
-
-constexpr double BytesPerMB = 1048576.0;
 
 // Used or free memory in MB against the total, or in percent of it as FORMAT "%" shows it;
 // nothing without a total (no swap), which would otherwise read as "0 % free", critical.

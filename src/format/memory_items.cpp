@@ -1,13 +1,12 @@
 #include <functional>
 
+#include "collect/raw_data.h"
 #include "format/formatter.h"
 #include "format/number_format.h"
 
 namespace statlume {
 
 namespace {
-
-constexpr double BytesPerMB = 1048576.0;
 
 // Free and used figures are held as single precision before formatting, so their last
 // digits are those of a float.

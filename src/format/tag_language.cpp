@@ -4,17 +4,13 @@
 #include <limits>
 
 #include "format/ascii_case.h"
+#include "format/utf8_bytes.h"
 
 namespace statlume {
 
 namespace {
 
 constexpr std::string_view TagOpening = "<NAME=";
-
-bool IsContinuationByte(char c)
-{
-    return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
-}
 
 // Length of the UTF-8 character at pos; a malformed or cut sequence counts as one byte.
 std::size_t Utf8CharLength(std::string_view text, std::size_t pos)

@@ -1,14 +1,10 @@
 #include "format/template_cap.h"
 
 #include "format/tag_language.h"
+#include "format/utf8_bytes.h"
 
 namespace statlume {
 namespace {
-
-bool IsContinuationByte(char c)
-{
-    return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
-}
 
 // Where a line break ends at pos (CR LF counts once), or pos when none starts there.
 std::size_t BreakEnd(std::string_view text, std::size_t pos)

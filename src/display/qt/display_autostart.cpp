@@ -4,6 +4,7 @@
 
 #include "display/qt/statlume_display.h"
 #include "platform/linux/autostart.h"
+#include "platform/linux/environment.h"
 
 #include <QCoreApplication>
 
@@ -13,14 +14,9 @@ namespace {
 using platform::AutostartPath;
 using platform::DisableAutostart;
 using platform::EnableAutostart;
+using platform::Environment;
 using platform::IsAutostartOn;
 using platform::TAutostartResult;
-
-std::optional<std::string> Environment(const char* name)
-{
-    const char* value = std::getenv(name);
-    return value != nullptr ? std::optional<std::string>(value) : std::nullopt;
-}
 
 std::string AutostartFile()
 {

@@ -3,6 +3,7 @@
 #include "display/example_folders.h"
 #include "display/qt/statlume_display.h"
 #include "platform/linux/dl_sensor_starter.h"
+#include "platform/linux/environment.h"
 
 #ifndef STATLUME_DATA_FROM_BIN
 #error "STATLUME_DATA_FROM_BIN must name the installed data folder relative to bin"
@@ -11,10 +12,9 @@
 namespace statlume {
 namespace {
 
-std::string Environment(const char* name)
+std::string EnvironmentText(const char* name)
 {
-    const char* value = std::getenv(name);
-    return value != nullptr ? value : "";
+    return platform::Environment(name).value_or("");
 }
 
 } // namespace
@@ -22,7 +22,7 @@ std::string Environment(const char* name)
 std::vector<std::filesystem::path> TStatlumeDisplay::ExampleFolders() const
 {
     return statlume::ExampleFolders(TExamplePlaces{
-        Environment("XDG_DATA_HOME"), Environment("HOME"), Environment("XDG_DATA_DIRS"),
+        EnvironmentText("XDG_DATA_HOME"), EnvironmentText("HOME"), EnvironmentText("XDG_DATA_DIRS"),
         platform::ExecutableFolder(), STATLUME_DATA_FROM_BIN});
 }
 

@@ -7,6 +7,7 @@
 #include <thread>
 #include <utility>
 
+#include "platform/linux/errno_text.h"
 #include "platform/linux/unique_fd.h"
 
 #include <fcntl.h>
@@ -22,11 +23,6 @@ namespace {
 
 constexpr const char* LockName = "display.lock";
 constexpr const char* SocketName = "restore.sock";
-
-std::string ErrnoText(const std::string& what)
-{
-    return what + ": " + std::strerror(errno);
-}
 
 bool FillAddress(const std::string& path, sockaddr_un& address)
 {

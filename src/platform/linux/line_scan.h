@@ -5,6 +5,12 @@
 
 namespace statlume::platform {
 
+/// A space or a tab: what separates the fields of kernel and settings text.
+inline bool IsBlank(char c)
+{
+    return c == ' ' || c == '\t';
+}
+
 /// Calls visit with every line of text, without its newline; a last line without a newline
 /// is visited too.
 template <typename TVisit> void ForEachLine(std::string_view text, TVisit&& visit)

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/linux/errno_text.h"
 #include "platform/linux/unique_fd.h"
 
 #include <fcntl.h>
@@ -12,11 +13,6 @@
 
 namespace statlume::platform {
 namespace {
-
-std::string ErrnoText(const std::string& what)
-{
-    return what + ": " + std::strerror(errno);
-}
 
 std::string OctalMode(mode_t mode)
 {

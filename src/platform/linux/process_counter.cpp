@@ -14,11 +14,6 @@ namespace statlume::platform {
 
 namespace {
 
-bool IsBlank(char c)
-{
-    return c == ' ' || c == '\t';
-}
-
 // Splits one line at blanks and calls visit with each field.
 template <typename TVisit> void ForEachField(std::string_view line, TVisit&& visit)
 {

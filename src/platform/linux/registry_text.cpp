@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/linux/line_scan.h"
+
 namespace statlume::platform {
 namespace {
 
@@ -23,11 +25,6 @@ int HexValue(char c)
         return c - 'A' + 10;
     }
     return -1;
-}
-
-bool IsBlank(char c)
-{
-    return c == ' ' || c == '\t';
 }
 
 std::string_view TrimBlanks(std::string_view s)

@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/linux/errno_text.h"
 #include "platform/linux/private_folder.h"
 #include "platform/linux/unique_fd.h"
 
@@ -25,11 +26,6 @@ constexpr std::size_t MaxRecordSize = 4096;
 // Our own programs hold the record only while choosing, far less than this.
 constexpr int LockAttempts = 200;
 constexpr std::chrono::milliseconds LockPause(10);
-
-std::string ErrnoText(const std::string& what)
-{
-    return what + ": " + std::strerror(errno);
-}
 
 bool LockRecord(int fd)
 {
