@@ -71,14 +71,7 @@ start_picom() {
 }
 stop_picom() {
     [[ -n $picom_pid ]] && kill "$picom_pid" 2>/dev/null && wait "$picom_pid" 2>/dev/null
-    # The tray: the menu opens from the icon, also while the window is cut to its text.
-trayer --edge bottom --align right --widthtype pixel --width 96 --heighttype pixel --height 24 \
-    --transparent false --tint 0xdddddd --SetDockType true --expand false >/dev/null 2>&1 &
-pids+=($!)
-wait_for 10 bash -c 'xdotool search --onlyvisible --class trayer >/dev/null' ||
-    { echo "trayer did not start"; exit 1; }
-
-picom_pid=""
+    picom_pid=""
     sleep 1
 }
 
