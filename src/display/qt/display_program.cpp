@@ -19,6 +19,7 @@
 #include "display/qt/wayland_output.h"
 #include "display/wayland/layer_client.h"
 #include "platform/linux/dl_sensor_starter.h"
+#include "platform/linux/environment.h"
 #include "platform/linux/file_registry.h"
 #include "platform/linux/instance_lock.h"
 #include "platform/linux/linux_system_status.h"
@@ -33,15 +34,11 @@
 namespace statlume {
 namespace {
 
+using platform::Environment;
+
 void ReportLine(const std::string& message)
 {
     std::cerr << "statlume: " << message << '\n' << std::flush;
-}
-
-std::optional<std::string> Environment(const char* name)
-{
-    const char* value = std::getenv(name);
-    return value != nullptr ? std::optional<std::string>(value) : std::nullopt;
 }
 
 // Only X11 lets a window place itself and stay above or below others; a Wayland session
@@ -59,6 +56,32 @@ void ChooseQtPlatform()
     ReportLine("this Wayland session has no XWayland: the window cannot keep its position, "
                "stay on top, stay below other windows or pin to the desktop here.");
 }
+
+// Over X11 the toolkit puts a window's changes through shared memory: a round trip to the
+// server before each paint and a completion event to wake for after, every tick, for the few
+// kilobytes a changed line is. Plain image requests cost less at this size. The user's own
+// choice stands; children do not inherit ours.
+class TPlainImagePuts
+{
+public:
+    TPlainImagePuts()
+        : Set(!qEnvironmentVariableIsSet("QT_XCB_NO_MITSHM"))
+    {
+        if (Set) {
+            qputenv("QT_XCB_NO_MITSHM", "1");
+        }
+    }
+    // Once the toolkit has connected, the variable has done its part.
+    void Connected() const
+    {
+        if (Set) {
+            qunsetenv("QT_XCB_NO_MITSHM");
+        }
+    }
+
+private:
+    bool Set;
+};
 
 // On a Wayland compositor with layer-shell the window becomes a layer surface: there it can
 // keep its place and its layer. Said once, with the reason, whenever a compositor is there.
@@ -197,7 +220,9 @@ int RunDisplayProgram(int argc, char** argv, std::string_view version)
 
     std::unique_ptr<wayland::TLayerClient> layerClient = ChooseOutput(args);
     ChooseQtPlatform();
+    const TPlainImagePuts plainImagePuts;
     QApplication app(argc, argv);
+    plainImagePuts.Connected();
     // The empty title is also the caption of the error boxes.
     QApplication::setApplicationName(QString());
     QApplication::setApplicationDisplayName(QString());

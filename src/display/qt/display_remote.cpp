@@ -132,7 +132,10 @@ void TDisplayRemote::ShowStatus()
     Window.Tray().SetToolTip(text);
     // The window tells only of problems, so a glance at it shows why the figures look so.
     const bool problem = status.PasswordMismatch || !status.FiguresFrom.empty();
-    Window.setToolTip(problem ? text : QString());
+    // Every tick comes here: an unchanged tip must not send the window an event each time.
+    if (const QString shown = problem ? text : QString(); Window.toolTip() != shown) {
+        Window.setToolTip(shown);
+    }
 }
 
 void TDisplayRemote::ClientStart()

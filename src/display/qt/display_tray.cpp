@@ -151,7 +151,19 @@ bool TDisplayTray::Shown() const
     if (Item != nullptr && Item->Registered()) {
         return true;
     }
-    return Tray->isVisible() && QSystemTrayIcon::isSystemTrayAvailable();
+    if (!Tray->isVisible()) {
+        return false;
+    }
+    if (TrayAssumed) {
+        return true;
+    }
+    // A tray once found is remembered by the toolkit, so asking again costs nothing.
+    const auto now = std::chrono::steady_clock::now();
+    if (TrayAvailable || now >= NextTrayAsk) {
+        TrayAvailable = QSystemTrayIcon::isSystemTrayAvailable();
+        NextTrayAsk = now + TrayAskInterval;
+    }
+    return TrayAvailable;
 }
 
 } // namespace statlume

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 
@@ -54,8 +55,12 @@ public:
 
     /// `IconMode`.
     std::uint8_t IconMode() const { return Mode; }
-    /// The icon is added and a notification area exists to show it.
+    /// The icon is added and a notification area exists to show it. A notification area
+    /// without a bus (XEmbed) that comes later is seen within TrayAskInterval.
     bool Shown() const;
+    /// From now on a notification area counts as there though the toolkit sees none: a
+    /// test's stand-in for one.
+    void AssumeTrayAvailable() { TrayAssumed = true; }
     /// The text of the last figure drawn; empty before the first.
     const QString& FigureText() const { return Figure; }
     /// The toolkit's icon.
@@ -72,6 +77,7 @@ signals:
     void ShownChanged();
 
 private:
+    static constexpr std::chrono::seconds TrayAskInterval{5};
     /// More figures than the percentages 00..100 and a few odd ones drop the kept icons.
     static constexpr qsizetype MaxFigureIcons = 128;
 
@@ -89,6 +95,11 @@ private:
     /// Takes over from the toolkit's icon whenever a StatusNotifierWatcher is there.
     TSniItem* Item = nullptr;
     bool Wanted = false;
+    /// Whether a notification area exists, as last asked. On X11 asking while there is none
+    /// is a round trip to the server, so then it is asked again only after a while.
+    mutable bool TrayAvailable = false;
+    mutable std::chrono::steady_clock::time_point NextTrayAsk{};
+    bool TrayAssumed = false;
     std::uint8_t Mode = 0;
     QString Figure;
     QFont FigureFont;

@@ -86,6 +86,12 @@ void TSniItem::SetRegistered(bool registered)
 {
     if (registered != IsRegistered) {
         IsRegistered = registered;
+        if (registered) {
+            // A change made while the registration was on its way reached no host.
+            emit Adaptor->NewIcon();
+            emit Adaptor->NewStatus(Status());
+            emit Adaptor->NewToolTip();
+        }
         emit RegisteredChanged(registered);
     }
 }
@@ -95,6 +101,10 @@ void TSniItem::SetIcon(const QIcon& icon, bool attention)
     Pixmaps = SniPixmapsOf(icon);
     const bool statusChanged = attention != Attention;
     Attention = attention;
+    // Signals nobody hosts would still cross the bus on every figure.
+    if (!IsRegistered) {
+        return;
+    }
     emit Adaptor->NewIcon();
     if (statusChanged) {
         emit Adaptor->NewAttentionIcon();
@@ -118,7 +128,9 @@ void TSniItem::SetToolTip(const QString& text, const QString& figure)
     TSniToolTip tip = SniToolTipOf(text, figure);
     if (tip.Title != Tip.Title || tip.Text != Tip.Text) {
         Tip = std::move(tip);
-        emit Adaptor->NewToolTip();
+        if (IsRegistered) {
+            emit Adaptor->NewToolTip();
+        }
     }
 }
 

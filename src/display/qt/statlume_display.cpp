@@ -59,7 +59,11 @@ TStatlumeDisplay::TStatlumeDisplay(TDisplayServices services)
         activateWindow();
         MenuItems->PopupMenu1->popup(QCursor::pos());
     });
-    connect(TrayIcon, &TDisplayTray::ShownChanged, this, [this] { ApplyClickThrough(true); });
+    connect(TrayIcon, &TDisplayTray::ShownChanged, this, [this] {
+        ApplyClickThrough(true);
+        // The figures for the tooltip of the icon just shown, without taking a sample.
+        RenderLabels(false);
+    });
     ConnectMenu();
     connect(qGuiApp, &QGuiApplication::screenAdded, this, [this] { LimitToDesktop(); });
     connect(qGuiApp, &QGuiApplication::screenRemoved, this, [this] { LimitToDesktop(); });
@@ -311,7 +315,9 @@ void TStatlumeDisplay::RenderLabels(bool sample)
     const auto now = std::chrono::duration_cast<std::chrono::milliseconds>(
                          std::chrono::steady_clock::now().time_since_epoch())
                          .count();
-    // The tray's tooltip shows the first lines, so hovering the icon gives the figures.
+    // The tray's tooltip shows the first lines, so hovering the icon gives the figures; with
+    // no tray shown they are not made (a tray that comes says so, or is seen the next tick).
+    const bool trayShown = TrayIcon->Shown();
     std::vector<std::string> trayLines;
     for (std::size_t i = 0; i < LabelList.size() && i < Runs.LineCount(); ++i) {
         TFmtLabel* label = LabelList[i];
@@ -319,13 +325,16 @@ void TStatlumeDisplay::RenderLabels(bool sample)
             relayout = true;
         }
         TRunLine line = Runs.Render(Formatters, i, now, sample);
-        if (i < TrayFigureLines) {
+        if (trayShown && i < TrayFigureLines) {
             trayLines.push_back(TrayFigureLine(line));
         }
         changed = label->SetRuns(std::move(line)) || changed;
     }
-    const std::string figures = TrayFigures(trayLines);
-    TrayIcon->SetFigures(QString::fromUtf8(figures.data(), static_cast<qsizetype>(figures.size())));
+    if (trayShown) {
+        const std::string figures = TrayFigures(trayLines);
+        TrayIcon->SetFigures(
+            QString::fromUtf8(figures.data(), static_cast<qsizetype>(figures.size())));
+    }
     if (relayout) {
         // The first captions after a rebuild: placed labels keep their stored places.
         const bool held = std::exchange(HoldPlaced, true);

@@ -708,6 +708,10 @@ TEST_F(DisplayRig, DrawsBarsInThresholdColoursAndRepaintsOnlyChanges)
     TFmtLabel& label = *Window->Labels()[0];
     Window->Shell().Data.ProcUsage[0] = 80;
     Window->RenderLabels();
+    EXPECT_EQ(Window->Tray().Icon().toolTip().toStdString(), "Statlume")
+        << "no figures are made for a tray that is not there";
+    Window->Tray().AssumeTrayAvailable();
+    Window->RenderLabels();
     const QFontMetrics metrics = label.fontMetrics();
     const int textWidth = metrics.horizontalAdvance(QStringLiteral("CPU "));
     EXPECT_EQ(label.width(), textWidth + 10 * metrics.horizontalAdvance(QLatin1Char('0')));
