@@ -316,7 +316,7 @@ void TStatlumeDisplay::RenderLabels(bool sample)
                          std::chrono::steady_clock::now().time_since_epoch())
                          .count();
     // The tray's tooltip shows the first lines, so hovering the icon gives the figures; with
-    // no tray shown they are not made (a tray that comes says so, or is seen the next tick).
+    // no tray shown they are not made (a tray that comes says so, or is seen within seconds).
     const bool trayShown = TrayIcon->Shown();
     std::vector<std::string> trayLines;
     for (std::size_t i = 0; i < LabelList.size() && i < Runs.LineCount(); ++i) {
