@@ -6,8 +6,9 @@
 # scale 2, move by a drag of its body (a virtual pointer), open the menu on a right click
 # without a tray and let a drag through with Click Through and a tray; a headless weston,
 # which lacks layer-shell,
-# must make it fall back to XWayland and say why. sway, grim, foot, weston and xhost come
-# with scripts/install-deps --test; without them, or without root, the test is skipped.
+# must make it fall back to XWayland and say why. sway, grim, foot, xmessage, weston and
+# xhost come with scripts/install-deps --test; without them, or without root, the test is
+# skipped.
 # Usage: $0 BUILD_DIR
 set -u
 
@@ -20,7 +21,7 @@ skip() {
     echo "0 passed, 0 failed, 1 skipped"
     exit 0
 }
-for tool in sway grim foot swaymsg xhost setpriv python3; do
+for tool in sway grim foot xmessage swaymsg xhost setpriv python3; do
     command -v "$tool" >/dev/null || skip "$tool is not installed (scripts/install-deps --test)"
 done
 [[ $(id -u) -eq 0 ]] || skip "sway must run as another user than the test: run as root"
@@ -210,27 +211,34 @@ swaymsg output HEADLESS-1 scale 1 >/dev/null
 stop_app "scale 2"
 
 # 4. Layers against a normal window that covers the whole output: foot, or xmessage on
-# XWayland where foot shows nothing (its reason is printed).
+# XWayland where foot shows nothing. Where neither can draw, this machine cannot pose the
+# question: the check is skipped with both programs' reasons, as a missing tool skips it.
 covered() { python3 "$here/wayland_box.py" --colour "$work/shot.ppm" "${1:-310}" "${2:-210}"; }
 cover_drawn="grim -t ppm $work/shot.ppm && [[ \$(covered) != 336699 ]]"
 # nobody's login shell would end at once, and foot with it.
 swaymsg exec "foot sleep 600 >$work/shared/foot.log 2>&1" >/dev/null
 cover='[app_id="foot"]'
+cover_shown=yes
 if ! wait_for "$cover_drawn" 150; then
     echo "note: foot showed nothing in 15 s, xmessage covers instead: $(tail -3 "$work/shared/foot.log")"
     swaymsg "$cover kill" >/dev/null 2>&1
     swaymsg exec "xmessage -bg '#884422' -fg '#884422' -title cover cover \
         >$work/shared/xmessage.log 2>&1" >/dev/null
     cover='[title="^cover$"]'
-    wait_for "$cover_drawn" 150 ||
-        check "a window covers the desktop" "still the desktop at 310,210: $(tail -3 "$work/shared/xmessage.log")"
+    wait_for "$cover_drawn" 150 || cover_shown=
 fi
 write_settings 'X"=dword:0000012c' 'Y"=dword:000000c8' 'PinToDesktop"=dword:00000001'
 start_app
 grim -t ppm "$work/shot.ppm"
 colour=$(covered)
-[[ $colour != ffffff && $colour != 336699 ]] && check "pinned stays under a window" ok ||
+if [[ -z $cover_shown ]]; then
+    echo "SKIP pinned stays under a window: no window could cover the desktop here;" \
+        "xmessage said: $(tail -3 "$work/shared/xmessage.log")"
+elif [[ $colour != ffffff && $colour != 336699 ]]; then
+    check "pinned stays under a window" ok
+else
     check "pinned stays under a window" "found $colour at 310,210"
+fi
 stop_app "pinned"
 # Headless sway has no pointer device; a virtual pointer of the test's own gives its seat one,
 # and sway's seat command places the cursor (out of the way until the drag). It comes before
