@@ -5,6 +5,7 @@
 
 #include "cli/record_render.h"
 #include "format/tag_language.h"
+#include "format/template_cap.h"
 #include "platform/linux/dl_sensor_starter.h"
 #include "platform/linux/linux_system_status.h"
 #include "platform/linux/proc_perf_data_source.h"
@@ -81,8 +82,13 @@ TConsoleApp::~TConsoleApp()
 
 void TConsoleApp::SetLabels(std::string_view templateText)
 {
-    DecideAllActive(Formatters, templateText);
-    Lines = SplitTemplateLines(templateText);
+    // Each line costs memory and time on every tick, and is printed on every tick: a huge
+    // template is cut as the window cuts it.
+    const TTemplateCap cap = CapTemplate(templateText);
+    if (cap.Cut)
+        Err << "statlume-cli: " << TemplateCapMessage(cap) << '\n' << std::flush;
+    DecideAllActive(Formatters, cap.Kept);
+    Lines = SplitTemplateLines(cap.Kept);
     Runs.SetLines(Lines);
     // Drive items enter their letters while rendering; the first collection then measures them.
     RenderLabels();

@@ -307,8 +307,10 @@ int RunConsoleProgram(std::span<char* const> argv,
     }
     // Colour codes only for a person at a terminal, never into a pipe or a file.
     const bool terminal = &out == &std::cout && ::isatty(STDOUT_FILENO) == 1;
-    const TOutputFormat output{options.Style, options.Separator,
-                               ColourWanted(terminal, std::getenv("NO_COLOR"))};
+    const TColourDepth colours = TerminalColours(terminal, std::getenv("NO_COLOR"),
+                                                 std::getenv("TERM"), std::getenv("COLORTERM"));
+    const TOutputFormat output{options.Style, options.Separator, colours != TColourDepth::None,
+                               colours};
 
     // SIGHUP: the stored settings again, read without writing; the command line still wins.
     const auto reloadSettings = [&]() -> std::optional<std::pair<std::string, std::uint32_t>> {

@@ -7,6 +7,7 @@
 #include "collect/record_check.h"
 #include "format/run_renderer.h"
 #include "format/tag_language.h"
+#include "format/template_cap.h"
 
 namespace statlume {
 
@@ -31,6 +32,10 @@ int RenderRecordFile(const std::string& recordPath, std::string_view templateTex
         return RecordFileErrorStatus;
     }
 
+    const TTemplateCap cap = CapTemplate(templateText);
+    if (cap.Cut)
+        err << "statlume-cli: " << TemplateCapMessage(cap) << '\n' << std::flush;
+    templateText = cap.Kept;
     TRawDataShell shell;
     const TFormatterList formatters = CreateFormatters(shell, locale);
     DecideAllActive(formatters, templateText);

@@ -126,7 +126,7 @@ TRunTone HighestTone(const std::vector<TRunLine>& lines)
 std::string FormatUpdate(const TOutputFormat& format, const std::vector<TRunLine>& lines,
                          bool alert)
 {
-    const TRunTextStyle style{format.Colour && format.Style == TOutputStyle::Lines};
+    const TRunTextStyle style{format.Colour && format.Style == TOutputStyle::Lines, format.Depth};
     std::vector<std::string> texts;
     texts.reserve(lines.size());
     for (const TRunLine& line : lines)
@@ -136,9 +136,18 @@ std::string FormatUpdate(const TOutputFormat& format, const std::vector<TRunLine
     return JsonUpdate(texts, ClassValue(alert, HighestTone(lines)), FirstPercentage(lines));
 }
 
-bool ColourWanted(bool outIsTerminal, const char* noColour)
+TColourDepth TerminalColours(bool outIsTerminal, const char* noColour, const char* term,
+                             const char* colourTerm)
 {
-    return outIsTerminal && noColour == nullptr;
+    const std::string_view termName = term != nullptr ? term : "";
+    if (!outIsTerminal || noColour != nullptr || termName.empty() || termName == "dumb")
+        return TColourDepth::None;
+    const std::string_view colourTermName = colourTerm != nullptr ? colourTerm : "";
+    if (colourTermName == "truecolor" || colourTermName == "24bit" || termName.ends_with("-direct"))
+        return TColourDepth::TrueColour;
+    if (termName.find("256color") != std::string_view::npos)
+        return TColourDepth::Palette256;
+    return TColourDepth::Basic;
 }
 
 std::string FormatUpdate(const TOutputFormat& format, const std::vector<std::string>& lines,

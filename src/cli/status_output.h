@@ -6,6 +6,7 @@
 
 #include "cli/cli_options.h"
 #include "format/run.h"
+#include "format/run_text.h"
 
 namespace statlume {
 
@@ -17,6 +18,8 @@ struct TOutputFormat
     std::string Separator = " | ";
     /// ANSI colours in the Lines style (a terminal without NO_COLOR).
     bool Colour = false;
+    /// How many colours that terminal shows.
+    TColourDepth Depth = TColourDepth::TrueColour;
 };
 
 /// One update as written: the lines each ended by a line break and an empty line after them
@@ -34,7 +37,10 @@ std::string FormatUpdate(const TOutputFormat& format, const std::vector<std::str
 std::string FormatUpdate(const TOutputFormat& format, const std::vector<TRunLine>& lines,
                          bool alert);
 
-/// Whether the Lines style may colour: out is a terminal and NO_COLOR is not set.
-bool ColourWanted(bool outIsTerminal, const char* noColour);
+/// The colours the Lines style may use: none unless out is a terminal, NO_COLOR is not set
+/// and TERM names a terminal other than "dumb"; 24-bit where COLORTERM says "truecolor" or
+/// "24bit" or TERM ends in "-direct"; 256 where TERM has "256color"; else the basic sixteen.
+TColourDepth TerminalColours(bool outIsTerminal, const char* noColour, const char* term,
+                             const char* colourTerm);
 
 } // namespace statlume

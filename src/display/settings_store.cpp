@@ -141,15 +141,19 @@ void TSettingsStore::RunVersionStep()
             Report(error.what());
         }
     }
+    // A salvage that lost the "Version" line kept the values it could read: they are taken
+    // as current, and no step may delete what the salvage saved.
+    const bool salvagedWithoutVersion = !version && !versionUnreadable && Store.Salvaged();
+    const bool keepEverything = versionUnreadable || salvagedWithoutVersion;
     const std::int32_t known = version.value_or(0);
     try {
-        if (!versionUnreadable && known < 75) {
+        if (!keepEverything && known < 75) {
             // Part of the opening transaction: the old key goes only if the new one is stored.
             Store.CloseKey();
             Store.DeleteKey(MainSettingsKey);
             Store.OpenKey(MainSettingsKey, true);
         }
-        if (versionUnreadable || known < 78) {
+        if (keepEverything || known < 78) {
             std::int64_t longest = 0;
             bool rewrite = true;
             try {
@@ -171,11 +175,11 @@ void TSettingsStore::RunVersionStep()
                 Store.WriteBinary("LongestUptime", EncodeInt64(longest));
             }
         }
-        if (versionUnreadable || known < 82) {
+        if (!salvagedWithoutVersion && (versionUnreadable || known < 82)) {
             Store.DeleteValue("W");
             Store.DeleteValue("H");
         }
-        if (versionUnreadable || known != CurrentSettingsVersion) {
+        if (keepEverything || known != CurrentSettingsVersion) {
             Store.WriteInteger("Version", CurrentSettingsVersion);
         }
     } catch (const std::exception& error) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdlib>
 #include <string_view>
 
 namespace statlume {
@@ -22,14 +23,88 @@ double Clamped(double fraction)
     return std::isfinite(fraction) ? std::clamp(fraction, 0.0, 1.0) : 0.0;
 }
 
-std::string ToneCode(const TRun& run)
+struct TRgb
+{
+    int R = 0;
+    int G = 0;
+    int B = 0;
+};
+
+TRgb Channels(std::uint32_t rgb)
+{
+    return {static_cast<int>((rgb >> 16) & 0xFF), static_cast<int>((rgb >> 8) & 0xFF),
+            static_cast<int>(rgb & 0xFF)};
+}
+
+int DistanceSquared(TRgb a, TRgb b)
+{
+    return (a.R - b.R) * (a.R - b.R) + (a.G - b.G) * (a.G - b.G) + (a.B - b.B) * (a.B - b.B);
+}
+
+// xterm's defaults for the sixteen basic colours, the usual reference for "nearest".
+constexpr std::array<TRgb, 16> BasicColours = {{{0, 0, 0},
+                                                {205, 0, 0},
+                                                {0, 205, 0},
+                                                {205, 205, 0},
+                                                {0, 0, 238},
+                                                {205, 0, 205},
+                                                {0, 205, 205},
+                                                {229, 229, 229},
+                                                {127, 127, 127},
+                                                {255, 0, 0},
+                                                {0, 255, 0},
+                                                {255, 255, 0},
+                                                {92, 92, 255},
+                                                {255, 0, 255},
+                                                {0, 255, 255},
+                                                {255, 255, 255}}};
+
+std::string BasicCode(TRgb colour)
+{
+    std::size_t best = 0;
+    for (std::size_t i = 1; i < BasicColours.size(); ++i) {
+        if (DistanceSquared(colour, BasicColours[i]) <
+            DistanceSquared(colour, BasicColours[best])) {
+            best = i;
+        }
+    }
+    return std::to_string(best < 8 ? 30 + best : 90 + best - 8);
+}
+
+// The palette's 6x6x6 cube (16..231) and grey ramp (232..255), whichever lies nearer.
+std::string PaletteCode(TRgb colour)
+{
+    constexpr std::array<int, 6> levels = {0, 95, 135, 175, 215, 255};
+    const auto nearestLevel = [&levels](int value) {
+        std::size_t best = 0;
+        for (std::size_t i = 1; i < levels.size(); ++i) {
+            if (std::abs(value - levels[i]) < std::abs(value - levels[best])) {
+                best = i;
+            }
+        }
+        return best;
+    };
+    const std::size_t r = nearestLevel(colour.R);
+    const std::size_t g = nearestLevel(colour.G);
+    const std::size_t b = nearestLevel(colour.B);
+    const TRgb cube{levels[r], levels[g], levels[b]};
+    const int average = (colour.R + colour.G + colour.B) / 3;
+    const int step = std::clamp((average - 8 + 5) / 10, 0, 23);
+    const int greyLevel = 8 + 10 * step;
+    const TRgb grey{greyLevel, greyLevel, greyLevel};
+    const std::size_t index = DistanceSquared(colour, grey) < DistanceSquared(colour, cube)
+                                  ? 232 + static_cast<std::size_t>(step)
+                                  : 16 + 36 * r + 6 * g + b;
+    return "38;5;" + std::to_string(index);
+}
+
+std::string ToneCode(const TRun& run, TColourDepth depth)
 {
     switch (run.Tone) {
     case TRunTone::Plain:
         return {};
     case TRunTone::Custom:
-        return "\x1b[38;2;" + std::to_string((run.Rgb >> 16) & 0xFF) + ';' +
-               std::to_string((run.Rgb >> 8) & 0xFF) + ';' + std::to_string(run.Rgb & 0xFF) + 'm';
+        return "\x1b[" + ForegroundCode(run.Rgb, depth) + 'm';
     case TRunTone::Warning:
         return "\x1b[33m";
     case TRunTone::Critical:
@@ -39,6 +114,23 @@ std::string ToneCode(const TRun& run)
 }
 
 } // namespace
+
+std::string ForegroundCode(std::uint32_t rgb, TColourDepth depth)
+{
+    const TRgb colour = Channels(rgb);
+    switch (depth) {
+    case TColourDepth::None:
+        return {};
+    case TColourDepth::Basic:
+        return BasicCode(colour);
+    case TColourDepth::Palette256:
+        return PaletteCode(colour);
+    case TColourDepth::TrueColour:
+        break;
+    }
+    return "38;2;" + std::to_string(colour.R) + ';' + std::to_string(colour.G) + ';' +
+           std::to_string(colour.B);
+}
 
 std::string BarText(double fraction, std::size_t cells)
 {
@@ -72,7 +164,9 @@ std::string RunLineText(const TRunLine& line, const TRunTextStyle& style)
 {
     std::string text;
     for (const TRun& run : line.Runs) {
-        const std::string code = style.Ansi ? ToneCode(run) : std::string();
+        const std::string code = style.Ansi && style.Depth != TColourDepth::None
+                                     ? ToneCode(run, style.Depth)
+                                     : std::string();
         text += code;
         switch (run.Kind) {
         case TRunKind::Text:

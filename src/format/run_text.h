@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -8,12 +9,31 @@
 
 namespace statlume {
 
+/// The colours a terminal can show.
+enum class TColourDepth
+{
+    /// No colour codes at all (TERM=dumb, NO_COLOR, not a terminal).
+    None,
+    /// The eight colours and their bright forms (SGR 30..37, 90..97).
+    Basic,
+    /// The 256-colour palette (SGR 38;5;N).
+    Palette256,
+    /// 24-bit colour (SGR 38;2;R;G;B).
+    TrueColour,
+};
+
 /// Colours of the text outputs.
 struct TRunTextStyle
 {
     /// Writes ANSI colour codes (a terminal without NO_COLOR).
     bool Ansi = false;
+    /// How a custom colour is written: the nearest colour the terminal can show.
+    TColourDepth Depth = TColourDepth::TrueColour;
 };
+
+/// The SGR parameters that set the foreground nearest to rgb (0xRRGGBB) at depth, as in
+/// "38;2;16;255;3", "38;5;46" or "92"; empty for TColourDepth::None.
+std::string ForegroundCode(std::uint32_t rgb, TColourDepth depth);
 
 /// The line for a text output: bars as eighth blocks (▏…█) against light shade, graphs as
 /// one of ▁…█ per value with blanks where no value is known yet, text as it stands; with

@@ -168,6 +168,9 @@ public:
 
     /// Leaves the key in use; value operations then act on nothing.
     void CloseKey() { CurrentKey.clear(); }
+    /// The values were taken over from a damaged file in this run: a value missing now may
+    /// have been lost on its line rather than never stored.
+    virtual bool Salvaged() const { return false; }
     /// The path of the key in use; empty when none is open.
     const std::string& CurrentPath() const { return CurrentKey; }
 

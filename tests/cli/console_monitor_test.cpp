@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -6,6 +7,7 @@
 #include <string>
 
 #include "cli/console_monitor.h"
+#include "format/template_cap.h"
 #include "platform/fake/fake_sensor.h"
 #include "platform/fake/fake_system_status.h"
 #include "platform/fake/perf_block_builder.h"
@@ -75,6 +77,22 @@ TEST_F(ConsoleMonitorTest, OnceWithZeroIntervalDoesNotWait)
     options.Once = true;
     EXPECT_EQ(TConsoleMonitor(*app, options, Out, Err).Run(), 0);
     EXPECT_EQ(Out.str(), "77\n\n");
+}
+
+TEST_F(ConsoleMonitorTest, HugeTemplateIsCutAsTheWindowCutsIt)
+{
+    const auto app = MakeApp(WorkingPerf);
+    TMonitorOptions options;
+    for (int i = 0; i < 3000; ++i)
+        options.TemplateText += "P <NAME=Processes>\r\n";
+    options.IntervalMs = 0;
+    options.Once = true;
+    EXPECT_EQ(TConsoleMonitor(*app, options, Out, Err).Run(), 0);
+    const std::string out = Out.str();
+    EXPECT_EQ(static_cast<std::size_t>(std::count(out.begin(), out.end(), '\n')),
+              MaxTemplateLines + 1);
+    EXPECT_EQ(Err.str(),
+              "statlume-cli: " + TemplateCapMessage(CapTemplate(options.TemplateText)) + "\n");
 }
 
 TEST_F(ConsoleMonitorTest, PrintRendersOnEveryTickUntilExit)

@@ -148,9 +148,37 @@ TEST(StatusOutput, RunsGiveBlocksColoursPercentageAndClass)
         SCOPED_TRACE(c.name);
         EXPECT_EQ(FormatUpdate(c.format, c.lines, c.alert), c.expected);
     }
-    EXPECT_TRUE(ColourWanted(true, nullptr));
-    EXPECT_FALSE(ColourWanted(true, ""));
-    EXPECT_FALSE(ColourWanted(false, nullptr));
+}
+
+TEST(StatusOutput, TerminalColoursFollowTermAndNoColor)
+{
+    struct Row
+    {
+        const char* name;
+        bool terminal;
+        const char* noColour;
+        const char* term;
+        const char* colourTerm;
+        TColourDepth expected;
+    };
+    using enum TColourDepth;
+    const Row rows[] = {
+        {"a pipe", false, nullptr, "xterm-256color", "truecolor", None},
+        {"NO_COLOR, even empty", true, "", "xterm-256color", "truecolor", None},
+        {"TERM=dumb", true, nullptr, "dumb", "truecolor", None},
+        {"no TERM", true, nullptr, nullptr, nullptr, None},
+        {"COLORTERM=truecolor", true, nullptr, "xterm-256color", "truecolor", TrueColour},
+        {"COLORTERM=24bit", true, nullptr, "screen", "24bit", TrueColour},
+        {"a -direct terminfo", true, nullptr, "xterm-direct", nullptr, TrueColour},
+        {"256 colours", true, nullptr, "tmux-256color", nullptr, Palette256},
+        {"the Linux console", true, nullptr, "linux", nullptr, Basic},
+        {"plain xterm", true, nullptr, "xterm", "", Basic},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        EXPECT_EQ(TerminalColours(row.terminal, row.noColour, row.term, row.colourTerm),
+                  row.expected);
+    }
 }
 
 } // namespace

@@ -60,6 +60,34 @@ TEST(RunText, ColoursRunsOnlyWhenAsked)
     EXPECT_EQ(RunLineText(line, {}), "CPU 95xy");
     EXPECT_EQ(RunLineText(line, TRunTextStyle{true}),
               "CPU \x1b[31m95\x1b[0m\x1b[38;2;16;255;3mx\x1b[0m\x1b[33my\x1b[0m");
+    EXPECT_EQ(RunLineText(line, TRunTextStyle{true, TColourDepth::None}), "CPU 95xy");
+}
+
+TEST(RunText, CustomColoursFitTheTerminalsDepth)
+{
+    struct Row
+    {
+        const char* name;
+        std::uint32_t rgb;
+        TColourDepth depth;
+        const char* code;
+    };
+    using enum TColourDepth;
+    const Row rows[] = {
+        {"24-bit as given", 0x10FF03, TrueColour, "38;2;16;255;3"},
+        {"green to the cube", 0x10FF03, Palette256, "38;5;46"},
+        {"teal to the cube", 0x80CBC4, Palette256, "38;5;116"},
+        {"grey to the ramp", 0x808080, Palette256, "38;5;244"},
+        {"black to the cube's corner", 0x000000, Palette256, "38;5;16"},
+        {"bright green", 0x10FF03, Basic, "92"},
+        {"dark red", 0xB00000, Basic, "31"},
+        {"light grey", 0xE0E0E0, Basic, "37"},
+        {"none", 0x10FF03, None, ""},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        EXPECT_EQ(ForegroundCode(row.rgb, row.depth), row.code);
+    }
 }
 
 } // namespace

@@ -251,6 +251,38 @@ TEST_F(FileRegistryTest, FileCorruptedBetweenWritesIsKeptAside)
     EXPECT_EQ(reopened.ValueNames(), std::vector<std::string>{"B"});
 }
 
+TEST_F(FileRegistryTest, SalvageThatLostTheVersionKeepsEverySavedValue)
+{
+    const std::string section = "[HKEY_CURRENT_USER\\" + Main + "]\n";
+    std::ofstream(Path, std::ios::binary)
+        << "REGEDIT4\n\n" + section + "\"Version\"=dword:0000005x\n\"Password\"=\"Secret\"\n"
+        << "\"W\"=dword:00000003\n\n[HKEY_CURRENT_USER\\" + Main +
+               "\\host:1]\n\"X\"=dword:00000001\n";
+    TFileRegistry registry = Open();
+    ASSERT_TRUE(registry.Salvaged());
+    TSettingsStore store(registry, {}, {});
+    TFileRegistry reopened = Open();
+    ASSERT_TRUE(reopened.OpenKey(Main, false));
+    EXPECT_EQ(reopened.ReadString("Password"), "Secret");
+    EXPECT_EQ(reopened.ReadInteger("W"), 3);
+    EXPECT_EQ(reopened.ReadInteger("Version"), CurrentSettingsVersion);
+    EXPECT_TRUE(reopened.OpenKey(Main + "\\host:1", false));
+}
+
+TEST_F(FileRegistryTest, SalvageReportStaysShortAndPrintable)
+{
+    std::string text = "REGEDIT4\n\n[HKEY_CURRENT_USER\\" + Main + "]\n\"A\"=dword:00000001\n";
+    for (int i = 0; i < 40; ++i) {
+        text += "\"" + std::string(16000, 'n') + "\x1b[2J\"=broken\n";
+    }
+    std::ofstream(Path, std::ios::binary) << text;
+    Open();
+    ASSERT_EQ(Reports.size(), 1u);
+    EXPECT_LT(Reports[0].size(), 2000u);
+    EXPECT_EQ(Reports[0].find('\x1b'), std::string::npos);
+    EXPECT_NE(Reports[0].find("more lines"), std::string::npos) << Reports[0];
+}
+
 TEST_F(FileRegistryTest, FailedWriteIsATypedError)
 {
     TFileRegistry registry((Folder / "missing" / "settings.reg").string(), {});

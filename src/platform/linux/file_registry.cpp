@@ -8,6 +8,8 @@
 #include <system_error>
 #include <utility>
 
+#include "format/printable_text.h"
+#include "format/utf8_bytes.h"
 #include "platform/linux/fd_io.h"
 #include "platform/linux/private_folder.h"
 #include "platform/linux/registry_text.h"
@@ -79,16 +81,19 @@ bool ReadAll(int fd, std::string& out, std::size_t limit)
     return true;
 }
 
-// A value name from the file, safe to show: control characters become '?'.
-std::string PrintableName(std::string name)
+// A value name from the file, safe to show and short enough for one line of a message: a
+// damaged file may hold names of thousands of characters.
+std::string PrintableName(std::string_view name)
 {
-    for (char& c : name) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || byte == 0x7f) {
-            c = '?';
-        }
+    constexpr std::size_t maxBytes = 40;
+    if (name.size() <= maxBytes) {
+        return PrintableText(name);
     }
-    return name;
+    std::size_t cut = maxBytes;
+    while (cut > 0 && IsContinuationByte(name[cut])) {
+        --cut;
+    }
+    return PrintableText(name.substr(0, cut)) + "…";
 }
 
 std::string TimeStamp()
@@ -203,6 +208,7 @@ bool TFileRegistry::Load(bool locked, std::string* readError)
     if (Access != TFileAccess::ReadWrite) {
         ReportSalvage(result.Salvage, "it stays where it is");
         Cached = result.Salvage.Tree ? std::move(*result.Salvage.Tree) : TRegistryTree();
+        TookOverSalvage = !Cached.empty();
         return true;
     }
     if (!locked && LockFile.Valid()) {
@@ -280,6 +286,7 @@ void TFileRegistry::KeepAside(TRegistryParseResult salvage)
                     : "it could not be kept aside (" + std::string(std::strerror(errno)) + ")";
     ReportSalvage(salvage, fate);
     Cached = salvage.Tree ? std::move(*salvage.Tree) : TRegistryTree();
+    TookOverSalvage = !Cached.empty();
     CachedFile.Reset();
     CachedIdentity = {};
     if (result != 0 || Cached.empty()) {

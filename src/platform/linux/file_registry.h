@@ -55,6 +55,7 @@ public:
     const std::string& Path() const { return FilePath; }
     /// Changes reach the file.
     bool Writable() const { return Access == TFileAccess::ReadWrite; }
+    bool Salvaged() const override { return TookOverSalvage; }
 
 protected:
     const TRegistryTree& Snapshot() override { return Cached; }
@@ -107,6 +108,7 @@ private:
     TIdentity CachedIdentity;
     TUniqueFd LockFile;
     bool TempsSwept = false;
+    bool TookOverSalvage = false;
 };
 
 } // namespace statlume::platform
