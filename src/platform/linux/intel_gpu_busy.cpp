@@ -1,0 +1,139 @@
+#include "platform/linux/intel_gpu_busy.h"
+
+#include <algorithm>
+#include <memory>
+
+#include "platform/linux/line_scan.h"
+#include "platform/linux/small_file.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+
+namespace statlume::platform {
+
+namespace {
+
+constexpr std::size_t ClientLimit = 4096;
+constexpr std::size_t ProcessLimit = 1 << 16;
+constexpr std::size_t DescriptorLimit = 1 << 14;
+
+struct TDirClose
+{
+    void operator()(DIR* dir) const { ::closedir(dir); }
+};
+
+bool IsNumber(const char* name)
+{
+    if (*name == '\0')
+        return false;
+    for (; *name != '\0'; ++name)
+        if (*name < '0' || *name > '9')
+            return false;
+    return true;
+}
+
+// Calls visit with each all-digit entry of folder, at most limit of them.
+template <typename TVisit>
+void ForEachNumber(const std::string& folder, std::size_t limit, TVisit&& visit)
+{
+    const std::unique_ptr<DIR, TDirClose> dir(::opendir(folder.c_str()));
+    if (!dir)
+        return;
+    std::size_t count = 0;
+    while (const dirent* entry = ::readdir(dir.get())) {
+        if (!IsNumber(entry->d_name))
+            continue;
+        if (++count > limit)
+            return;
+        visit(entry->d_name);
+    }
+}
+
+std::string_view Stripped(std::string_view text)
+{
+    while (!text.empty() && IsBlank(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && IsBlank(text.back()))
+        text.remove_suffix(1);
+    return text;
+}
+
+} // namespace
+
+void AddDrmClient(std::string_view fdinfoText, std::map<std::string, TDrmClients>& clients)
+{
+    std::string pdev;
+    std::optional<std::uint64_t> id;
+    TDrmClient client;
+    ForEachLine(fdinfoText, [&](std::string_view line) {
+        const std::size_t colon = line.find(':');
+        if (colon == std::string_view::npos)
+            return;
+        const std::string_view key = line.substr(0, colon);
+        std::string_view value = Stripped(line.substr(colon + 1));
+        if (key == "drm-pdev") {
+            pdev = value;
+        } else if (key == "drm-client-id") {
+            id = ParseUnsigned(value);
+        } else if (key.starts_with("drm-engine-capacity-")) {
+            if (const auto count = ParseUnsigned(value); count && *count > 0)
+                client.Capacity[std::string(key.substr(20))] = *count;
+        } else if (key.starts_with("drm-engine-") && value.ends_with(" ns")) {
+            value.remove_suffix(3);
+            if (const auto ns = ParseUnsigned(value))
+                client.BusyNs[std::string(key.substr(11))] = *ns;
+        }
+    });
+    if (pdev.empty() || !id || client.BusyNs.empty())
+        return;
+    auto& gpu = clients[pdev];
+    if (gpu.size() < ClientLimit)
+        gpu.emplace(*id, std::move(client));
+}
+
+std::map<std::string, TDrmClients> ScanDrmClients(const std::string& procfsRoot)
+{
+    std::map<std::string, TDrmClients> clients;
+    ForEachNumber(procfsRoot, ProcessLimit, [&](const char* pid) {
+        const std::string process = procfsRoot + "/" + pid;
+        ForEachNumber(process + "/fd", DescriptorLimit, [&](const char* fd) {
+            // A readlink is far cheaper than reading the fdinfo of every descriptor.
+            const auto target = ReadLinkTarget(process + "/fd/" + fd);
+            if (!target || !target->starts_with("/dev/dri/"))
+                return;
+            if (const auto text = ReadSmallFile(process + "/fdinfo/" + fd))
+                AddDrmClient(*text, clients);
+        });
+    });
+    return clients;
+}
+
+std::optional<double> TIntelGpuBusy::Update(const TDrmClients& clients, std::int64_t nowNs)
+{
+    const auto lastNs = LastNs;
+    TDrmClients last = std::move(Last);
+    Last = clients;
+    LastNs = nowNs;
+    if (!lastNs || nowNs <= *lastNs)
+        return std::nullopt;
+    std::map<std::string, double, std::less<>> busy;
+    for (const auto& [id, client] : clients) {
+        const auto before = last.find(id);
+        if (before == last.end())
+            continue;
+        for (const auto& [engine, ns] : client.BusyNs) {
+            const auto old = before->second.BusyNs.find(engine);
+            if (old == before->second.BusyNs.end() || ns < old->second)
+                continue;
+            const auto capacity = client.Capacity.find(engine);
+            const double engines = capacity == client.Capacity.end() ? 1.0 : capacity->second;
+            busy[engine] += static_cast<double>(ns - old->second) / engines;
+        }
+    }
+    double busiest = 0;
+    for (const auto& [engine, ns] : busy)
+        busiest = std::max(busiest, ns);
+    return std::clamp(busiest / static_cast<double>(nowNs - *lastNs) * 100.0, 0.0, 100.0);
+}
+
+} // namespace statlume::platform

@@ -1,0 +1,47 @@
+// Intel GPU busy time from the DRM clients' fdinfo in procfs, and the busy share it gives.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace statlume::platform {
+
+/// Busy nanoseconds of one DRM client, by engine class ("render", "video").
+struct TDrmClient
+{
+    std::map<std::string, std::uint64_t, std::less<>> BusyNs;
+    /// Engines of a class that run in parallel (drm-engine-capacity-*), 1 when not given.
+    std::map<std::string, std::uint64_t, std::less<>> Capacity;
+};
+
+/// The DRM clients of one GPU, by client id.
+using TDrmClients = std::map<std::uint64_t, TDrmClient>;
+
+/// Adds the client an fdinfo text describes to clients[its drm-pdev], unless that client id
+/// is there already (several descriptors may share one client); texts without drm-pdev,
+/// drm-client-id or any drm-engine-* line add nothing.
+void AddDrmClient(std::string_view fdinfoText, std::map<std::string, TDrmClients>& clients);
+
+/// The DRM clients of every process under procfsRoot whose descriptors this user may read,
+/// by PCI address; only descriptors that lead to /dev/dri/ are read. So a user sees only
+/// the time of their own processes unless privileged.
+std::map<std::string, TDrmClients> ScanDrmClients(const std::string& procfsRoot = "/proc");
+
+/// The busy share of one GPU from successive scans of its clients.
+class TIntelGpuBusy
+{
+public:
+    /// The busiest engine class's share of the time since the previous scan, in % 0..100,
+    /// counting only clients seen both times (one that went away or restarted adds nothing);
+    /// empty on the first scan or when the clock did not advance. nowNs: monotonic, in ns.
+    std::optional<double> Update(const TDrmClients& clients, std::int64_t nowNs);
+
+private:
+    TDrmClients Last;
+    std::optional<std::int64_t> LastNs;
+};
+
+} // namespace statlume::platform
