@@ -1,6 +1,8 @@
+#include <filesystem>
 #include <optional>
 #include <string>
 
+#include "platform/fixture_copy.h"
 #include "platform/linux/intel_gpu_busy.h"
 
 #include <gtest/gtest.h>
@@ -18,6 +20,23 @@ TEST(IntelGpuBusy, ScanCountsEachClientOnceByPciAddress)
     EXPECT_EQ(gpu.at(7).BusyNs.count("capacity-video"), 0u);
     EXPECT_EQ(gpu.at(9).BusyNs.at("video"), 3'000'000'000u);
     EXPECT_EQ(gpu.at(9).Capacity.at("video"), 2u);
+}
+
+TEST(IntelGpuBusy, ScannerFindsNewClientsAtItsNextWalkAndDropsGoneOnes)
+{
+    const testing::TFixtureCopy tree;
+    TDrmClientScanner scanner(tree.Procfs(), 5);
+    EXPECT_EQ(scanner.Scan(0).at("0000:00:02.0").size(), 2u);
+    std::filesystem::create_directories(tree.Procfs() + "/4400/fd");
+    std::filesystem::create_directories(tree.Procfs() + "/4400/fdinfo");
+    std::filesystem::create_symlink("/dev/dri/renderD129", tree.Procfs() + "/4400/fd/8");
+    tree.Write("proc/4400/fdinfo/8", "drm-client-id:\t3\ndrm-pdev:\t0000:00:04.0\n"
+                                     "drm-engine-rcs:\t5 ns");
+    std::filesystem::remove_all(tree.Procfs() + "/4300");
+    const auto between = scanner.Scan(4);
+    EXPECT_EQ(between.at("0000:00:02.0").size(), 1u);
+    EXPECT_EQ(between.count("0000:00:04.0"), 0u);
+    EXPECT_EQ(scanner.Scan(5).at("0000:00:04.0").size(), 1u);
 }
 
 TDrmClients Clients(std::initializer_list<std::pair<std::uint64_t, const char*>> texts)

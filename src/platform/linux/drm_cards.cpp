@@ -19,6 +19,16 @@ bool IsCardName(std::string_view name)
     return std::all_of(name.begin() + 4, name.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
+// Where a relative link in folder leads; otherwise the link's own path, which the kernel
+// then follows.
+std::string Resolved(const std::filesystem::path& folder, const std::optional<std::string>& target,
+                     const std::string& link)
+{
+    if (!target || target->empty() || target->front() == '/')
+        return link;
+    return (folder / *target).lexically_normal().string();
+}
+
 } // namespace
 
 bool IsPciAddress(std::string_view text)
@@ -45,12 +55,16 @@ std::vector<TDrmCard> ListDrmCards(const std::string& sysfsRoot)
         const std::string name = entry->path().filename().string();
         if (!IsCardName(name))
             continue;
-        const std::string folder = entry->path().string();
-        const auto address = ReadLinkName(folder + "/device");
+        const std::string link = entry->path().string();
+        const auto address = ReadLinkName(link + "/device");
         if (!address || !IsPciAddress(*address))
             continue;
-        cards.push_back(
-            TDrmCard{name, *address, ReadLinkName(folder + "/device/driver").value_or(""), folder});
+        const std::string folder =
+            Resolved(entry->path().parent_path(), ReadLinkTarget(link), link);
+        const std::string device =
+            Resolved(folder, ReadLinkTarget(folder + "/device"), folder + "/device");
+        cards.push_back(TDrmCard{name, *address, ReadLinkName(device + "/driver").value_or(""),
+                                 folder, device});
         if (cards.size() >= CardLimit)
             break;
     }

@@ -18,8 +18,10 @@ struct TDrmCard
     std::string PciAddress;
     /// The bound driver's name ("amdgpu", "i915", "xe", "nvidia"); empty when none is bound.
     std::string Driver;
-    /// The card's folder under the sysfs root: the root + "/class/drm/card0".
+    /// The card's folder and its PCI device's, with the links resolved (by their text, so no
+    /// file is opened), as a path with links costs a lookup per link on every open.
     std::string Folder;
+    std::string Device;
 };
 
 /// True for a canonical PCI address "dddd:bb:ss.f" (hex digits), the only shape accepted

@@ -80,12 +80,17 @@ TGpuReader::TGpuReader(std::string sysfsRoot, std::string procfsRoot, std::strin
     : SysfsRoot(std::move(sysfsRoot))
     , ProcfsRoot(std::move(procfsRoot))
     , NvmlFile(std::move(nvmlFile))
+    , ClientScanner(ProcfsRoot)
 {
 }
 
 std::vector<TGpuStatus> TGpuReader::Read(std::int64_t nowNs)
 {
-    const std::vector<TDrmCard> cards = ListDrmCards(SysfsRoot);
+    if (!ListedNs || nowNs - *ListedNs >= ListEveryNs || nowNs < *ListedNs) {
+        Cards = ListDrmCards(SysfsRoot);
+        ListedNs = nowNs;
+    }
+    const std::vector<TDrmCard>& cards = Cards;
     // Whether a card sleeps is asked first, of the PCI device, before any file of the card.
     std::vector<bool> asleep;
     bool nvidiaAsleep = false;
@@ -97,8 +102,8 @@ std::vector<TGpuStatus> TGpuReader::Read(std::int64_t nowNs)
         nvidiaAsleep = nvidiaAsleep || (asleep.back() && card.Driver == "nvidia");
         intelAwake = intelAwake || (!asleep.back() && DriverVendor(card.Driver) == "Intel");
     }
-    if (intelAwake)
-        Clients = ScanDrmClients(ProcfsRoot);
+    const auto clients =
+        intelAwake ? ClientScanner.Scan(nowNs) : std::map<std::string, TDrmClients>{};
     std::vector<TGpuStatus> gpus;
     std::map<std::string, TCardState, std::less<>> states;
     for (std::size_t i = 0; i < cards.size(); ++i) {
@@ -110,18 +115,21 @@ std::vector<TGpuStatus> TGpuReader::Read(std::int64_t nowNs)
         status.Card = card.Card;
         status.PciAddress = card.PciAddress;
         status.Driver = card.Driver;
-        const std::string device = card.Folder + "/device";
+        const std::string& device = card.Device;
         if (asleep[i]) {
             status.Asleep = true;
             status.BusyPercent = 0.0;
             state.Energy.Reset();
             state.Busy = TIntelGpuBusy();
+            state.Hwmon.clear();
         } else {
-            status.VendorId = ReadVendorId(device + "/vendor");
+            if (!state.VendorId)
+                state.VendorId = ReadVendorId(device + "/vendor");
+            status.VendorId = state.VendorId;
             if (card.Driver == "amdgpu")
-                ReadAmd(device, status);
+                ReadAmd(device, status, state);
             else if (card.Driver == "i915" || card.Driver == "xe")
-                ReadIntel(card.Folder, device, status, state, nowNs);
+                ReadIntel(card.Folder, device, status, state, clients, nowNs);
             else if (card.Driver == "nvidia")
                 ReadNvidia(status, !nvidiaAsleep);
             if (!status.Name.empty())
@@ -133,41 +141,32 @@ std::vector<TGpuStatus> TGpuReader::Read(std::int64_t nowNs)
         gpus.push_back(std::move(status));
     }
     States = std::move(states);
-    Clients.clear();
     return gpus;
 }
 
-void TGpuReader::ReadAmd(const std::string& device, TGpuStatus& status)
+void TGpuReader::ReadAmd(const std::string& device, TGpuStatus& status, TCardState& state)
 {
     if (const auto busy = ReadUnsignedFile(device + "/gpu_busy_percent"))
         status.BusyPercent = static_cast<double>(std::min<std::uint64_t>(*busy, 100));
     status.MemoryUsedBytes = ReadUnsignedFile(device + "/mem_info_vram_used");
     status.MemoryTotalBytes = ReadUnsignedFile(device + "/mem_info_vram_total");
     status.Name = ReadSmallFile(device + "/product_name").value_or("");
-    ReadHwmon(device, status);
+    ReadHwmon(device, status, state, 0);
 }
 
 void TGpuReader::ReadIntel(const std::string& card, const std::string& device, TGpuStatus& status,
-                           TCardState& state, std::int64_t nowNs)
+                           TCardState& state, const std::map<std::string, TDrmClients>& clients,
+                           std::int64_t nowNs)
 {
     const auto clock = status.Driver == "xe"
                            ? ReadUnsignedFile(device + "/tile0/gt0/freq0/act_freq")
                            : ReadUnsignedFile(card + "/gt_act_freq_mhz");
     if (clock)
         status.ClockMHz = static_cast<double>(*clock);
-    ReadHwmon(device, status);
-    const auto clients = Clients.find(status.PciAddress);
+    ReadHwmon(device, status, state, nowNs);
+    const auto own = clients.find(status.PciAddress);
     status.BusyPercent =
-        state.Busy.Update(clients != Clients.end() ? clients->second : TDrmClients{}, nowNs);
-    const std::string hwmon = FirstHwmon(device);
-    const auto energy = hwmon.empty() ? std::nullopt : ReadUnsignedFile(hwmon + "/energy1_input");
-    if (!energy) {
-        state.Energy.Reset();
-        return;
-    }
-    // µJ per second are µW.
-    if (const auto rate = state.Energy.Update(*energy, nowNs))
-        status.PowerWatts = *rate / 1e6;
+        state.Busy.Update(own != clients.end() ? own->second : TDrmClients{}, nowNs);
 }
 
 void TGpuReader::ReadNvidia(TGpuStatus& status, bool mayListDevices)
@@ -190,11 +189,14 @@ void TGpuReader::ReadNvidia(TGpuStatus& status, bool mayListDevices)
     status.ClockMHz = figures->ClockMHz;
 }
 
-void TGpuReader::ReadHwmon(const std::string& device, TGpuStatus& status) const
+void TGpuReader::ReadHwmon(const std::string& device, TGpuStatus& status, TCardState& state,
+                           std::int64_t nowNs) const
 {
-    const std::string hwmon = FirstHwmon(device);
-    if (hwmon.empty())
+    if (state.Hwmon.empty())
+        state.Hwmon = FirstHwmon(device);
+    if (state.Hwmon.empty())
         return;
+    const std::string& hwmon = state.Hwmon;
     // m°C, µW and Hz.
     if (const auto temperature = ReadSignedFile(hwmon + "/temp1_input"))
         status.TemperatureCelsius = static_cast<double>(*temperature) / 1000.0;
@@ -205,6 +207,15 @@ void TGpuReader::ReadHwmon(const std::string& device, TGpuStatus& status) const
         status.PowerWatts = static_cast<double>(*power) / 1e6;
     if (const auto frequency = ReadUnsignedFile(hwmon + "/freq1_input"))
         status.ClockMHz = static_cast<double>(*frequency) / 1e6;
+    // Intel gives energy (µJ) instead of power; its rate is µW.
+    const auto energy = power ? std::nullopt : ReadUnsignedFile(hwmon + "/energy1_input");
+    if (!energy)
+        state.Energy.Reset();
+    else if (const auto rate = state.Energy.Update(*energy, nowNs))
+        status.PowerWatts = *rate / 1e6;
+    // A driver reload renumbers the folders: look again next time.
+    if (!status.TemperatureCelsius && !power && !energy)
+        state.Hwmon.clear();
 }
 
 } // namespace statlume::platform

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/linux/counter_rate.h"
+#include "platform/linux/drm_cards.h"
 #include "platform/linux/intel_gpu_busy.h"
 #include "platform/linux/nvml_library.h"
 
@@ -64,22 +65,32 @@ private:
         TCounterRate Energy;
         TIntelGpuBusy Busy;
         std::string Name;
+        /// The card's hwmon folder once found; looked for again when it gave nothing.
+        std::string Hwmon;
+        std::optional<std::uint32_t> VendorId;
     };
 
-    void ReadAmd(const std::string& device, TGpuStatus& status);
+    /// Cards come and go rarely (an external GPU), so the list is made again only this often.
+    static constexpr std::int64_t ListEveryNs = 5'000'000'000;
+
+    void ReadAmd(const std::string& device, TGpuStatus& status, TCardState& state);
     void ReadIntel(const std::string& card, const std::string& device, TGpuStatus& status,
-                   TCardState& state, std::int64_t nowNs);
+                   TCardState& state, const std::map<std::string, TDrmClients>& clients,
+                   std::int64_t nowNs);
     void ReadNvidia(TGpuStatus& status, bool mayListDevices);
-    void ReadHwmon(const std::string& device, TGpuStatus& status) const;
+    void ReadHwmon(const std::string& device, TGpuStatus& status, TCardState& state,
+                   std::int64_t nowNs) const;
 
     std::string SysfsRoot;
     std::string ProcfsRoot;
     std::string NvmlFile;
+    std::vector<TDrmCard> Cards;
+    std::optional<std::int64_t> ListedNs;
     std::map<std::string, TCardState, std::less<>> States;
     std::unique_ptr<TNvmlLibrary> Nvml;
     bool NvmlTried = false;
     std::string Reason;
-    std::map<std::string, TDrmClients> Clients;
+    TDrmClientScanner ClientScanner;
 };
 
 } // namespace statlume::platform

@@ -49,6 +49,13 @@ void ForEachNumber(const std::string& folder, std::size_t limit, TVisit&& visit)
     }
 }
 
+// A readlink is far cheaper than reading the fdinfo of every descriptor.
+bool LeadsToDri(const std::string& descriptor)
+{
+    const auto target = ReadLinkTarget(descriptor);
+    return target && target->starts_with("/dev/dri/");
+}
+
 std::string_view Stripped(std::string_view text)
 {
     while (!text.empty() && IsBlank(text.front()))
@@ -93,17 +100,41 @@ void AddDrmClient(std::string_view fdinfoText, std::map<std::string, TDrmClients
 
 std::map<std::string, TDrmClients> ScanDrmClients(const std::string& procfsRoot)
 {
-    std::map<std::string, TDrmClients> clients;
-    ForEachNumber(procfsRoot, ProcessLimit, [&](const char* pid) {
-        const std::string process = procfsRoot + "/" + pid;
-        ForEachNumber(process + "/fd", DescriptorLimit, [&](const char* fd) {
-            // A readlink is far cheaper than reading the fdinfo of every descriptor.
-            const auto target = ReadLinkTarget(process + "/fd/" + fd);
-            if (!target || !target->starts_with("/dev/dri/"))
-                return;
-            if (const auto text = ReadSmallFile(process + "/fdinfo/" + fd))
-                AddDrmClient(*text, clients);
+    TDrmClientScanner scanner(procfsRoot);
+    return scanner.Scan(0);
+}
+
+TDrmClientScanner::TDrmClientScanner(std::string procfsRoot, std::int64_t walkEveryNs)
+    : Root(std::move(procfsRoot))
+    , WalkEveryNs(walkEveryNs)
+{
+}
+
+std::map<std::string, TDrmClients> TDrmClientScanner::Scan(std::int64_t nowNs)
+{
+    if (!LastWalkNs || nowNs - *LastWalkNs >= WalkEveryNs || nowNs < *LastWalkNs) {
+        LastWalkNs = nowNs;
+        Descriptors.clear();
+        ForEachNumber(Root, ProcessLimit, [this](const char* pid) {
+            const std::string folder = std::string(pid) + "/fd";
+            ForEachNumber(Root + "/" + folder, DescriptorLimit, [&](const char* fd) {
+                std::string descriptor = folder + "/" + fd;
+                if (Descriptors.size() < ClientLimit && LeadsToDri(Root + "/" + descriptor))
+                    Descriptors.push_back(std::move(descriptor));
+            });
         });
+    }
+    std::map<std::string, TDrmClients> clients;
+    std::erase_if(Descriptors, [&](const std::string& descriptor) {
+        // The number may have been reused for another file since the walk.
+        if (!LeadsToDri(Root + "/" + descriptor))
+            return true;
+        std::string info = Root + "/" + descriptor;
+        info.replace(info.rfind("/fd/"), 4, "/fdinfo/");
+        const auto text = ReadSmallFile(info);
+        if (text)
+            AddDrmClient(*text, clients);
+        return !text;
     });
     return clients;
 }

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace statlume::platform {
 
@@ -29,6 +30,27 @@ void AddDrmClient(std::string_view fdinfoText, std::map<std::string, TDrmClients
 /// by PCI address; only descriptors that lead to /dev/dri/ are read. So a user sees only
 /// the time of their own processes unless privileged.
 std::map<std::string, TDrmClients> ScanDrmClients(const std::string& procfsRoot = "/proc");
+
+/// Finds the DRM clients with a walk of every process now and then and, between walks, reads
+/// only the descriptors the last walk found, so most reads cost a few files, not one readlink
+/// per descriptor of the machine. A client that starts between walks is seen at the next.
+class TDrmClientScanner
+{
+public:
+    /// Reads under procfsRoot and walks every process at most once per walkEveryNs.
+    explicit TDrmClientScanner(std::string procfsRoot = "/proc",
+                               std::int64_t walkEveryNs = 5'000'000'000);
+
+    /// The clients by PCI address at nowNs (monotonic, ns).
+    std::map<std::string, TDrmClients> Scan(std::int64_t nowNs);
+
+private:
+    std::string Root;
+    std::int64_t WalkEveryNs;
+    std::optional<std::int64_t> LastWalkNs;
+    /// "<pid>/fd/<n>" of the descriptors that led to /dev/dri/ at the last walk.
+    std::vector<std::string> Descriptors;
+};
 
 /// The busy share of one GPU from successive scans of its clients.
 class TIntelGpuBusy
