@@ -35,7 +35,8 @@ void ExpectBattery(const TBattery& battery, const TBatteryExpected& row)
 
 TEST(BatteryReader, SystemBatteriesOfBothStylesAndTogether)
 {
-    const auto batteries = ReadBatteries(STATLUME_TEST_DATA "/sysfs_host");
+    TBatteryReader reader(STATLUME_TEST_DATA "/sysfs_host");
+    const auto batteries = reader.Read(0);
     // The mains supply and the mouse (scope Device) are no system batteries.
     ASSERT_EQ(batteries.size(), 2u);
     // Energy style: 30 of 50 Wh at 10 W. Charge style: 2 of 4 Ah at 12 V, current_now

@@ -56,11 +56,13 @@ void Finish(TBattery& battery)
         battery.MinutesLeft = std::lround(*hours * 60);
 }
 
-TBattery ReadBattery(const std::string& folder, std::string name)
+} // namespace
+
+TBattery ReadBattery(const std::string& folder)
 {
     const auto number = [&folder](const char* file) { return ReadSignedFile(folder + file); };
     TBattery battery;
-    battery.Name = std::move(name);
+    battery.Name = std::filesystem::path(folder).filename().string();
     battery.Status = KnownStatus(ReadSmallFile(folder + "/status"));
     std::optional<double> power;
     if (const auto energyNow = number("/energy_now")) {
@@ -86,24 +88,32 @@ TBattery ReadBattery(const std::string& folder, std::string name)
     return battery;
 }
 
-} // namespace
-
-std::vector<TBattery> ReadBatteries(const std::string& sysfsRoot)
+std::vector<std::string> ListBatteries(const std::string& sysfsRoot)
 {
-    std::vector<TBattery> batteries;
+    std::vector<std::string> folders;
     std::error_code error;
     const std::filesystem::path folder = std::filesystem::path(sysfsRoot) / "class/power_supply";
     std::size_t seen = 0;
     for (std::filesystem::directory_iterator entry(folder, error), end;
          !error && entry != end && ++seen <= SupplyLimit; entry.increment(error)) {
         const std::string path = entry->path().string();
-        if (ReadSmallFile(path + "/type") != "Battery" ||
-            ReadSmallFile(path + "/scope") == "Device")
-            continue;
-        batteries.push_back(ReadBattery(path, entry->path().filename().string()));
+        if (ReadSmallFile(path + "/type") == "Battery" &&
+            ReadSmallFile(path + "/scope") != "Device")
+            folders.push_back(path);
     }
-    std::sort(batteries.begin(), batteries.end(),
-              [](const TBattery& a, const TBattery& b) { return a.Name < b.Name; });
+    std::sort(folders.begin(), folders.end());
+    return folders;
+}
+
+std::vector<TBattery> TBatteryReader::Read(std::int64_t nowNs)
+{
+    if (!ListedNs || nowNs - *ListedNs >= ListEveryNs || nowNs < *ListedNs) {
+        Folders = ListBatteries(Root);
+        ListedNs = nowNs;
+    }
+    std::vector<TBattery> batteries;
+    for (const std::string& folder : Folders)
+        batteries.push_back(ReadBattery(folder));
     return batteries;
 }
 

@@ -1,6 +1,7 @@
 // The system's batteries from /sys/class/power_supply, one by one and together.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -26,10 +27,35 @@ struct TBattery
     std::optional<long> MinutesLeft;
 };
 
-/// Every supply of type Battery under sysfsRoot + "/class/power_supply" whose scope is not
-/// Device (mice and keyboards report their own), sorted by name; unreadable figures are
-/// empty.
-std::vector<TBattery> ReadBatteries(const std::string& sysfsRoot = "/sys");
+/// The folders of the supplies of type Battery under sysfsRoot + "/class/power_supply" whose
+/// scope is not Device (mice and keyboards report their own), sorted by name.
+std::vector<std::string> ListBatteries(const std::string& sysfsRoot = "/sys");
+
+/// The battery whose supply folder is given; unreadable figures are empty.
+TBattery ReadBattery(const std::string& folder);
+
+/// Reads the system's batteries, listing them again only now and then, as a laptop's
+/// batteries rarely come or go.
+class TBatteryReader
+{
+public:
+    /// Lists the batteries again at most this often.
+    static constexpr std::int64_t ListEveryNs = 5'000'000'000;
+
+    /// Reads under sysfsRoot; nothing is opened before the first Read.
+    explicit TBatteryReader(std::string sysfsRoot = "/sys")
+        : Root(std::move(sysfsRoot))
+    {
+    }
+
+    /// Every system battery at nowNs (monotonic, ns), sorted by name.
+    std::vector<TBattery> Read(std::int64_t nowNs);
+
+private:
+    std::string Root;
+    std::vector<std::string> Folders;
+    std::optional<std::int64_t> ListedNs;
+};
 
 /// The batteries as one: charge weighted by energy (sum of stored over sum of full energy),
 /// power summed, Discharging when any discharges, else Charging when any charges, else Full
