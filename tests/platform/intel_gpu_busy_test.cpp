@@ -71,6 +71,12 @@ TEST(IntelGpuBusy, BusiestEngineOfClientsSeenTwice)
          Clients({{3, "drm-engine-render:\t900000000 ns"}}), 0},
         {"a counter that went back counts nothing",
          Clients({{1, "drm-engine-render:\t900000000 ns"}}), Clients({{1, render0}}), 0},
+        {"xe cycles against the GPU's cycles",
+         Clients({{1, "drm-cycles-rcs:\t100\ndrm-total-cycles-rcs:\t1000"},
+                  {2, "drm-cycles-rcs:\t0\ndrm-total-cycles-rcs:\t1000"}}),
+         Clients({{1, "drm-cycles-rcs:\t300\ndrm-total-cycles-rcs:\t2000"},
+                  {2, "drm-cycles-rcs:\t100\ndrm-total-cycles-rcs:\t2000"}}),
+         30},
         {"capped at 100", Clients({{1, render0}, {2, render0}}),
          Clients(
              {{1, "drm-engine-render:\t900000000 ns"}, {2, "drm-engine-render:\t900000000 ns"}}),

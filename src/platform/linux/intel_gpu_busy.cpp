@@ -49,6 +49,16 @@ void ForEachNumber(const std::string& folder, std::size_t limit, TVisit&& visit)
     }
 }
 
+// How much the counter named engine grew since before; empty when it is new or went back.
+std::optional<double> Delta(const std::map<std::string, std::uint64_t, std::less<>>& before,
+                            const std::string& engine, std::uint64_t now)
+{
+    const auto old = before.find(engine);
+    if (old == before.end() || now < old->second)
+        return std::nullopt;
+    return static_cast<double>(now - old->second);
+}
+
 // A readlink is far cheaper than reading the fdinfo of every descriptor.
 bool LeadsToDri(const std::string& descriptor)
 {
@@ -89,9 +99,15 @@ void AddDrmClient(std::string_view fdinfoText, std::map<std::string, TDrmClients
             value.remove_suffix(3);
             if (const auto ns = ParseUnsigned(value))
                 client.BusyNs[std::string(key.substr(11))] = *ns;
+        } else if (key.starts_with("drm-cycles-")) {
+            if (const auto cycles = ParseUnsigned(value))
+                client.Cycles[std::string(key.substr(11))] = *cycles;
+        } else if (key.starts_with("drm-total-cycles-")) {
+            if (const auto cycles = ParseUnsigned(value))
+                client.TotalCycles[std::string(key.substr(17))] = *cycles;
         }
     });
-    if (pdev.empty() || !id || client.BusyNs.empty())
+    if (pdev.empty() || !id || (client.BusyNs.empty() && client.Cycles.empty()))
         return;
     auto& gpu = clients[pdev];
     if (gpu.size() < ClientLimit)
@@ -147,24 +163,42 @@ std::optional<double> TIntelGpuBusy::Update(const TDrmClients& clients, std::int
     LastNs = nowNs;
     if (!lastNs || nowNs <= *lastNs)
         return std::nullopt;
-    std::map<std::string, double, std::less<>> busy;
+    // Per engine class: busy time (ns, or cycles) and the time it is a share of.
+    std::map<std::string, std::pair<double, double>, std::less<>> busy;
+    const double elapsed = static_cast<double>(nowNs - *lastNs);
     for (const auto& [id, client] : clients) {
         const auto before = last.find(id);
         if (before == last.end())
             continue;
-        for (const auto& [engine, ns] : client.BusyNs) {
-            const auto old = before->second.BusyNs.find(engine);
-            if (old == before->second.BusyNs.end() || ns < old->second)
-                continue;
+        const TDrmClient& old = before->second;
+        const auto engines = [&client](const std::string& engine) {
             const auto capacity = client.Capacity.find(engine);
-            const double engines = capacity == client.Capacity.end() ? 1.0 : capacity->second;
-            busy[engine] += static_cast<double>(ns - old->second) / engines;
+            return capacity == client.Capacity.end() ? 1.0 : static_cast<double>(capacity->second);
+        };
+        for (const auto& [engine, ns] : client.BusyNs) {
+            const auto was = Delta(old.BusyNs, engine, ns);
+            if (was) {
+                busy[engine].first += *was / engines(engine);
+                busy[engine].second = elapsed;
+            }
+        }
+        for (const auto& [engine, cycles] : client.Cycles) {
+            const auto total = client.TotalCycles.find(engine);
+            const auto spent = Delta(old.Cycles, engine, cycles);
+            const auto span = total == client.TotalCycles.end()
+                                  ? std::nullopt
+                                  : Delta(old.TotalCycles, engine, total->second);
+            if (spent && span && *span > 0) {
+                busy[engine].first += *spent / engines(engine);
+                busy[engine].second = std::max(busy[engine].second, *span);
+            }
         }
     }
     double busiest = 0;
-    for (const auto& [engine, ns] : busy)
-        busiest = std::max(busiest, ns);
-    return std::clamp(busiest / static_cast<double>(nowNs - *lastNs) * 100.0, 0.0, 100.0);
+    for (const auto& [engine, share] : busy)
+        if (share.second > 0)
+            busiest = std::max(busiest, share.first / share.second);
+    return std::clamp(busiest * 100.0, 0.0, 100.0);
 }
 
 } // namespace statlume::platform

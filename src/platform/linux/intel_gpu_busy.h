@@ -10,10 +10,14 @@
 
 namespace statlume::platform {
 
-/// Busy nanoseconds of one DRM client, by engine class ("render", "video").
+/// Busy time of one DRM client, by engine class ("render", "video"): nanoseconds from i915
+/// (drm-engine-*), or from xe cycles (drm-cycles-*) against the GPU's cycle count
+/// (drm-total-cycles-*).
 struct TDrmClient
 {
     std::map<std::string, std::uint64_t, std::less<>> BusyNs;
+    std::map<std::string, std::uint64_t, std::less<>> Cycles;
+    std::map<std::string, std::uint64_t, std::less<>> TotalCycles;
     /// Engines of a class that run in parallel (drm-engine-capacity-*), 1 when not given.
     std::map<std::string, std::uint64_t, std::less<>> Capacity;
 };
@@ -23,7 +27,7 @@ using TDrmClients = std::map<std::uint64_t, TDrmClient>;
 
 /// Adds the client an fdinfo text describes to clients[its drm-pdev], unless that client id
 /// is there already (several descriptors may share one client); texts without drm-pdev,
-/// drm-client-id or any drm-engine-* line add nothing.
+/// drm-client-id or any busy figure add nothing.
 void AddDrmClient(std::string_view fdinfoText, std::map<std::string, TDrmClients>& clients);
 
 /// The DRM clients of every process under procfsRoot whose descriptors this user may read,
