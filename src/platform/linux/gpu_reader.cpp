@@ -98,7 +98,9 @@ std::vector<TGpuStatus> TGpuReader::Read(std::int64_t nowNs)
     for (const TDrmCard& card : cards) {
         const std::string statusFile =
             SysfsRoot + "/bus/pci/devices/" + card.PciAddress + "/power/runtime_status";
-        asleep.push_back(ReadSmallFile(statusFile) == "suspended");
+        // Reading a card on its way down would wake it up again.
+        const auto power = ReadSmallFile(statusFile);
+        asleep.push_back(power == "suspended" || power == "suspending");
         nvidiaAsleep = nvidiaAsleep || (asleep.back() && card.Driver == "nvidia");
         intelAwake = intelAwake || (!asleep.back() && DriverVendor(card.Driver) == "Intel");
     }

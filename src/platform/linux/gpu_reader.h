@@ -50,9 +50,9 @@ public:
     explicit TGpuReader(std::string sysfsRoot = "/sys", std::string procfsRoot = "/proc",
                         std::string nvmlFile = std::string(NvmlLibraryFile));
 
-    /// Every card in PCI address order at nowNs (a monotonic time in ns). A card whose
-    /// runtime_status says suspended is checked before anything else of it is opened and is
-    /// reported asleep; its rates start again when it wakes.
+    /// Every card in PCI address order at nowNs (a monotonic time in ns). Whether a card is
+    /// in runtime suspend (or on its way there) is read before anything else of it is opened;
+    /// such a card is reported asleep and its rates start again when it wakes.
     std::vector<TGpuStatus> Read(std::int64_t nowNs);
 
     /// Why NVIDIA cards show no usage (the library is missing or failed), once known; empty
