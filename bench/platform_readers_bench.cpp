@@ -1,0 +1,88 @@
+// Cost of one read of the GPU, disk, battery and load fixture trees, and of one top-process
+// sample of the real procfs with 2,000 extra sleeping processes.
+#include <csignal>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/linux/battery_reader.h"
+#include "platform/linux/block_devices.h"
+#include "platform/linux/disk_stats.h"
+#include "platform/linux/gpu_reader.h"
+#include "platform/linux/load_average.h"
+#include "platform/linux/top_processes.h"
+
+#include <benchmark/benchmark.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace statlume::platform {
+namespace {
+
+const std::string Data = STATLUME_TEST_DATA;
+
+void GpuRead(benchmark::State& state)
+{
+    TGpuReader reader(Data + "/sysfs_host", Data + "/procfs_host", "/nonexistent/nvml.so");
+    std::int64_t now = 0;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(reader.Read(now += 1'000'000'000));
+}
+BENCHMARK(GpuRead);
+
+void DiskRead(benchmark::State& state)
+{
+    TDiskRates rates;
+    std::int64_t now = 0;
+    for (auto _ : state) {
+        const auto disks = ListWholeDisks(Data + "/sysfs_host");
+        const auto all = rates.Update(*ReadDiskStats(Data + "/procfs_host"), now += 1'000'000'000);
+        benchmark::DoNotOptimize(SumDiskRates(all, disks));
+    }
+}
+BENCHMARK(DiskRead);
+
+void BatteryRead(benchmark::State& state)
+{
+    TBatteryReader reader(Data + "/sysfs_host");
+    std::int64_t now = 0;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(CombineBatteries(reader.Read(now += 1'000'000'000)));
+}
+BENCHMARK(BatteryRead);
+
+// One small file: the unit every figure above costs a few of.
+void LoadAverageRead(benchmark::State& state)
+{
+    for (auto _ : state)
+        benchmark::DoNotOptimize(ReadLoadAverage(Data + "/procfs_host"));
+}
+BENCHMARK(LoadAverageRead);
+
+void TopSample(benchmark::State& state)
+{
+    std::vector<pid_t> sleepers;
+    for (int i = 0; i < 2000; ++i) {
+        const pid_t child = ::fork();
+        if (child == 0) {
+            ::alarm(600);
+            ::pause();
+            ::_exit(0);
+        }
+        if (child > 0)
+            sleepers.push_back(child);
+    }
+    TTopProcesses top;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(top.Sample());
+    for (const pid_t child : sleepers)
+        ::kill(child, SIGKILL);
+    for (const pid_t child : sleepers)
+        ::waitpid(child, nullptr, 0);
+}
+BENCHMARK(TopSample)->Unit(benchmark::kMillisecond);
+
+} // namespace
+} // namespace statlume::platform
+
+BENCHMARK_MAIN();
