@@ -59,9 +59,10 @@ TConsoleClient::TConsoleClient(TConsoleApp& app, TRemoteSecret& secret, TClientO
     // Ask at once instead of a whole interval later, so the first figures show without delay.
     Role.OnConnected = [this] { Role.Tick(); };
     // Dropped records show nothing; without this line a wrong password would look like silence.
-    Role.OnRecordsFailing = [this] {
-        Err << "statlume-cli: records from " << Target() << " fail the checks: wrong password?\n"
-            << std::flush;
+    Role.OnRecordsFailing = [this](bool noneRead) {
+        // Some records read right: the password matches, whatever spoils the others.
+        Err << "statlume-cli: records from " << Target() << " fail the checks"
+            << (noneRead ? ": wrong password?\n" : " and are not shown\n") << std::flush;
         if (Options.Once)
             App.Exit(1);
     };
