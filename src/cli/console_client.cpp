@@ -44,9 +44,13 @@ TConsoleClient::TConsoleClient(TConsoleApp& app, TRemoteSecret& secret, TClientO
         AlertLine.Set(alert, alert ? LastError : "connected to " + Target());
         if (Options.OnUpdate)
             Options.OnUpdate(!alert);
-        // A status bar learns of the alert from the next line it reads.
-        if (alert && Options.Output.Style == TOutputStyle::Json)
-            Write(FormatUpdate(Options.Output, App.RenderRuns(false), true));
+        // A status bar learns of the alert from the next line it reads; before the first
+        // record there are no figures to show, only zeros and a date of 1899.
+        if (alert && Options.Output.Style == TOutputStyle::Json) {
+            Write(App.Shell().Data.Marker == 'T'
+                      ? FormatUpdate(Options.Output, App.RenderRuns(false), true)
+                      : NoRecordUpdate(Options.Output, LastError));
+        }
     };
     // A slow look-up or connect is left to finish; the user learns why nothing shows yet.
     Role.OnSlowAttempt = [this](TSocketOp step) {

@@ -34,6 +34,10 @@ std::string FormatUpdate(const TOutputFormat& format, const std::vector<std::str
 std::string FormatUpdate(const TOutputFormat& format, const std::vector<TRunLine>& lines,
                          bool alert);
 
+/// The update while no record has come from the server: no figures, which would all read zero,
+/// only the reason as the tooltip and the class "alert" (Json); nothing in the other styles.
+std::string NoRecordUpdate(const TOutputFormat& format, std::string_view reason);
+
 /// Whether the Lines style may colour: out is a terminal and NO_COLOR is not set.
 bool ColourWanted(bool outIsTerminal, const char* noColour);
 
