@@ -103,7 +103,8 @@ void TSnapshotCollector::SlowHostItems(TRawData& data)
 // at once, so no entry carries another drive's sizes.
 void TSnapshotCollector::EnterMappedDrives(TRawData& data)
 {
-    for (const auto& [letter, mountPoint] : Drives) {
+    for (const auto& mapped : Drives) {
+        const char letter = mapped.first;
         const auto taken = std::find_if(std::begin(data.Drives), std::end(data.Drives),
                                         [&](const TDriveEntry& d) { return d.Letter == letter; });
         if (taken != std::end(data.Drives))
