@@ -44,9 +44,13 @@ TConsoleClient::TConsoleClient(TConsoleApp& app, TRemoteSecret& secret, TClientO
         AlertLine.Set(alert, alert ? LastError : "connected to " + Target());
         if (Options.OnUpdate)
             Options.OnUpdate(!alert);
-        // A status bar learns of the alert from the next line it reads.
-        if (alert && Options.Output.Style == TOutputStyle::Json)
-            Write(FormatUpdate(Options.Output, App.RenderRuns(false), true));
+        // A status bar learns of the alert from the next line it reads; before the first
+        // record there are no figures to show, only zeros and a date of 1899.
+        if (alert && Options.Output.Style == TOutputStyle::Json) {
+            Write(App.Shell().Data.Marker == 'T'
+                      ? FormatUpdate(Options.Output, App.RenderRuns(false), true)
+                      : NoRecordUpdate(Options.Output, LastError));
+        }
     };
     // A slow look-up or connect is left to finish; the user learns why nothing shows yet.
     Role.OnSlowAttempt = [this](TSocketOp step) {
@@ -59,9 +63,10 @@ TConsoleClient::TConsoleClient(TConsoleApp& app, TRemoteSecret& secret, TClientO
     // Ask at once instead of a whole interval later, so the first figures show without delay.
     Role.OnConnected = [this] { Role.Tick(); };
     // Dropped records show nothing; without this line a wrong password would look like silence.
-    Role.OnRecordsFailing = [this] {
-        Err << "statlume-cli: records from " << Target() << " fail the checks: wrong password?\n"
-            << std::flush;
+    Role.OnRecordsFailing = [this](bool noneRead) {
+        // Some records read right: the password matches, whatever spoils the others.
+        Err << "statlume-cli: records from " << Target() << " fail the checks"
+            << (noneRead ? ": wrong password?\n" : " and are not shown\n") << std::flush;
         if (Options.Once)
             App.Exit(1);
     };

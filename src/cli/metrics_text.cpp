@@ -136,7 +136,7 @@ void Drives(TExposition& out, const TRawData& data, const TDriveMap& mounts)
     if (!any)
         return;
     out.Family("statlume_filesystem_bytes", "gauge",
-               "Space free to the user and total space of the drives the template shows.");
+               "Space free to the user and total space of the drives measured.");
     bool seen[256] = {};
     for (const TDriveEntry& drive : data.Drives) {
         const auto letter = static_cast<unsigned char>(drive.Letter);

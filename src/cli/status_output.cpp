@@ -136,6 +136,14 @@ std::string FormatUpdate(const TOutputFormat& format, const std::vector<TRunLine
     return JsonUpdate(texts, ClassValue(alert, HighestTone(lines)), FirstPercentage(lines));
 }
 
+std::string NoRecordUpdate(const TOutputFormat& format, std::string_view reason)
+{
+    if (format.Style != TOutputStyle::Json)
+        return {};
+    return "{\"text\":\"\",\"tooltip\":" + JsonString(WithoutC1(reason)) +
+           ",\"class\":\"alert\"}\n";
+}
+
 TColourDepth TerminalColours(bool outIsTerminal, const char* noColour, const char* term,
                              const char* colourTerm)
 {

@@ -37,6 +37,10 @@ std::string FormatUpdate(const TOutputFormat& format, const std::vector<std::str
 std::string FormatUpdate(const TOutputFormat& format, const std::vector<TRunLine>& lines,
                          bool alert);
 
+/// The update while no record has come from the server: no figures, which would all read zero,
+/// only the reason as the tooltip and the class "alert" (Json); nothing in the other styles.
+std::string NoRecordUpdate(const TOutputFormat& format, std::string_view reason);
+
 /// The colours the Lines style may use: none unless out is a terminal, NO_COLOR is not set
 /// and TERM names a terminal other than "dumb"; 24-bit where COLORTERM says "truecolor" or
 /// "24bit" or TERM ends in "-direct"; 256 where TERM has "256color"; else the basic sixteen.

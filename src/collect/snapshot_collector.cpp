@@ -1,6 +1,8 @@
 #include "collect/snapshot_collector.h"
 
+#include <algorithm>
 #include <cstring>
+#include <iterator>
 
 #include "collect/comma_text.h"
 #include "collect/raw_data.h"
@@ -64,6 +66,8 @@ void TSnapshotCollector::MemoryStep(TRawData& data)
 
 void TSnapshotCollector::HostStep(TRawData& data, bool force)
 {
+    if (CollectAll)
+        EnterMappedDrives(data);
     Tick = static_cast<std::int8_t>(Tick + 1);
     if (Tick % SlowCycleEvery == 0 || force)
         SlowHostItems(data);
@@ -82,13 +86,8 @@ void TSnapshotCollector::SlowHostItems(TRawData& data)
         std::memcpy(data.IPAddrs[i], addresses[i].data(), sizeof data.IPAddrs[i]);
 
     for (TDriveEntry& drive : data.Drives) {
-        if (drive.Letter == 0)
-            continue;
-        const std::string mountPoint = MountPointOf(Drives, drive.Letter);
-        const platform::TDiskSpace space =
-            mountPoint.empty() ? platform::TDiskSpace{} : Status.DiskSpace(mountPoint);
-        drive.FreeMB = static_cast<float>(static_cast<double>(space.FreeBytes) / BytesPerMB);
-        drive.TotalMB = static_cast<float>(static_cast<double>(space.TotalBytes) / BytesPerMB);
+        if (drive.Letter != 0)
+            MeasureDrive(drive);
     }
 
     // The names do not change while the program runs; a failed call is tried again later.
@@ -96,6 +95,36 @@ void TSnapshotCollector::SlowHostItems(TRawData& data)
         data.ComputerName.Assign(TrimBlanks(Status.ComputerName()));
     if (data.LogonName.Length == 0)
         data.LogonName.Assign(TrimBlanks(Status.UserName()));
+}
+
+// A client may show any drive of its server, but the server's own template names only some of
+// them (or none): the rest would reach the client as no entry, or as one the client entered with
+// sizes of zero. Letters the template clears are entered again on the next pass, and measured
+// at once, so no entry carries another drive's sizes.
+void TSnapshotCollector::EnterMappedDrives(TRawData& data)
+{
+    for (const auto& mapped : Drives) {
+        const char letter = mapped.first;
+        const auto taken = std::find_if(std::begin(data.Drives), std::end(data.Drives),
+                                        [&](const TDriveEntry& d) { return d.Letter == letter; });
+        if (taken != std::end(data.Drives))
+            continue;
+        const auto free = std::find_if(std::begin(data.Drives), std::end(data.Drives),
+                                       [](const TDriveEntry& d) { return d.Letter == 0; });
+        if (free == std::end(data.Drives))
+            return;
+        free->Letter = letter;
+        MeasureDrive(*free);
+    }
+}
+
+void TSnapshotCollector::MeasureDrive(TDriveEntry& drive)
+{
+    const std::string mountPoint = MountPointOf(Drives, drive.Letter);
+    const platform::TDiskSpace space =
+        mountPoint.empty() ? platform::TDiskSpace{} : Status.DiskSpace(mountPoint);
+    drive.FreeMB = static_cast<float>(static_cast<double>(space.FreeBytes) / BytesPerMB);
+    drive.TotalMB = static_cast<float>(static_cast<double>(space.TotalBytes) / BytesPerMB);
 }
 
 } // namespace statlume

@@ -29,7 +29,8 @@ public:
     bool CollectSnapshot(TRawDataShell& shell, const TFormatterList& formatters, bool force,
                          std::uint32_t intervalMs);
 
-    /// Collects every family on every pass, whatever the Active flags say (headless server).
+    /// Collects every family on every pass, whatever the Active flags say, and every drive of
+    /// the drive map besides those the drive items ask for (headless server, exporter).
     void SetCollectAll(bool collectAll) { CollectAll = collectAll; }
     /// Sets the process exclusion text and rebuilds the list from it (comma text).
     void SetExcludeText(std::string text);
@@ -52,6 +53,8 @@ private:
     void MemoryStep(TRawData& data);
     void HostStep(TRawData& data, bool force);
     void SlowHostItems(TRawData& data);
+    void EnterMappedDrives(TRawData& data);
+    void MeasureDrive(TDriveEntry& drive);
 
     platform::SystemStatus& Status;
     TSensorStep& Sensors;

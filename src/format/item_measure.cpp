@@ -52,6 +52,9 @@ std::optional<TMeasure> Drive(const TRawData& data, std::string_view format)
     for (const TDriveEntry& drive : data.Drives) {
         if (letter < 'A' || letter > 'Z' || drive.Letter != letter)
             continue;
+        // A drive has some size: none means not measured yet (an entry just made) or unreadable.
+        if (!(drive.TotalMB > 0))
+            return std::nullopt;
         if (FindFolded(format, "FREE") != std::string_view::npos)
             return TMeasure{drive.FreeMB, drive.TotalMB};
         if (FindFolded(format, "TOTAL") != std::string_view::npos)

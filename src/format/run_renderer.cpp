@@ -118,8 +118,16 @@ TRun SpanRun(const TSpan& span, std::string_view text, TTagHistory& history, std
     run.Text = std::string(text);
     run.Tone = ToneOf(span);
     run.Rgb = span.Options.Colour.value_or(0);
-    if (!span.Measure || !span.Scale.HasMaximum)
+    if (!span.Scale.HasMaximum)
         return run;
+    if (!span.Measure) {
+        // No value (a drive never measured, swap without a total): the drawing keeps its place,
+        // empty and without a threshold's colour, where a zero would read as an alarm.
+        run.Cells = span.Options.GraphCells != 0 ? span.Options.GraphCells : span.Options.BarCells;
+        if (run.Cells != 0)
+            run.Kind = span.Options.GraphCells != 0 ? TRunKind::Graph : TRunKind::Bar;
+        return run;
+    }
 
     const auto value = static_cast<float>(span.Measure->Value);
     history.SetCapacity(span.Options.GraphCells);

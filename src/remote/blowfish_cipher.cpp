@@ -39,21 +39,28 @@ void TBlowfishCipher::RequireKeyed() const
         throw TCipherError("Blowfish: Not initialized");
 }
 
-void TBlowfishCipher::ApplyTail(const std::uint8_t* in, std::uint8_t* out, std::size_t n) const
+void TBlowfishCipher::ApplyTail(const TBlock& chain, const std::uint8_t* in, std::uint8_t* out,
+                                std::size_t n) const
 {
-    TBlock key = ChainValue;
+    TBlock key = chain;
     Cipher.EncryptBlock(key.data());
     for (std::size_t i = 0; i < n; ++i)
         out[i] = in[i] ^ key[i];
 }
 
-// The chaining value stays in two registers across the blocks; with in == out every block is
-// read before it is written, so one buffer serves both.
 void TBlowfishCipher::Encrypt(const std::uint8_t* in, std::uint8_t* out, std::size_t n)
 {
+    Encrypt(in, out, n, ChainValue);
+}
+
+// The chaining value stays in two registers across the blocks; with in == out every block is
+// read before it is written, so one buffer serves both.
+void TBlowfishCipher::Encrypt(const std::uint8_t* in, std::uint8_t* out, std::size_t n,
+                              TBlock& chain) const
+{
     RequireKeyed();
-    std::uint32_t chainLeft = LoadBigEndian32(ChainValue.data());
-    std::uint32_t chainRight = LoadBigEndian32(ChainValue.data() + 4);
+    std::uint32_t chainLeft = LoadBigEndian32(chain.data());
+    std::uint32_t chainRight = LoadBigEndian32(chain.data() + 4);
     const std::size_t whole = n - n % BlockSize;
     for (std::size_t at = 0; at < whole; at += BlockSize) {
         chainLeft ^= LoadBigEndian32(in + at);
@@ -62,10 +69,10 @@ void TBlowfishCipher::Encrypt(const std::uint8_t* in, std::uint8_t* out, std::si
         StoreBigEndian32(chainLeft, out + at);
         StoreBigEndian32(chainRight, out + at + 4);
     }
-    StoreBigEndian32(chainLeft, ChainValue.data());
-    StoreBigEndian32(chainRight, ChainValue.data() + 4);
+    StoreBigEndian32(chainLeft, chain.data());
+    StoreBigEndian32(chainRight, chain.data() + 4);
     if (whole < n)
-        ApplyTail(in + whole, out + whole, n - whole);
+        ApplyTail(chain, in + whole, out + whole, n - whole);
 }
 
 void TBlowfishCipher::Decrypt(std::uint8_t* data, std::size_t n)
@@ -88,7 +95,7 @@ void TBlowfishCipher::Decrypt(std::uint8_t* data, std::size_t n)
     StoreBigEndian32(chainLeft, ChainValue.data());
     StoreBigEndian32(chainRight, ChainValue.data() + 4);
     if (whole < n)
-        ApplyTail(data + whole, data + whole, n - whole);
+        ApplyTail(ChainValue, data + whole, data + whole, n - whole);
 }
 
 void TBlowfishCipher::Reset()

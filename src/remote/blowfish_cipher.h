@@ -40,6 +40,9 @@ public:
     /// n % 8 bytes are XORed with E(CV), which leaves CV unchanged; throws TCipherError
     /// ("Blowfish: Not initialized") before key set-up.
     void Encrypt(const std::uint8_t* in, std::uint8_t* out, std::size_t n);
+    /// Encrypt running the given chaining value instead of the cipher's own, which stays as
+    /// it is: one key serves several streams, each with its own chain.
+    void Encrypt(const std::uint8_t* in, std::uint8_t* out, std::size_t n, TBlock& chain) const;
     /// Chained decryption of n bytes in place, with the same tail rule as Encrypt; throws
     /// TCipherError("Blowfish: Not initialized") before key set-up.
     void Decrypt(std::uint8_t* data, std::size_t n);
@@ -55,7 +58,8 @@ public:
 
 private:
     void RequireKeyed() const;
-    void ApplyTail(const std::uint8_t* in, std::uint8_t* out, std::size_t n) const;
+    void ApplyTail(const TBlock& chain, const std::uint8_t* in, std::uint8_t* out,
+                   std::size_t n) const;
 
     TBlowfish Cipher;
     TBlock InitVector{};

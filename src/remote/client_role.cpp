@@ -1,11 +1,18 @@
 #include "remote/client_role.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 
 #include "remote/request_detection.h"
 
 namespace statlume {
+
+namespace {
+
+constexpr std::uint8_t RecordMarker = 'T';
+
+} // namespace
 
 TClientRole::TClientRole(TClientSocket& socket, TRawDataShell& shell, TRemoteSecret& secret)
     : Socket(socket)
@@ -83,6 +90,9 @@ void TClientRole::cliConnect()
     // record stitched from two streams.
     Decryptor.Clear();
     Shell.Pending.clear();
+    ReadOnConnection = false;
+    FirstRecordLeft = RawDataSize;
+    SkippingFirstRecord = false;
     SetAlert(false);
     if (OnConnected)
         OnConnected();
@@ -101,14 +111,35 @@ void TClientRole::cliRead()
     }
     // Replies are whole blocks; a read that ends inside one keeps its tail for the next read,
     // so the blocks stay in line with the server's.
-    const auto plain = Decryptor.Decrypt(Secret.KeyedCipher(), chunk.data(), size);
+    const auto plain =
+        SkipUnreadFirstRecord(Decryptor.Decrypt(Secret.KeyedCipher(), chunk.data(), size));
     if (!plain.empty())
         CountRecords(Shell.Feed(plain.data(), plain.size()));
+}
+
+// The client's chain runs on across connections while a server starts each connection's chain
+// anew, so the first block of a new connection's first record may decrypt wrongly. The rest of
+// that record decrypts right and is in line: searching it for a marker would frame records from
+// the middle of real figures, and some of those pass the checks.
+std::span<const std::uint8_t>
+TClientRole::SkipUnreadFirstRecord(std::span<const std::uint8_t> plain)
+{
+    if (FirstRecordLeft == 0 || plain.empty())
+        return plain;
+    if (FirstRecordLeft == RawDataSize) {
+        SkippingFirstRecord = plain.front() != RecordMarker;
+        if (SkippingFirstRecord)
+            CountRecords(TFeedResult{0, 1, 1});
+    }
+    const std::size_t judged = std::min(FirstRecordLeft, plain.size());
+    FirstRecordLeft -= judged;
+    return SkippingFirstRecord ? plain.subspan(judged) : plain;
 }
 
 void TClientRole::CountRecords(const TFeedResult& result)
 {
     if (result.Accepted > 0) {
+        ReadOnConnection = true;
         FailedRun = 0;
         FailureReported = false;
         if (OnRecordsAccepted)
@@ -119,7 +150,7 @@ void TClientRole::CountRecords(const TFeedResult& result)
         return;
     FailureReported = true;
     if (OnRecordsFailing)
-        OnRecordsFailing();
+        OnRecordsFailing(!ReadOnConnection);
 }
 
 void TClientRole::cliError(TSocketOp op, int& code)

@@ -2,7 +2,9 @@
 
 #include <chrono>
 #include <cstddef>
+#include <cstdint>
 #include <functional>
+#include <span>
 #include <string>
 
 #include "collect/raw_data_shell.h"
@@ -65,9 +67,10 @@ public:
 
     /// Consecutive dropped records after which OnRecordsFailing is raised.
     static constexpr std::size_t FailedRecordsHint = 3;
-    /// Raised once when FailedRecordsHint records in a row were dropped (a wrong password, most
-    /// likely), and again only after an accepted record has come.
-    std::function<void()> OnRecordsFailing;
+    /// Raised once when FailedRecordsHint records in a row were dropped, and again only after an
+    /// accepted record has come; noneRead is true when no record of the connection passed the
+    /// checks (a wrong password, most likely), false when some did.
+    std::function<void(bool noneRead)> OnRecordsFailing;
     /// Raised after each read that brought at least one accepted record.
     std::function<void()> OnRecordsAccepted;
     /// Records dropped since the last accepted one.
@@ -77,7 +80,8 @@ public:
     /// one are kept; out of the alert state.
     void cliConnect();
     /// The connection is readable: read, decrypt in whole blocks (a read cut inside a block
-    /// waits for the rest), feed.
+    /// waits for the rest), feed; an encrypted connection's first record that decrypts without
+    /// its marker is dropped whole.
     void cliRead();
     /// A look-up, connect, read or write failed: no report, alert state; the next tick retries.
     void cliError(TSocketOp op, int& code);
@@ -97,9 +101,14 @@ private:
     bool SlowTold = false;
 
     void CountRecords(const TFeedResult& result);
+    std::span<const std::uint8_t> SkipUnreadFirstRecord(std::span<const std::uint8_t> plain);
 
     std::size_t FailedRun = 0;
     bool FailureReported = false;
+    bool ReadOnConnection = false;
+    // Bytes of an encrypted connection's first record still to be judged or skipped.
+    std::size_t FirstRecordLeft = 0;
+    bool SkippingFirstRecord = false;
 };
 
 } // namespace statlume

@@ -2,11 +2,39 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 
 #include "collect/raw_data.h"
 #include "remote/request_detection.h"
 
 namespace statlume {
+
+namespace {
+
+// The chaining value of one connection's encrypted replies and the key set-up it belongs to.
+struct TReplyChain final : TConnectionState
+{
+    std::uint64_t KeyGeneration = 0;
+    TBlowfishCipher::TBlock Value{};
+};
+
+// With one chain across all clients, a client would read the first block of every reply
+// wrongly that followed another client's. A connection's chain starts from the IV, as a fresh
+// client's does, and again after a new key set-up.
+TBlowfishCipher::TBlock& ChainOf(TSocketConnection& connection, const TRemoteSecret& secret)
+{
+    auto* chain = dynamic_cast<TReplyChain*>(connection.RoleState.get());
+    if (chain == nullptr || chain->KeyGeneration != secret.KeyGeneration) {
+        auto fresh = std::make_unique<TReplyChain>();
+        fresh->KeyGeneration = secret.KeyGeneration;
+        fresh->Value = secret.Cipher.IV();
+        chain = fresh.get();
+        connection.RoleState = std::move(fresh);
+    }
+    return chain->Value;
+}
+
+} // namespace
 
 TServerRole::TServerRole(TServerSocket& socket, TRawDataShell& shell, TRemoteSecret& secret)
     : Socket(socket)
@@ -112,7 +140,8 @@ void TServerRole::servClientRead(TSocketConnection& connection)
     }
     // Encrypted into a separate buffer so the held record stays plain.
     TRawBytes sealed{};
-    Secret.KeyedCipher().Encrypt(plain.data(), sealed.data(), plain.size());
+    const TBlowfishCipher& cipher = Secret.KeyedCipher();
+    cipher.Encrypt(plain.data(), sealed.data(), plain.size(), ChainOf(connection, Secret));
     connection.Write(sealed.data(), sealed.size());
 }
 

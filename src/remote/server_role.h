@@ -22,7 +22,8 @@ struct TServerStartup
 };
 
 /// The server role: answers each request of a connected client with the snapshot record,
-/// encrypted when the program has a password.
+/// encrypted when the program has a password, each connection in a chain of its own that starts
+/// from the IV, so any number of clients read every reply.
 class TServerRole
 {
 public:
@@ -74,7 +75,7 @@ public:
     /// A connection was accepted: out of the alert state.
     void servAccept(TSocketConnection& connection);
     /// A connection is readable: request detection and reply; no reply while the previous one
-    /// to that connection is still queued, so the cipher chain advances only for replies sent.
+    /// to that connection is still queued, so its chain advances only for replies sent.
     void servClientRead(TSocketConnection& connection);
     /// A connection failed: no report, alert state; other connections are unaffected.
     void servClientError(TSocketConnection& connection, TSocketOp op, int& code);

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -51,6 +52,13 @@ public:
     std::string Api;
 };
 
+/// What a role keeps for one connection of a server socket.
+class TConnectionState
+{
+public:
+    virtual ~TConnectionState() = default;
+};
+
 /// One accepted connection of a server socket; valid only during the event that passes it.
 class TSocketConnection
 {
@@ -67,6 +75,10 @@ public:
     virtual bool ReadyForReply() const { return true; }
     /// The peer as text ("192.0.2.1:5000", "[2001:db8::1]:5000"); empty when unknown.
     virtual std::string PeerText() const { return {}; }
+
+    /// The serving role's own state for this connection: empty at accept and destroyed with
+    /// the connection, so nothing of a closed connection outlives it.
+    std::unique_ptr<TConnectionState> RoleState;
 };
 
 /// A listening TCP socket on all addresses (IPv4 and IPv6); events are delivered on the main

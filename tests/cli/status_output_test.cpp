@@ -8,6 +8,28 @@
 namespace statlume {
 namespace {
 
+TEST(StatusOutput, BeforeTheFirstRecordOnlyJsonSaysSoWithoutFigures)
+{
+    struct TCase
+    {
+        const char* name;
+        TOutputStyle style;
+        std::string expected;
+    };
+    const TCase cases[] = {
+        {"json", TOutputStyle::Json,
+         R"({"text":"","tooltip":"cannot reach h:1: refused\u001b?","class":"alert"})"
+         "\n"},
+        {"lines", TOutputStyle::Lines, ""},
+        {"one line", TOutputStyle::OneLine, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(NoRecordUpdate({c.style, " | "}, "cannot reach h:1: refused\x1b\xc2\x9b"),
+                  c.expected);
+    }
+}
+
 TEST(StatusOutput, EveryStyleWritesOneUpdate)
 {
     struct TCase

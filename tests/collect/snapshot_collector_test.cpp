@@ -250,6 +250,56 @@ TEST_F(SnapshotCollectorTest, DrivesAreMeasuredThroughTheDriveMap)
     EXPECT_EQ(Data().Drives[4].FreeMB, 9.0f);
 }
 
+// A server's clients may show any drive of its map, whatever its own template names.
+TEST_F(SnapshotCollectorTest, CollectingAllEntersAndMeasuresEveryMappedDrive)
+{
+    const std::map<char, std::uint64_t> totalMB = {{'Q', 0}, {'C', 2048}, {'D', 4096}, {'E', 8192}};
+    Collector->SetDriveMap(ParseDriveMap("C=/;D=/home;E=/srv"));
+    Status.Disks["/"] = {GiB, 2 * GiB};
+    Status.Disks["/home"] = {GiB, 4 * GiB};
+    Status.Disks["/srv"] = {GiB, 8 * GiB};
+    // The letters entered, each checked to hold its own drive's size.
+    const auto entered = [&] {
+        std::string letters;
+        for (const TDriveEntry& drive : Data().Drives) {
+            if (drive.Letter == 0)
+                continue;
+            letters += drive.Letter;
+            EXPECT_FLOAT_EQ(drive.TotalMB, static_cast<float>(totalMB.at(drive.Letter)))
+                << drive.Letter;
+        }
+        return letters;
+    };
+    struct TCase
+    {
+        const char* name;
+        bool collectAll;
+        std::string first;
+        std::string afterClear;
+    };
+    const TCase cases[] = {
+        {"server: the template's drives, then the map's", true, "QDCE", "CDE"},
+        {"monitor: the template's drives only", false, "QD", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Activate({TFamily::NonPerf});
+        Collector->SetCollectAll(c.collectAll);
+        for (TDriveEntry& drive : Data().Drives)
+            drive = {};
+        Data().Drives[0].Letter = 'Q';
+        Data().Drives[1].Letter = 'D';
+        ASSERT_TRUE(Collect(true));
+        EXPECT_EQ(entered(), c.first);
+        // A template set again clears the letters; the next pass, a fast one, enters them
+        // again with their own sizes, not those their slots held.
+        for (TDriveEntry& drive : Data().Drives)
+            drive.Letter = 0;
+        ASSERT_TRUE(Collect());
+        EXPECT_EQ(entered(), c.afterClear);
+    }
+}
+
 TEST_F(SnapshotCollectorTest, MemoryAbove4GiBKeepsItsHighBits)
 {
     Activate({TFamily::PageRAM});

@@ -1,5 +1,6 @@
 #include "format/default_template.h"
 #include "format/run_renderer.h"
+#include "format/run_text.h"
 
 #include "format_rig.h"
 #include <gtest/gtest.h>
@@ -104,18 +105,18 @@ TEST(RunRenderer, TurnsTagsWithOptionsIntoRuns)
         {"free space thresholds in the wrong order are dropped",
          "<NAME=RAMFree WARN=10 CRIT=20>",
          {{Text, "100", Plain, 100.0 / 1024}}},
-        {"no swap is no alarm",
+        {"no swap is no alarm: an empty bar",
          "<NAME=PageFree FORMAT=\"%\" WARN=50 CRIT=20 BAR=3>",
-         {{Text, "0", Plain, -1}}},
+         {{TRunKind::Bar, "0", Plain, -1}}},
         {"an item without a value ignores thresholds",
          "<NAME=UserName CRIT=1>",
          {{Text, "jo", Plain, -1}}},
         {"a later formatter's tag before the run moves it",
          "<NAME=CompName> <NAME=ProcUsage BAR=2>!",
          {{Text, "host ", Plain, -1}, {TRunKind::Bar, "75", Plain, 0.75}, {Text, "!", Plain, -1}}},
-        {"a processor index that selects nothing",
+        {"a processor index that selects nothing: an empty graph",
          "<NAME=ProcUsage FORMAT=\"9\" GRAPH=5 WARN=1>",
-         {}},
+         {{TRunKind::Graph, "", Plain, -1}}},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -129,6 +130,40 @@ TEST(RunRenderer, TurnsTagsWithOptionsIntoRuns)
             EXPECT_FLOAT_EQ(line.Runs[i].Fraction, row.runs[i].fraction);
         }
         EXPECT_EQ(PlainText(line), rig.Render(row.line));
+    }
+}
+
+// A client enters a drive its server does not send with no size: no alarm, an empty bar.
+TEST(RunRenderer, ADriveWithoutASizeIsNoAlarm)
+{
+    struct Row
+    {
+        const char* name;
+        float totalMB;
+        TRunTone tone;
+        double fraction;
+        std::string terminal;
+    };
+    const Row rows[] = {
+        {"not measured", 0, TRunTone::Plain, -1, "0 \u2591\u2591\u2591\u2591"},
+        {"measured, low on space", 81920, TRunTone::Critical, 1024.0 / 81920,
+         "\x1b[31m1,024\x1b[0m \x1b[31m\u2591\u2591\u2591\u2591\x1b[0m"},
+    };
+    const std::string line = "<NAME=DriveSpace FORMAT=\"C FREE\" CRIT=2048> "
+                             "<NAME=DriveSpace FORMAT=\"C FREE\" CRIT=2048 BAR=4>";
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        TRunRig rig;
+        // The first rendering enters the letter.
+        rig.Runs(line);
+        rig.Shell.Data.Drives[0].TotalMB = row.totalMB;
+        rig.Shell.Data.Drives[0].FreeMB = row.totalMB > 0 ? 1024 : 0;
+        const TRunLine runs = rig.Runs(line);
+        ASSERT_EQ(runs.Runs.size(), 3u);
+        EXPECT_EQ(runs.Runs[2].Kind, TRunKind::Bar);
+        EXPECT_EQ(runs.Runs[2].Tone, row.tone);
+        EXPECT_FLOAT_EQ(runs.Runs[2].Fraction, row.fraction);
+        EXPECT_EQ(RunLineText(runs, TRunTextStyle{true}), row.terminal);
     }
 }
 

@@ -288,6 +288,24 @@ TEST_F(CliRemoteTest, OnceWithoutAServerEndsWithAMessage)
     EXPECT_EQ(client.Out(), "");
 }
 
+// A status bar must not show zeros and a date of 1899 as a server's figures.
+TEST_F(CliRemoteTest, JsonWithoutAServerShowsNoFiguresAndTheAlert)
+{
+    const int port = FreeLoopbackPort();
+    TCliProcess client({"-c", "-i127.0.0.1", "-p" + std::to_string(port), "--json", "--interval",
+                        "100", "--template", "CPU <NAME=ProcUsage>% <NAME=DateTime>"},
+                       Scratch.Path(), "client", Scratch.NewFolder("client-config"));
+    ASSERT_TRUE(WaitUntil([&] { return client.Out().find('\n') != std::string::npos; }, 5s))
+        << client.Err();
+    client.Signal(SIGTERM);
+    ASSERT_EQ(client.Wait(5s), 0);
+    const std::string out = client.Out();
+    EXPECT_EQ(out.substr(0, out.find('\n')), R"({"text":"","tooltip":"cannot reach 127.0.0.1:)" +
+                                                 std::to_string(port) +
+                                                 R"(: Connection refused","class":"alert"})")
+        << out;
+}
+
 TEST_F(CliRemoteTest, ALookUpSlowerThanATickIsLeftToFinishAndTold)
 {
 #if defined(__SANITIZE_ADDRESS__)

@@ -1,5 +1,7 @@
+#include <deque>
 #include <optional>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "collect/raw_data.h"
@@ -266,7 +268,6 @@ TEST_F(ServerRoleTest, NoReplyWhileThePreviousOneIsQueuedAndTheChainWaitsForIt)
 {
     Secret.Password = "pw";
     ASSERT_TRUE(Role.Start());
-    auto& reader = Socket.Accept();
     auto& stalled = Socket.Accept();
     stalled.Backlogged = true;
     for (int i = 0; i < 3; ++i)
@@ -275,15 +276,88 @@ TEST_F(ServerRoleTest, NoReplyWhileThePreviousOneIsQueuedAndTheChainWaitsForIt)
     EXPECT_EQ(Role.SkippedReplies(), 3u);
     EXPECT_EQ(Role.Replies(), 0u);
 
-    // The skipped requests did not advance the chain: a fresh peer cipher reads the first
-    // reply of the other connection whole.
-    Socket.Receive(reader, "T");
-    ASSERT_EQ(reader.Writes.size(), 1u);
+    // The skipped requests did not advance the connection's chain: a fresh peer cipher reads
+    // its first reply whole.
+    stalled.Backlogged = false;
+    Socket.Receive(stalled, "T");
+    ASSERT_EQ(stalled.Writes.size(), 1u);
     TBlowfishCipher peer;
     peer.SetKeyFromPassword("pw");
-    auto reply = reader.Writes[0];
+    auto reply = stalled.Writes[0];
     peer.Decrypt(reply.data(), reply.size());
     EXPECT_EQ(reply, Bytes(EncodeRawData(Shell.Data)));
+}
+
+// Encrypted clients polling at their own intervals, each decrypting its own stream with one
+// chain for its run, as a peer does; the record changes every tick.
+TEST_F(ServerRoleTest, EveryEncryptedClientReadsEveryReplyOfItsConnection)
+{
+    struct TCase
+    {
+        const char* name;
+        /// Each client asks on the ticks that are a multiple of its interval.
+        std::vector<int> intervals;
+        /// The tick on which the first client's connection breaks and it connects again.
+        int reconnectAt;
+    };
+    std::vector<int> twenty;
+    for (int i = 0; i < 20; ++i)
+        twenty.push_back(1 + i % 5);
+    const TCase cases[] = {
+        {"one client", {1}, 0},
+        {"two clients, same interval", {1, 1}, 0},
+        {"two clients, different intervals", {2, 3}, 0},
+        {"twenty clients, intervals 1 to 5", twenty, 0},
+        {"a client that reconnects beside another", {1, 2}, 7},
+    };
+    struct TPeer
+    {
+        TFakeConnection* Connection = nullptr;
+        TBlowfishCipher Cipher;
+        std::size_t Seen = 0;
+        int Exact = 0;
+        int Wrong = 0;
+    };
+    constexpr int Ticks = 30;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Role.Stop();
+        Secret.Password = "abc";
+        ASSERT_TRUE(Role.Start());
+        std::deque<TPeer> peers(c.intervals.size());
+        for (auto& peer : peers) {
+            peer.Connection = &Socket.Accept();
+            peer.Cipher.SetKeyFromPassword("abc");
+        }
+        int expectedWrong = 0;
+        for (int tick = 1; tick <= Ticks; ++tick) {
+            Shell.Data.UptimeSecs = tick;
+            const auto plain = Bytes(EncodeRawData(Shell.Data));
+            if (tick == c.reconnectAt) {
+                // The peer keeps its chain, so only the new connection's first reply is lost.
+                Socket.Fail(*peers[0].Connection, TSocketOp::Read, std::errc::connection_reset);
+                peers[0].Connection = &Socket.Accept();
+                peers[0].Seen = 0;
+                ++expectedWrong;
+            }
+            for (std::size_t i = 0; i < peers.size(); ++i) {
+                if (tick % c.intervals[i] != 0)
+                    continue;
+                TPeer& peer = peers[i];
+                Socket.Receive(*peer.Connection, "T");
+                ASSERT_EQ(peer.Connection->Writes.size(), peer.Seen + 1);
+                auto reply = peer.Connection->Writes[peer.Seen++];
+                peer.Cipher.Decrypt(reply.data(), reply.size());
+                ++(reply == plain ? peer.Exact : peer.Wrong);
+            }
+        }
+        int wrong = 0;
+        for (std::size_t i = 0; i < peers.size(); ++i) {
+            EXPECT_EQ(peers[i].Exact + peers[i].Wrong, Ticks / c.intervals[i]) << "client " << i;
+            wrong += peers[i].Wrong;
+        }
+        EXPECT_EQ(wrong, expectedWrong);
+    }
 }
 
 } // namespace

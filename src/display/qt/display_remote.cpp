@@ -54,7 +54,7 @@ TDisplayRemote::TDisplayRemote(TStatlumeDisplay& window, TPrompts& prompts)
     // passes the checks.
     Cli.OnAlert = [this](bool alert) { Window.ShowConnectionAlert(alert || PasswordMismatch); };
     Cli.OnRecordsAccepted = [this] { RecordsAccepted(); };
-    Cli.OnRecordsFailing = [this] { RecordsFailing(); };
+    Cli.OnRecordsFailing = [this](bool noneRead) { RecordsFailing(noneRead); };
     Window.OnTick = [this] { ShowStatus(); };
     // A slow look-up or connect is left to finish; the user learns why nothing shows yet.
     Cli.OnSlowAttempt = [this](TSocketOp step) {
@@ -98,13 +98,17 @@ void TDisplayRemote::RecordsAccepted()
     ShowStatus();
 }
 
-void TDisplayRemote::RecordsFailing()
+void TDisplayRemote::RecordsFailing(bool noneRead)
 {
-    PasswordMismatch = true;
-    Window.ShowConnectionAlert(true);
+    // Some records read right: the password matches, whatever spoils the others.
+    if (noneRead) {
+        PasswordMismatch = true;
+        Window.ShowConnectionAlert(true);
+    }
     if (TSettingsStore* store = Window.Settings(); store && store->Reporter()) {
         store->Reporter()("the records of " + Cli.Host() + ":" + std::to_string(Cli.Port()) +
-                          " fail the checks: the password does not match.");
+                          (noneRead ? " fail the checks: the password does not match."
+                                    : " fail the checks and are not shown."));
     }
     ShowStatus();
 }

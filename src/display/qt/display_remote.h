@@ -58,7 +58,7 @@ private:
     void TurnOff();
     void RemovePassword();
     void RecordsAccepted();
-    void RecordsFailing();
+    void RecordsFailing(bool noneRead);
 
     TStatlumeDisplay& Window;
     TPrompts& Prompts;

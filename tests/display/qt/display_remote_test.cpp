@@ -401,6 +401,67 @@ TEST_F(DisplayRemoteTest, RecordsCrossBetweenTheWindowAndTheConsoleProgramByteFo
     }
 }
 
+// Encrypted clients polled in turn: each reads every record, whichever side the window takes.
+TEST_F(DisplayRemoteTest, TheWindowAndConsoleClientsOfOneEncryptedServerAllReadEveryRecord)
+{
+    const QString cli = QStringLiteral(STATLUME_BINARY_DIR "/src/cli/statlume-cli");
+    struct Row
+    {
+        const char* name;
+        bool windowServes;
+    };
+    const Row rows[] = {{"the window serves two console clients", true},
+                        {"the window and a console client of a console server", false}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        QTemporaryDir folder;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("XDG_CONFIG_HOME", folder.path());
+        const QString port = QString::number(FreePort());
+        const QStringList polling{"-c",  "-i127.0.0.1", "-p",
+                                  port,  "-dabc",       "--interval",
+                                  "100", "--template",  "<NAME=CompName>"};
+        QProcess server;
+        std::vector<std::unique_ptr<QProcess>> clients;
+        const auto startClient = [&] {
+            auto& client = clients.emplace_back(std::make_unique<QProcess>());
+            client->setProcessEnvironment(environment);
+            client->start(cli, polling);
+        };
+        if (row.windowServes) {
+            Start();
+            Remote->Secret().Password = "abc";
+            ASSERT_TRUE(Remote->Server().SetPort(port.toInt()));
+            ASSERT_TRUE(Remote->Server().Start());
+            startClient();
+        } else {
+            server.setProcessEnvironment(environment);
+            server.start(cli, QStringList{"--serve", port, "-dabc", "--interval", "100"});
+            ASSERT_TRUE(
+                PumpUntil([&] { return static_cast<bool>(ConnectLoopback(port.toInt())); }, 10s))
+                << server.readAllStandardError().toStdString();
+            Start({}, {"-c", "-i127.0.0.1", "-p" + port.toStdString(), "-dabc"});
+            Window->UpdateTimer().SetInterval(50);
+        }
+        startClient();
+        PumpUntil([] { return false; }, 1500ms);
+        for (auto& client : clients) {
+            client->terminate();
+            ASSERT_TRUE(PumpUntil([&] { return client->state() == QProcess::NotRunning; }, 5s));
+            const std::string out = client->readAllStandardOutput().toStdString();
+            const std::string err = client->readAllStandardError().toStdString();
+            EXPECT_GE(std::count(out.begin(), out.end(), '\n'), 10) << err;
+            EXPECT_EQ(err.find("fail the checks"), std::string::npos) << err;
+        }
+        if (!row.windowServes) {
+            EXPECT_NE(Window->Labels()[0]->Caption(), std::string(BlankCaption));
+            EXPECT_EQ(Window->Tray().IconMode(), 0);
+            server.terminate();
+            PumpUntil([&] { return server.state() == QProcess::NotRunning; }, 5s);
+        }
+    }
+}
+
 TEST_F(DisplayRemoteTest, RealDialogsDriveActAsServer)
 {
     Start();
