@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "collect/raw_data.h"
+#include "collect/raw_data_shell.h"
 
 namespace statlume {
 
@@ -19,6 +20,9 @@ struct TMeasure
 /// The value of the item with the given upper-case tag name and FORMAT text read from data;
 /// nothing for items without a numeric value and for a FORMAT that selects nothing.
 std::optional<TMeasure> MeasureItem(const TRawData& data, std::string_view upperTagName,
+                                    std::string_view format);
+/// MeasureItem of shell.Data, and nothing for a figure the shell holds no value for.
+std::optional<TMeasure> MeasureItem(const TRawDataShell& shell, std::string_view upperTagName,
                                     std::string_view format);
 
 } // namespace statlume

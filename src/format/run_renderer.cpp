@@ -54,7 +54,7 @@ public:
         span.Length = valueSize;
         span.Occurrence = Count++;
         span.Scale = ScaleOf(item.TagName, format);
-        span.Measure = MeasureItem(formatter.Shell.Data, item.TagName, format);
+        span.Measure = MeasureItem(formatter.Shell, item.TagName, format);
         DropMisorderedThresholds(span.Options, span.Scale.LowIsBad);
         Spans.push_back(std::move(span));
     }
