@@ -70,17 +70,6 @@ bool EntryKnown(const std::array<bool, 5>& known, std::string_view format)
            known[static_cast<std::size_t>(index)];
 }
 
-bool FigureKnown(const TFigureKnown& known, std::string_view tag, std::string_view format)
-{
-    if (tag == "PROCUSAGE")
-        return EntryKnown(known.Proc, format);
-    if (tag == "NETREAD" || tag == "NETWRITE")
-        return EntryKnown(known.Net, format);
-    if (tag == "UPTIME" || tag == "THREADS" || tag == "PROCESSES")
-        return known.System;
-    return true;
-}
-
 double Temperature(std::int16_t celsius, std::string_view format)
 {
     return format == "F" || format == "f" ? celsius * 9.0 / 5.0 + 32.0 : celsius;
@@ -129,12 +118,16 @@ std::optional<TMeasure> MeasureItem(const TRawData& data, std::string_view upper
     return std::nullopt;
 }
 
-std::optional<TMeasure> MeasureItem(const TRawDataShell& shell, std::string_view upperTagName,
-                                    std::string_view format)
+bool FigureKnown(const TFigureKnown& known, std::string_view upperTagName, std::string_view format)
 {
-    if (!FigureKnown(shell.Known, upperTagName, format))
-        return std::nullopt;
-    return MeasureItem(shell.Data, upperTagName, format);
+    const std::string_view tag = upperTagName;
+    if (tag == "PROCUSAGE")
+        return EntryKnown(known.Proc, format);
+    if (tag == "NETREAD" || tag == "NETWRITE")
+        return EntryKnown(known.Net, format);
+    if (tag == "UPTIME" || tag == "THREADS" || tag == "PROCESSES")
+        return known.System;
+    return true;
 }
 
 } // namespace statlume

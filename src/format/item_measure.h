@@ -21,8 +21,8 @@ struct TMeasure
 /// nothing for items without a numeric value and for a FORMAT that selects nothing.
 std::optional<TMeasure> MeasureItem(const TRawData& data, std::string_view upperTagName,
                                     std::string_view format);
-/// MeasureItem of shell.Data, and nothing for a figure the shell holds no value for.
-std::optional<TMeasure> MeasureItem(const TRawDataShell& shell, std::string_view upperTagName,
-                                    std::string_view format);
+/// False when the figure the item and FORMAT text select has no value in known (a rate from
+/// one sample, a step that could not read its data); true for every other item.
+bool FigureKnown(const TFigureKnown& known, std::string_view upperTagName, std::string_view format);
 
 } // namespace statlume

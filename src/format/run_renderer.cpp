@@ -20,6 +20,8 @@ struct TSpan
     TDrawOptions Options;
     TItemScale Scale;
     std::optional<TMeasure> Measure;
+    /// The measured figure has a value (a rate from one sample has none).
+    bool HasValue = false;
 };
 
 // Follows the substitution so the spans keep pointing at their values while later tags of
@@ -54,7 +56,8 @@ public:
         span.Length = valueSize;
         span.Occurrence = Count++;
         span.Scale = ScaleOf(item.TagName, format);
-        span.Measure = MeasureItem(formatter.Shell, item.TagName, format);
+        span.Measure = MeasureItem(formatter.Shell.Data, item.TagName, format);
+        span.HasValue = span.Measure && FigureKnown(formatter.Shell.Known, item.TagName, format);
         DropMisorderedThresholds(span.Options, span.Scale.LowIsBad);
         Spans.push_back(std::move(span));
     }
@@ -98,7 +101,7 @@ float Fraction(double value, double maximum)
 
 TRunTone ToneOf(const TSpan& span)
 {
-    if (span.Measure && span.Scale.HasValue) {
+    if (span.Measure && span.HasValue && span.Scale.HasValue) {
         const double value = span.Measure->Value;
         const auto crossed = [&](double threshold) {
             return span.Scale.LowIsBad ? value <= threshold : value >= threshold;
@@ -121,13 +124,15 @@ TRun SpanRun(const TSpan& span, std::string_view text, TTagHistory& history, std
     if (!span.Measure || !span.Scale.HasMaximum)
         return run;
 
+    // A figure without a value keeps its drawing's place, empty, and adds nothing to the
+    // graph or its peak.
     const auto value = static_cast<float>(span.Measure->Value);
     history.SetCapacity(span.Options.GraphCells);
-    if (sample)
+    if (sample && span.HasValue)
         history.Add(value, nowMs);
-    const double maximum =
-        span.Scale.PeakMaximum ? std::max(history.Peak(nowMs), value) : span.Measure->Maximum;
-    run.Fraction = Fraction(value, maximum);
+    const double peak = span.HasValue ? std::max(history.Peak(nowMs), value) : history.Peak(nowMs);
+    const double maximum = span.Scale.PeakMaximum ? peak : span.Measure->Maximum;
+    run.Fraction = span.HasValue ? Fraction(value, maximum) : -1.0;
     if (span.Options.GraphCells != 0) {
         run.Kind = TRunKind::Graph;
         run.Cells = span.Options.GraphCells;
