@@ -307,7 +307,8 @@ bool TPerfCollector::NetworkStep(TRawData& data, std::uint32_t intervalMs)
         const std::string_view name = Object.InstanceName(t);
         // A first sample, or a slot that held another interface before, has nothing to compare.
         const bool comparable = sample.Valid && sample.Name == name;
-        const TNetSample prev{{}, sample.Read, sample.Write, true};
+        const std::uint32_t prevRead = sample.Read;
+        const std::uint32_t prevWrite = sample.Write;
         sample.Read = *read;
         sample.Write = *written;
         sample.Valid = true;
@@ -316,12 +317,12 @@ bool TPerfCollector::NetworkStep(TRawData& data, std::uint32_t intervalMs)
         if (!rates)
             continue;
         KnownFigures.Net[t + 1] = comparable;
-        data.NetRead[t + 1] = comparable ? RateKBps(sample.Read, prev.Read, perSecond) : 0.0f;
-        data.NetWrite[t + 1] = comparable ? RateKBps(sample.Write, prev.Write, perSecond) : 0.0f;
+        data.NetRead[t + 1] = comparable ? RateKBps(sample.Read, prevRead, perSecond) : 0.0f;
+        data.NetWrite[t + 1] = comparable ? RateKBps(sample.Write, prevWrite, perSecond) : 0.0f;
         if (!comparable)
             continue;
-        readSum += static_cast<std::int32_t>(sample.Read - prev.Read);
-        writeSum += static_cast<std::int32_t>(sample.Write - prev.Write);
+        readSum += static_cast<std::int32_t>(sample.Read - prevRead);
+        writeSum += static_cast<std::int32_t>(sample.Write - prevWrite);
         ++compared;
     }
     for (std::size_t t = count; t < NetworkSlots; ++t) {
