@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "cli/record_render.h"
+#include "format/printable_text.h"
 #include "format/tag_language.h"
 #include "format/template_cap.h"
 #include "platform/linux/dl_sensor_starter.h"
@@ -179,10 +180,13 @@ bool TConsoleApp::SensorStartPending() const
     return Sources.Sensors->StartPending();
 }
 
-void TConsoleApp::ExitOnCollectionFailure()
+void TConsoleApp::ReportCollectionProblem()
 {
-    Err << PerfFailureText << '\n' << std::flush;
-    Exit(1);
+    const std::string& problem = SnapshotCollector->CollectionProblem();
+    if (problem.empty() || problem == ReportedProblem)
+        return;
+    ReportedProblem = problem;
+    Err << "statlume-cli: " << PrintableText(problem) << '\n' << std::flush;
 }
 
 } // namespace statlume

@@ -91,8 +91,9 @@ public:
     std::function<void()> OnExitCommand;
     /// Run on SIGHUP (reading the settings again); unset, SIGHUP ends the run.
     std::function<void()> OnReload;
-    /// The failure path of a collection: the warning on err, then Exit with status 1.
-    void ExitOnCollectionFailure();
+    /// Tells err what the last collection could not read, once for each problem; the run
+    /// goes on with those figures showing no value.
+    void ReportCollectionProblem();
     /// True while the sensor publisher is being started (or its start never reported).
     bool SensorStartPending() const;
 
@@ -130,6 +131,7 @@ private:
     std::function<void()> OnTick;
     asio::steady_timer::time_point NextTick;
     std::optional<int> ExitStatus;
+    std::string ReportedProblem;
 };
 
 } // namespace statlume

@@ -9,6 +9,8 @@ namespace {
 
 // Longer than the sensor starter takes to launch the publisher or give up.
 constexpr auto SensorStartWait = std::chrono::seconds(8);
+// How soon after a first sample the second is taken, at most.
+constexpr auto SecondSampleDelay = std::chrono::milliseconds(250);
 
 bool HasSensorReadings(const TRawData& data)
 {
@@ -26,6 +28,7 @@ TConsoleMonitor::TConsoleMonitor(TConsoleApp& app, TMonitorOptions options, std:
     , Options(std::move(options))
     , Out(out)
     , Err(err)
+    , SecondSample(app.Io())
 {
     if (Options.DumpRecordFile)
         Dump.emplace(*Options.DumpRecordFile, err);
@@ -36,30 +39,31 @@ int TConsoleMonitor::Run()
     // The interval is set before the first collection so that its rates use the right scale.
     App.StartTimer(Options.IntervalMs, [this] { OnTick(); });
     Started = std::chrono::steady_clock::now();
-    if (!App.BuildLabels(Options.TemplateText)) {
-        App.ExitOnCollectionFailure();
-        return App.Run();
-    }
-    if (Options.OnCollected)
-        Options.OnCollected();
-    // The first pass has no earlier counters to take rates from: shown, but kept out of the
-    // graphs and the peaks they scale to.
-    Publish(!Options.Once, false);
-    if (App.Exiting())
-        return App.Run();
-    if (Options.OnFirstRecord && !Options.OnFirstRecord()) {
-        App.Exit(1);
-        return App.Run();
-    }
-    if (Options.Once && Options.IntervalMs == 0)
-        OnTick();
+    if (!App.BuildLabels(Options.TemplateText))
+        App.ReportCollectionProblem();
+    // Without rates (or with --once, whose render comes an interval later) the first pass
+    // renders now; it is kept out of the graphs.
+    if (!AwaitSecondSample())
+        FirstPublish(false);
     return App.Run();
 }
 
 void TConsoleMonitor::OnTick()
 {
-    if (!App.Collect(false)) {
-        App.ExitOnCollectionFailure();
+    // A second sample is due sooner and renders in this tick's place.
+    if (Sampling)
+        return;
+    Update();
+}
+
+void TConsoleMonitor::Update()
+{
+    if (!App.Collect(false))
+        App.ReportCollectionProblem();
+    if (AwaitSecondSample())
+        return;
+    if (!FirstDone) {
+        FirstPublish(true);
         return;
     }
     if (Options.OnCollected)
@@ -68,6 +72,41 @@ void TConsoleMonitor::OnTick()
     Publish(true, true);
     if (Options.Once)
         App.Exit(0);
+}
+
+// A rate from one sample is never shown: a collection that left the rates waiting for a
+// second sample takes it shortly after, not a whole interval later, and renders then.
+bool TConsoleMonitor::AwaitSecondSample()
+{
+    if (Options.Once || !App.Collector().AwaitingSecondSample())
+        return false;
+    Sampling = true;
+    const auto interval = std::chrono::milliseconds(Options.IntervalMs);
+    const auto delay =
+        Options.IntervalMs == 0 ? SecondSampleDelay : std::min(SecondSampleDelay, interval);
+    SecondSample.expires_after(delay);
+    SecondSample.async_wait([this](const std::error_code& error) {
+        Sampling = false;
+        if (!error && !App.Exiting())
+            Update();
+    });
+    return true;
+}
+
+void TConsoleMonitor::FirstPublish(bool sample)
+{
+    FirstDone = true;
+    if (Options.OnCollected)
+        Options.OnCollected();
+    Publish(!Options.Once, sample);
+    if (App.Exiting())
+        return;
+    if (Options.OnFirstRecord && !Options.OnFirstRecord()) {
+        App.Exit(1);
+        return;
+    }
+    if (Options.Once && Options.IntervalMs == 0)
+        OnTick();
 }
 
 void TConsoleMonitor::Reload(std::string_view templateText, std::uint32_t intervalMs)

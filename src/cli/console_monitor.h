@@ -27,12 +27,13 @@ struct TMonitorOptions
     /// Writes each render to the output; a headless server without --print still renders
     /// (drive items enter their letters that way) but prints nothing.
     bool Print = true;
-    /// Run once after the first collection has filled the record (the server starts
-    /// listening there, so no client is sent an empty record); false ends the run with 1.
+    /// Run once after the first render, whose rates come from two samples (the server starts
+    /// listening there, so no client is sent an empty record or a one-sample rate); false
+    /// ends the run with 1.
     std::function<bool()> OnFirstRecord;
     /// How each render is written.
     TOutputFormat Output;
-    /// Run after every successful collection, the shell holding the new snapshot.
+    /// Run after every collection that is rendered, the shell holding the new snapshot.
     std::function<void()> OnCollected;
 };
 
@@ -45,7 +46,8 @@ public:
                     std::ostream& err);
 
     /// Builds the labels, runs until the Exit command and returns the exit status: 0, or 1
-    /// after a collection took the failure path or the record file could not be written.
+    /// when the record file could not be written. The first render waits for a second
+    /// sample taken shortly after the first, so no rate comes from one sample.
     int Run();
     /// Renders templateText from now on and ticks every intervalMs from now; the next tick
     /// collects what the new template needs.
@@ -54,6 +56,9 @@ public:
 private:
     void Publish(bool print, bool sample);
     void OnTick();
+    void Update();
+    bool AwaitSecondSample();
+    void FirstPublish(bool sample);
     void CheckSensors();
 
     TConsoleApp& App;
@@ -63,6 +68,9 @@ private:
     std::optional<TRecordDump> Dump;
     std::chrono::steady_clock::time_point Started;
     bool SensorsChecked = false;
+    asio::steady_timer SecondSample;
+    bool Sampling = false;
+    bool FirstDone = false;
 };
 
 } // namespace statlume

@@ -11,6 +11,7 @@ namespace statlume {
 namespace {
 
 constexpr std::uint32_t GrowthStep = 1024;
+constexpr std::int64_t HundredNsPerSecond = 10'000'000;
 constexpr std::size_t ProcessorSlots = 4;
 constexpr std::size_t NetworkSlots = 4;
 // At most this many excluded processes are followed; each is counted once.
@@ -108,7 +109,8 @@ bool TPerfCollector::ProcessorStep(TRawData& data, const std::vector<std::string
 {
     std::int64_t perfTime = 0;
     if (!ReadFirstObject(TSlot::Processor, "238", Buffer, Object, &perfTime))
-        return false;
+        return FailProcessor(data);
+    ProcessorSamples = std::min(ProcessorSamples + 1, 2);
     Perf100nsPrev = Perf100nsCur;
     Perf100nsCur = perfTime;
     const std::int64_t timeDiff = Diff64(Perf100nsCur, Perf100nsPrev);
@@ -120,27 +122,84 @@ bool TPerfCollector::ProcessorStep(TRawData& data, const std::vector<std::string
     // four or more processors) and fills entry 0; the first four others fill entries 1..4.
     const std::int64_t processors = static_cast<std::int64_t>(Object.NumInstances) - 1;
     std::size_t position = 0;
+    std::array<bool, 5> seen{};
     for (std::size_t i = 0; i < Object.BlockCount(); ++i) {
-        const bool isTotal = Object.InstanceName(i).starts_with("_Total");
+        const std::string_view name = Object.InstanceName(i);
+        const bool isTotal = name.starts_with("_Total");
         if (!isTotal && position >= ProcessorSlots)
             continue;
         const std::size_t slot = isTotal ? 0 : ++position;
-        TIdleSample& sample = isTotal ? TotalIdle : CpuIdle[slot - 1];
         const auto value = Object.Value64(i, *idle);
         if (!value)
-            return false;
-        sample.Prev = sample.Cur;
-        sample.Cur = *value;
-        if (timeDiff == 0)
+            return FailProcessor(data);
+        seen[slot] = true;
+        double usage = 0;
+        const bool stored = StoreUsage(data, slot, isTotal ? TotalIdle : CpuIdle[slot - 1], name,
+                                       *value, timeDiff, usage);
+        // The excluded processes are sampled on every step, so the next one can subtract.
+        if (isTotal && !excludeList.empty()) {
+            if (!ApplyExclusion(usage, processors, excludeList))
+                return FailProcessor(data);
+            if (stored)
+                data.ProcUsage[0] = static_cast<float>(usage);
+        }
+    }
+    // A processor that went away leaves its entry without a value (one never seen keeps 0).
+    for (std::size_t slot = 0; slot < seen.size(); ++slot) {
+        TIdleSample& sample = slot == 0 ? TotalIdle : CpuIdle[slot - 1];
+        if (seen[slot] || !sample.Valid)
             continue;
-        double usage = (1.0 - static_cast<double>(Diff64(sample.Cur, sample.Prev)) /
-                                  static_cast<double>(timeDiff)) *
-                       100.0;
-        if (isTotal && !excludeList.empty() && !ApplyExclusion(usage, processors, excludeList))
-            return false;
-        data.ProcUsage[slot] = static_cast<float>(usage);
+        sample.Valid = false;
+        data.ProcUsage[slot] = 0;
+        KnownFigures.Proc[slot] = false;
     }
     return true;
+}
+
+bool TPerfCollector::StoreUsage(TRawData& data, std::size_t slot, TIdleSample& sample,
+                                std::string_view name, std::int64_t value, std::int64_t timeDiff,
+                                double& usage)
+{
+    // A first sample, or a slot that held another processor before, has nothing to compare.
+    const bool comparable = sample.Valid && sample.Name == name;
+    sample.Prev = sample.Cur;
+    sample.Cur = value;
+    sample.Valid = true;
+    if (!comparable)
+        sample.Name.assign(name);
+    if (timeDiff == 0)
+        return false;
+    if (!comparable) {
+        data.ProcUsage[slot] = 0;
+        KnownFigures.Proc[slot] = false;
+        return false;
+    }
+    usage = (1.0 -
+             static_cast<double>(Diff64(sample.Cur, sample.Prev)) / static_cast<double>(timeDiff)) *
+            100.0;
+    data.ProcUsage[slot] = static_cast<float>(usage);
+    KnownFigures.Proc[slot] = true;
+    return true;
+}
+
+bool TPerfCollector::FailProcessor(TRawData& data)
+{
+    ForgetProcessor();
+    std::fill(std::begin(data.ProcUsage), std::end(data.ProcUsage), 0.0f);
+    KnownFigures.Proc.fill(false);
+    return false;
+}
+
+void TPerfCollector::ForgetProcessor()
+{
+    ProcessorSamples = 0;
+    Perf100nsCur = 0;
+    Perf100nsPrev = 0;
+    for (TIdleSample& sample : CpuIdle)
+        sample.Valid = false;
+    TotalIdle.Valid = false;
+    ExclCur.clear();
+    ExclPrev.clear();
 }
 
 bool TPerfCollector::ApplyExclusion(double& usage, std::int64_t processors,
@@ -216,46 +275,105 @@ double TPerfCollector::ExcludedTimeSincePrev() const
 
 bool TPerfCollector::NetworkStep(TRawData& data, std::uint32_t intervalMs)
 {
-    if (!ReadFirstObject(TSlot::Network, "638", Buffer, Object, nullptr))
-        return false;
-    NetReadSumPrev = NetReadSum;
-    NetWriteSumPrev = NetWriteSum;
-    NetReadSum = 0;
-    NetWriteSum = 0;
-    // With no interval the counters still advance, so the next tick with an interval compares
-    // against this one; only the rates are left as they were.
-    const bool rates = intervalMs != 0;
-    const double perSecond = rates ? 1000.0 / intervalMs : 0.0;
+    std::int64_t perfTime = 0;
+    if (!ReadFirstObject(TSlot::Network, "638", Buffer, Object, &perfTime))
+        return FailNetwork(data);
+    NetworkSamples = std::min(NetworkSamples + 1, 2);
+    NetTimePrev = NetTimeCur;
+    NetTimeCur = perfTime;
+    // The blocks' own clock scales a late tick or a quick second sample right; blocks without
+    // a clock fall back on the nominal interval. No time step leaves the rates as they were.
+    const std::int64_t elapsed = Diff64(NetTimeCur, NetTimePrev);
+    const bool clocked = NetTimeCur != 0 && NetTimePrev != 0;
+    double perSecond = 0;
+    if (clocked && elapsed > 0)
+        perSecond = static_cast<double>(HundredNsPerSecond) / static_cast<double>(elapsed);
+    else if (!clocked && intervalMs != 0)
+        perSecond = 1000.0 / intervalMs;
+    const bool rates = perSecond > 0;
+    const TPerfCounterDef* received = FindCounter(Object, perf::title::BytesReceived);
+    const TPerfCounterDef* sent = FindCounter(Object, perf::title::BytesSent);
     const std::size_t count =
         Object.HasInstances() ? std::min(Object.BlockCount(), NetworkSlots) : 0;
+    double readSum = 0;
+    double writeSum = 0;
+    std::size_t compared = 0;
     for (std::size_t t = 0; t < count; ++t) {
-        NetReadPrev[t] = NetReadCur[t];
-        NetWritePrev[t] = NetWriteCur[t];
-        NetReadCur[t] = 0;
-        NetWriteCur[t] = 0;
-        for (const TPerfCounterDef& counter : Object.Counters) {
-            const bool read = counter.TitleIndex == perf::title::BytesReceived;
-            if (!read && counter.TitleIndex != perf::title::BytesSent)
-                continue;
-            const auto value = Object.Value32(t, counter);
-            if (!value)
-                return false;
-            auto& cur = read ? NetReadCur[t] : NetWriteCur[t];
-            const auto prev = read ? NetReadPrev[t] : NetWritePrev[t];
-            cur = *value;
-            (read ? NetReadSum : NetWriteSum) += *value;
-            if (rates)
-                (read ? data.NetRead : data.NetWrite)[t + 1] = RateKBps(cur, prev, perSecond);
-        }
+        const auto read = received ? Object.Value32(t, *received) : std::uint32_t{0};
+        const auto written = sent ? Object.Value32(t, *sent) : std::uint32_t{0};
+        if (!read || !written)
+            return FailNetwork(data);
+        TNetSample& sample = NetSlots[t];
+        const std::string_view name = Object.InstanceName(t);
+        // A first sample, or a slot that held another interface before, has nothing to compare.
+        const bool comparable = sample.Valid && sample.Name == name;
+        const std::uint32_t prevRead = sample.Read;
+        const std::uint32_t prevWrite = sample.Write;
+        sample.Read = *read;
+        sample.Write = *written;
+        sample.Valid = true;
+        if (!comparable)
+            sample.Name.assign(name);
+        if (!rates)
+            continue;
+        KnownFigures.Net[t + 1] = comparable;
+        data.NetRead[t + 1] = comparable ? RateKBps(sample.Read, prevRead, perSecond) : 0.0f;
+        data.NetWrite[t + 1] = comparable ? RateKBps(sample.Write, prevWrite, perSecond) : 0.0f;
+        if (!comparable)
+            continue;
+        readSum += static_cast<std::int32_t>(sample.Read - prevRead);
+        writeSum += static_cast<std::int32_t>(sample.Write - prevWrite);
+        ++compared;
     }
-    if (rates) {
-        data.NetRead[0] = RateKBps(NetReadSum, NetReadSumPrev, perSecond);
-        data.NetWrite[0] = RateKBps(NetWriteSum, NetWriteSumPrev, perSecond);
+    for (std::size_t t = count; t < NetworkSlots; ++t) {
+        if (!NetSlots[t].Valid)
+            continue;
+        // An interface that went away leaves its entry without a value.
+        NetSlots[t].Valid = false;
+        data.NetRead[t + 1] = 0;
+        data.NetWrite[t + 1] = 0;
+        KnownFigures.Net[t + 1] = false;
     }
+    if (!rates)
+        return true;
+    // The total counts the interfaces seen in both samples: one that just came up would add
+    // its whole count as one interval's traffic. No interface at all is no traffic.
+    KnownFigures.Net[0] = compared != 0 || count == 0;
+    data.NetRead[0] = static_cast<float>(perSecond * (readSum / 1024.0));
+    data.NetWrite[0] = static_cast<float>(perSecond * (writeSum / 1024.0));
     return true;
 }
 
+bool TPerfCollector::FailNetwork(TRawData& data)
+{
+    ForgetNetwork();
+    std::fill(std::begin(data.NetRead), std::end(data.NetRead), 0.0f);
+    std::fill(std::begin(data.NetWrite), std::end(data.NetWrite), 0.0f);
+    KnownFigures.Net.fill(false);
+    return false;
+}
+
+void TPerfCollector::ForgetNetwork()
+{
+    NetworkSamples = 0;
+    NetTimeCur = 0;
+    NetTimePrev = 0;
+    for (TNetSample& sample : NetSlots)
+        sample.Valid = false;
+}
+
 bool TPerfCollector::SystemStep(TRawData& data, std::int64_t& lastUptimeSecs)
+{
+    KnownFigures.System = ReadSystem(data, lastUptimeSecs);
+    if (!KnownFigures.System) {
+        data.UptimeSecs = 0;
+        data.ThreadCount = 0;
+        data.ProcessCount = 0;
+    }
+    return KnownFigures.System;
+}
+
+bool TPerfCollector::ReadSystem(TRawData& data, std::int64_t& lastUptimeSecs)
 {
     const auto bytes = QueryPerfData(TSlot::System, "2", Buffer);
     if (!bytes)

@@ -10,6 +10,7 @@
 
 #include "collect/perf_walker.h"
 #include "collect/raw_data.h"
+#include "collect/raw_data_shell.h"
 #include "platform/perf_data_source.h"
 
 namespace statlume {
@@ -27,12 +28,30 @@ public:
     explicit TPerfCollector(platform::PerfDataSource& source);
 
     /// Processor step and process exclusion ("238", then "230" when excludeList is not
-    /// empty). False: the block was missing or malformed (the caller takes the failure path).
+    /// empty). A processor seen for the first time has no value until the next step. False:
+    /// the block was missing or malformed; the usages then have no value and the next step
+    /// starts afresh.
     bool ProcessorStep(TRawData& data, const std::vector<std::string>& excludeList);
-    /// Network step ("638"); intervalMs is the update interval; 0 leaves the rates unchanged.
+    /// Network step ("638"): rates over the time between the two blocks' clocks, or over
+    /// intervalMs when the blocks carry none (0 then leaves the rates unchanged). An interface
+    /// seen for the first time has no value until the next step; no interface at all is
+    /// 0 KB/s. False as for the processor step.
     bool NetworkStep(TRawData& data, std::uint32_t intervalMs);
-    /// System step ("2"): uptime, processes, threads; also sets lastUptimeSecs.
+    /// System step ("2"): uptime, processes, threads; also sets lastUptimeSecs. False: the
+    /// block was missing or malformed and the three figures have no value.
     bool SystemStep(TRawData& data, std::int64_t& lastUptimeSecs);
+    /// Drops the processor step's samples, so its next step has no earlier one to compare.
+    void ForgetProcessor();
+    /// Drops the network step's samples likewise.
+    void ForgetNetwork();
+    /// True when the processor step has exactly one sample: its rates wait for the next.
+    bool ProcessorAwaitsSecondSample() const { return ProcessorSamples == 1; }
+    /// True when the network step has exactly one sample.
+    bool NetworkAwaitsSecondSample() const { return NetworkSamples == 1; }
+    /// Which figures the steps could give a value; flags of steps never run stay true.
+    const TFigureKnown& Known() const { return KnownFigures; }
+    /// What the source said about its last failed query ("file: reason"); empty if nothing.
+    std::string SourceProblem() const { return Source.LastProblem(); }
     /// Resets the five remembered buffer sizes to 1024.
     void ResetBufferSizes();
     /// The remembered buffer sizes (for tests).
@@ -56,11 +75,22 @@ private:
         std::int64_t Time = 0;
     };
 
-    /// Idle counter pair of one processor instance slot.
+    /// Idle counter pair of one processor instance slot and the instance it came from.
     struct TIdleSample
     {
+        std::string Name;
         std::int64_t Cur = 0;
         std::int64_t Prev = 0;
+        bool Valid = false;
+    };
+
+    /// Byte counters of one network instance slot and the interface they came from.
+    struct TNetSample
+    {
+        std::string Name;
+        std::uint32_t Read = 0;
+        std::uint32_t Write = 0;
+        bool Valid = false;
     };
 
     std::optional<std::span<const std::uint8_t>> QueryPerfData(TSlot slot, std::string_view index,
@@ -71,6 +101,11 @@ private:
                         const std::vector<std::string>& excludeList);
     bool SampleExcluded();
     double ExcludedTimeSincePrev() const;
+    bool ReadSystem(TRawData& data, std::int64_t& lastUptimeSecs);
+    bool FailProcessor(TRawData& data);
+    bool FailNetwork(TRawData& data);
+    bool StoreUsage(TRawData& data, std::size_t slot, TIdleSample& sample, std::string_view name,
+                    std::int64_t value, std::int64_t timeDiff, double& usage);
 
     platform::PerfDataSource& Source;
     std::array<std::uint32_t, 5> PerfBufSize;
@@ -85,14 +120,13 @@ private:
     TIdleSample TotalIdle;
     std::vector<TProcessSample> ExclCur;
     std::vector<TProcessSample> ExclPrev;
-    std::array<std::uint32_t, 4> NetReadCur{};
-    std::array<std::uint32_t, 4> NetReadPrev{};
-    std::array<std::uint32_t, 4> NetWriteCur{};
-    std::array<std::uint32_t, 4> NetWritePrev{};
-    std::uint32_t NetReadSum = 0;
-    std::uint32_t NetReadSumPrev = 0;
-    std::uint32_t NetWriteSum = 0;
-    std::uint32_t NetWriteSumPrev = 0;
+    std::array<TNetSample, 4> NetSlots{};
+    std::int64_t NetTimeCur = 0;
+    std::int64_t NetTimePrev = 0;
+    // Blocks read since start or since the step was forgotten, counted up to 2.
+    int ProcessorSamples = 0;
+    int NetworkSamples = 0;
+    TFigureKnown KnownFigures;
     std::string UpperName;
     std::vector<std::string> UpperEntries;
 };

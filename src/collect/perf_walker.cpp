@@ -146,6 +146,10 @@ bool TPerfBlock::ReadObject(std::size_t offset, TPerfObject& object) const
         return false;
     if (object.HasInstances())
         return ReadInstances(offset + definition, end, object.NumInstances, object);
+    // An instance object whose list is empty (no network interface but loopback) ends with
+    // its definitions; an object without instances holds its one counter block there.
+    if (object.NumInstances == 0 && definition == total)
+        return true;
     return ReadCounterBlock(offset + definition, end, object).has_value();
 }
 

@@ -29,7 +29,8 @@ class TPerfObject
 public:
     /// ObjectNameTitleIndex.
     std::uint32_t TitleIndex = 0;
-    /// NumInstances as stored; below 1 means the object has one counter block and no instances.
+    /// NumInstances as stored; below 1 means no instances: one counter block, or none at all
+    /// when the object is an instance list that is empty (0 and nothing after the definitions).
     std::int32_t NumInstances = 0;
     /// The object's PerfTime.
     std::int64_t PerfTime = 0;
@@ -42,7 +43,8 @@ public:
 
     /// True when the object lists instances.
     bool HasInstances() const { return NumInstances >= 1; }
-    /// Number of counter blocks: one per instance, or one for an object without instances.
+    /// Number of counter blocks: one per instance, or one for an object without instances (none
+    /// for an empty instance list).
     std::size_t BlockCount() const { return Blocks.size(); }
     /// The UTF-8 name of instance i (empty for an object without instances).
     std::string_view InstanceName(std::size_t i) const;

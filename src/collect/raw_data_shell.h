@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -18,6 +19,19 @@ struct TFeedResult
     std::size_t Rejected = 0;
     /// Of those, the ones dropped after the last accepted record (all of them when none was).
     std::size_t RejectedAtEnd = 0;
+};
+
+/// Which figures of the record were measured. A rate needs two samples and a step that could
+/// not read its data has none; such a figure shows no value. A record as received or read
+/// from a file counts as measured throughout.
+struct TFigureKnown
+{
+    /// Entries of ProcUsage.
+    std::array<bool, 5> Proc{true, true, true, true, true};
+    /// Entries of NetRead and NetWrite.
+    std::array<bool, 5> Net{true, true, true, true, true};
+    /// UptimeSecs, ThreadCount and ProcessCount.
+    bool System = true;
 };
 
 /// Holds the one snapshot record of the program together with the receive buffer of a
@@ -39,6 +53,8 @@ public:
     std::function<void()> OnData;
     /// The snapshot.
     TRawData Data;
+    /// Which of Data's figures were measured; only the local collection clears any.
+    TFigureKnown Known;
 };
 
 } // namespace statlume

@@ -40,19 +40,56 @@ bool TSnapshotCollector::CollectSnapshot(TRawDataShell& shell, const TFormatterL
 {
     TRawData& data = shell.Data;
     data.Marker = 'T';
-    if (StepActive(formatters, TFamily::Proc) && !PerfSteps.ProcessorStep(data, ExcludeEntries))
-        return false;
-    if (StepActive(formatters, TFamily::Network) && !PerfSteps.NetworkStep(data, intervalMs))
-        return false;
+    Problem.clear();
+    ProcActive = StepActive(formatters, TFamily::Proc);
+    NetActive = StepActive(formatters, TFamily::Network);
+    // A step left out for a while starts afresh: a rate over that gap would not be the last
+    // interval's.
+    if (ProcActive && !PerfSteps.ProcessorStep(data, ExcludeEntries))
+        NoteProblem("processor", "stat");
+    else if (!ProcActive)
+        PerfSteps.ForgetProcessor();
+    if (NetActive && !PerfSteps.NetworkStep(data, intervalMs))
+        NoteProblem("network", "net/dev");
+    else if (!NetActive)
+        PerfSteps.ForgetNetwork();
     if (StepActive(formatters, TFamily::UTP) && !PerfSteps.SystemStep(data, LastUptime))
-        return false;
+        NoteProblem("uptime, process and thread", "uptime and loadavg");
+    shell.Known = PerfSteps.Known();
+    if (!Problem.empty())
+        Problem += " Check that procfs is mounted and readable by this user (in a container, "
+                   "its own /proc); the figures return by themselves once it can be read.";
     if (StepActive(formatters, TFamily::PageRAM))
         MemoryStep(data);
     if (StepActive(formatters, TFamily::NonPerf))
         HostStep(data, force);
     if (StepActive(formatters, TFamily::MBM))
         Sensors.Run(data);
-    return true;
+    return Problem.empty();
+}
+
+bool TSnapshotCollector::AwaitingSecondSample() const
+{
+    return (ProcActive && PerfSteps.ProcessorAwaitsSecondSample()) ||
+           (NetActive && PerfSteps.NetworkAwaitsSecondSample());
+}
+
+void TSnapshotCollector::NoteProblem(std::string_view figures, std::string_view procFiles)
+{
+    if (!Problem.empty())
+        Problem += ' ';
+    Problem += "The ";
+    Problem += figures;
+    Problem += " figures show no value: ";
+    const std::string reason = PerfSteps.SourceProblem();
+    if (reason.empty()) {
+        Problem += "the data read for them was malformed (procfs ";
+        Problem += procFiles;
+        Problem += ").";
+    } else {
+        Problem += reason;
+        Problem += '.';
+    }
 }
 
 void TSnapshotCollector::MemoryStep(TRawData& data)

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "collect/drive_map.h"
@@ -23,11 +24,17 @@ public:
                        TSensorStep& sensors);
 
     /// One collection: the marker, then every step whose formatter is Active (every step when
-    /// collecting all) into shell.Data; force runs the slow host items now. intervalMs is the
-    /// update interval the network rates are scaled by. Returns false when a step found its
-    /// performance data missing or malformed (the fields it did not reach keep their values).
+    /// collecting all) into shell.Data and shell.Known; force runs the slow host items now.
+    /// intervalMs scales the network rates of blocks without a clock. Returns false when a
+    /// step could not read its data: its figures then have no value, the other steps run all
+    /// the same, and Problem says what failed.
     bool CollectSnapshot(TRawDataShell& shell, const TFormatterList& formatters, bool force,
                          std::uint32_t intervalMs);
+    /// After a collection: an active rate step has its first sample only, so its rates have
+    /// no value until a second collection.
+    bool AwaitingSecondSample() const;
+    /// What the last collection could not read and why, for the user; empty when all was read.
+    const std::string& CollectionProblem() const { return Problem; }
 
     /// Collects every family on every pass, whatever the Active flags say, and every drive of
     /// the drive map besides those the drive items ask for (headless server, exporter).
@@ -50,6 +57,7 @@ public:
 
 private:
     bool StepActive(const TFormatterList& formatters, TFamily family) const;
+    void NoteProblem(std::string_view figures, std::string_view procFiles);
     void MemoryStep(TRawData& data);
     void HostStep(TRawData& data, bool force);
     void SlowHostItems(TRawData& data);
@@ -65,14 +73,9 @@ private:
     std::int64_t LastUptime = 0;
     std::int8_t Tick = 9;
     bool CollectAll = false;
+    bool ProcActive = false;
+    bool NetActive = false;
+    std::string Problem;
 };
-
-/// The message shown when the performance data could not be read; the program closes after it.
-inline constexpr std::string_view PerfFailureText =
-    "Your computer just reported an access violation when trying to read the performance "
-    "counters. This is typically caused by the performance counters being disabled, and often "
-    "affects the network stats in particular. To fix this problem, you will need to download "
-    "extctrlst.exe from Microsoft's website, locate the disabled counter, and click the "
-    "check-box to re-enable it. Statlume will close itself now.";
 
 } // namespace statlume

@@ -1,5 +1,6 @@
 #include "format/item_measure.h"
 
+#include <array>
 #include <cstdint>
 #include <iterator>
 
@@ -64,6 +65,14 @@ std::optional<TMeasure> Drive(const TRawData& data, std::string_view format)
     return std::nullopt;
 }
 
+// Rates show no value until two samples exist; an index outside the table selects nothing.
+bool EntryKnown(const std::array<bool, 5>& known, std::string_view format)
+{
+    const std::int32_t index = ReadFormatIndex(format);
+    return index < 0 || index >= static_cast<std::int32_t>(known.size()) ||
+           known[static_cast<std::size_t>(index)];
+}
+
 double Temperature(std::int16_t celsius, std::string_view format)
 {
     return format == "F" || format == "f" ? celsius * 9.0 / 5.0 + 32.0 : celsius;
@@ -110,6 +119,18 @@ std::optional<TMeasure> MeasureItem(const TRawData& data, std::string_view upper
     if (tag == "DRIVESPACE")
         return Drive(data, format);
     return std::nullopt;
+}
+
+bool FigureKnown(const TFigureKnown& known, std::string_view upperTagName, std::string_view format)
+{
+    const std::string_view tag = upperTagName;
+    if (tag == "PROCUSAGE")
+        return EntryKnown(known.Proc, format);
+    if (tag == "NETREAD" || tag == "NETWRITE")
+        return EntryKnown(known.Net, format);
+    if (tag == "UPTIME" || tag == "THREADS" || tag == "PROCESSES")
+        return known.System;
+    return true;
 }
 
 } // namespace statlume

@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "collect/raw_data.h"
+#include "collect/raw_data_shell.h"
 
 namespace statlume {
 
@@ -20,5 +21,8 @@ struct TMeasure
 /// nothing for items without a numeric value and for a FORMAT that selects nothing.
 std::optional<TMeasure> MeasureItem(const TRawData& data, std::string_view upperTagName,
                                     std::string_view format);
+/// False when the figure the item and FORMAT text select has no value in known (a rate from
+/// one sample, a step that could not read its data); true for every other item.
+bool FigureKnown(const TFigureKnown& known, std::string_view upperTagName, std::string_view format);
 
 } // namespace statlume

@@ -1,3 +1,4 @@
+#include <array>
 #include <functional>
 
 #include "format/figure_text.h"
@@ -7,11 +8,15 @@ namespace statlume {
 
 namespace {
 
-std::string RateText(const float (&rates)[5], const std::string& format, bool leadZero,
-                     bool decimal, const LocaleInfo& locale)
+std::string RateText(const float (&rates)[5], const std::array<bool, 5>& known,
+                     const std::string& format, bool leadZero, bool decimal,
+                     const LocaleInfo& locale)
 {
     const std::int32_t index = ReadFormatIndex(format);
     if (index < 0 || index >= static_cast<std::int32_t>(std::size(rates)))
+        return {};
+    // A rate needs two samples; until then, or when it could not be read, it has no value.
+    if (!known[static_cast<std::size_t>(index)])
         return {};
     float value = rates[index];
     // "b" (lower case only) turns KB/s into kbit/s; it is no number, so it is always the total.
@@ -31,12 +36,12 @@ TNetworkFormat::TNetworkFormat(TRawDataShell& shell, const LocaleInfo& locale)
 
 std::string TNetworkFormat::ReadFunc(const std::string& format, bool leadZero, bool decimal) const
 {
-    return RateText(Data().NetRead, format, leadZero, decimal, Locale);
+    return RateText(Data().NetRead, Shell.Known.Net, format, leadZero, decimal, Locale);
 }
 
 std::string TNetworkFormat::WriteFunc(const std::string& format, bool leadZero, bool decimal) const
 {
-    return RateText(Data().NetWrite, format, leadZero, decimal, Locale);
+    return RateText(Data().NetWrite, Shell.Known.Net, format, leadZero, decimal, Locale);
 }
 
 } // namespace statlume

@@ -17,6 +17,9 @@ std::string TProcFormat::ProcUsageFunc(const std::string& format, bool leadZero,
     // The table has five entries; any other index shows nothing rather than reading past it.
     if (index < 0 || index >= static_cast<std::int32_t>(std::size(Data().ProcUsage)))
         return {};
+    // A usage needs two samples; until then, or when it could not be read, it has no value.
+    if (!Shell.Known.Proc[static_cast<std::size_t>(index)])
+        return {};
     return FigureText(Data().ProcUsage[index], leadZero, decimal, Locale);
 }
 

@@ -20,6 +20,8 @@ struct TSpan
     TDrawOptions Options;
     TItemScale Scale;
     std::optional<TMeasure> Measure;
+    /// The measured figure has a value (a rate from one sample has none).
+    bool HasValue = false;
 };
 
 // Follows the substitution so the spans keep pointing at their values while later tags of
@@ -55,6 +57,7 @@ public:
         span.Occurrence = Count++;
         span.Scale = ScaleOf(item.TagName, format);
         span.Measure = MeasureItem(formatter.Shell.Data, item.TagName, format);
+        span.HasValue = span.Measure && FigureKnown(formatter.Shell.Known, item.TagName, format);
         DropMisorderedThresholds(span.Options, span.Scale.LowIsBad);
         Spans.push_back(std::move(span));
     }
@@ -98,7 +101,7 @@ float Fraction(double value, double maximum)
 
 TRunTone ToneOf(const TSpan& span)
 {
-    if (span.Measure && span.Scale.HasValue) {
+    if (span.HasValue && span.Scale.HasValue) {
         const double value = span.Measure->Value;
         const auto crossed = [&](double threshold) {
             return span.Scale.LowIsBad ? value <= threshold : value >= threshold;
@@ -120,28 +123,32 @@ TRun SpanRun(const TSpan& span, std::string_view text, TTagHistory& history, std
     run.Rgb = span.Options.Colour.value_or(0);
     if (!span.Scale.HasMaximum)
         return run;
-    if (!span.Measure) {
-        // No value (a drive never measured, swap without a total): the drawing keeps its place,
-        // empty and without a threshold's colour, where a zero would read as an alarm.
-        run.Cells = span.Options.GraphCells != 0 ? span.Options.GraphCells : span.Options.BarCells;
-        if (run.Cells != 0)
-            run.Kind = span.Options.GraphCells != 0 ? TRunKind::Graph : TRunKind::Bar;
-        return run;
-    }
 
-    const auto value = static_cast<float>(span.Measure->Value);
+    // A figure without a value (a rate from one sample, a drive never measured, swap without a
+    // total) keeps its drawing's place, empty and without a threshold's colour, and adds
+    // nothing to the graph or its peak: a zero would read as an alarm.
     history.SetCapacity(span.Options.GraphCells);
-    if (sample)
-        history.Add(value, nowMs);
-    const double maximum =
-        span.Scale.PeakMaximum ? std::max(history.Peak(nowMs), value) : span.Measure->Maximum;
-    run.Fraction = Fraction(value, maximum);
+    std::optional<double> maximum;
+    if (span.HasValue) {
+        const auto value = static_cast<float>(span.Measure->Value);
+        if (sample)
+            history.Add(value, nowMs);
+        maximum = span.Scale.PeakMaximum ? std::max<double>(history.Peak(nowMs), value)
+                                         : span.Measure->Maximum;
+        run.Fraction = Fraction(value, *maximum);
+    } else if (span.Scale.PeakMaximum) {
+        maximum = history.Peak(nowMs);
+    } else if (span.Measure) {
+        maximum = span.Measure->Maximum;
+    }
     if (span.Options.GraphCells != 0) {
         run.Kind = TRunKind::Graph;
         run.Cells = span.Options.GraphCells;
-        run.History.reserve(history.Size());
-        for (std::size_t i = 0; i < history.Size(); ++i)
-            run.History.push_back(Fraction(history.At(i), maximum));
+        if (maximum) {
+            run.History.reserve(history.Size());
+            for (std::size_t i = 0; i < history.Size(); ++i)
+                run.History.push_back(Fraction(history.At(i), *maximum));
+        }
     } else if (span.Options.BarCells != 0) {
         run.Kind = TRunKind::Bar;
         run.Cells = span.Options.BarCells;

@@ -53,16 +53,22 @@ std::string TUTPFormat::UpTimeSubFormat(std::string_view pattern, bool leadZero,
 
 std::string TUTPFormat::UptimeFunc(const std::string& format, bool leadZero, bool) const
 {
+    if (!Shell.Known.System)
+        return {};
     return UpTimeSubFormat(format, leadZero, Data().UptimeSecs);
 }
 
 std::string TUTPFormat::ThreadsFunc(const std::string&, bool, bool) const
 {
+    if (!Shell.Known.System)
+        return {};
     return std::to_string(Data().ThreadCount);
 }
 
 std::string TUTPFormat::ProcessesFunc(const std::string&, bool, bool) const
 {
+    if (!Shell.Known.System)
+        return {};
     return std::to_string(Data().ProcessCount);
 }
 

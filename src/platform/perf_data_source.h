@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 namespace statlume::platform {
@@ -21,6 +22,9 @@ public:
     /// block's length; or ErrorMoreData when the block does not fit (size is then left
     /// unchanged and the buffer's contents are unspecified); any other value is a failure.
     virtual long Query(std::string_view objectIndex, std::uint8_t* buffer, std::uint32_t& size) = 0;
+    /// What the last failed query could not read and why ("/proc/stat: Permission denied");
+    /// empty when the source has nothing to say.
+    virtual std::string LastProblem() const { return {}; }
 };
 
 } // namespace statlume::platform

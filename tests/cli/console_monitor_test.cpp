@@ -139,18 +139,39 @@ TEST_F(ConsoleMonitorTest, PrintWithZeroIntervalRendersOnceAndWaits)
     EXPECT_EQ(Out.str(), "still\n\n");
 }
 
-TEST_F(ConsoleMonitorTest, FailingCollectionWarnsAndExitsWithOne)
+// Ends the run once out holds count renders (or after a bound that only catches a hang).
+void ExitAfterRenders(TConsoleApp& app, asio::steady_timer& check, const std::ostringstream& out,
+                      std::size_t count)
+{
+    const auto bound = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    check.expires_after(std::chrono::milliseconds(1));
+    check.async_wait([&app, &check, &out, count, bound](const std::error_code& error) {
+        if (error)
+            return;
+        std::size_t renders = 0;
+        for (std::size_t pos = out.str().find("\n\n"); pos != std::string::npos;
+             pos = out.str().find("\n\n", pos + 2))
+            ++renders;
+        if (renders >= count || std::chrono::steady_clock::now() > bound)
+            app.Exit(0);
+        else
+            ExitAfterRenders(app, check, out, count);
+    });
+}
+
+TEST_F(ConsoleMonitorTest, FailingCollectionWarnsOnceAndGoesOn)
 {
     struct TCase
     {
         const char* name;
         bool once;
         int failAfter;
+        const char* out;
     };
     const TCase cases[] = {
-        {"first collection", false, 0},
-        {"a later tick", false, 1},
-        {"second collection of once", true, 1},
+        {"first collection", false, 0, "\n\n\n\n"},
+        {"a later tick", false, 1, "7\n\n\n\n"},
+        {"second collection of once", true, 1, "\n\n"},
     };
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -166,9 +187,51 @@ TEST_F(ConsoleMonitorTest, FailingCollectionWarnsAndExitsWithOne)
         options.TemplateText = "<NAME=Processes>";
         options.IntervalMs = 5;
         options.Once = c.once;
-        EXPECT_EQ(TConsoleMonitor(*app, options, Out, Err).Run(), 1);
-        EXPECT_EQ(Err.str(), std::string(PerfFailureText) + "\n");
-        EXPECT_EQ(Out.str(), c.failAfter == 0 || c.once ? "" : "7\n\n");
+        asio::steady_timer check(app->Io());
+        ExitAfterRenders(*app, check, Out, 3);
+        EXPECT_EQ(TConsoleMonitor(*app, options, Out, Err).Run(), 0);
+        EXPECT_EQ(Err.str().find("statlume-cli: The uptime, process and thread figures show no "
+                                 "value: the data read for them was malformed"),
+                  0u);
+        EXPECT_EQ(Err.str().find('\n'), Err.str().size() - 1);
+        EXPECT_EQ(Out.str().substr(0, std::string(c.out).size()), c.out);
+    }
+}
+
+// The first render comes from a second sample taken shortly after the first, never from
+// counters since boot, and well before a whole interval.
+TEST_F(ConsoleMonitorTest, FirstRenderWaitsForASecondSample)
+{
+    struct TCase
+    {
+        const char* name;
+        const char* templateText;
+    };
+    const TCase cases[] = {
+        {"processor", "<NAME=ProcUsage>"},
+        {"network", "<NAME=NetRead>"},
+    };
+    constexpr std::int64_t Second = 10'000'000;
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        Out.str("");
+        const auto app = MakeApp([&](platform::FakePerfDataSource& perf) {
+            // Since boot the processor was 90 % busy and 1 GiB came in; since then nothing.
+            perf.Push("238", platform::ProcessorBlock(100 * Second, {{"_Total", 10 * Second}}));
+            perf.Push("238", platform::ProcessorBlock(101 * Second, {{"_Total", 11 * Second}}));
+            perf.Push("638", platform::NetworkBlock({{"eth0", 1u << 30, 0}}));
+        });
+        TMonitorOptions options;
+        options.TemplateText = c.templateText;
+        options.IntervalMs = 5000;
+        asio::steady_timer check(app->Io());
+        ExitAfterRenders(*app, check, Out, 1);
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(TConsoleMonitor(*app, options, Out, Err).Run(), 0);
+        const auto took = std::chrono::steady_clock::now() - start;
+        EXPECT_EQ(Out.str(), "0\n\n");
+        EXPECT_GE(took, std::chrono::milliseconds(250));
+        EXPECT_LT(took, std::chrono::milliseconds(5000));
     }
 }
 

@@ -1,3 +1,4 @@
+#include <array>
 #include <climits>
 #include <string>
 #include <utility>
@@ -63,7 +64,6 @@ TInstances Cpus(const std::vector<std::int64_t>& idle)
 TEST_F(PerfCollectorTest, OneProcessorFillsItsEntryAndTheTotal)
 {
     ASSERT_TRUE(Processor(Second, Cpus({Second / 2})));
-    EXPECT_FLOAT_EQ(Data.ProcUsage[1], 50.0f);
     ASSERT_TRUE(Processor(2 * Second, Cpus({Second / 2 + Second / 4})));
     EXPECT_FLOAT_EQ(Data.ProcUsage[0], 75.0f);
     EXPECT_FLOAT_EQ(Data.ProcUsage[1], 75.0f);
@@ -122,7 +122,8 @@ TEST_F(PerfCollectorTest, SamePerfTimeStoresNothing)
 
 TEST_F(PerfCollectorTest, UsageIsNotClamped)
 {
-    ASSERT_TRUE(Processor(Second, Cpus({2 * Second})));
+    ASSERT_TRUE(Processor(Second, Cpus({0})));
+    ASSERT_TRUE(Processor(2 * Second, Cpus({2 * Second})));
     EXPECT_FLOAT_EQ(Data.ProcUsage[1], -100.0f);
 }
 
@@ -278,8 +279,12 @@ TEST_F(PerfCollectorTest, NetworkRates)
 TEST_F(PerfCollectorTest, NetworkExaminesFourInterfacesAndSumsThem)
 {
     std::vector<TFakeInterface> interfaces;
-    for (std::uint32_t i = 1; i <= 5; ++i)
+    std::vector<TFakeInterface> idle;
+    for (std::uint32_t i = 1; i <= 5; ++i) {
         interfaces.push_back({"if" + std::to_string(i), i * 1024, i * 2048});
+        idle.push_back({"if" + std::to_string(i), 0, 0});
+    }
+    ASSERT_TRUE(Network(1000, idle));
     ASSERT_TRUE(Network(1000, interfaces));
     EXPECT_FLOAT_EQ(Data.NetRead[4], 4.0f);
     EXPECT_FLOAT_EQ(Data.NetWrite[2], 4.0f);
@@ -289,6 +294,7 @@ TEST_F(PerfCollectorTest, NetworkExaminesFourInterfacesAndSumsThem)
 
 TEST_F(PerfCollectorTest, ZeroIntervalKeepsRatesButAdvancesCounters)
 {
+    ASSERT_TRUE(Network(1000, {{"eth0", 0, 0}}));
     ASSERT_TRUE(Network(1000, {{"eth0", 10240, 0}}));
     ASSERT_TRUE(Network(0, {{"eth0", 20480, 0}}));
     EXPECT_FLOAT_EQ(Data.NetRead[1], 10.0f);
@@ -418,6 +424,106 @@ TEST_F(PerfCollectorTest, SourceErrorFails)
     Source.Push("638", platform::NetworkBlock({{"eth0", 1, 1}}));
     Source.FailWith(5);
     EXPECT_FALSE(Collector.NetworkStep(Data, 1000));
+}
+
+// No rate is made from one sample: a first block, a processor or interface new in its slot
+// and a step after a failed read have no value; no interface at all is no traffic.
+TEST(PerfCollector, RatesNeedTwoSamplesOfTheSameInstance)
+{
+    using TIfs = std::vector<TFakeInterface>;
+    struct TCase
+    {
+        const char* name;
+        std::vector<TInstances> processors;
+        std::vector<TIfs> networks;
+        std::array<bool, 5> proc;
+        std::array<bool, 5> net;
+        float netTotal;
+    };
+    const TIfs eth{{"eth0", 1u << 30, 1u << 20}};
+    const TIfs ethMore{{"eth0", (1u << 30) + 2048, (1u << 20) + 1024}};
+    const TCase cases[] = {
+        {"first sample",
+         {Cpus({Second})},
+         {eth},
+         {false, false, true, true, true},
+         {false, false, true, true, true},
+         0},
+        {"second sample",
+         {Cpus({Second}), Cpus({Second})},
+         {eth, ethMore},
+         {true, true, true, true, true},
+         {true, true, true, true, true},
+         2},
+        {"instance new in its slot",
+         {TInstances{{"0", 0}, {"_Total", 0}}, TInstances{{"1", 0}, {"_Total", 0}}},
+         {eth, TIfs{{"wg0", 1u << 31, 0}}},
+         {true, false, true, true, true},
+         {false, false, true, true, true},
+         0},
+        {"interface gone",
+         {},
+         {TIfs{{"eth0", 1u << 30, 1u << 20}, {"eth1", 0, 0}}, eth},
+         {},
+         {true, true, false, true, true},
+         0},
+        {"no interface but loopback", {}, {TIfs{}, TIfs{}}, {}, {true, true, true, true, true}, 0},
+        {"only loopback from the first", {}, {TIfs{}}, {}, {true, true, true, true, true}, 0},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        platform::FakePerfDataSource source;
+        TPerfCollector collector(source);
+        TRawData data;
+        for (std::size_t i = 0; i < c.processors.size(); ++i) {
+            source.Push("238", platform::ProcessorBlock(static_cast<std::int64_t>(i + 1) * Second,
+                                                        c.processors[i]));
+            ASSERT_TRUE(collector.ProcessorStep(data, {}));
+        }
+        for (const TIfs& interfaces : c.networks) {
+            source.Push("638", platform::NetworkBlock(interfaces));
+            ASSERT_TRUE(collector.NetworkStep(data, 1000));
+        }
+        if (!c.processors.empty()) {
+            EXPECT_EQ(collector.Known().Proc, c.proc);
+        }
+        EXPECT_EQ(collector.Known().Net, c.net);
+        EXPECT_FLOAT_EQ(data.NetRead[0], c.netTotal);
+        EXPECT_EQ(collector.NetworkAwaitsSecondSample(), c.networks.size() == 1);
+    }
+}
+
+// A failed read leaves the step's figures without a value; the next read starts afresh.
+TEST_F(PerfCollectorTest, FailedReadForgetsTheSamples)
+{
+    ASSERT_TRUE(Network(1000, {{"eth0", 0, 0}}));
+    ASSERT_TRUE(Network(1000, {{"eth0", 1024, 0}}));
+    ASSERT_FLOAT_EQ(Data.NetRead[0], 1.0f);
+    Source.FailWith(5);
+    EXPECT_FALSE(Collector.NetworkStep(Data, 1000));
+    EXPECT_EQ(Data.NetRead[0], 0.0f);
+    EXPECT_FALSE(Collector.Known().Net[0]);
+    Source.FailWith(0);
+    ASSERT_TRUE(Network(1000, {{"eth0", 1u << 30, 0}}));
+    EXPECT_FALSE(Collector.Known().Net[0]);
+    EXPECT_EQ(Data.NetRead[0], 0.0f);
+}
+
+// Blocks with a clock are scaled by the time between them, not by the nominal interval.
+TEST_F(PerfCollectorTest, ClockedNetworkBlocksUseTheTimeBetweenThem)
+{
+    for (const auto& [time, received] :
+         {std::pair{Second, 0u}, std::pair{Second + Second / 4, 25600u}}) {
+        auto block = platform::BuildPerfBlock(
+            time, {{perf::title::NetworkObject,
+                    {{perf::title::BytesReceived, 4}, {perf::title::BytesSent, 4}},
+                    true,
+                    {{"eth0", {received, 0}}},
+                    {}}});
+        Source.Push("638", block);
+        ASSERT_TRUE(Collector.NetworkStep(Data, 1000));
+    }
+    EXPECT_FLOAT_EQ(Data.NetRead[0], 100.0f);
 }
 
 } // namespace

@@ -1,3 +1,5 @@
+#include <functional>
+
 #include "format/default_template.h"
 #include "format/run_renderer.h"
 #include "format/run_text.h"
@@ -203,6 +205,51 @@ TEST(RunRenderer, NetworkRatesScaleToThePeakOfTheLastMinute)
     EXPECT_DOUBLE_EQ(fraction(25, 59'000), 0.25);
     EXPECT_DOUBLE_EQ(fraction(25, 61'000), 0.5) << "the first peak is over a minute old";
     EXPECT_DOUBLE_EQ(fraction(0, 200'000), 0.0);
+}
+
+// A figure without a value (a rate from one sample, a step that could not read its data)
+// shows no text and never enters a graph or the peak it scales to.
+TEST(RunRenderer, FiguresWithoutValueShowNothingAndStayOutOfGraphs)
+{
+    struct TCase
+    {
+        const char* name;
+        const char* tag;
+        std::function<void(TFigureKnown&, bool)> set;
+    };
+    const TCase cases[] = {
+        {"processor 1", "<NAME=ProcUsage FORMAT=\"1\"",
+         [](TFigureKnown& k, bool known) { k.Proc[1] = known; }},
+        {"network read", "<NAME=NetRead", [](TFigureKnown& k, bool known) { k.Net[0] = known; }},
+        {"network write in kbit/s", "<NAME=NetWrite FORMAT=\"b\"",
+         [](TFigureKnown& k, bool known) { k.Net[0] = known; }},
+        {"threads", "<NAME=Threads", [](TFigureKnown& k, bool known) { k.System = known; }},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        TRunRig rig;
+        rig.Shell.Data.NetRead[0] = 1e6f;
+        rig.Shell.Data.NetWrite[0] = 1e6f;
+        c.set(rig.Shell.Known, false);
+        const std::string tag = c.tag;
+        EXPECT_EQ(PlainText(rig.Runs(tag + " LEADZERO DECIMAL>")), "");
+        // A drawing keeps its place, empty, so the line's width does not change.
+        for (const TRun& run : rig.Runs(tag + " GRAPH=4>", 0, true).Runs) {
+            EXPECT_TRUE(run.History.empty());
+            EXPECT_LT(run.Fraction, 0.0);
+        }
+        c.set(rig.Shell.Known, true);
+        // The graph then holds what a rig that never lacked the value holds.
+        TRunRig fresh;
+        for (TRunRig* r : {&rig, &fresh}) {
+            r->Shell.Data.NetRead[0] = 1;
+            r->Shell.Data.NetWrite[0] = 1;
+        }
+        const TRunLine known = rig.Runs(tag + " GRAPH=4>", 1000, true);
+        const TRunLine expected = fresh.Runs(tag + " GRAPH=4>", 1000, true);
+        ASSERT_EQ(known.Runs.size(), 1u);
+        EXPECT_EQ(known.Runs[0].History, expected.Runs.at(0).History);
+    }
 }
 
 } // namespace

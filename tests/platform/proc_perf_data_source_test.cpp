@@ -3,6 +3,7 @@
 #include <fstream>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "collect/perf_collector.h"
@@ -140,13 +141,42 @@ TEST(TProcPerfDataSource, MissingFilesAndUnknownIndexFail)
 {
     TProcPerfDataSource source(Fixture("no_such_proc"));
     std::vector<std::uint8_t> buffer(4096);
-    for (const char* index : {"238", "230", "638", "2", "999"}) {
+    // The problem names the file and the reason, for the message the user gets.
+    const std::pair<const char*, const char*> cases[] = {
+        {"238", "cannot read " STATLUME_TEST_DATA "/no_such_proc/stat: No such file"},
+        {"230", "cannot list the processes in " STATLUME_TEST_DATA "/no_such_proc: "},
+        {"638", "cannot read " STATLUME_TEST_DATA "/no_such_proc/net/dev: No such file"},
+        {"2", "cannot read " STATLUME_TEST_DATA "/no_such_proc/uptime: No such file"},
+        {"999", ""},
+    };
+    for (const auto& [index, problem] : cases) {
         SCOPED_TRACE(index);
         std::uint32_t size = 4096;
         const long result = source.Query(index, buffer.data(), size);
         EXPECT_NE(result, ErrorSuccess);
         EXPECT_NE(result, ErrorMoreData);
+        if (*problem != '\0') {
+            EXPECT_EQ(source.LastProblem().rfind(problem, 0), 0u) << source.LastProblem();
+        }
     }
+}
+
+// With no network device but loopback (a container, `unshare -n`) the network figures are
+// no traffic, not a failure.
+TEST(TProcPerfDataSource, OnlyLoopbackIsNoTraffic)
+{
+    std::int64_t now = Second;
+    TProcPerfDataSource source(Fixture("proc_loopback_only"), [&now] { return now; });
+    TQueried result;
+    ASSERT_TRUE(QueryObject(source, "638", result));
+    EXPECT_EQ(result.Object.BlockCount(), 0u);
+    TPerfCollector collector(source);
+    TRawData data;
+    data.NetRead[0] = 5;
+    for (int step = 0; step < 2; ++step, now += Second)
+        ASSERT_TRUE(collector.NetworkStep(data, 1000));
+    EXPECT_EQ(data.NetRead[0], 0.0f);
+    EXPECT_TRUE(collector.Known().Net[0]);
 }
 
 TEST(TProcPerfDataSource, CollectorReachesTotalOnEightCpus)

@@ -84,8 +84,9 @@ port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); p
 url=https://127.0.0.1:$port/metrics
 "$cli" --metrics=127.0.0.1:$port --metrics-web-config=web.yml --interval 1000 2> cli.err &
 pid=$!
+# Listening comes first; the figures follow once the rates have their second sample.
 for _ in $(seq 50); do
-    curl -s --cacert ca.crt -o /dev/null "$url" && break
+    curl -s --cacert ca.crt -u 'prometheus:right horse' "$url" | grep -q '^statlume_up 1' && break
     sleep 0.1
 done
 

@@ -8,6 +8,7 @@
 #include "display/label_layout.h"
 #include "display/screen_fit.h"
 #include "display/tray_tooltip.h"
+#include "format/printable_text.h"
 #include "format/tag_language.h"
 #include "format/template_cap.h"
 
@@ -26,6 +27,8 @@ namespace {
 
 constexpr std::uint32_t WhiteColorRef = 0x00FFFFFFu;
 constexpr int LargestWindowSide = 16384;
+// How soon after a first sample the second is taken, at most (never later than the interval).
+constexpr int SecondSampleDelayMs = 250;
 } // namespace
 
 TStatlumeDisplay::TStatlumeDisplay(TDisplayServices services)
@@ -35,6 +38,7 @@ TStatlumeDisplay::TStatlumeDisplay(TDisplayServices services)
     , MenuItems(std::make_unique<TDisplayMenu>(this))
     , TrayIcon(new TDisplayTray(Services.Parts.TrayArt, this))
     , Timer1(std::make_unique<TUpdateTimer>(this))
+    , SecondSample(new QTimer(this))
 {
     setObjectName(QStringLiteral("StatlumeDisplay"));
     // The window always has an alpha channel and paints its own background, so switching
@@ -47,6 +51,9 @@ TStatlumeDisplay::TStatlumeDisplay(TDisplayServices services)
     UptimeFormat = DefaultUptimeFormat;
     move(719, 25);
     connect(&Timer1->Timer(), &QTimer::timeout, this, [this] { Timer1Timer(); });
+    SecondSample->setObjectName(QStringLiteral("SecondSample"));
+    SecondSample->setSingleShot(true);
+    connect(SecondSample, &QTimer::timeout, this, [this] { SecondSampleTimer(); });
     connect(TrayIcon, &TDisplayTray::DoubleClicked, this, [this] {
         if (!MenuItems->AlwaysOnTop1->isChecked()) {
             raise();
@@ -274,11 +281,38 @@ bool TStatlumeDisplay::CollectSnapshot(bool force)
 
 void TStatlumeDisplay::CollectionFailed()
 {
-    {
-        TTimerGuard guard(*Timer1);
-        Services.Prompts.ShowMessage(TMessageKind::Warning, "", std::string(PerfFailureText));
+    // The figures that could not be read show no value and the rest go on; each problem is
+    // shown once, not on every tick.
+    const std::string& problem = SnapshotCollector.CollectionProblem();
+    if (problem.empty() || problem == ShownProblem) {
+        return;
     }
-    Exit1Click();
+    ShownProblem = problem;
+    TTimerGuard guard(*Timer1);
+    Services.Prompts.ShowMessage(TMessageKind::Warning, "", PrintableText(problem));
+}
+
+bool TStatlumeDisplay::AwaitSecondSample()
+{
+    if (!SnapshotCollector.AwaitingSecondSample()) {
+        return false;
+    }
+    const int interval = Timer1->Interval() > 0 ? Timer1->Interval() : 1000;
+    SecondSample->start(std::min(SecondSampleDelayMs, interval));
+    return true;
+}
+
+void TStatlumeDisplay::SecondSampleTimer()
+{
+    if (HasExited || Switches.ClientMode) {
+        return;
+    }
+    if (!CollectSnapshot(false)) {
+        CollectionFailed();
+    }
+    if (!AwaitSecondSample()) {
+        RenderLabels();
+    }
 }
 
 void TStatlumeDisplay::Timer1Timer()
@@ -298,11 +332,15 @@ void TStatlumeDisplay::Timer1Timer()
         }
         return;
     }
+    // This tick is the second sample a pending one waited for.
+    SecondSample->stop();
     if (!CollectSnapshot(false)) {
         CollectionFailed();
-        return;
     }
-    RenderLabels();
+    // A rate from one sample is never shown: the labels keep what they show until the second.
+    if (!AwaitSecondSample()) {
+        RenderLabels();
+    }
 }
 
 void TStatlumeDisplay::RenderLabels(bool sample)
@@ -410,11 +448,13 @@ void TStatlumeDisplay::BuildLabels(const std::string& text)
     }
     if (Switches.ClientMode) {
         Timer1Timer();
-    } else if (!CollectSnapshot(true)) {
-        CollectionFailed();
-        return;
     } else {
-        // A forced pass may have no earlier counters: shown, kept out of the graphs.
+        if (!CollectSnapshot(true)) {
+            CollectionFailed();
+        }
+        // Shown at once so the window has its size; rates from this one sample have no value
+        // and the second, shortly after, renders them. Kept out of the graphs.
+        AwaitSecondSample();
         RenderLabels(false);
     }
     for (TFmtLabel* label : LabelList) {

@@ -32,6 +32,7 @@
 
 #include <QColor>
 #include <QFont>
+#include <QTimer>
 #include <QWidget>
 
 namespace statlume {
@@ -225,6 +226,9 @@ private:
     void PlaceLabels(const std::vector<TLabelBox>& boxes);
     bool CollectSnapshot(bool force);
     void CollectionFailed();
+    /// Starts SecondSample when the rates wait for a second sample; true then.
+    bool AwaitSecondSample();
+    void SecondSampleTimer();
     void SetTrayMode(std::uint8_t mode);
     void ApplyWindowFlags();
     void ApplyPin();
@@ -261,6 +265,11 @@ private:
     std::unique_ptr<TDisplayMenu> MenuItems;
     TDisplayTray* TrayIcon;
     std::unique_ptr<TUpdateTimer> Timer1;
+    /// Takes the second sample shortly after a first one, so rates show without a whole
+    /// interval's wait.
+    QTimer* SecondSample;
+    /// The collection problem last shown, so each is shown once.
+    std::string ShownProblem;
     QColor Background = Qt::white;
     QFont LabelFont;
     bool HasExited = false;

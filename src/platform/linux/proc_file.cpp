@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstddef>
+#include <cstring>
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -34,13 +35,26 @@ std::optional<std::string_view> ReadWhole(int fd, std::vector<char>& buffer)
 }
 
 TProcFile::TProcFile(const std::string& path)
-    : Fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC))
+    : FilePath(path)
+    , Fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC))
+    , Error(Fd.Valid() ? 0 : errno)
 {
 }
 
 std::optional<std::string_view> TProcFile::Read()
 {
-    return ReadWhole(Fd.Get(), Buffer);
+    if (!Fd.Valid())
+        return std::nullopt;
+    auto text = ReadWhole(Fd.Get(), Buffer);
+    Error = text ? 0 : errno;
+    return text;
+}
+
+std::string TProcFile::Problem() const
+{
+    if (Error == 0)
+        return FilePath + " is not in the expected form";
+    return "cannot read " + FilePath + ": " + std::strerror(Error);
 }
 
 TProcDirectory::TProcDirectory(const std::string& path)

@@ -23,9 +23,17 @@ public:
     explicit TProcFile(const std::string& path);
     /// The file's current contents (valid until the next Read); empty on failure.
     std::optional<std::string_view> Read();
+    /// "cannot read PATH: reason" after a failed open or read; otherwise that the contents were
+    /// not in the expected form.
+    std::string Problem() const;
+    /// The path the file was opened from.
+    const std::string& Path() const { return FilePath; }
 
 private:
+    std::string FilePath;
     TUniqueFd Fd;
+    // errno of the failed open, then of the last failed read.
+    int Error = 0;
     std::vector<char> Buffer;
 };
 

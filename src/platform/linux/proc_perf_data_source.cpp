@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "collect/perf_layout.h"
+#include "platform/linux/errno_text.h"
 #include "platform/linux/line_scan.h"
 
 #include <fcntl.h>
@@ -194,7 +195,7 @@ bool TProcPerfDataSource::BuildProcessor(std::int64_t now)
 {
     const auto text = Stat.Read();
     if (!text)
-        return false;
+        return Fail(Stat.Problem());
     Idle.clear();
     std::size_t count = 0;
     bool malformed = false;
@@ -217,7 +218,7 @@ bool TProcPerfDataSource::BuildProcessor(std::int64_t now)
         malformed = malformed || label.empty();
     });
     if (count == 0 || malformed)
-        return false;
+        return Fail(Stat.Path() + " lists no processor in the expected form");
 
     // An exact mean: sum the quotients and the remainders apart so nothing overflows.
     std::uint64_t quotients = 0;
@@ -264,7 +265,7 @@ bool TProcPerfDataSource::BuildProcess(std::int64_t now)
         Writer.AddInstance(stat->Name, values);
     });
     if (!listed)
-        return false;
+        return Fail(ErrnoText("cannot list the processes in " + Root));
     Writer.EndObject();
     Writer.End();
     return true;
@@ -274,7 +275,7 @@ bool TProcPerfDataSource::BuildNetwork(std::int64_t now)
 {
     const auto text = NetDev.Read();
     if (!text)
-        return false;
+        return Fail(NetDev.Problem());
     static constexpr TPerfCounterInfo Counters[] = {{perf::title::BytesReceived, 4},
                                                     {perf::title::BytesSent, 4}};
     Writer.Begin(now, HundredNsPerSecond, now);
@@ -302,6 +303,12 @@ bool TProcPerfDataSource::BuildNetwork(std::int64_t now)
     return true;
 }
 
+bool TProcPerfDataSource::Fail(std::string problem)
+{
+    Problem = std::move(problem);
+    return false;
+}
+
 std::optional<std::int64_t> TProcPerfDataSource::SinceBoot()
 {
     if (UseBootClock)
@@ -316,18 +323,20 @@ std::optional<std::int64_t> TProcPerfDataSource::SinceBoot()
 bool TProcPerfDataSource::BuildSystem(std::int64_t now)
 {
     const auto uptime = SinceBoot();
+    if (!uptime)
+        return Fail(Uptime.Problem());
     const auto loadText = LoadAvg.Read();
-    if (!uptime || !loadText)
-        return false;
+    if (!loadText)
+        return Fail(LoadAvg.Problem());
     // nr_threads: the count after the slash in "0.00 0.01 0.05 1/234 5678".
     const std::size_t slash = loadText->find('/');
     if (slash == std::string_view::npos)
-        return false;
+        return Fail(LoadAvg.Path() + " holds no thread count");
     std::string_view threadsText = loadText->substr(slash + 1);
     const auto threads = NextNumber(threadsText);
     const auto processes = threads ? ProcessCounter.Count(now) : std::nullopt;
     if (!processes)
-        return false;
+        return Fail(ErrnoText("cannot count the processes in " + Root));
 
     // Boot time on the object's clock, so that (PerfTime - value) / PerfFreq is the uptime.
     const std::array<std::uint64_t, 3> values{static_cast<std::uint64_t>(now - *uptime), *processes,

@@ -31,6 +31,7 @@ public:
     TProcPerfDataSource& operator=(const TProcPerfDataSource&) = delete;
 
     long Query(std::string_view objectIndex, std::uint8_t* buffer, std::uint32_t& size) override;
+    std::string LastProblem() const override { return Problem; }
 
 private:
     bool BuildProcessor(std::int64_t now);
@@ -38,6 +39,7 @@ private:
     bool BuildNetwork(std::int64_t now);
     bool BuildSystem(std::int64_t now);
     std::optional<std::int64_t> SinceBoot();
+    bool Fail(std::string problem);
 
     std::string Root;
     TClock Clock;
@@ -60,6 +62,7 @@ private:
     // growing the buffer does not rebuild the block each time.
     std::string PendingIndex;
     std::int64_t PendingTime = 0;
+    std::string Problem;
 };
 
 } // namespace statlume::platform

@@ -499,16 +499,20 @@ TEST_F(DisplayRig, IntervalZeroIsIgnoredAndTheClockKeepsRunning)
     EXPECT_EQ(Window->UpdateTimer().Timer().interval(), 500);
 }
 
-TEST_F(DisplayRig, FailingCollectionWarnsThenExits)
+TEST_F(DisplayRig, FailingCollectionWarnsOnceAndTheWindowGoesOn)
 {
-    Start();
+    Start({{"FormatString", std::string("<NAME=ProcUsage>|<NAME=Threads>")}});
+    EXPECT_EQ(Window->Labels()[0]->Caption(), "95|4567")
+        << "the usage of the second sample, never the one since boot (90)";
     Perf.FailWith(5);
     Window->Timer1Timer();
-    ASSERT_EQ(Prompts.Kinds.size(), 1u);
+    Window->Timer1Timer();
+    ASSERT_EQ(Prompts.Kinds.size(), 1u) << "each problem is told once";
     EXPECT_EQ(Prompts.Kinds[0], TMessageKind::Warning);
-    EXPECT_TRUE(Window->Exited());
-    EXPECT_EQ(Quits, 1);
-    EXPECT_FALSE(Window->UpdateTimer().Timer().isActive());
+    EXPECT_EQ(Window->Labels()[0]->Caption(), "|") << "figures that cannot be read show none";
+    EXPECT_FALSE(Window->Exited());
+    EXPECT_EQ(Quits, 0);
+    EXPECT_TRUE(Window->UpdateTimer().Timer().isActive());
 }
 
 TEST_F(DisplayRig, BadStoredValuesGiveAUsableWindow)
