@@ -15,9 +15,29 @@ namespace {
 
 constexpr auto CheckEvery = std::chrono::seconds(1);
 
-/// The configuration at path with the files it names (in watch), or nothing with reason.
-std::shared_ptr<const TWebSetup> Build(const std::string& path, std::vector<std::string>& watch,
-                                       std::string& reason)
+std::vector<TFileStamp> StampsOf(const std::vector<std::string>& paths)
+{
+    std::vector<TFileStamp> stamps;
+    for (const auto& path : paths) {
+        struct stat status
+        {
+        };
+        TFileStamp stamp;
+        if (::stat(path.c_str(), &status) == 0) {
+            stamp = {status.st_dev, status.st_ino, status.st_size,
+                     static_cast<long long>(status.st_ctim.tv_sec) * 1000000000LL +
+                         status.st_ctim.tv_nsec};
+        }
+        stamps.push_back(stamp);
+    }
+    return stamps;
+}
+
+/// The configuration at path with the files it names (in watch), or nothing with reason;
+/// previous lends its TLS context when neither the TLS settings nor their files changed.
+std::shared_ptr<const TWebSetup> Build(const std::string& path,
+                                       const std::shared_ptr<const TWebSetup>& previous,
+                                       std::vector<std::string>& watch, std::string& reason)
 {
     std::string why;
     const auto text = platform::ReadRegularFile(path, MaxWebConfigBytes, why);
@@ -35,15 +55,25 @@ std::shared_ptr<const TWebSetup> Build(const std::string& path, std::vector<std:
     auto setup = std::make_shared<TWebSetup>();
     watch = {path};
     if (config->Tls) {
-        setup->Tls = MakeTlsContext(*config->Tls, why);
-        if (!setup->Tls) {
-            reason = "web configuration " + path + ": " + why;
-            return nullptr;
-        }
         watch.push_back(config->Tls->CertFile);
         watch.push_back(config->Tls->KeyFile);
         if (!config->Tls->ClientCaFile.empty())
             watch.push_back(config->Tls->ClientCaFile);
+        setup->TlsConfig = config->Tls;
+        // Stamped before they are read: a change while reading makes the next re-read anew.
+        setup->TlsStamps = StampsOf({watch.begin() + 1, watch.end()});
+        // The same context keeps kept-alive TLS connections valid across a re-read that
+        // changed only users or headers.
+        if (previous && previous->Tls && previous->TlsConfig == setup->TlsConfig &&
+            previous->TlsStamps == setup->TlsStamps) {
+            setup->Tls = previous->Tls;
+        } else {
+            setup->Tls = MakeTlsContext(*config->Tls, why);
+        }
+        if (!setup->Tls) {
+            reason = "web configuration " + path + ": " + why;
+            return nullptr;
+        }
     }
     if (!config->Users.empty())
         setup->Auth = std::make_shared<TBasicAuth>(config->Users);
@@ -58,7 +88,7 @@ std::optional<TWebSetupSource> TWebSetupSource::Load(const std::string& path, st
 {
     TWebSetupSource source;
     source.Path = path;
-    auto result = Reread({path, {path}});
+    auto result = Reread({path, {path}, nullptr});
     if (!result.Setup) {
         reason = result.Reason;
         return std::nullopt;
@@ -72,13 +102,13 @@ std::optional<TWebSetupSource> TWebSetupSource::Load(const std::string& path, st
 
 std::optional<TWebReread> TWebSetupSource::Due(TClock::time_point now)
 {
-    if (Rereading || now - Checked < CheckEvery)
+    if (ReadUnderWay || now - Checked < CheckEvery)
         return std::nullopt;
     Checked = now;
     if (StampsOf(Watched) == Stamps)
         return std::nullopt;
-    Rereading = true;
-    return TWebReread{Path, Watched};
+    ReadUnderWay = true;
+    return TWebReread{Path, Watched, Setup};
 }
 
 TWebRereadResult TWebSetupSource::Reread(const TWebReread& job,
@@ -89,7 +119,7 @@ TWebRereadResult TWebSetupSource::Reread(const TWebReread& job,
         // Stamps from before the read: a change made while reading is seen at the next check.
         auto before = StampsOf(job.Watched);
         std::vector<std::string> watch;
-        result.Setup = Build(job.Path, watch, result.Reason);
+        result.Setup = Build(job.Path, job.Previous, watch, result.Reason);
         if (afterRead)
             afterRead();
         if (!result.Setup) {
@@ -118,7 +148,7 @@ TWebRereadResult TWebSetupSource::Reread(const TWebReread& job,
 
 void TWebSetupSource::Apply(TWebRereadResult result, std::ostream& err)
 {
-    Rereading = false;
+    ReadUnderWay = false;
     if (!result.Setup) {
         Stamps = std::move(result.Stamps);
         err << "statlume-cli: " << result.Reason << "; the previous web configuration stays\n"
@@ -134,24 +164,6 @@ void TWebSetupSource::Refresh(TClock::time_point now, std::ostream& err)
 {
     if (auto job = Due(now))
         Apply(Reread(*job), err);
-}
-
-std::vector<TFileStamp> TWebSetupSource::StampsOf(const std::vector<std::string>& paths)
-{
-    std::vector<TFileStamp> stamps;
-    for (const auto& path : paths) {
-        struct stat status
-        {
-        };
-        TFileStamp stamp;
-        if (::stat(path.c_str(), &status) == 0) {
-            stamp = {status.st_dev, status.st_ino, status.st_size,
-                     static_cast<long long>(status.st_ctim.tv_sec) * 1000000000LL +
-                         status.st_ctim.tv_nsec};
-        }
-        stamps.push_back(stamp);
-    }
-    return stamps;
 }
 
 } // namespace statlume

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "cli/metrics_auth.h"
+#include "cli/metrics_web_config.h"
 
 #include <asio/ssl/context.hpp>
 #include <sys/types.h>
@@ -19,17 +20,6 @@ namespace statlume {
 /// The largest web configuration read, in bytes: such files hold a few kilobytes, and the
 /// YAML reader needs many times a file's size in memory.
 inline constexpr std::size_t MaxWebConfigBytes = 1024 * 1024;
-
-/// What a web configuration makes of the exporter's connections.
-struct TWebSetup
-{
-    /// Nothing: plain HTTP.
-    std::shared_ptr<asio::ssl::context> Tls;
-    /// Nothing: no password asked.
-    std::shared_ptr<TBasicAuth> Auth;
-    /// The configuration's extra headers as "Name: value\r\n" lines.
-    std::string ExtraHeaders;
-};
 
 /// What tells a changed file: its identity, size and change time (all zero, size -1: missing).
 struct TFileStamp
@@ -41,11 +31,27 @@ struct TFileStamp
     bool operator==(const TFileStamp&) const = default;
 };
 
+/// What a web configuration makes of the exporter's connections.
+struct TWebSetup
+{
+    /// Nothing: plain HTTP.
+    std::shared_ptr<asio::ssl::context> Tls;
+    /// Nothing: no password asked.
+    std::shared_ptr<TBasicAuth> Auth;
+    /// The configuration's extra headers as "Name: value\r\n" lines.
+    std::string ExtraHeaders;
+    /// The TLS settings Tls was made from, and the stamps of its files before they were read.
+    std::optional<TTlsServerConfig> TlsConfig;
+    std::vector<TFileStamp> TlsStamps;
+};
+
 /// A re-read of a web configuration to run on any thread: the file and the files it named.
 struct TWebReread
 {
     std::string Path;
     std::vector<std::string> Watched;
+    /// The setup in force, whose TLS context is kept when nothing of it changed.
+    std::shared_ptr<const TWebSetup> Previous;
 };
 
 /// The outcome of a re-read: the new setup (nothing, with the reason, when it failed), the
@@ -82,18 +88,18 @@ public:
     /// Takes a re-read's result: its setup, or on a failure one line on err and the current
     /// setup kept.
     void Apply(TWebRereadResult result, std::ostream& err);
+    /// True between a Due that gave a re-read and the Apply of its result.
+    bool Rereading() const { return ReadUnderWay; }
     /// Due, Reread and Apply in one go on this thread.
     void Refresh(TClock::time_point now, std::ostream& err);
 
 private:
-    static std::vector<TFileStamp> StampsOf(const std::vector<std::string>& paths);
-
     std::string Path;
     std::vector<std::string> Watched;
     std::vector<TFileStamp> Stamps;
     std::shared_ptr<const TWebSetup> Setup;
     TClock::time_point Checked;
-    bool Rereading = false;
+    bool ReadUnderWay = false;
 };
 
 } // namespace statlume
