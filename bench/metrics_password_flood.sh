@@ -2,7 +2,7 @@
 # Wrong passwords for /metrics from 40 loopback addresses, each inside its 4-a-second share,
 # for 10 s, against a cost-10 bcrypt user (about 70 ms a check). Each guess waits 1 s for its
 # answer and then hangs up. Prints the exporter's resident size before and at its peak, how
-# long it kept hashing after the flood (CPU still in use), the checks that implies were queued,
+# long it kept hashing after the flood (CPU still in use: the checks that were still queued),
 # and how a valid user's first login fared in the middle of the flood.
 # Usage: bench/metrics_password_flood.sh STATLUME-CLI   (htpasswd and python3 on PATH; loopback
 # only; about half a minute, longer where the checks pile up).
@@ -96,7 +96,7 @@ hashing = max(0.0, busy_until - end - 0.5)
 print(f"one wrong-password check: {one * 1000:.0f} ms")
 print(f"answers to the guesses: " + ", ".join(f"{k}: {len(v)}" for k, v in sorted(counts.items())))
 print(f"resident size: {idle / 1024:.1f} MB idle, {peak / 1024:.1f} MB at the peak")
-print(f"hashing went on {hashing:.1f} s after the flood (about {hashing / one:.0f} checks queued)")
+print(f"guesses sent: {sum(len(v) for v in counts.values())}; hashing went on {hashing:.1f} s after the flood")
 print(f"a valid login 5 s into the flood: {login.get('status')} after {login.get('took', 0) * 1000:.0f} ms")
 proc.terminate()
 proc.wait(5)
