@@ -33,7 +33,8 @@ public:
     explicit TBasicAuth(std::map<std::string, std::string> users);
 
     /// The hash to check credentials against: the user's, or for an unknown user a stand-in
-    /// that costs the same time and matches nothing the user could send.
+    /// at the highest cost among the users' hashes (so refusing a stranger takes as long as
+    /// the dearest user) that matches nothing the user could send.
     const std::string& HashFor(const std::string& user) const;
     /// True when user is one of the configuration's.
     bool Knows(const std::string& user) const;
@@ -50,6 +51,7 @@ private:
     std::optional<std::string> KeyOf(const TBasicCredentials& credentials) const;
 
     std::map<std::string, std::string> Users;
+    std::string StandIn;
     std::unordered_set<std::string> Remembered;
 };
 

@@ -2,8 +2,11 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cstring>
+#include <functional>
 #include <list>
+#include <map>
 #include <optional>
 #include <string_view>
 #include <type_traits>
@@ -33,6 +36,9 @@ constexpr double PasswordChecksPerSecond = 4;
 // spinning on the loop.
 constexpr auto AcceptRetryDelay = std::chrono::milliseconds(100);
 
+// A connection answered this recently is a scraper between requests, never made room from.
+constexpr auto AnsweredLately = std::chrono::seconds(1);
+
 std::string_view ReasonOf(unsigned status)
 {
     switch (status) {
@@ -60,17 +66,24 @@ TPeerAddress PeerOf(const asio::ip::tcp::socket& socket)
     if (error)
         return {};
     const auto address = endpoint.address();
-    return address.is_v6()
-               ? address.to_v6().to_bytes()
-               : asio::ip::make_address_v6(asio::ip::v4_mapped, address.to_v4()).to_bytes();
+    return QuotaKeyOf(
+        address.is_v6()
+            ? address.to_v6().to_bytes()
+            : asio::ip::make_address_v6(asio::ip::v4_mapped, address.to_v4()).to_bytes());
 }
 
 } // namespace
 
 class TConnectionBase;
 
-struct TMetricsExporter::TState
+struct TMetricsExporter::TState : std::enable_shared_from_this<TMetricsExporter::TState>
 {
+    explicit TState(asio::io_context& io)
+        : Io(io)
+    {
+    }
+
+    asio::io_context& Io;
     std::string Version;
     TExporterLimits Limits;
     TMetricsSnapshot Snapshot;
@@ -82,8 +95,14 @@ struct TMetricsExporter::TState
     std::ostream* Err = nullptr;
     /// Password checks a peer may start each second.
     TPeerRateLimit Checks{PasswordChecksPerSecond};
-    /// Where bcrypt runs, off the loop; the exporter's own pool.
+    /// Where bcrypt and re-reads of the web configuration run, off the loop; the exporter's
+    /// own pool.
     std::optional<asio::thread_pool::executor_type> Checker;
+    /// Password checks posted to Checker and not answered yet.
+    std::size_t PendingChecks = 0;
+    /// What waits for the re-read under way: at most one accepted socket and one request of
+    /// each connection.
+    std::vector<std::function<void()>> AfterReread;
 
     std::shared_ptr<const std::string> CurrentBody()
     {
@@ -94,9 +113,15 @@ struct TMetricsExporter::TState
 
     /// The connections not closed yet, forgetting the others.
     std::vector<std::shared_ptr<TConnectionBase>> Live();
-    /// Makes room for a newcomer from peer: closes the connection longest without a whole
-    /// head, from that peer when it holds its share, from anyone at the global cap.
-    void MakeRoomFor(const TPeerAddress& peer);
+    /// Makes room for a newcomer from peer by closing an idle connection: that peer's longest
+    /// idle past the grace time when it holds its share, the longest idle of the peer holding
+    /// the most at the global cap. False when there is no room and none may be closed.
+    bool MakeRoomFor(const TPeerAddress& peer);
+    /// Runs then under the web configuration in force: at once, or after the re-read under
+    /// way (one is started off the loop when due).
+    void WithCurrentWeb(std::function<void()> then);
+    /// The web setup requests are judged by now; nothing: plain and open.
+    std::shared_ptr<const TWebSetup> CurrentWeb() const { return Web ? Web->Current() : nullptr; }
 };
 
 /// What the exporter's bookkeeping needs of a connection, whatever its transport.
@@ -116,13 +141,27 @@ public:
 
     bool IsClosed() const { return Closed; }
     const TPeerAddress& PeerAddress() const { return Peer; }
-    /// When the last whole request head arrived, or the connection was opened.
-    TClock::time_point LastHeadAt() const { return LastHead; }
+    /// How long the connection has been without a request under way or a reply sent.
+    TClock::duration IdleFor(TClock::time_point now) const
+    {
+        return Busy ? TClock::duration{} : now - IdleSince;
+    }
+    /// True while a request is under way or was answered lately: a scraper in use.
+    bool InUse(TClock::time_point now) const
+    {
+        return Busy || (Answered && now - IdleSince < AnsweredLately);
+    }
 
 protected:
     TPeerAddress Peer;
-    TClock::time_point LastHead = TClock::now();
+    /// When the connection opened or its last reply was written.
+    TClock::time_point IdleSince = TClock::now();
+    /// A whole request head has arrived and is not answered yet.
+    bool Busy = false;
+    bool Answered = false;
     bool Closed = false;
+    /// Set when closed, for a password check queued on another thread.
+    std::shared_ptr<std::atomic<bool>> Gone = std::make_shared<std::atomic<bool>>(false);
 };
 
 /// One HTTP connection over TStream (TCP, or TLS over TCP): reads request heads through the
@@ -142,6 +181,7 @@ public:
         , Stream(std::forward<TArgs>(streamArgs)...)
         , Deadline(Stream.get_executor())
         , State(std::move(state))
+        , AcceptedTls(web ? web->Tls : nullptr)
         , Web(std::move(web))
         , Buffer(State->Limits.MaxHeadBytes)
     {
@@ -171,6 +211,7 @@ public:
     void Close() override
     {
         Closed = true;
+        Gone->store(true);
         std::error_code ignored;
         auto& socket = Stream.lowest_layer();
         socket.shutdown(asio::ip::tcp::socket::shutdown_both, ignored);
@@ -244,7 +285,7 @@ private:
             Read();
             return;
         }
-        LastHead = TClock::now();
+        Busy = true;
         Answer();
     }
 
@@ -256,6 +297,21 @@ private:
         if (Parser->chunked() || request.count(http::field::transfer_encoding) != 0 ||
             (length && *length != 0)) {
             Reply(400, false);
+            return;
+        }
+        State->WithCurrentWeb([self = this->shared_from_this()] { self->Judge(); });
+    }
+
+    void Judge()
+    {
+        if (Closed)
+            return;
+        Web = State->CurrentWeb();
+        // A request is judged by the configuration in force; one that changed the transport
+        // (TLS on or off, other certificates or client checks) cannot be met on this
+        // connection, so the client reconnects under it.
+        if ((Web ? Web->Tls : nullptr) != AcceptedTls) {
+            Close();
             return;
         }
         if (Web && Web->Auth) {
@@ -278,29 +334,41 @@ private:
             Route();
             return;
         }
-        if (!State->Checks.Take(Peer, TClock::now()) || !State->Checker) {
+        // Past the bound, waiting would outlast the deadline anyway: say so at once.
+        if (State->PendingChecks >= State->Limits.MaxPendingChecks || !State->Checker ||
+            !State->Checks.Take(Peer, TClock::now())) {
             Reply(429, request.keep_alive());
             return;
         }
         // bcrypt runs on the exporter's own thread so the loop (and the collection's tick)
         // never waits for it; the answer comes back to the loop.
         Arm();
-        auto done = [self = this->shared_from_this(),
-                     credentials = *credentials](bool matches) mutable {
-            if (self->Closed)
+        ++State->PendingChecks;
+        auto done = [self = this->shared_from_this(), auth = Web->Auth,
+                     credentials = *credentials](std::optional<bool> matches) mutable {
+            --self->State->PendingChecks;
+            if (self->Closed || !matches)
                 return;
-            if (matches && self->Web->Auth->Knows(credentials.User)) {
-                self->Web->Auth->Remember(credentials);
-                self->Route();
-            } else {
-                self->Reply(401, self->Parser->get().keep_alive());
+            if (*matches && auth->Knows(credentials.User))
+                auth->Remember(credentials);
+            // A re-read while bcrypt ran: judged again under the configuration now in force.
+            if (self->State->CurrentWeb() != self->Web) {
+                self->Judge();
+                return;
             }
+            if (*matches && auth->Knows(credentials.User))
+                self->Route();
+            else
+                self->Reply(401, self->Parser->get().keep_alive());
         };
         asio::post(*State->Checker, [hash = Web->Auth->HashFor(credentials->User),
-                                     password = std::move(credentials->Password),
+                                     password = std::move(credentials->Password), gone = Gone,
                                      loop = Stream.get_executor(),
                                      done = std::move(done)]() mutable {
-            const bool matches = BcryptMatches(hash, password);
+            // A client that has hung up (or was timed out) while queued costs no hashing.
+            std::optional<bool> matches;
+            if (!gone->load())
+                matches = BcryptMatches(hash, password);
             asio::post(loop, [done = std::move(done), matches]() mutable { done(matches); });
         });
     }
@@ -341,6 +409,10 @@ private:
             Head += "Retry-After: 1\r\n";
         if (Web)
             Head += Web->ExtraHeaders;
+        // An HTTP/1.0 client keeps the connection only when told so; else it waits for the
+        // close.
+        if (keepAlive && Parser->get().version() < 11)
+            Head += "Connection: keep-alive\r\n";
         Head += keepAlive ? "\r\n" : "Connection: close\r\n\r\n";
         const std::array<asio::const_buffer, 2> buffers = {
             asio::buffer(Head), headOnly ? asio::const_buffer() : asio::buffer(*Body)};
@@ -352,6 +424,9 @@ private:
                                   self->Close();
                                   return;
                               }
+                              self->Busy = false;
+                              self->Answered = true;
+                              self->IdleSince = TClock::now();
                               self->Arm();
                               self->NewRequest();
                               self->Parse();
@@ -361,7 +436,9 @@ private:
     TStream Stream;
     asio::steady_timer Deadline;
     std::shared_ptr<TMetricsExporter::TState> State;
-    /// The web configuration this connection was accepted under; nothing: plain, open.
+    /// The TLS context the connection was accepted under; nothing: plain.
+    std::shared_ptr<asio::ssl::context> AcceptedTls;
+    /// The web configuration of the request being answered; nothing: plain, open.
     std::shared_ptr<const TWebSetup> Web;
     std::vector<char> Buffer;
     std::size_t Used = 0;
@@ -387,23 +464,61 @@ std::vector<std::shared_ptr<TConnectionBase>> TMetricsExporter::TState::Live()
     return live;
 }
 
-void TMetricsExporter::TState::MakeRoomFor(const TPeerAddress& peer)
+bool TMetricsExporter::TState::MakeRoomFor(const TPeerAddress& peer)
 {
     const auto live = Live();
-    const auto fromPeer = [&](const auto& connection) { return connection->PeerAddress() == peer; };
-    const bool peerFull = static_cast<std::size_t>(std::count_if(live.begin(), live.end(),
-                                                                 fromPeer)) >= Limits.MaxPerPeer;
+    std::map<TPeerAddress, std::size_t> perPeer;
+    for (const auto& connection : live)
+        ++perPeer[connection->PeerAddress()];
+    const bool peerFull = perPeer[peer] >= Limits.MaxPerPeer;
     if (!peerFull && live.size() < Limits.MaxConnections)
-        return;
+        return true;
+    // A scraper in use is never closed for a newcomer: at a peer's share that would have each
+    // newcomer close one being served, which reconnects and closes the next. A fresh one gets
+    // the grace time to send its request.
+    const auto now = TClock::now();
     std::shared_ptr<TConnectionBase> victim;
+    const auto rank = [&](const auto& connection) {
+        return std::pair(perPeer[connection->PeerAddress()], connection->IdleFor(now));
+    };
     for (const auto& connection : live) {
-        if (peerFull && !fromPeer(connection))
+        if (connection->InUse(now) || (peerFull && (connection->PeerAddress() != peer ||
+                                                    connection->IdleFor(now) < Limits.IdleGrace)))
             continue;
-        if (!victim || connection->LastHeadAt() < victim->LastHeadAt())
+        if (!victim || rank(connection) > rank(victim))
             victim = connection;
     }
-    if (victim)
-        victim->Close();
+    if (!victim)
+        return false;
+    victim->Close();
+    return true;
+}
+
+void TMetricsExporter::TState::WithCurrentWeb(std::function<void()> then)
+{
+    auto job = Web ? Web->Due(TClock::now()) : std::nullopt;
+    if (job && !Checker)
+        Web->Apply(TWebSetupSource::Reread(*job), *Err);
+    if (!Web || !Web->Rereading()) {
+        then();
+        return;
+    }
+    AfterReread.push_back(std::move(then));
+    if (!job || !Checker)
+        return;
+    // Parsing a large file takes a while: never on the loop, which serves and collects.
+    asio::post(*Checker,
+               [job = std::move(*job), state = weak_from_this(), loop = Io.get_executor()]() {
+                   auto result = TWebSetupSource::Reread(job);
+                   asio::post(loop, [state, result = std::move(result)]() mutable {
+                       const auto alive = state.lock();
+                       if (!alive)
+                           return;
+                       alive->Web->Apply(std::move(result), *alive->Err);
+                       for (auto& waiting : std::exchange(alive->AfterReread, {}))
+                           waiting();
+                   });
+               });
 }
 
 TMetricsExporter::TMetricsExporter(asio::io_context& io, std::string version,
@@ -411,7 +526,7 @@ TMetricsExporter::TMetricsExporter(asio::io_context& io, std::string version,
     : Io(io)
     , Acceptor(io)
     , AcceptRetry(io)
-    , State(std::make_shared<TState>())
+    , State(std::make_shared<TState>(io))
 {
     State->Version = std::move(version);
     State->Limits = limits;
@@ -422,6 +537,7 @@ TMetricsExporter::~TMetricsExporter()
     std::error_code ignored;
     Acceptor.close(ignored);
     AcceptRetry.cancel();
+    State->AfterReread.clear();
     for (const auto& weak : State->Open) {
         if (const auto connection = weak.lock())
             connection->Close();
@@ -497,26 +613,37 @@ void TMetricsExporter::Accept()
             return;
         }
         const TPeerAddress peer = PeerOf(socket);
-        State->MakeRoomFor(peer);
-        std::shared_ptr<const TWebSetup> web;
-        if (State->Web) {
-            State->Web->Refresh(TClock::now(), *State->Err);
-            web = State->Web->Current();
+        if (!State->MakeRoomFor(peer)) {
+            // Every connection is in use: the newcomer goes, the others keep being served.
+            std::error_code ignored;
+            socket.close(ignored);
+            Accept();
+            return;
         }
-        std::shared_ptr<TConnectionBase> connection;
-        if (web && web->Tls) {
-            auto& context = *web->Tls;
-            connection =
-                std::make_shared<TMetricsConnection<asio::ssl::stream<asio::ip::tcp::socket>>>(
-                    State, std::move(web), peer, std::move(socket), context);
-        } else {
-            connection = std::make_shared<TMetricsConnection<asio::ip::tcp::socket>>(
-                State, std::move(web), peer, std::move(socket));
-        }
-        State->Open.push_back(connection);
-        connection->Start();
-        Accept();
+        // Under the configuration in force: a re-read under way is waited for, with no
+        // further accepts meanwhile, so the wait holds one socket.
+        State->WithCurrentWeb(
+            [this, peer, waiting = std::make_shared<asio::ip::tcp::socket>(std::move(socket))] {
+                Admit(std::move(*waiting), peer);
+                Accept();
+            });
     });
+}
+
+void TMetricsExporter::Admit(asio::ip::tcp::socket socket, const TPeerAddress& peer)
+{
+    std::shared_ptr<const TWebSetup> web = State->CurrentWeb();
+    std::shared_ptr<TConnectionBase> connection;
+    if (web && web->Tls) {
+        auto& context = *web->Tls;
+        connection = std::make_shared<TMetricsConnection<asio::ssl::stream<asio::ip::tcp::socket>>>(
+            State, std::move(web), peer, std::move(socket), context);
+    } else {
+        connection = std::make_shared<TMetricsConnection<asio::ip::tcp::socket>>(
+            State, std::move(web), peer, std::move(socket));
+    }
+    State->Open.push_back(connection);
+    connection->Start();
 }
 
 void TMetricsExporter::Publish(const TMetricsSnapshot& snapshot)

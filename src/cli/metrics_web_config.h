@@ -39,6 +39,9 @@ struct TTlsServerConfig
     /// A verified client certificate must name one of these among its alternative names;
     /// empty = any.
     std::vector<std::string> ClientAllowedSans;
+
+    /// True when every setting is the same.
+    bool operator==(const TTlsServerConfig&) const = default;
 };
 
 /// A web configuration file as Prometheus exporters take it.

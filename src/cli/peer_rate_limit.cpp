@@ -6,17 +6,18 @@ namespace statlume {
 
 TPeerRateLimit::TPeerRateLimit(double perSecond, std::size_t maxPeers)
     : PerSecond(perSecond)
-    , MaxPeers(maxPeers)
+    , MaxPeers(std::max<std::size_t>(maxPeers, 1))
 {
 }
 
 bool TPeerRateLimit::Take(const TPeerAddress& peer, TClock::time_point now)
 {
-    auto at = Buckets.find(peer);
+    const TPeerAddress key = QuotaKeyOf(peer);
+    auto at = Buckets.find(key);
     if (at == Buckets.end()) {
         if (Buckets.size() >= MaxPeers)
             Forget(now);
-        at = Buckets.emplace(peer, TBucket{PerSecond, now}).first;
+        at = Buckets.emplace(key, TBucket{PerSecond, now}).first;
     }
     TBucket& bucket = at->second;
     const std::chrono::duration<double> passed = now - bucket.Last;
@@ -28,20 +29,23 @@ bool TPeerRateLimit::Take(const TPeerAddress& peer, TClock::time_point now)
     return true;
 }
 
-// A full bucket says nothing a new one would not, so those go first; a crowd of addresses
-// that keeps every bucket busy loses its history, which bounds memory at the cost of a
-// second's share for each.
+// A full bucket says nothing a new one would not, so those go first; else the one used least
+// recently, so a crowd of new addresses cannot wipe the spent shares of busy ones.
 void TPeerRateLimit::Forget(TClock::time_point now)
 {
+    auto oldest = Buckets.end();
     for (auto at = Buckets.begin(); at != Buckets.end();) {
         const std::chrono::duration<double> passed = now - at->second.Last;
-        if (at->second.Tokens + passed.count() * PerSecond >= PerSecond)
+        if (at->second.Tokens + passed.count() * PerSecond >= PerSecond) {
             at = Buckets.erase(at);
-        else
-            ++at;
+            continue;
+        }
+        if (oldest == Buckets.end() || at->second.Last < oldest->second.Last)
+            oldest = at;
+        ++at;
     }
-    if (Buckets.size() >= MaxPeers)
-        Buckets.clear();
+    if (Buckets.size() >= MaxPeers && oldest != Buckets.end())
+        Buckets.erase(oldest);
 }
 
 } // namespace statlume

@@ -1,24 +1,23 @@
 #pragma once
 
-#include <array>
 #include <chrono>
 #include <cstddef>
-#include <cstdint>
 #include <map>
+
+#include "remote/address_counts.h"
 
 namespace statlume {
 
-/// A peer's address, IPv4 held as ::ffff:a.b.c.d.
-using TPeerAddress = std::array<std::uint8_t, 16>;
-
-/// Lets each peer address do something at most a given number of times a second (a bucket
-/// that holds one second's worth and refills evenly).
+/// Lets each peer do something at most a given number of times a second (a bucket that holds
+/// one second's worth and refills evenly); an IPv6 peer counts by its /64, as one host
+/// commonly holds a whole /64.
 class TPeerRateLimit
 {
 public:
     using TClock = std::chrono::steady_clock;
 
-    /// perSecond events a second for each peer; at most maxPeers buckets are remembered.
+    /// perSecond events a second for each peer; at most maxPeers buckets are remembered, the
+    /// least recently used one forgotten first.
     explicit TPeerRateLimit(double perSecond, std::size_t maxPeers = 1024);
 
     /// True, counting it, when peer may do one more at now; false when its share is spent.

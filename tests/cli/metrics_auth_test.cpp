@@ -2,6 +2,7 @@
 
 #include "cli/metrics_auth.h"
 
+#include <crypt.h>
 #include <gtest/gtest.h>
 
 namespace statlume {
@@ -67,6 +68,31 @@ TEST(MetricsAuth, OnlyTheVerifiedCredentialsAreRemembered)
     EXPECT_FALSE(auth.Knows("other"));
     EXPECT_NE(auth.HashFor("other"), Hash);
     EXPECT_FALSE(BcryptMatches(auth.HashFor("other"), "pass word"));
+}
+
+TEST(MetricsAuth, AnUnknownUserCostsWhatTheDearestUserCosts)
+{
+    const std::string body = Hash.substr(7);
+    struct TCase
+    {
+        const char* name;
+        std::map<std::string, std::string> users;
+        const char* prefix;
+    };
+    const TCase cases[] = {
+        {"htpasswd -B default", {{"a", "$2y$05$" + body}}, "$2y$05$"},
+        {"the highest of several",
+         {{"a", Hash}, {"b", "$2b$12$" + body}, {"c", "$2a$07$" + body}},
+         "$2y$12$"},
+        {"no users", {}, "$2y$10$"},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        const TBasicAuth auth(c.users);
+        const std::string& standIn = auth.HashFor("nobody");
+        EXPECT_EQ(standIn.rfind(c.prefix, 0), 0u) << standIn;
+        EXPECT_EQ(crypt_checksalt(standIn.c_str()), CRYPT_SALT_OK);
+    }
 }
 
 } // namespace

@@ -1,14 +1,20 @@
 #include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <map>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "cli/metrics_exporter.h"
 
+#include <boost/beast/core/detail/base64.hpp>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <stdlib.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -67,10 +73,16 @@ public:
 class MetricsExporterTest : public ::testing::Test
 {
 protected:
-    void StartExporter(TExporterLimits limits)
+    void StartExporter(TExporterLimits limits, const std::string& users = "")
     {
         Exporter.emplace(Io, "9.9", limits);
         std::string reason;
+        if (!users.empty()) {
+            WriteWebConfig(users);
+            auto web = TWebSetupSource::Load(WebConfig(), reason);
+            ASSERT_TRUE(web) << reason;
+            Exporter->UseWebConfig(std::move(*web), Err);
+        }
         ASSERT_TRUE(Exporter->Start({"127.0.0.1", 0}, reason)) << reason;
         TMetricsSnapshot snapshot;
         snapshot.HasRecord = true;
@@ -84,13 +96,54 @@ protected:
         Io.stop();
         if (Loop.joinable())
             Loop.join();
+        if (!Folder.empty())
+            std::filesystem::remove_all(Folder);
+    }
+
+    std::string WebConfig()
+    {
+        if (Folder.empty()) {
+            std::string pattern = ::testing::TempDir() + "statlume-web.XXXXXX";
+            Folder = ::mkdtemp(pattern.data()) ? pattern : ".";
+        }
+        return Folder + "/web.yml";
+    }
+
+    // Replaced whole, as an editor saving it would.
+    void WriteWebConfig(const std::string& users)
+    {
+        std::ofstream(WebConfig() + ".new") << "basic_auth_users:\n" << users;
+        std::filesystem::rename(WebConfig() + ".new", WebConfig());
     }
 
     asio::io_context Io;
     asio::executor_work_guard<asio::io_context::executor_type> Work{Io.get_executor()};
+    std::ostringstream Err;
+    std::string Folder;
     std::optional<TMetricsExporter> Exporter;
     std::thread Loop;
 };
+
+// The Authorization line for user:password.
+std::string Authorization(const std::string& userAndPassword)
+{
+    namespace base64 = boost::beast::detail::base64;
+    std::string encoded(base64::encoded_size(userAndPassword.size()), '\0');
+    encoded.resize(base64::encode(encoded.data(), userAndPassword.data(), userAndPassword.size()));
+    return "Authorization: Basic " + encoded + "\r\n";
+}
+
+// htpasswd -nbBC 4 "" 'pass word', and the same at cost 12 (about 300 ms a check).
+const std::string Cost4Hash = "$2y$04$UVEPvLzLP42Y/TjZcayz5.0dP/m6EU6AdntoNDxGcuPDr0u9aUkyy";
+const std::string Cost12Hash = "$2y$12$pll1peMImldlJjPgM0q91.KHIMcbeY6i2rcHToi8yQ.DVEf2f796S";
+// htpasswd -nbBC 4 "" 'other'
+const std::string OtherHash = "$2y$04$pM6Mah3k9dVr5KTBtIvOCuypRwTBjGhW.BGwK0qOw/wuzNl/9gSe.";
+
+// The status code of a reply; "none" when nothing came.
+std::string StatusOf(const std::string& reply)
+{
+    return reply.size() >= 12 ? reply.substr(9, 3) : "none";
+}
 
 TEST_F(MetricsExporterTest, AnswersEveryKindOfRequestWithinItsBounds)
 {
@@ -101,6 +154,7 @@ TEST_F(MetricsExporterTest, AnswersEveryKindOfRequestWithinItsBounds)
         std::string request;
         const char* statusLine;
         bool closes;
+        const char* says = "";
     };
     const std::string bigHead =
         "GET /metrics HTTP/1.1\r\nX-Big: " + std::string(9000, 'a') + "\r\n\r\n";
@@ -116,6 +170,9 @@ TEST_F(MetricsExporterTest, AnswersEveryKindOfRequestWithinItsBounds)
         {"metrics", "GET /metrics HTTP/1.1\r\nHost: x\r\n\r\n", "HTTP/1.1 200 OK\r\n", false},
         {"metrics with a query", "GET /metrics?x=1 HTTP/1.1\r\n\r\n", "HTTP/1.1 200 OK\r\n", false},
         {"HTTP/1.0 closes", "GET /metrics HTTP/1.0\r\n\r\n", "HTTP/1.1 200 OK\r\n", true},
+        {"HTTP/1.0 asking to keep it is told so",
+         "GET /metrics HTTP/1.0\r\nConnection: keep-alive\r\n\r\n", "HTTP/1.1 200 OK\r\n", false,
+         "\r\nConnection: keep-alive\r\n"},
         {"other path", "GET / HTTP/1.1\r\n\r\n", "HTTP/1.1 404 Not Found\r\n", false},
         {"a path that only starts alike", "GET /metricsx HTTP/1.1\r\n\r\n", "HTTP/1.1 404", false},
         {"other method", "POST /metrics HTTP/1.1\r\nContent-Length: 0\r\n\r\n",
@@ -139,6 +196,7 @@ TEST_F(MetricsExporterTest, AnswersEveryKindOfRequestWithinItsBounds)
         const std::string reply = client.ReadAll(c.closes ? 1500ms : 300ms);
         EXPECT_EQ(reply.rfind(c.statusLine, 0), 0u) << reply.substr(0, 200);
         EXPECT_EQ(client.Closed, c.closes);
+        EXPECT_NE(reply.find(c.says), std::string::npos) << reply.substr(0, 300);
     }
 }
 
@@ -181,18 +239,41 @@ TEST_F(MetricsExporterTest, SlowAndSilentClientsAreClosedAtTheDeadline)
     EXPECT_LT(std::chrono::steady_clock::now() - start, 2000ms);
 }
 
-TEST_F(MetricsExporterTest, NewcomersCloseTheConnectionLongestWithoutAHead)
+TEST_F(MetricsExporterTest, NewcomersCloseOnlyIdleConnectionsElseGoThemselves)
 {
     struct TCase
     {
         const char* name;
         TExporterLimits limits;
-        std::size_t silent; // opened first, in order, from the same address
-        std::size_t closedFirst;
+        std::size_t held;     // opened first, in order, from the same address
+        std::size_t answered; // the first ones of them that scraped once
+        std::chrono::milliseconds wait;
+        bool newcomerServed;
+        std::vector<bool> closed;
     };
     const TCase cases[] = {
-        {"per-peer share", {16, 4, 8192, 3000ms}, 6, 3},
-        {"global cap", {3, 16, 8192, 3000ms}, 3, 1},
+        {"a peer's share, one idle past the grace",
+         {64, 3, 8192, 3000ms, 100ms},
+         3,
+         1,
+         200ms,
+         true,
+         {false, true, false}},
+        {"a peer's share, all scraping or fresh",
+         {64, 3, 8192, 3000ms, 1000ms},
+         3,
+         1,
+         0ms,
+         false,
+         {false, false, false}},
+        {"a peer's share, all scraping",
+         {64, 2, 8192, 3000ms, 0ms},
+         2,
+         2,
+         200ms,
+         false,
+         {false, false}},
+        {"the global cap", {3, 16, 8192, 3000ms, 1000ms}, 3, 1, 0ms, true, {false, true, false}},
     };
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -202,20 +283,74 @@ TEST_F(MetricsExporterTest, NewcomersCloseTheConnectionLongestWithoutAHead)
         Io.poll();
         StartExporter(c.limits);
         std::vector<std::unique_ptr<TClient>> held;
-        for (std::size_t i = 0; i < c.silent; ++i) {
+        for (std::size_t i = 0; i < c.held; ++i) {
             held.push_back(std::make_unique<TClient>(Exporter->LocalPort()));
-            std::this_thread::sleep_for(20ms);
+            if (i < c.answered) {
+                held.back()->Send("GET /metrics HTTP/1.1\r\n\r\n");
+                EXPECT_EQ(held.back()->ReadAll(200ms).rfind("HTTP/1.1 200 OK", 0), 0u);
+            }
         }
-        // One that has had a whole head is newer than the silent ones.
-        held.back()->Send("GET /metrics HTTP/1.1\r\n\r\n");
-        EXPECT_EQ(held.back()->ReadAll(200ms).rfind("HTTP/1.1 200 OK", 0), 0u);
-        TClient scraper(Exporter->LocalPort());
-        scraper.Send("GET /metrics HTTP/1.1\r\n\r\n");
-        EXPECT_EQ(scraper.ReadAll(300ms).rfind("HTTP/1.1 200 OK", 0), 0u);
+        std::this_thread::sleep_for(c.wait);
+        TClient newcomer(Exporter->LocalPort());
+        newcomer.Send("GET /metrics HTTP/1.1\r\n\r\n");
+        const std::string reply = newcomer.ReadAll(300ms);
+        EXPECT_EQ(reply.rfind("HTTP/1.1 200 OK", 0) == 0, c.newcomerServed) << reply.substr(0, 80);
         for (std::size_t i = 0; i < held.size(); ++i) {
-            held[i]->ReadAll(i < c.closedFirst ? 300ms : 20ms);
-            EXPECT_EQ(held[i]->Closed, i < c.closedFirst) << i;
+            held[i]->Send("GET /metrics HTTP/1.1\r\n\r\n");
+            const std::string again = held[i]->ReadAll(200ms);
+            EXPECT_EQ(again.rfind("HTTP/1.1 200 OK", 0) != 0, c.closed[i]) << i;
         }
+    }
+}
+
+TEST_F(MetricsExporterTest, PasswordChecksPastTheBoundGet429AtOnce)
+{
+    StartExporter({64, 16, 8192, 5000ms, 500ms, 2}, "  slow: " + Cost12Hash + "\n");
+    std::vector<std::unique_ptr<TClient>> guesses;
+    for (int i = 0; i < 4; ++i) {
+        guesses.push_back(std::make_unique<TClient>(Exporter->LocalPort()));
+        guesses.back()->Send("GET /metrics HTTP/1.1\r\nConnection: close\r\n" +
+                             Authorization("slow:guess") + "\r\n");
+    }
+    std::map<std::string, int> statuses;
+    for (const auto& guess : guesses)
+        ++statuses[StatusOf(guess->ReadAll(4000ms))];
+    EXPECT_EQ(statuses["401"], 2);
+    EXPECT_EQ(statuses["429"], 2);
+}
+
+TEST_F(MetricsExporterTest, ARequestOnAKeptConnectionIsJudgedByTheConfigurationInForce)
+{
+    struct TCase
+    {
+        const char* name;
+        std::string usersAfter;
+        const char* status;
+    };
+    const TCase cases[] = {
+        {"the user removed", "  other: " + Cost4Hash + "\n", "401"},
+        {"the password changed", "  prometheus: " + OtherHash + "\n", "401"},
+        {"another user added", "  prometheus: " + Cost4Hash + "\n  other: " + Cost4Hash + "\n",
+         "200"},
+    };
+    const std::string request =
+        "GET /metrics HTTP/1.1\r\n" + Authorization("prometheus:pass word") + "\r\n";
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        TearDown();
+        Exporter.reset();
+        Folder.clear();
+        Io.restart();
+        Io.poll();
+        StartExporter({}, "  prometheus: " + Cost4Hash + "\n");
+        TClient client(Exporter->LocalPort());
+        client.Send(request);
+        EXPECT_EQ(StatusOf(client.ReadAll(500ms)), "200");
+        WriteWebConfig(c.usersAfter);
+        // The file is checked at most once a second.
+        std::this_thread::sleep_for(1100ms);
+        client.Send(request);
+        EXPECT_EQ(StatusOf(client.ReadAll(500ms)), c.status);
     }
 }
 

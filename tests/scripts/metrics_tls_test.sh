@@ -65,18 +65,19 @@ cp server.crt live.crt && cp server.key live.key
 # The lowest cost, so the flood below outruns 4 checks a second however busy the machine.
 hash=$(htpasswd -nbBC 4 "" 'right horse' | tr -d ':\n')
 
-web() { # EXTRA-TLS-LINES: writes web.yml
-    cat > web.yml <<YML
+web() { # EXTRA-TLS-LINES [USER]: writes web.yml
+    cat > web.yml.new <<YML
 tls_server_config:
   cert_file: live.crt
   key_file: live.key
 $1
 basic_auth_users:
-  prometheus: $hash
+  ${2:-prometheus}: $hash
 http_server_config:
   headers:
     X-Content-Type-Options: nosniff
 YML
+    mv web.yml.new web.yml
 }
 web "  min_version: TLS12"
 
@@ -113,6 +114,52 @@ flood=$(curl -s -o /dev/null -w '%{http_code}\n' --max-time 10 --cacert ca.crt \
     -u "prometheus:guess$RANDOM" "${urls[@]}" | sort | uniq -c | tr '\n' ' ')
 check "a wrong-password flood gets 429 ($flood)" bash -c "[[ '$flood' == *429* ]]"
 check "the right password still passes after a flood" is "$(status "${good[@]}")" 200
+
+# One kept-alive TLS connection across re-reads: a removed user is refused on it at once, a
+# changed TLS setting closes it, and HTTP/1.0 keep-alive is answered as such.
+export -f web
+export hash
+check "a kept connection follows re-reads of the configuration" python3 - "$port" <<'PY'
+import base64, socket, ssl, subprocess, sys, time
+port = int(sys.argv[1])
+context = ssl.create_default_context(cafile="ca.crt")
+tls = context.wrap_socket(socket.create_connection(("127.0.0.1", port), timeout=5),
+                          server_hostname="127.0.0.1")
+token = base64.b64encode(b"prometheus:right horse").decode()
+def ask(version="1.1", extra=""):
+    """Status and head of one reply on the kept connection; "closed" when it was closed."""
+    try:
+        tls.sendall(f"GET /metrics HTTP/{version}\r\nAuthorization: Basic {token}\r\n{extra}\r\n".encode())
+        data = b""
+        while b"\r\n\r\n" not in data:
+            chunk = tls.recv(65536)
+            if not chunk:
+                return "closed", ""
+            data += chunk
+        head, _, body = data.partition(b"\r\n\r\n")
+        length = int(next(l.split(b":")[1] for l in head.split(b"\r\n") if l.lower().startswith(b"content-length")))
+        while len(body) < length:
+            body += tls.recv(65536)
+        return head[9:12].decode(), head.decode()
+    except OSError:
+        return "closed", ""
+def reread(*web_args):
+    subprocess.run(["bash", "-c", 'web "$@"', "web", *web_args], check=True)
+    time.sleep(1.3)
+status, head = ask("1.0", "Connection: keep-alive\r\n")
+seen = [status + (" keep-alive" if "Connection: keep-alive" in head else ""), ask()[0]]
+reread("  min_version: TLS12", "someone")
+seen.append(ask()[0])
+reread("  min_version: TLS12")
+seen.append(ask()[0])
+reread("  min_version: TLS13")
+seen.append(ask()[0])
+expected = ["200 keep-alive", "200", "401", "200", "closed"]
+if seen != expected:
+    print("seen:", seen, "expected:", expected)
+sys.exit(0 if seen == expected else 1)
+PY
+web "  min_version: TLS12"
 
 # A TLS peer that connects and never finishes the handshake is closed by the head time-out.
 check "an unfinished handshake is closed within 3 s" python3 - "$port" <<'PY'
