@@ -57,7 +57,7 @@ TStatlumeDisplay::TStatlumeDisplay(TDisplayServices services)
         show();
         raise();
         activateWindow();
-        MenuItems->PopupMenu1->popup(QCursor::pos());
+        MenuItems->PopupAt(QCursor::pos());
     });
     connect(TrayIcon, &TDisplayTray::ShownChanged, this, [this] {
         ApplyClickThrough(true);
@@ -784,7 +784,7 @@ void TStatlumeDisplay::mousePressEvent(QMouseEvent* event)
     }
     if (event->button() == Qt::RightButton && !TrayIcon->Shown()) {
         // Without a tray icon the window's own right click is the way to the menu.
-        MenuItems->PopupMenu1->popup(event->globalPosition().toPoint());
+        MenuItems->PopupAt(event->globalPosition().toPoint());
         event->accept();
         return;
     }
