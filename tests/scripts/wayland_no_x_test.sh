@@ -155,6 +155,9 @@ wait_for "$dialog_open" 50 && check "weston without X: Display Items opens the o
     check "weston without X: Display Items opens the options dialog" "changed: $(changed)"
 grim "$work/weston-options.png"
 stop_app "weston without X"
+grep -q '"X"=dword:0000012c' "$settings" && grep -q '"Y"=dword:000000c8' "$settings" &&
+    check "weston without X: exit keeps the stored place" ok ||
+    check "weston without X: exit keeps the stored place" "$(grep '"[XY]"' "$settings")"
 
 echo "$passed passed, $failed failed"
 [[ $failed -eq 0 ]]

@@ -714,6 +714,7 @@ TExitState TStatlumeDisplay::ExitStateNow() const
     window.ClientHeight = height();
     window.Left = x();
     window.Top = y();
+    window.PlaceKnown = !CompositorPlaces;
     state.Window = window;
     state.LastUptimeSecs = SnapshotCollector.LastUptimeSecs();
     return state;
