@@ -64,7 +64,7 @@ void TDisplayMenu::PopupAt(QPoint global) const
     // On Wayland a popup hangs from a toolkit window that took input; the window on our own
     // layer surface is none, so there the menu comes up as a window of its own. A fixed size
     // makes tiling compositors float it rather than hand it the whole output.
-    if (QGuiApplication::platformName() == QLatin1String("wayland")) {
+    if (QGuiApplication::platformName().startsWith(QLatin1String("wayland"))) {
         PopupMenu1->setFixedSize(PopupMenu1->sizeHint());
     }
     PopupMenu1->popup(global);

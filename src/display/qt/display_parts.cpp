@@ -25,7 +25,7 @@ TDisplayParts TStatlumeDisplay::StandardParts()
         if (settings != nullptr) {
             // On Wayland the compositor places dialogs; Qt knows no real position there.
             WriteDialogPlace(settings->Registry(), "Options", QRect(form.pos(), form.size()),
-                             QGuiApplication::platformName() != QLatin1String("wayland"));
+                             !QGuiApplication::platformName().startsWith(QLatin1String("wayland")));
         }
     };
     return parts;

@@ -310,7 +310,8 @@ int RunDisplayProgram(int argc, char** argv, std::string_view version)
         new TWaylandOutput(window, std::move(layerClient), ReportLine);
     } else {
         // Qt on Wayland reports a made-up position for a window the compositor placed.
-        window.SetCompositorPlaces(QGuiApplication::platformName() == QLatin1String("wayland"));
+        window.SetCompositorPlaces(
+            QGuiApplication::platformName().startsWith(QLatin1String("wayland")));
     }
 
     const auto exitCommand = [&window] { window.Exit1Click(); };
