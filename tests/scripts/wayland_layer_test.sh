@@ -22,29 +22,7 @@ for tool in sway grim foot xmessage swaymsg xhost setpriv python3; do
 done
 [[ -x $app ]] || { echo "missing $app"; echo "0 passed, 1 failed"; exit 1; }
 
-# A private session bus both users may use: sway's bar (nobody) is the tray's watcher and
-# host, the window (root) its item.
-bus=
-if command -v dbus-daemon >/dev/null && command -v busctl >/dev/null; then
-    cat >"$work/bus.conf" <<EOF
-<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
- "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
-<busconfig>
-  <type>session</type>
-  <listen>unix:path=$work/bus</listen>
-  <auth>EXTERNAL</auth>
-  <policy context="default">
-    <allow user="*"/>
-    <allow own="*"/>
-    <allow send_destination="*" eavesdrop="true"/>
-    <allow eavesdrop="true"/>
-  </policy>
-</busconfig>
-EOF
-    (umask 000 && exec dbus-daemon --config-file="$work/bus.conf" --nofork --nopidfile) &
-    pids+=($!)
-    wait_for "[[ -S $work/bus ]]" 50 && bus=unix:path=$work/bus
-fi
+start_bus
 
 # The desktop's colour, so that every other pixel belongs to a window.
 cat >"$work/sway.conf" <<'EOF'

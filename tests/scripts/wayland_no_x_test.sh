@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # The window where no X display exists. On a headless sway with XWayland off it is still a
 # layer surface at its stored place, with Qt on its own Wayland platform for the rest: a right
-# click opens the menu as a small floating window, not one that takes the whole output, and
-# the menu's first item opens the options dialog. On a weston without X (nested in that sway,
-# so that the test's virtual pointer reaches it) it is an ordinary Wayland window that says
-# once that it cannot place itself, draws, and opens its menu and options dialog. sway, grim
-# and weston come with scripts/install-deps --test; without them, or without root, the test
-# is skipped.
+# click opens the menu as a small floating window, not one that takes the whole output, the
+# menu's first item opens the options dialog, and with sway's bar as the tray the tray item
+# opens the same small menu. On a weston without X (nested in that sway, so that the test's
+# virtual pointer reaches it) it is an ordinary Wayland window that says once that it cannot
+# place itself, draws, opens its menu and options dialog, and keeps its stored place at exit.
+# sway, grim and weston come with scripts/install-deps --test; without them, or without
+# root, the test is skipped.
 # Usage: $0 BUILD_DIR
 set -u
 
@@ -20,6 +21,7 @@ for tool in sway swaymsg grim weston setpriv python3; do
 done
 [[ -x $app ]] || { echo "missing $app"; echo "0 passed, 1 failed"; exit 1; }
 
+start_bus
 cat >"$work/sway.conf" <<'EOF'
 output HEADLESS-1 resolution 1280x720 position 0 0 bg #336699 solid_color
 default_border none
@@ -27,7 +29,7 @@ xwayland disable
 EOF
 chmod 644 "$work/sway.conf"
 cmd=(sway -c "$work/sway.conf")
-(as_nobody WLR_BACKENDS=headless WLR_RENDERER=pixman WLR_LIBINPUT_NO_DEVICES=1 \
+(as_nobody DBUS_SESSION_BUS_ADDRESS="$bus" WLR_BACKENDS=headless WLR_RENDERER=pixman WLR_LIBINPUT_NO_DEVICES=1 \
     >"$work/sway.log" 2>&1) &
 pids+=($!)
 if ! wait_for "[[ -S $runtime/wayland-1 ]] && ls $runtime/sway-ipc.*.sock >/dev/null 2>&1" 100; then
@@ -40,8 +42,9 @@ fi
 export XDG_RUNTIME_DIR=$runtime WAYLAND_DISPLAY=wayland-1
 export SWAYSOCK=$(ls "$runtime"/sway-ipc.*.sock)
 export XDG_CONFIG_HOME=$work/config
-# No X, no tray: the right click is the way to the menu.
-unset DISPLAY QT_QPA_PLATFORM DBUS_SESSION_BUS_ADDRESS
+# No X, and no tray until sway's bar comes: the right click is the way to the menu.
+unset DISPLAY QT_QPA_PLATFORM
+export DBUS_SESSION_BUS_ADDRESS=$bus
 settings=$XDG_CONFIG_HOME/statlume/settings.reg
 # Under the sanitizers Qt's Wayland platform leaves objects of libwayland-client and of its
 # own module, unloaded at exit, which no suppression can name without hiding leaks of our
@@ -78,6 +81,11 @@ def walk(node, floating):
         walk(child, True)
 walk(json.load(sys.stdin), False)' "$1"
 }
+menu_shown() { # sway has placed the menu and it shows there; sets mx, my, mw and how
+    read -r mx my mw _ how <<<"$(sway_window statlume)"
+    [[ -n $mx ]] && grim -t ppm "$work/shot.ppm" &&
+        [[ $(python3 "$here/wayland_box.py" --colour "$work/shot.ppm" $((mx + 60)) $((my + 10))) != 336699 ]]
+}
 said_once() { # said_once TEXT...: app.log has one "output:" line and it holds every TEXT
     local line
     [[ $(grep -c 'output:' "$work/app.log") -eq 1 ]] || return 1
@@ -99,8 +107,7 @@ read -r l t r b <<<"$box"
     check "sway without XWayland: draws at its stored place" ok ||
     check "sway without XWayland: draws at its stored place" "found $box"
 click $((l + 20)) $((b - 3)) 273
-wait_for "[[ -n \$(sway_window statlume) ]]" 30
-read -r mx my mw _ how <<<"$(sway_window statlume)"
+wait_for menu_shown 30
 [[ $how == floating ]] && ((mw < 640)) && check "sway without XWayland: the menu floats" ok ||
     check "sway without XWayland: the menu floats" "menu: $(sway_window statlume)"
 [[ -n $mx ]] && click $((mx + 60)) $((my + 10)) 272
@@ -110,9 +117,25 @@ wait_for "[[ -n \$(sway_window Options) ]]" 50 &&
 grim "$work/sway-options.png"
 swaymsg '[app_id="statlume" title="^Options$"] kill' >/dev/null
 wait_for "[[ -z \$(sway_window Options) ]]" 30
+# With sway's bar as the tray, the menu opens where the tray host asks.
+if [[ -n $bus ]]; then
+    printf 'bar {\n    position top\n    tray_output *\n}\n' >>"$work/sway.conf"
+    swaymsg reload >/dev/null
+    item=org.kde.StatusNotifierItem-$app_pid-1
+    wait_for "busctl --user introspect $item /StatusNotifierItem >/dev/null 2>&1" 30
+    wait_for "[[ -z \$(sway_window statlume) ]]" 30
+    busctl --user call "$item" /StatusNotifierItem org.kde.StatusNotifierItem ContextMenu ii \
+        1200 10 >/dev/null 2>&1
+    wait_for menu_shown 30
+    [[ $how == floating ]] && ((mw < 640)) &&
+        check "sway without XWayland: the tray item's menu floats" ok ||
+        check "sway without XWayland: the tray item's menu floats" "menu: $(sway_window statlume)"
+fi
 stop_app "sway without XWayland"
 
 # 2. weston without X, nested in the sway above: its desktop in the same colour, no panel.
+# No tray there: the right click is the way to the menu again.
+unset DBUS_SESSION_BUS_ADDRESS
 cat >"$work/shared/weston.ini" <<'EOF'
 [core]
 idle-time=0

@@ -53,6 +53,32 @@ wait_for() {
     return 1
 }
 
+# A private session bus both users may use: sway's bar (nobody) is the tray's watcher and
+# host, the window (root) its item. Sets bus to its address; empty without dbus-daemon and
+# busctl.
+bus=
+start_bus() {
+    command -v dbus-daemon >/dev/null && command -v busctl >/dev/null || return 0
+    cat >"$work/bus.conf" <<EOF
+<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
+ "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
+<busconfig>
+  <type>session</type>
+  <listen>unix:path=$work/bus</listen>
+  <auth>EXTERNAL</auth>
+  <policy context="default">
+    <allow user="*"/>
+    <allow own="*"/>
+    <allow send_destination="*" eavesdrop="true"/>
+    <allow eavesdrop="true"/>
+  </policy>
+</busconfig>
+EOF
+    (umask 000 && exec dbus-daemon --config-file="$work/bus.conf" --nofork --nopidfile) &
+    pids+=($!)
+    wait_for "[[ -S $work/bus ]]" 50 && bus=unix:path=$work/bus
+}
+
 # The program under test: app, here (the scripts' folder) and settings are the caller's.
 
 # Left, top, right, bottom of the pixels that are not the desktop's colour; "none" if all are.
