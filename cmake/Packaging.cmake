@@ -200,6 +200,9 @@ if(TARGET statlume)
     set(CPACK_DEBIAN_DESKTOP_PACKAGE_NAME statlume)
     set(CPACK_DEBIAN_DESKTOP_PACKAGE_SECTION x11)
     set(CPACK_COMPONENT_DESKTOP_DEPENDS cli)
+    # Qt loads its Wayland platform at run time, so no library link names it: where no X
+    # display exists, the window, menu and dialogs need it.
+    set(CPACK_DEBIAN_DESKTOP_PACKAGE_DEPENDS "qt6-wayland")
     set(CPACK_COMPONENT_DESKTOP_DESCRIPTION
         "small template-driven system monitor for the desktop
 Statlume keeps a borderless, optionally transparent window on the desktop with

@@ -416,10 +416,12 @@ void TSettingsStore::SaveValues(const TExitState& state)
                 Store.WriteInteger("H", window.ClientHeight);
             }
         });
-        step([&] {
-            Store.WriteInteger("X", window.Left);
-            Store.WriteInteger("Y", window.Top);
-        });
+        if (window.PlaceKnown) {
+            step([&] {
+                Store.WriteInteger("X", window.Left);
+                Store.WriteInteger("Y", window.Top);
+            });
+        }
     }
     step([&] { RecordUptimeAtExit(Store, state.LastUptimeSecs, Report); });
 }

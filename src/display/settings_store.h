@@ -93,6 +93,9 @@ struct TLabelPosition
     std::string Name;
     std::int32_t Left = 0;
     std::int32_t Top = 0;
+    /// False where the compositor placed the window: Left and Top mean nothing, and the
+    /// stored "X" and "Y" stay for the next start.
+    bool PlaceKnown = true;
 };
 
 /// The window's state that the Exit command saves.
@@ -106,6 +109,9 @@ struct TWindowPlacement
     std::int32_t ClientHeight = 0;
     std::int32_t Left = 0;
     std::int32_t Top = 0;
+    /// False where the compositor placed the window: Left and Top mean nothing, and the
+    /// stored "X" and "Y" stay for the next start.
+    bool PlaceKnown = true;
 };
 
 /// Everything the Exit command needs to save or wipe the settings.

@@ -335,17 +335,23 @@ TEST_F(SettingsStoreTest, ExitSavesWindowAndRecords)
         bool autoSize;
         std::optional<std::int32_t> w;
         std::optional<std::int32_t> h;
+        bool placeKnown;
+        std::int32_t x;
+        std::int32_t y;
     };
     const Row rows[] = {
-        {"manual size is written", false, 320, 240},
-        {"automatic size deletes W and H", true, std::nullopt, std::nullopt},
+        {"manual size is written", false, 320, 240, true, 40, 50},
+        {"automatic size deletes W and H", true, std::nullopt, std::nullopt, true, 40, 50},
+        {"a place the compositor chose keeps the stored one", false, 320, 240, false, 7, 8},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
-        TMemoryRegistry registry({{Main, {{"Version", 84}, {"W", 1}, {"H", 2}}}});
+        TMemoryRegistry registry(
+            {{Main, {{"Version", 84}, {"W", 1}, {"H", 2}, {"X", 7}, {"Y", 8}}}});
         TSettingsStore store = Open(registry);
         TExitState state;
-        state.Window = TWindowPlacement{{{"FormatLabel2", 11, 12}}, row.autoSize, 320, 240, 40, 50};
+        state.Window = TWindowPlacement{
+            {{"FormatLabel2", 11, 12}}, row.autoSize, 320, 240, 40, 50, row.placeKnown};
         state.LastUptimeSecs = 1234;
         store.SaveOnExit(state);
         const auto& values = registry.Tree().at(Main);
@@ -358,8 +364,8 @@ TEST_F(SettingsStoreTest, ExitSavesWindowAndRecords)
         EXPECT_EQ(integer("YVal_FormatLabel2"), 12);
         EXPECT_EQ(integer("W"), row.w);
         EXPECT_EQ(integer("H"), row.h);
-        EXPECT_EQ(integer("X"), 40);
-        EXPECT_EQ(integer("Y"), 50);
+        EXPECT_EQ(integer("X"), row.x);
+        EXPECT_EQ(integer("Y"), row.y);
         EXPECT_EQ(integer("UptimeCount"), 1);
         EXPECT_EQ(std::get<Bytes>(values.at("TotalUptime")), EncodeInt64(1234));
         EXPECT_EQ(std::get<Bytes>(values.at("LongestUptime")), EncodeInt64(1234));

@@ -6,6 +6,8 @@ wayland_box.py FILE [SCALE [ROW]]   left top right bottom of the other pixels, i
 wayland_box.py --colour FILE X Y    the pixel's colour as six hex digits
 wayland_box.py --sharp FILE SCALE   exit 0 when the window holds detail finer than SCALE
                                     pixels, that is it was not drawn small and enlarged
+wayland_box.py --changed FILE OLD   left top right bottom of the pixels that differ from OLD
+                                    (a desktop of any colour); "none" if none do
 """
 import sys
 
@@ -57,6 +59,26 @@ def box(width, height, pixels, first_row=0):
     return (left, top, right, bottom) if top is not None else None
 
 
+def changed(width, height, pixels, old):
+    left, right, top, bottom = width, -1, None, None
+    stride = width * 3
+    for y in range(height):
+        row, was = pixels[y * stride:(y + 1) * stride], old[y * stride:(y + 1) * stride]
+        if row == was:
+            continue
+        top = y if top is None else top
+        bottom = y
+        x = 0
+        while x < left and row[x * 3:x * 3 + 3] == was[x * 3:x * 3 + 3]:
+            x += 1
+        left = min(left, x)
+        x = width - 1
+        while x > right and row[x * 3:x * 3 + 3] == was[x * 3:x * 3 + 3]:
+            x -= 1
+        right = max(right, x)
+    return (left, top, right, bottom) if top is not None else None
+
+
 def sharp(width, height, pixels, scale):
     found = box(width, height, pixels)
     if not found:
@@ -81,6 +103,14 @@ def main(args):
     if args[0] == "--sharp":
         width, height, pixels = read_ppm(args[1])
         return 0 if sharp(width, height, pixels, int(args[2])) else 1
+    if args[0] == "--changed":
+        width, height, pixels = read_ppm(args[1])
+        old = read_ppm(args[2])
+        if old[:2] != (width, height):
+            sys.exit("the screenshots differ in size")
+        found = changed(width, height, pixels, old[2])
+        print(" ".join(map(str, found)) if found else "none")
+        return 0
     width, height, pixels = read_ppm(args[0])
     scale = int(args[1]) if len(args) > 1 else 1
     found = box(width, height, pixels, int(args[2]) if len(args) > 2 else 0)

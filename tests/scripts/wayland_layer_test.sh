@@ -16,80 +16,13 @@ build=${1:?usage: $0 BUILD_DIR}
 app=$build/src/cli/statlume
 here=$(cd "$(dirname "$0")" && pwd)
 
-skip() {
-    echo "$1: test skipped"
-    echo "0 passed, 0 failed, 1 skipped"
-    exit 0
-}
+. "$here/wayland_session.sh"
 for tool in sway grim foot xmessage swaymsg xhost setpriv python3; do
     command -v "$tool" >/dev/null || skip "$tool is not installed (scripts/install-deps --test)"
 done
-[[ $(id -u) -eq 0 ]] || skip "sway must run as another user than the test: run as root"
 [[ -x $app ]] || { echo "missing $app"; echo "0 passed, 1 failed"; exit 1; }
 
-work=$(mktemp -d /tmp/statlume-wayland.XXXXXX)
-chmod 755 "$work"
-runtime=$work/runtime
-mkdir -m 700 "$runtime" "$work/shared"
-chown 65534:65534 "$runtime" "$work/shared"
-pids=()
-cleanup() {
-    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
-    wait 2>/dev/null
-    [[ -n ${KEEP_WORK:-} ]] || rm -rf "$work"
-}
-trap cleanup EXIT INT TERM
-
-passed=0
-failed=0
-check() {
-    if [[ $2 == ok ]]; then
-        passed=$((passed + 1))
-        echo "PASS $1"
-    else
-        failed=$((failed + 1))
-        echo "FAIL $1: $2"
-    fi
-}
-
-# exec: the pid kept for the cleanup must be the compositor's own.
-as_nobody() {
-    exec env -i PATH=/usr/bin:/bin HOME="$work/shared" XDG_RUNTIME_DIR="$runtime" "$@" \
-        setpriv --reuid=65534 --regid=65534 --clear-groups "${cmd[@]}"
-}
-
-wait_for() {
-    local tries=$2
-    while ((tries-- > 0)); do
-        eval "$1" && return 0
-        sleep 0.1
-    done
-    return 1
-}
-
-# A private session bus both users may use: sway's bar (nobody) is the tray's watcher and
-# host, the window (root) its item.
-bus=
-if command -v dbus-daemon >/dev/null && command -v busctl >/dev/null; then
-    cat >"$work/bus.conf" <<EOF
-<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
- "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
-<busconfig>
-  <type>session</type>
-  <listen>unix:path=$work/bus</listen>
-  <auth>EXTERNAL</auth>
-  <policy context="default">
-    <allow user="*"/>
-    <allow own="*"/>
-    <allow send_destination="*" eavesdrop="true"/>
-    <allow eavesdrop="true"/>
-  </policy>
-</busconfig>
-EOF
-    (umask 000 && exec dbus-daemon --config-file="$work/bus.conf" --nofork --nopidfile) &
-    pids+=($!)
-    wait_for "[[ -S $work/bus ]]" 50 && bus=unix:path=$work/bus
-fi
+start_bus
 
 # The desktop's colour, so that every other pixel belongs to a window.
 cat >"$work/sway.conf" <<'EOF'
@@ -119,40 +52,9 @@ unset QT_QPA_PLATFORM
 [[ -n $bus ]] && export DBUS_SESSION_BUS_ADDRESS=$bus
 settings=$XDG_CONFIG_HOME/statlume/settings.reg
 
-# Left, top, right, bottom of the pixels that are not the desktop's colour; "none" if all are.
-window_box() {
-    grim -t ppm "$work/shot.ppm" && python3 "$here/wayland_box.py" "$work/shot.ppm" "$@"
-}
-
-app_pid=
-start_app() {
-    "$app" "$@" >"$work/app.log" 2>&1 &
-    app_pid=$!
-    pids+=($app_pid)
-    wait_for "grep -q 'output:' $work/app.log" 50
-    sleep 1.5
-}
-stop_app() {
-    kill -TERM "$app_pid" 2>/dev/null
-    wait "$app_pid" 2>/dev/null
-    local code=$?
-    [[ $code -eq 0 ]] && check "clean exit ($1)" ok ||
-        check "clean exit ($1)" "status $code: $(tail -3 "$work/app.log")"
-}
 # Two lines, the first short: the window's body lies to its right. The seconds make a frame
 # every second, and grim waits for the output's next frame.
 template='FormatString"=".\r\nthe second and longer line, second <NAME=DateTime FORMAT=\"ss\">"'
-write_settings() {
-    mkdir -p "$(dirname "$settings")"
-    {
-        echo 'REGEDIT4'
-        echo
-        echo '[HKEY_CURRENT_USER\Software\Quorvale\Statlume]'
-        echo '"Version"=dword:00000054'
-        printf '"%s\n' "$@"
-    } >"$settings"
-}
-
 # 1. The stored place, the layer surface chosen and said so.
 write_settings 'X"=dword:000002cf' 'Y"=dword:00000019'
 start_app

@@ -70,11 +70,15 @@ std::optional<QRect> ReadDialogPlace(platform::TRegistry& registry, const std::s
     return QRect(values[0], values[1], values[2], values[3]);
 }
 
-bool WriteDialogPlace(platform::TRegistry& registry, const std::string& name, const QRect& place)
+bool WriteDialogPlace(platform::TRegistry& registry, const std::string& name, const QRect& place,
+                      bool placeKnown)
 {
+    const bool keepPlace = !placeKnown && ReadDialogPlace(registry, name).has_value();
     try {
-        registry.WriteInteger(name + "Left", place.x());
-        registry.WriteInteger(name + "Top", place.y());
+        if (!keepPlace) {
+            registry.WriteInteger(name + "Left", place.x());
+            registry.WriteInteger(name + "Top", place.y());
+        }
         registry.WriteInteger(name + "Width", place.width());
         registry.WriteInteger(name + "Height", place.height());
     } catch (const std::exception&) {

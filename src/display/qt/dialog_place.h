@@ -21,9 +21,11 @@ void PlaceBesideWindow(QWidget& dialog, const QWidget& window);
 /// "Width" and "Height"); nullopt when one is missing, of another type or not positive.
 std::optional<QRect> ReadDialogPlace(platform::TRegistry& registry, const std::string& name);
 
-/// Stores a dialog's outer place and client size under the names ReadDialogPlace reads;
+/// Stores a dialog's outer place and client size under the names ReadDialogPlace reads; with
+/// placeKnown false (the compositor placed it) a stored place stays and only the size is new;
 /// false when the settings could not be written (the dialog then opens beside the window).
-bool WriteDialogPlace(platform::TRegistry& registry, const std::string& name, const QRect& place);
+bool WriteDialogPlace(platform::TRegistry& registry, const std::string& name, const QRect& place,
+                      bool placeKnown = true);
 
 /// Shows a dialog where it was last closed (if that is still on a screen) or else beside the
 /// window, at its stored size, not below its own minimum.

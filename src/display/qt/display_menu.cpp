@@ -1,6 +1,7 @@
 #include "display/qt/display_menu.h"
 
 #include <QActionGroup>
+#include <QGuiApplication>
 
 namespace statlume {
 namespace {
@@ -56,6 +57,17 @@ TDisplayMenu::TDisplayMenu(QWidget* parent)
     HideIcon1 = AddItem(m, "HideIcon1", "&Hide Icon");
     StartatLogin1 = AddItem(m, "StartatLogin1", "Start at &Login", true);
     Exit1 = AddItem(m, "Exit1", "E&xit");
+}
+
+void TDisplayMenu::PopupAt(QPoint global) const
+{
+    // On Wayland a popup hangs from a toolkit window that took input; the window on our own
+    // layer surface is none, so there the menu comes up as a window of its own. A fixed size
+    // makes tiling compositors float it rather than hand it the whole output.
+    if (QGuiApplication::platformName().startsWith(QLatin1String("wayland"))) {
+        PopupMenu1->setFixedSize(PopupMenu1->sizeHint());
+    }
+    PopupMenu1->popup(global);
 }
 
 } // namespace statlume

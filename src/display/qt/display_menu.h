@@ -11,6 +11,8 @@ struct TDisplayMenu
 {
     /// Builds the menu, owned by parent; check marks at their design state (Left checked).
     explicit TDisplayMenu(QWidget* parent);
+    /// Opens PopupMenu1 at global (in screen pixels; ignored where the compositor places it).
+    void PopupAt(QPoint global) const;
 
     /// The menu; the items below follow in display order.
     QMenu* PopupMenu1;

@@ -4,6 +4,8 @@
 #include "display/qt/tray_icons.h"
 #include "options/option_form.h"
 
+#include <QGuiApplication>
+
 namespace statlume {
 
 TDisplayParts TStatlumeDisplay::StandardParts()
@@ -21,7 +23,9 @@ TDisplayParts TStatlumeDisplay::StandardParts()
                                                : std::nullopt);
         form.exec();
         if (settings != nullptr) {
-            WriteDialogPlace(settings->Registry(), "Options", QRect(form.pos(), form.size()));
+            // On Wayland the compositor places dialogs; Qt knows no real position there.
+            WriteDialogPlace(settings->Registry(), "Options", QRect(form.pos(), form.size()),
+                             !QGuiApplication::platformName().startsWith(QLatin1String("wayland")));
         }
     };
     return parts;

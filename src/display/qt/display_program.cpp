@@ -11,6 +11,7 @@
 
 #include "collect/sensor_step.h"
 #include "display/command_line.h"
+#include "display/platform_choice.h"
 #include "display/program_entry.h"
 #include "display/qt/display_remote.h"
 #include "display/qt/prompts.h"
@@ -29,6 +30,8 @@
 #include "platform/linux/shm_sensor_block.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QLibraryInfo>
 #include <QSessionManager>
 
 namespace statlume {
@@ -41,21 +44,57 @@ void ReportLine(const std::string& message)
     std::cerr << "statlume: " << message << '\n' << std::flush;
 }
 
-// Only X11 lets a window place itself and stay above or below others; a Wayland session
-// with XWayland therefore runs the window through xcb.
-void ChooseQtPlatform()
+// Qt looks for its platform plugins in its own folder and the folders QT_PLUGIN_PATH names;
+// without the Wayland one it could only abort where no X display exists.
+bool QtWaylandPluginInstalled()
 {
-    if (!qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") ||
-        qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
-        return;
+    QStringList folders = qEnvironmentVariable("QT_PLUGIN_PATH").split(':', Qt::SkipEmptyParts);
+    folders.prepend(QLibraryInfo::path(QLibraryInfo::PluginsPath));
+    for (QString& folder : folders) {
+        folder += QStringLiteral("/platforms");
     }
-    if (!qEnvironmentVariableIsEmpty("DISPLAY")) {
-        qputenv("QT_QPA_PLATFORM", "xcb");
-        return;
+    if (!qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM_PLUGIN_PATH")) {
+        folders.prepend(qEnvironmentVariable("QT_QPA_PLATFORM_PLUGIN_PATH"));
     }
-    ReportLine("this Wayland session has no XWayland: the window cannot keep its position, "
-               "stay on top, stay below other windows or pin to the desktop here.");
+    const QStringList pattern{QStringLiteral("libqwayland-*.so")};
+    return std::any_of(folders.cbegin(), folders.cend(), [&pattern](const QString& folder) {
+        return !QDir(folder).entryList(pattern, QDir::Files).isEmpty();
+    });
 }
+
+TDisplayFacts ReadDisplayFacts(const std::vector<std::string>& args)
+{
+    TDisplayFacts facts;
+    facts.QtPlatformGiven = !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
+    facts.Wayland = !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+    facts.X = !qEnvironmentVariableIsEmpty("DISPLAY");
+    facts.ForceX11 = std::find(args.begin(), args.end(), "--x11") != args.end();
+    facts.QtWaylandPlugin = facts.Wayland && !facts.X && QtWaylandPluginInstalled();
+    return facts;
+}
+
+// The toolkit reads its platform from the environment once, as it connects; children (the
+// browser of the help page, autostart) do not inherit our choice.
+class TToolkitPlatform
+{
+public:
+    explicit TToolkitPlatform(const std::string& platform)
+        : Set(!platform.empty())
+    {
+        if (Set) {
+            qputenv("QT_QPA_PLATFORM", QByteArray::fromStdString(platform));
+        }
+    }
+    void Connected() const
+    {
+        if (Set) {
+            qunsetenv("QT_QPA_PLATFORM");
+        }
+    }
+
+private:
+    bool Set;
+};
 
 // Over X11 the toolkit puts a window's changes through shared memory: a round trip to the
 // server before each paint and a completion event to wake for after, every tick, for the few
@@ -84,22 +123,22 @@ private:
 };
 
 // On a Wayland compositor with layer-shell the window becomes a layer surface: there it can
-// keep its place and its layer. Said once, with the reason, whenever a compositor is there.
-std::unique_ptr<wayland::TLayerClient> ChooseOutput(const std::vector<std::string>& args)
+// keep its place and its layer. The choice is said once, with the reason, whenever a
+// compositor is there.
+std::unique_ptr<wayland::TLayerClient> ChooseOutput(const TDisplayFacts& facts,
+                                                    TPlatformChoice& choice)
 {
-    if (qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
-        return nullptr;
-    }
-    if (std::find(args.begin(), args.end(), "--x11") != args.end()) {
-        ReportLine("output: X11 (xcb), as --x11 asks.");
-        return nullptr;
-    }
     std::string reason;
-    auto client = wayland::TLayerClient::Connect(reason);
-    if (client) {
-        ReportLine("output: a Wayland layer surface (the compositor offers zwlr_layer_shell_v1).");
-    } else {
-        ReportLine("output: X11 (xcb) through XWayland: " + reason + ".");
+    std::unique_ptr<wayland::TLayerClient> client;
+    if (WantsLayerSurface(facts)) {
+        client = wayland::TLayerClient::Connect(reason);
+    }
+    choice = ChooseDisplayPlatform(facts, reason);
+    if (!choice.Message.empty()) {
+        ReportLine(choice.Message);
+    }
+    if (choice.Output != TWindowOutput::LayerSurface) {
+        client.reset();
     }
     return client;
 }
@@ -149,12 +188,14 @@ bool HasArgument(const std::vector<std::string>& args, std::string_view word)
 void ShowStandaloneMessage(int argc, char** argv, const std::string& caption,
                            const std::string& text)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
-        qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
+    const TPlatformChoice choice =
+        ChooseDisplayPlatform(ReadDisplayFacts(ArgumentsOf(argc, argv)), "a message box only");
+    if (choice.Output == TWindowOutput::None) {
         return;
     }
-    ChooseQtPlatform();
+    const TToolkitPlatform platform(choice.QtPlatform);
     QApplication app(argc, argv);
+    platform.Connected();
     TQtPrompts prompts;
     prompts.ShowMessage(TMessageKind::Information, caption, text);
 }
@@ -218,10 +259,16 @@ int RunDisplayProgram(int argc, char** argv, std::string_view version)
         return entry.ExitCode();
     }
 
-    std::unique_ptr<wayland::TLayerClient> layerClient = ChooseOutput(args);
-    ChooseQtPlatform();
+    TPlatformChoice choice;
+    std::unique_ptr<wayland::TLayerClient> layerClient =
+        ChooseOutput(ReadDisplayFacts(args), choice);
+    if (choice.Output == TWindowOutput::None) {
+        return 1;
+    }
+    const TToolkitPlatform platform(choice.QtPlatform);
     const TPlainImagePuts plainImagePuts;
     QApplication app(argc, argv);
+    platform.Connected();
     plainImagePuts.Connected();
     // The empty title is also the caption of the error boxes.
     QApplication::setApplicationName(QString());
@@ -261,6 +308,10 @@ int RunDisplayProgram(int argc, char** argv, std::string_view version)
     if (layerClient) {
         // Owned by the window, as a child object.
         new TWaylandOutput(window, std::move(layerClient), ReportLine);
+    } else {
+        // Qt on Wayland reports a made-up position for a window the compositor placed.
+        window.SetCompositorPlaces(
+            QGuiApplication::platformName().startsWith(QLatin1String("wayland")));
     }
 
     const auto exitCommand = [&window] { window.Exit1Click(); };

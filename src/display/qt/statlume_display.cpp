@@ -64,7 +64,7 @@ TStatlumeDisplay::TStatlumeDisplay(TDisplayServices services)
         show();
         raise();
         activateWindow();
-        MenuItems->PopupMenu1->popup(QCursor::pos());
+        MenuItems->PopupAt(QCursor::pos());
     });
     connect(TrayIcon, &TDisplayTray::ShownChanged, this, [this] {
         ApplyClickThrough(true);
@@ -754,6 +754,7 @@ TExitState TStatlumeDisplay::ExitStateNow() const
     window.ClientHeight = height();
     window.Left = x();
     window.Top = y();
+    window.PlaceKnown = !CompositorPlaces;
     state.Window = window;
     state.LastUptimeSecs = SnapshotCollector.LastUptimeSecs();
     return state;
@@ -824,7 +825,7 @@ void TStatlumeDisplay::mousePressEvent(QMouseEvent* event)
     }
     if (event->button() == Qt::RightButton && !TrayIcon->Shown()) {
         // Without a tray icon the window's own right click is the way to the menu.
-        MenuItems->PopupMenu1->popup(event->globalPosition().toPoint());
+        MenuItems->PopupAt(event->globalPosition().toPoint());
         event->accept();
         return;
     }

@@ -124,6 +124,9 @@ public:
     bool Exited() const { return HasExited; }
     /// A second start asks for the tray icon back.
     void RestoreTrayIcon();
+    /// The compositor places the window (an ordinary Wayland window): exit keeps the stored
+    /// position instead of writing one the window never knew.
+    void SetCompositorPlaces(bool on) { CompositorPlaces = on; }
 
     /// Runs a menu command with the timer off; a TCommandError or registry error is shown in
     /// an error box; the timer comes back on every way out.
@@ -273,6 +276,7 @@ private:
     QColor Background = Qt::white;
     QFont LabelFont;
     bool HasExited = false;
+    bool CompositorPlaces = false;
     bool ShapeMasked = false;
     bool OldFigures = false;
     /// While the window's size is provisional (start-up, the first layout after a rebuild),

@@ -270,7 +270,7 @@ void TWaylandOutput::PressAt(QPoint local, std::uint32_t button)
     if (button == ButtonRight) {
         // Without a tray icon the window's own right click is the way to the menu.
         if (!Window.Tray().Shown()) {
-            Window.Menu().PopupMenu1->popup(GlobalOf(local));
+            Window.Menu().PopupAt(GlobalOf(local));
         }
         return;
     }

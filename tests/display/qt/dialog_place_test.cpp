@@ -58,6 +58,9 @@ TEST(DialogPlace, StoresAndReadsBackItsPlace)
     EXPECT_EQ(ReadDialogPlace(registry, "Options"), std::nullopt);
     EXPECT_TRUE(WriteDialogPlace(registry, "Options", QRect(-5, 7, 640, 480)));
     EXPECT_EQ(ReadDialogPlace(registry, "Options"), QRect(-5, 7, 640, 480));
+    EXPECT_TRUE(WriteDialogPlace(registry, "Options", QRect(0, 0, 800, 600), false));
+    EXPECT_EQ(ReadDialogPlace(registry, "Options"), QRect(-5, 7, 800, 600))
+        << "a place the compositor chose keeps the stored one";
     registry.WriteInteger("OptionsWidth", 0);
     EXPECT_EQ(ReadDialogPlace(registry, "Options"), std::nullopt) << "no size is no place";
     registry.FailWrites = true;

@@ -81,5 +81,25 @@ TEST(DisplayProgram, HelpAndVersionAnswerOnStdoutAndEnd)
     }
 }
 
+// Without any display the toolkit could only abort: the program says why and ends.
+TEST(DisplayProgram, NoDisplayEndsWithAReasonInsteadOfAnAbort)
+{
+    QTemporaryDir home;
+    ASSERT_TRUE(home.isValid());
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+        environment.remove(name);
+    }
+    environment.insert("XDG_CONFIG_HOME", home.filePath("config"));
+    environment.insert("XDG_RUNTIME_DIR", home.path());
+    QProcess program;
+    program.setProcessEnvironment(environment);
+    program.start(QStringLiteral(STATLUME_BINARY_DIR "/src/cli/statlume"), {});
+    ASSERT_TRUE(program.waitForFinished(5000));
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(program.exitCode(), 1);
+    EXPECT_TRUE(program.readAllStandardError().contains("no platform to show the window on"));
+}
+
 } // namespace
 } // namespace statlume
