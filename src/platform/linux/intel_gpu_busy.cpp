@@ -166,10 +166,11 @@ std::optional<double> TIntelGpuBusy::Update(const TDrmClients& clients, std::int
     // Per engine class: busy time (ns, or cycles) and the time it is a share of.
     std::map<std::string, std::pair<double, double>, std::less<>> busy;
     const double elapsed = static_cast<double>(nowNs - *lastNs);
-    for (const auto& [id, client] : clients) {
-        const auto before = last.find(id);
+    for (const auto& entry : clients) {
+        const auto before = last.find(entry.first);
         if (before == last.end())
             continue;
+        const TDrmClient& client = entry.second;
         const TDrmClient& old = before->second;
         const auto engines = [&client](const std::string& engine) {
             const auto capacity = client.Capacity.find(engine);
