@@ -44,12 +44,12 @@ void ExpectGpu(const TGpuStatus& gpu, const TGpuExpected& row)
     EXPECT_EQ(gpu.Driver, row.driver);
     EXPECT_EQ(gpu.Name, row.gpuName);
     EXPECT_EQ(gpu.Asleep, row.asleep);
-    EXPECT_EQ(gpu.BusyPercent, row.busy);
-    EXPECT_EQ(gpu.MemoryUsedBytes, row.memoryUsed);
-    EXPECT_EQ(gpu.MemoryTotalBytes, row.memoryTotal);
-    EXPECT_EQ(gpu.TemperatureCelsius, row.temperature);
-    EXPECT_EQ(gpu.PowerWatts, row.power);
-    EXPECT_EQ(gpu.ClockMHz, row.clock);
+    EXPECT_EQ(gpu.Figures.BusyPercent, row.busy);
+    EXPECT_EQ(gpu.Figures.MemoryUsedBytes, row.memoryUsed);
+    EXPECT_EQ(gpu.Figures.MemoryTotalBytes, row.memoryTotal);
+    EXPECT_EQ(gpu.Figures.TemperatureCelsius, row.temperature);
+    EXPECT_EQ(gpu.Figures.PowerWatts, row.power);
+    EXPECT_EQ(gpu.Figures.ClockMHz, row.clock);
 }
 
 TEST(GpuReader, CardsInPciOrderGiveTheFiguresTheirFilesHold)
@@ -99,10 +99,10 @@ TEST(GpuReader, IntelBusyAndPowerAreRatesOverTwoReads)
                                      "drm-engine-capacity-video:\t2");
     const auto gpus = reader.Read(3 * GpuSecond);
     ASSERT_GE(gpus.size(), 2u);
-    EXPECT_DOUBLE_EQ(gpus[0].BusyPercent.value_or(-1), 60);
-    EXPECT_DOUBLE_EQ(gpus[0].PowerWatts.value_or(-1), 10);
-    EXPECT_EQ(gpus[1].BusyPercent, 0.0);
-    EXPECT_DOUBLE_EQ(gpus[1].PowerWatts.value_or(-1), 1.5);
+    EXPECT_DOUBLE_EQ(gpus[0].Figures.BusyPercent.value_or(-1), 60);
+    EXPECT_DOUBLE_EQ(gpus[0].Figures.PowerWatts.value_or(-1), 10);
+    EXPECT_EQ(gpus[1].Figures.BusyPercent, 0.0);
+    EXPECT_DOUBLE_EQ(gpus[1].Figures.PowerWatts.value_or(-1), 1.5);
 }
 
 TEST(GpuReader, UnreadableFilesLeaveOnlyTheirFigureEmpty)

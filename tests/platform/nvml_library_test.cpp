@@ -45,13 +45,13 @@ TEST(NvmlLibrary, FakeLibraryFiguresReachTheCardAtItsPciAddress)
     const TGpuStatus& nvidia = gpus[2];
     EXPECT_EQ(nvidia.PciAddress, "0000:01:00.0");
     EXPECT_EQ(nvidia.Name, "Fake GeForce RTX 3060");
-    EXPECT_EQ(nvidia.BusyPercent, 42.0);
-    EXPECT_EQ(nvidia.MemoryUsedBytes, 3ull << 30);
-    EXPECT_EQ(nvidia.MemoryTotalBytes, 12ull << 30);
+    EXPECT_EQ(nvidia.Figures.BusyPercent, 42.0);
+    EXPECT_EQ(nvidia.Figures.MemoryUsedBytes, 3ull << 30);
+    EXPECT_EQ(nvidia.Figures.MemoryTotalBytes, 12ull << 30);
     // The newer temperature call wins where the library has both.
-    EXPECT_EQ(nvidia.TemperatureCelsius, 61.0);
-    EXPECT_EQ(nvidia.PowerWatts, 85.5);
-    EXPECT_EQ(nvidia.ClockMHz, 1755.0);
+    EXPECT_EQ(nvidia.Figures.TemperatureCelsius, 61.0);
+    EXPECT_EQ(nvidia.Figures.PowerWatts, 85.5);
+    EXPECT_EQ(nvidia.Figures.ClockMHz, 1755.0);
     EXPECT_EQ(reader.NvmlReason(), "");
 }
 
@@ -72,8 +72,8 @@ TEST(NvmlLibrary, SleepingCardGetsNoHandleAndKeepsItsName)
     const auto asleep = reader.Read(2)[2];
     EXPECT_EQ(lookups(), before);
     EXPECT_TRUE(asleep.Asleep);
-    EXPECT_EQ(asleep.BusyPercent, 0.0);
-    EXPECT_EQ(asleep.TemperatureCelsius, std::nullopt);
+    EXPECT_EQ(asleep.Figures.BusyPercent, 0.0);
+    EXPECT_EQ(asleep.Figures.TemperatureCelsius, std::nullopt);
     EXPECT_EQ(asleep.Name, "Fake GeForce RTX 3060");
 
     // Asleep from the start: the library is not even asked for its devices.

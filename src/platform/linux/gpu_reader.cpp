@@ -120,7 +120,7 @@ std::vector<TGpuStatus> TGpuReader::Read(std::int64_t nowNs)
         const std::string& device = card.Device;
         if (asleep[i]) {
             status.Asleep = true;
-            status.BusyPercent = 0.0;
+            status.Figures.BusyPercent = 0.0;
             state.Energy.Reset();
             state.Busy = TIntelGpuBusy();
             state.Hwmon.clear();
@@ -149,9 +149,9 @@ std::vector<TGpuStatus> TGpuReader::Read(std::int64_t nowNs)
 void TGpuReader::ReadAmd(const std::string& device, TGpuStatus& status, TCardState& state)
 {
     if (const auto busy = ReadUnsignedFile(device + "/gpu_busy_percent"))
-        status.BusyPercent = static_cast<double>(std::min<std::uint64_t>(*busy, 100));
-    status.MemoryUsedBytes = ReadUnsignedFile(device + "/mem_info_vram_used");
-    status.MemoryTotalBytes = ReadUnsignedFile(device + "/mem_info_vram_total");
+        status.Figures.BusyPercent = static_cast<double>(std::min<std::uint64_t>(*busy, 100));
+    status.Figures.MemoryUsedBytes = ReadUnsignedFile(device + "/mem_info_vram_used");
+    status.Figures.MemoryTotalBytes = ReadUnsignedFile(device + "/mem_info_vram_total");
     status.Name = ReadSmallFile(device + "/product_name").value_or("");
     ReadHwmon(device, status, state, 0);
 }
@@ -164,10 +164,10 @@ void TGpuReader::ReadIntel(const std::string& card, const std::string& device, T
                            ? ReadUnsignedFile(device + "/tile0/gt0/freq0/act_freq")
                            : ReadUnsignedFile(card + "/gt_act_freq_mhz");
     if (clock)
-        status.ClockMHz = static_cast<double>(*clock);
+        status.Figures.ClockMHz = static_cast<double>(*clock);
     ReadHwmon(device, status, state, nowNs);
     const auto own = clients.find(status.PciAddress);
-    status.BusyPercent =
+    status.Figures.BusyPercent =
         state.Busy.Update(own != clients.end() ? own->second : TDrmClients{}, nowNs);
 }
 
@@ -183,12 +183,7 @@ void TGpuReader::ReadNvidia(TGpuStatus& status, bool mayListDevices)
         return;
     }
     status.Name = figures->Name;
-    status.BusyPercent = figures->BusyPercent;
-    status.MemoryUsedBytes = figures->MemoryUsedBytes;
-    status.MemoryTotalBytes = figures->MemoryTotalBytes;
-    status.TemperatureCelsius = figures->TemperatureCelsius;
-    status.PowerWatts = figures->PowerWatts;
-    status.ClockMHz = figures->ClockMHz;
+    status.Figures = *figures;
 }
 
 void TGpuReader::ReadHwmon(const std::string& device, TGpuStatus& status, TCardState& state,
@@ -201,22 +196,22 @@ void TGpuReader::ReadHwmon(const std::string& device, TGpuStatus& status, TCardS
     const std::string& hwmon = state.Hwmon;
     // m°C, µW and Hz.
     if (const auto temperature = ReadSignedFile(hwmon + "/temp1_input"))
-        status.TemperatureCelsius = static_cast<double>(*temperature) / 1000.0;
+        status.Figures.TemperatureCelsius = static_cast<double>(*temperature) / 1000.0;
     auto power = ReadUnsignedFile(hwmon + "/power1_average");
     if (!power)
         power = ReadUnsignedFile(hwmon + "/power1_input");
     if (power)
-        status.PowerWatts = static_cast<double>(*power) / 1e6;
+        status.Figures.PowerWatts = static_cast<double>(*power) / 1e6;
     if (const auto frequency = ReadUnsignedFile(hwmon + "/freq1_input"))
-        status.ClockMHz = static_cast<double>(*frequency) / 1e6;
+        status.Figures.ClockMHz = static_cast<double>(*frequency) / 1e6;
     // Intel gives energy (µJ) instead of power; its rate is µW.
     const auto energy = power ? std::nullopt : ReadUnsignedFile(hwmon + "/energy1_input");
     if (!energy)
         state.Energy.Reset();
     else if (const auto rate = state.Energy.Update(*energy, nowNs))
-        status.PowerWatts = *rate / 1e6;
+        status.Figures.PowerWatts = *rate / 1e6;
     // A driver reload renumbers the folders: look again next time.
-    if (!status.TemperatureCelsius && !power && !energy)
+    if (!status.Figures.TemperatureCelsius && !power && !energy)
         state.Hwmon.clear();
 }
 

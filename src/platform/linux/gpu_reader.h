@@ -29,15 +29,8 @@ struct TGpuStatus
     std::string Name;
     /// In runtime suspend: busy 0 and nothing else read.
     bool Asleep = false;
-    /// Busy share in %, 0..100; Intel's needs two reads.
-    std::optional<double> BusyPercent;
-    std::optional<std::uint64_t> MemoryUsedBytes;
-    std::optional<std::uint64_t> MemoryTotalBytes;
-    std::optional<double> TemperatureCelsius;
-    /// Power in W; Intel's comes from its energy counter and needs two reads.
-    std::optional<double> PowerWatts;
-    /// The graphics clock in MHz.
-    std::optional<double> ClockMHz;
+    /// The live figures; Intel's busy share and power come from counters and need two reads.
+    TGpuFigures Figures;
 };
 
 /// Reads the cards under the given roots, keeping what rates need between reads. Nothing is
