@@ -10,7 +10,9 @@
 
 namespace statlume::platform {
 
-namespace {
+// Named rather than anonymous: the library's function table below is a member type, which
+// must not hold types without linkage.
+namespace nvml_abi {
 
 // The library's calls return 0 on success. A device is an opaque pointer.
 using TReturn = int;
@@ -64,7 +66,9 @@ std::optional<unsigned long> HexField(std::string_view text)
     return value;
 }
 
-} // namespace
+} // namespace nvml_abi
+
+using namespace nvml_abi;
 
 struct TNvmlLibrary::TToken
 {

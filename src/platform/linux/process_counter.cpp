@@ -49,7 +49,7 @@ bool HidesProcesses(std::string_view superOptions)
     return hides;
 }
 
-std::optional<std::string> ReadSmallFile(const std::string& path)
+std::optional<std::string> ReadProcText(const std::string& path)
 {
     const TUniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     std::vector<char> buffer;
@@ -113,8 +113,8 @@ bool ProcMountListsEveryProcess(std::string_view mountInfoText, std::string_view
 
 bool SeesEveryProcess(const std::string& root)
 {
-    const auto status = ReadSmallFile(root + "/self/status");
-    const auto mountInfo = ReadSmallFile(root + "/self/mountinfo");
+    const auto status = ReadProcText(root + "/self/status");
+    const auto mountInfo = ReadProcText(root + "/self/mountinfo");
     return status && mountInfo && NsPidDepth(*status) == 1u &&
            ProcMountListsEveryProcess(*mountInfo, root);
 }
