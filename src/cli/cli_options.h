@@ -9,20 +9,12 @@
 #include <vector>
 
 #include "display/command_line.h"
+#include "exporter/metrics_endpoint.h"
 #include "remote/serve_limits.h"
 
 namespace statlume {
 /// The update interval of the console monitor when none is given, in milliseconds.
 inline constexpr std::uint32_t DefaultIntervalMs = 1000;
-
-/// Where --metrics listens.
-struct TMetricsEndpoint
-{
-    /// Address to listen on; empty = every address, IPv4 and IPv6.
-    std::string Address;
-    /// TCP port, 1..65535.
-    std::uint16_t Port = 0;
-};
 
 /// How each update is written.
 enum class TOutputStyle

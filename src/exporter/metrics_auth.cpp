@@ -1,4 +1,4 @@
-#include "cli/metrics_auth.h"
+#include "exporter/metrics_auth.h"
 
 #include <algorithm>
 #include <array>

@@ -1,4 +1,4 @@
-#include "cli/metrics_exporter.h"
+#include "exporter/metrics_exporter.h"
 
 #include <algorithm>
 #include <array>
@@ -13,7 +13,7 @@
 #include <utility>
 #include <vector>
 
-#include "cli/peer_rate_limit.h"
+#include "exporter/peer_rate_limit.h"
 
 #include <asio/ssl/stream.hpp>
 #include <boost/beast/http/empty_body.hpp>

@@ -7,9 +7,9 @@
 #include <ostream>
 #include <string>
 
-#include "cli/cli_options.h"
-#include "cli/metrics_text.h"
-#include "cli/metrics_web_setup.h"
+#include "exporter/metrics_endpoint.h"
+#include "exporter/metrics_text.h"
+#include "exporter/metrics_web_setup.h"
 #include "remote/address_counts.h"
 
 #include <asio.hpp>

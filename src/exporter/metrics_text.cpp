@@ -1,4 +1,4 @@
-#include "cli/metrics_text.h"
+#include "exporter/metrics_text.h"
 
 #include <charconv>
 #include <cmath>

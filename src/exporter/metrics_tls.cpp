@@ -1,4 +1,4 @@
-#include "cli/metrics_tls.h"
+#include "exporter/metrics_tls.h"
 
 #include <algorithm>
 #include <array>
@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "cli/record_file.h"
+#include "platform/linux/regular_file.h"
 
 #include <arpa/inet.h>
 #include <openssl/err.h>
@@ -41,8 +41,10 @@ bool OpenSslFailed(bool ok, const std::string& what, std::string& reason)
 
 std::optional<std::string> ReadFile(const std::string& path, const char* what, std::string& reason)
 {
+    // Certificates, keys and authorities are a few KB; a chain of many stays far below this.
+    constexpr std::size_t maxPemFileSize = 16 * 1024 * 1024;
     std::string why;
-    auto text = ReadTextFile(path, why);
+    auto text = platform::ReadRegularFile(path, maxPemFileSize, why);
     if (!text)
         reason = std::string("cannot read ") + what + " " + path + ": " + why;
     return text;

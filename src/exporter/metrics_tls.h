@@ -3,7 +3,7 @@
 #include <memory>
 #include <string>
 
-#include "cli/metrics_web_config.h"
+#include "exporter/metrics_web_config.h"
 
 #include <asio/ssl/context.hpp>
 

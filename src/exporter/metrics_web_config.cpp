@@ -1,4 +1,4 @@
-#include "cli/metrics_web_config.h"
+#include "exporter/metrics_web_config.h"
 
 #include <algorithm>
 #include <array>

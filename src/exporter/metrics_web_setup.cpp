@@ -1,10 +1,10 @@
-#include "cli/metrics_web_setup.h"
+#include "exporter/metrics_web_setup.h"
 
 #include <algorithm>
 #include <utility>
 
-#include "cli/metrics_tls.h"
-#include "cli/metrics_web_config.h"
+#include "exporter/metrics_tls.h"
+#include "exporter/metrics_web_config.h"
 #include "platform/linux/regular_file.h"
 
 #include <sys/stat.h>

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "cli/metrics_auth.h"
-#include "cli/metrics_web_config.h"
+#include "exporter/metrics_auth.h"
+#include "exporter/metrics_web_config.h"
 
 #include <asio/ssl/context.hpp>
 #include <sys/types.h>

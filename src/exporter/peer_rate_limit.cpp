@@ -1,4 +1,4 @@
-#include "cli/peer_rate_limit.h"
+#include "exporter/peer_rate_limit.h"
 
 #include <algorithm>
 

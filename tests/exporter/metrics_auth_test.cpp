@@ -1,6 +1,7 @@
 #include <string>
 
-#include "cli/metrics_auth.h"
+#include "exporter/metrics_auth.h"
+#include "exporter/test_hashes.h"
 
 #include <crypt.h>
 #include <gtest/gtest.h>
@@ -9,9 +10,6 @@ namespace statlume {
 namespace {
 
 using namespace std::string_literals;
-
-// htpasswd -nbBC 4 "" 'pass word'
-const std::string Hash = "$2y$04$UVEPvLzLP42Y/TjZcayz5.0dP/m6EU6AdntoNDxGcuPDr0u9aUkyy";
 
 TEST(MetricsAuth, ParsesOnlyWellFormedBasicCredentials)
 {
@@ -46,15 +44,15 @@ TEST(MetricsAuth, ParsesOnlyWellFormedBasicCredentials)
 
 TEST(MetricsAuth, BcryptMatchesOnlyTheExactPassword)
 {
-    EXPECT_TRUE(BcryptMatches(Hash, "pass word"));
-    EXPECT_FALSE(BcryptMatches(Hash, "pass word "));
-    EXPECT_FALSE(BcryptMatches(Hash, "pass word\0tail"s));
+    EXPECT_TRUE(BcryptMatches(Cost4Hash, "pass word"));
+    EXPECT_FALSE(BcryptMatches(Cost4Hash, "pass word "));
+    EXPECT_FALSE(BcryptMatches(Cost4Hash, "pass word\0tail"s));
     EXPECT_FALSE(BcryptMatches("not a hash", "pass word"));
 }
 
 TEST(MetricsAuth, OnlyTheVerifiedCredentialsAreRemembered)
 {
-    TBasicAuth auth({{"prometheus", Hash}});
+    TBasicAuth auth({{"prometheus", Cost4Hash}});
     const TBasicCredentials right{"prometheus", "pass word"};
     const TBasicCredentials wrong{"prometheus", "pass worD"};
     EXPECT_FALSE(auth.Verified(right));
@@ -66,13 +64,13 @@ TEST(MetricsAuth, OnlyTheVerifiedCredentialsAreRemembered)
     auth.Remember({"other", "pass word"});
     EXPECT_FALSE(auth.Verified({"other", "pass word"}));
     EXPECT_FALSE(auth.Knows("other"));
-    EXPECT_NE(auth.HashFor("other"), Hash);
+    EXPECT_NE(auth.HashFor("other"), Cost4Hash);
     EXPECT_FALSE(BcryptMatches(auth.HashFor("other"), "pass word"));
 }
 
 TEST(MetricsAuth, AnUnknownUserCostsWhatTheDearestUserCosts)
 {
-    const std::string body = Hash.substr(7);
+    const std::string body = Cost4Hash.substr(7);
     struct TCase
     {
         const char* name;
@@ -82,7 +80,7 @@ TEST(MetricsAuth, AnUnknownUserCostsWhatTheDearestUserCosts)
     const TCase cases[] = {
         {"htpasswd -B default", {{"a", "$2y$05$" + body}}, "$2y$05$"},
         {"the highest of several",
-         {{"a", Hash}, {"b", "$2b$12$" + body}, {"c", "$2a$07$" + body}},
+         {{"a", Cost4Hash}, {"b", "$2b$12$" + body}, {"c", "$2a$07$" + body}},
          "$2y$12$"},
         {"no users", {}, "$2y$10$"},
     };

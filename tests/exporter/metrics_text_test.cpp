@@ -2,7 +2,7 @@
 #include <sstream>
 #include <string>
 
-#include "cli/metrics_text.h"
+#include "exporter/metrics_text.h"
 
 #include <gtest/gtest.h>
 

@@ -1,13 +1,12 @@
 #include <string>
 
-#include "cli/metrics_web_config.h"
+#include "exporter/metrics_web_config.h"
+#include "exporter/test_hashes.h"
 
 #include <gtest/gtest.h>
 
 namespace statlume {
 namespace {
-
-const std::string Hash = "$2y$04$UVEPvLzLP42Y/TjZcayz5.0dP/m6EU6AdntoNDxGcuPDr0u9aUkyy";
 
 TEST(MetricsWebConfig, ReadsEverySectionWithPathsFromTheFilesFolder)
 {
@@ -27,7 +26,7 @@ TEST(MetricsWebConfig, ReadsEverySectionWithPathsFromTheFilesFolder)
                              "    Strict-Transport-Security: max-age=31536000\n"
                              "basic_auth_users:\n"
                              "  prometheus: " +
-                             Hash + "\n";
+                             Cost4Hash + "\n";
     std::string reason;
     const auto config = ParseWebConfig(text, "/srv/web", reason);
     ASSERT_TRUE(config) << reason;
@@ -41,7 +40,7 @@ TEST(MetricsWebConfig, ReadsEverySectionWithPathsFromTheFilesFolder)
     EXPECT_EQ(config->Tls->Curves, (std::vector<std::string>{"X25519", "P-256"}));
     EXPECT_FALSE(config->Tls->PreferServerCipherSuites);
     EXPECT_EQ(config->Tls->ClientAllowedSans, std::vector<std::string>{"scraper.example"});
-    EXPECT_EQ(config->Users.at("prometheus"), Hash);
+    EXPECT_EQ(config->Users.at("prometheus"), Cost4Hash);
     ASSERT_EQ(config->Headers.size(), 1u);
     EXPECT_EQ(config->Headers[0].first, "Strict-Transport-Security");
 }
@@ -53,7 +52,7 @@ TEST(MetricsWebConfig, EmptyOrPasswordOnlyIsPlainHttp)
     ASSERT_TRUE(empty);
     EXPECT_FALSE(empty->Tls);
     const auto users =
-        ParseWebConfig("tls_server_config: {}\nbasic_auth_users:\n  a: " + Hash, "/x", reason);
+        ParseWebConfig("tls_server_config: {}\nbasic_auth_users:\n  a: " + Cost4Hash, "/x", reason);
     ASSERT_TRUE(users) << reason;
     EXPECT_FALSE(users->Tls);
     EXPECT_EQ(users->Users.size(), 1u);
@@ -80,8 +79,8 @@ TEST(MetricsWebConfig, RefusesWhatCannotBeServedSafely)
         {"allowed names without verifying", tls + "  client_allowed_sans: [a]\n",
          "client_allowed_sans"},
         {"not bcrypt", "basic_auth_users:\n  a: $6$salt$abcdefghijklmnop\n", "bcrypt"},
-        {"bcrypt cut short", "basic_auth_users:\n  a: " + Hash.substr(0, 59) + "\n", "bcrypt"},
-        {"colon in a user", "basic_auth_users:\n  'a:b': " + Hash + "\n", "a:b"},
+        {"bcrypt cut short", "basic_auth_users:\n  a: " + Cost4Hash.substr(0, 59) + "\n", "bcrypt"},
+        {"colon in a user", "basic_auth_users:\n  'a:b': " + Cost4Hash + "\n", "a:b"},
         {"reserved header", "http_server_config:\n  headers:\n    content-type: x\n",
          "content-type"},
         {"header injection", "http_server_config:\n  headers:\n    X-A: \"a\\r\\nX-B: b\"\n",

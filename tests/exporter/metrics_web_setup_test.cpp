@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/metrics_web_setup.h"
+#include "exporter/metrics_web_setup.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
