@@ -174,9 +174,13 @@ bool TPerfCollector::StoreUsage(TRawData& data, std::size_t slot, TIdleSample& s
         KnownFigures.Proc[slot] = false;
         return false;
     }
-    usage = (1.0 -
-             static_cast<double>(Diff64(sample.Cur, sample.Prev)) / static_cast<double>(timeDiff)) *
-            100.0;
+    // Idle time counts in the kernel's ticks and the block's clock in 100 ns: over a short
+    // span (the 250 ms of a first render) the two drift by a tick, which must not read as a
+    // share below 0 or above 100.
+    usage = std::clamp((1.0 - static_cast<double>(Diff64(sample.Cur, sample.Prev)) /
+                                  static_cast<double>(timeDiff)) *
+                           100.0,
+                       0.0, 100.0);
     data.ProcUsage[slot] = static_cast<float>(usage);
     KnownFigures.Proc[slot] = true;
     return true;
