@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "support/free_port.h"
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -46,9 +47,6 @@ private:
 
 /// The whole content of a file; empty when it cannot be read.
 std::string ReadWholeFile(const std::filesystem::path& path);
-
-/// A loopback port that was free a moment ago (bound to port 0, then closed).
-int FreeLoopbackPort();
 
 /// Polls until check is true or limit has passed; the last value of check.
 bool WaitUntil(const std::function<bool()>& check, std::chrono::milliseconds limit);
@@ -151,18 +149,6 @@ inline int LoopbackSocket(int port, bool bindIt)
 }
 
 } // namespace detail
-
-inline int FreeLoopbackPort()
-{
-    const int fd = detail::LoopbackSocket(0, true);
-    if (fd < 0)
-        return 0;
-    sockaddr_in address{};
-    socklen_t length = sizeof address;
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    ::close(fd);
-    return ntohs(address.sin_port);
-}
 
 inline std::size_t CountOf(const std::string& text, const std::string& part)
 {

@@ -17,7 +17,7 @@ work=$(mktemp -d /tmp/statlume-metrics-bad.XXXXXX)
 trap 'rm -rf "$work"' EXIT
 mkdir -p "$work/config" "$work/runtime"
 chmod 700 "$work/runtime"
-port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+port=$(python3 "$(dirname "$0")/free_port.py")
 
 XDG_CONFIG_HOME=$work/config XDG_RUNTIME_DIR=$work/runtime timeout 120 python3 - "$cli" "$port" <<'PY'
 import resource, select, selectors, socket, subprocess, sys, threading, time

@@ -81,7 +81,7 @@ YML
 }
 web "  min_version: TLS12"
 
-port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+port=$(python3 "$(dirname "$0")/free_port.py")
 url=https://127.0.0.1:$port/metrics
 "$cli" --metrics=127.0.0.1:$port --metrics-web-config=web.yml --interval 1000 2> cli.err &
 pid=$!

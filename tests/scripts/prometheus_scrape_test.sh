@@ -34,7 +34,7 @@ cleanup() {
 trap cleanup EXIT INT TERM
 
 free_port() {
-    python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'
+    python3 "$here/free_port.py"
 }
 metrics_port=$(free_port)
 tls_port=$(free_port)

@@ -40,7 +40,7 @@ trap cleanup EXIT INT TERM
 source "$(dirname "${BASH_SOURCE[0]}")/check_lines.sh"
 
 free_port() {
-    python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1]); s.close()'
+    python3 "$(dirname "${BASH_SOURCE[0]}")/free_port.py"
 }
 
 accepts() { # accepts PORT: something listens on the loopback port

@@ -77,7 +77,7 @@ protected:
 TEST_F(DisplayRemoteTest, FirstUseOffers6130StoresThePortAndListensAgainAtTheNextStart)
 {
     Start();
-    const int port = FreePort();
+    const int port = FreeLoopbackPort();
     Prompts.TextAnswers = {std::to_string(port), ""};
     ServerItem()->trigger();
 
@@ -124,7 +124,7 @@ TEST_F(DisplayRemoteTest, PromptAnswersDecideWhatIsStoredAndWhetherTheServerRuns
         Start({{"Password", std::string("old")}});
         int takenPort = 0;
         const auto taken = BoundLoopback(true, takenPort);
-        const std::string port = std::to_string(FreePort());
+        const std::string port = std::to_string(FreeLoopbackPort());
         for (const auto& text : row.texts) {
             Prompts.TextAnswers.push_back(!text              ? text
                                           : *text == "PORT"  ? port
@@ -159,7 +159,7 @@ TEST_F(DisplayRemoteTest, PromptAnswersDecideWhatIsStoredAndWhetherTheServerRuns
 TEST_F(DisplayRemoteTest, NoAtTheSaveQuestionEncryptsNowAndServesClearAfterARestart)
 {
     Start({{"Password", std::string("old")}});
-    const int port = FreePort();
+    const int port = FreeLoopbackPort();
     Prompts.TextAnswers = {std::to_string(port), "Secret"};
     Prompts.Answers = {TAnswer::No};
     ServerItem()->trigger();
@@ -176,7 +176,7 @@ TEST_F(DisplayRemoteTest, NoAtTheSaveQuestionEncryptsNowAndServesClearAfterARest
 TEST_F(DisplayRemoteTest, UncheckingDropsConnectedClientsWhichReconnectWhenTheServerReturns)
 {
     Start();
-    const std::string port = std::to_string(FreePort());
+    const std::string port = std::to_string(FreeLoopbackPort());
     Prompts.TextAnswers = {port, ""};
     ServerItem()->trigger();
     ASSERT_TRUE(Remote->Server().Listening());
@@ -217,7 +217,7 @@ TEST_F(DisplayRemoteTest, AStoredServerThatCannotListenLeavesTheServerOffAndStar
 
 TEST_F(DisplayRemoteTest, StoredBindAndAllowDecideWhoIsServedAndABadRangeKeepsTheServerOff)
 {
-    const int port = FreePort();
+    const int port = FreeLoopbackPort();
     Start({{"ServPort", std::int32_t{port}},
            {"Server", std::int32_t{1}},
            {"ServBind", std::string("127.0.0.1")},
@@ -244,7 +244,7 @@ TEST_F(DisplayRemoteTest, AClientWindowTurnsToAlertWhileTheServerIsGoneAndReconn
     TRemoteSecret serverSecret;
     TQtServerSocket serverSocket;
     TServerRole server(serverSocket, serverShell, serverSecret);
-    const int port = FreePort();
+    const int port = FreeLoopbackPort();
     ASSERT_TRUE(server.SetPort(port));
     ASSERT_TRUE(server.Start());
 
@@ -272,7 +272,7 @@ TEST_F(DisplayRemoteTest, AClientWindowTurnsToAlertWhileTheServerIsGoneAndReconn
     EXPECT_EQ(Window->Settings()->KeyPath(), MainKey + "\\127.0.0.1:" + std::to_string(port));
 
     // Acting as a server too, the client window passes on the record it received.
-    ASSERT_TRUE(Remote->Server().SetPort(FreePort()));
+    ASSERT_TRUE(Remote->Server().SetPort(FreeLoopbackPort()));
     ASSERT_TRUE(Remote->Server().Start());
     EXPECT_EQ(FetchRecord(Remote->Server().Port()), RecordOf(serverShell));
 }
@@ -297,7 +297,7 @@ TEST_F(DisplayRemoteTest, AClientWindowTellsOfAForeignPasswordAndOfOldFigures)
         serverSecret.Password = row.serverPassword;
         TQtServerSocket serverSocket;
         TServerRole server(serverSocket, serverShell, serverSecret);
-        const int port = FreePort();
+        const int port = FreeLoopbackPort();
         ASSERT_TRUE(server.SetPort(port));
         ASSERT_TRUE(server.Start());
         Start({}, {"-c", "-i127.0.0.1", "-p" + std::to_string(port), "-dSecret"});
@@ -336,7 +336,7 @@ TEST_F(DisplayRemoteTest, AClientWindowTellsOfAForeignPasswordAndOfOldFigures)
 TEST_F(DisplayRemoteTest, TheTrayNamesTheServerRoleAndItsConnections)
 {
     Start();
-    const int port = FreePort();
+    const int port = FreeLoopbackPort();
     Prompts.TextAnswers = {std::to_string(port), ""};
     ServerItem()->trigger();
     const auto tip = [this] { return Window->Tray().StatusToolTip().toStdString(); };
@@ -358,7 +358,7 @@ TEST_F(DisplayRemoteTest, RecordsCrossBetweenTheWindowAndTheConsoleProgramByteFo
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert("XDG_CONFIG_HOME", folder.path());
         const QString dump = folder.filePath("record.bin");
-        const std::string port = std::to_string(FreePort());
+        const std::string port = std::to_string(FreeLoopbackPort());
         QStringList passwordArgs;
         if (!password.empty()) {
             passwordArgs << QString::fromStdString("-d" + password);
@@ -417,7 +417,7 @@ TEST_F(DisplayRemoteTest, TheWindowAndConsoleClientsOfOneEncryptedServerAllReadE
         QTemporaryDir folder;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert("XDG_CONFIG_HOME", folder.path());
-        const QString port = QString::number(FreePort());
+        const QString port = QString::number(FreeLoopbackPort());
         const QStringList polling{"-c",  "-i127.0.0.1", "-p",
                                   port,  "-dabc",       "--interval",
                                   "100", "--template",  "<NAME=CompName>"};
@@ -467,7 +467,7 @@ TEST_F(DisplayRemoteTest, RealDialogsDriveActAsServer)
     Start();
     TQtPrompts realPrompts;
     Remote = std::make_unique<TDisplayRemote>(*Window, realPrompts);
-    const std::string port = std::to_string(FreePort());
+    const std::string port = std::to_string(FreeLoopbackPort());
     std::vector<std::string> titles;
     QTimer answerer;
     answerer.setInterval(20);
@@ -532,7 +532,7 @@ class TCrowdedWindow
 {
 public:
     TCrowdedWindow()
-        : Port(FreePort())
+        : Port(FreeLoopbackPort())
     {
         QDir().mkpath(Home.filePath("config/statlume"));
         QFile settings(Home.filePath("config/statlume/settings.reg"));
@@ -651,7 +651,7 @@ TEST_F(DisplayRemoteTest, ClientsThatNeverReadCostNoMemoryAndDelayNoOne)
     const char* soak = std::getenv("STATLUME_SOAK_SECONDS");
     const auto seconds = std::chrono::seconds(soak != nullptr ? std::atoi(soak) : 5);
     Start();
-    const int port = FreePort();
+    const int port = FreeLoopbackPort();
     ASSERT_TRUE(Remote->Server().SetPort(port));
     ASSERT_TRUE(Remote->Server().Start());
 

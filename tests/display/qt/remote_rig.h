@@ -11,6 +11,7 @@
 
 #include <QCoreApplication>
 
+#include "support/free_port.h"
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -48,14 +49,6 @@ inline platform::TUniqueFd BoundLoopback(bool listen, int& port)
     ::getsockname(fd.Get(), reinterpret_cast<sockaddr*>(&address), &size);
     port = ntohs(address.sin_port);
     return fd;
-}
-
-/// A port that was free a moment ago.
-inline int FreePort()
-{
-    int port = 0;
-    BoundLoopback(false, port);
-    return port;
 }
 
 /// A blocking loopback client for a helper thread (the server runs on the test's thread);
