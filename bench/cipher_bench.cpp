@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "collect/raw_data.h"
+#include "record/raw_data.h"
 #include "remote/blowfish_cipher.h"
 
 #include <benchmark/benchmark.h>

@@ -8,11 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "collect/raw_data.h"
-#include "collect/raw_data_shell.h"
 #include "format/default_template.h"
 #include "format/formatter.h"
 #include "format/tag_language.h"
+#include "record/raw_data.h"
+#include "record/raw_data_shell.h"
 
 #include <benchmark/benchmark.h>
 

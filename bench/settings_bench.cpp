@@ -2,8 +2,8 @@
 #include <filesystem>
 #include <string>
 
-#include "display/settings_store.h"
 #include "platform/linux/file_registry.h"
+#include "settings/settings_store.h"
 
 #include <benchmark/benchmark.h>
 

@@ -11,11 +11,11 @@
 
 #include "cli/console_app.h"
 #include "cli/status_output.h"
-#include "collect/raw_data.h"
-#include "collect/raw_data_shell.h"
 #include "format/default_template.h"
 #include "format/formatter.h"
 #include "format/tag_language.h"
+#include "record/raw_data.h"
+#include "record/raw_data_shell.h"
 
 #include <benchmark/benchmark.h>
 

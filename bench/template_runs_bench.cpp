@@ -7,11 +7,11 @@
 #include <vector>
 
 #include "cli/status_output.h"
-#include "collect/raw_data.h"
-#include "collect/raw_data_shell.h"
 #include "format/formatter.h"
 #include "format/run_renderer.h"
 #include "format/tag_language.h"
+#include "record/raw_data.h"
+#include "record/raw_data_shell.h"
 
 #include <benchmark/benchmark.h>
 

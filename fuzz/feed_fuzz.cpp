@@ -7,8 +7,8 @@
 #include <cstdlib>
 #include <vector>
 
-#include "collect/raw_data_shell.h"
-#include "collect/record_check.h"
+#include "record/raw_data_shell.h"
+#include "record/record_check.h"
 #include "remote/blowfish_cipher.h"
 #include "remote/request_detection.h"
 #include "remote/stream_decryptor.h"

@@ -8,8 +8,8 @@
 
 #include "collect/perf_collector.h"
 #include "collect/perf_walker.h"
-#include "collect/raw_data.h"
 #include "platform/fake/perf_block_builder.h"
+#include "record/raw_data.h"
 
 namespace {
 

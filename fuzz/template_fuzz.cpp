@@ -8,13 +8,13 @@
 #include <string>
 #include <string_view>
 
-#include "collect/raw_data.h"
-#include "collect/raw_data_shell.h"
-#include "format/ascii_case.h"
+#include "base/ascii_case.h"
 #include "format/default_template.h"
 #include "format/formatter.h"
 #include "format/tag_language.h"
 #include "platform/fake/test_locales.h"
+#include "record/raw_data.h"
+#include "record/raw_data_shell.h"
 
 namespace {
 

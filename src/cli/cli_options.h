@@ -8,9 +8,9 @@
 #include <string_view>
 #include <vector>
 
-#include "display/command_line.h"
 #include "exporter/metrics_endpoint.h"
 #include "remote/serve_limits.h"
+#include "settings/command_line.h"
 
 namespace statlume {
 /// The update interval of the console monitor when none is given, in milliseconds.

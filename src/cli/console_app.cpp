@@ -3,8 +3,8 @@
 #include <csignal>
 #include <utility>
 
+#include "base/printable_text.h"
 #include "cli/record_render.h"
-#include "format/printable_text.h"
 #include "format/tag_language.h"
 #include "format/template_cap.h"
 #include "platform/linux/dl_sensor_starter.h"

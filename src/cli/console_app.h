@@ -8,14 +8,14 @@
 #include <string>
 #include <vector>
 
-#include "collect/raw_data_shell.h"
+#include "base/locale_info.h"
 #include "collect/sensor_step.h"
 #include "collect/snapshot_collector.h"
 #include "format/formatter.h"
-#include "format/locale_info.h"
 #include "format/run_renderer.h"
 #include "platform/perf_data_source.h"
 #include "platform/system_status.h"
+#include "record/raw_data_shell.h"
 
 #include <asio.hpp>
 

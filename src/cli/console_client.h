@@ -12,9 +12,9 @@
 #include "cli/console_app.h"
 #include "cli/record_file.h"
 #include "cli/status_output.h"
-#include "display/command_line.h"
 #include "remote/client_role.h"
 #include "remote/remote_secret.h"
+#include "settings/command_line.h"
 
 namespace statlume {
 

@@ -6,6 +6,7 @@
 #include <optional>
 #include <vector>
 
+#include "base/printable_text.h"
 #include "cli/cli_options.h"
 #include "cli/console_app.h"
 #include "cli/console_client.h"
@@ -18,13 +19,12 @@
 #include "cli/settings_reload.h"
 #include "cli/status_output.h"
 #include "collect/drive_map.h"
-#include "display/command_line.h"
-#include "display/settings_store.h"
 #include "exporter/metrics_exporter.h"
 #include "format/default_template.h"
-#include "format/printable_text.h"
 #include "platform/linux/file_registry.h"
 #include "platform/linux/locale_reader.h"
+#include "settings/command_line.h"
+#include "settings/settings_store.h"
 
 #include <unistd.h>
 

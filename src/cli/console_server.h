@@ -9,7 +9,7 @@
 
 #include "cli/asio_socket_layer.h"
 #include "cli/error_lines.h"
-#include "collect/raw_data_shell.h"
+#include "record/raw_data_shell.h"
 #include "remote/remote_secret.h"
 #include "remote/serve_limits.h"
 #include "remote/server_role.h"

@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <array>
 
-#include "format/ascii_case.h"
+#include "base/ascii_case.h"
+#include "base/printable_text.h"
 #include "format/draw_options.h"
 #include "format/item_texts.h"
-#include "format/printable_text.h"
 #include "format/tag_language.h"
 
 namespace statlume {

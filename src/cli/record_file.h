@@ -6,7 +6,7 @@
 #include <string>
 #include <variant>
 
-#include "collect/raw_data.h"
+#include "record/raw_data.h"
 
 namespace statlume {
 

@@ -4,10 +4,10 @@
 
 #include "cli/record_file.h"
 #include "cli/status_output.h"
-#include "collect/record_check.h"
 #include "format/run_renderer.h"
 #include "format/tag_language.h"
 #include "format/template_cap.h"
+#include "record/record_check.h"
 
 namespace statlume {
 

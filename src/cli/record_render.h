@@ -5,8 +5,8 @@
 #include <string_view>
 #include <vector>
 
+#include "base/locale_info.h"
 #include "format/formatter.h"
-#include "format/locale_info.h"
 
 namespace statlume {
 

@@ -5,8 +5,8 @@
 #include <string>
 
 #include "cli/cli_options.h"
-#include "display/settings_store.h"
 #include "platform/registry.h"
+#include "settings/settings_store.h"
 
 namespace statlume {
 

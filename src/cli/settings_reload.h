@@ -4,8 +4,8 @@
 #include <string>
 #include <string_view>
 
-#include "display/settings_store.h"
 #include "platform/registry.h"
+#include "settings/settings_store.h"
 
 namespace statlume {
 

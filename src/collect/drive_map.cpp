@@ -1,6 +1,6 @@
 #include "collect/drive_map.h"
 
-#include "format/ascii_case.h"
+#include "base/ascii_case.h"
 
 namespace statlume {
 

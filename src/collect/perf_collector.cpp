@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <limits>
 
-#include "collect/perf_layout.h"
-#include "format/ascii_case.h"
+#include "base/ascii_case.h"
+#include "platform/perf_layout.h"
 
 namespace statlume {
 

@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "collect/perf_walker.h"
-#include "collect/raw_data.h"
-#include "collect/raw_data_shell.h"
 #include "platform/perf_data_source.h"
+#include "record/raw_data.h"
+#include "record/raw_data_shell.h"
 
 namespace statlume {
 

@@ -1,6 +1,6 @@
 #include "collect/perf_walker.h"
 
-#include "collect/perf_layout.h"
+#include "platform/perf_layout.h"
 
 namespace statlume {
 

@@ -5,9 +5,9 @@
 #include <memory>
 #include <thread>
 
-#include "collect/raw_data.h"
 #include "platform/sensor_block.h"
 #include "platform/sensor_starter.h"
+#include "record/raw_data.h"
 
 namespace statlume {
 

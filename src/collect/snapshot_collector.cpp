@@ -4,9 +4,9 @@
 #include <cstring>
 #include <iterator>
 
+#include "base/ascii_case.h"
 #include "collect/comma_text.h"
-#include "collect/raw_data.h"
-#include "format/ascii_case.h"
+#include "record/raw_data.h"
 
 namespace statlume {
 

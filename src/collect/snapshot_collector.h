@@ -7,11 +7,11 @@
 
 #include "collect/drive_map.h"
 #include "collect/perf_collector.h"
-#include "collect/raw_data_shell.h"
 #include "collect/sensor_step.h"
 #include "format/formatter.h"
 #include "platform/perf_data_source.h"
 #include "platform/system_status.h"
+#include "record/raw_data_shell.h"
 
 namespace statlume {
 

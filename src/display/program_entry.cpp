@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "display/command_line.h"
+#include "settings/command_line.h"
 
 namespace statlume {
 namespace {

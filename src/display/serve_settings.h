@@ -3,8 +3,8 @@
 #include <optional>
 #include <string>
 
-#include "display/settings_store.h"
 #include "remote/serve_limits.h"
+#include "settings/settings_store.h"
 
 namespace statlume {
 

@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "format/printable_text.h"
+#include "base/printable_text.h"
 #include "format/run_text.h"
 
 namespace statlume {

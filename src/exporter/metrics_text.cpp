@@ -6,8 +6,8 @@
 #include <initializer_list>
 #include <utility>
 
-#include "collect/raw_data.h"
-#include "format/printable_text.h"
+#include "base/printable_text.h"
+#include "record/raw_data.h"
 
 namespace statlume {
 

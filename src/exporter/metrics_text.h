@@ -4,7 +4,7 @@
 #include <string_view>
 
 #include "collect/drive_map.h"
-#include "collect/raw_data.h"
+#include "record/raw_data.h"
 
 namespace statlume {
 

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "format/ascii_case.h"
+#include "base/ascii_case.h"
 
 namespace statlume {
 namespace {

@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-#include "format/locale_info.h"
+#include "base/locale_info.h"
 
 namespace statlume {
 

@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "format/ascii_case.h"
+#include "base/ascii_case.h"
 
 namespace statlume {
 

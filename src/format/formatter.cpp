@@ -1,6 +1,6 @@
 #include "format/formatter.h"
 
-#include "format/ascii_case.h"
+#include "base/ascii_case.h"
 #include "format/tag_language.h"
 
 namespace statlume {

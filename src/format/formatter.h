@@ -8,9 +8,9 @@
 #include <utility>
 #include <vector>
 
-#include "collect/raw_data_shell.h"
+#include "base/locale_info.h"
 #include "format/item_texts.h"
-#include "format/locale_info.h"
+#include "record/raw_data_shell.h"
 
 namespace statlume {
 

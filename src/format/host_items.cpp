@@ -1,10 +1,10 @@
 #include <functional>
 
-#include "format/ascii_case.h"
+#include "base/ascii_case.h"
+#include "base/printable_text.h"
 #include "format/date_time_format.h"
 #include "format/formatter.h"
 #include "format/number_format.h"
-#include "format/printable_text.h"
 
 namespace statlume {
 

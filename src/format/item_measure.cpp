@@ -4,9 +4,9 @@
 #include <cstdint>
 #include <iterator>
 
-#include "collect/raw_data.h"
-#include "format/ascii_case.h"
+#include "base/ascii_case.h"
 #include "format/figure_text.h"
+#include "record/raw_data.h"
 
 namespace statlume {
 

@@ -3,8 +3,8 @@
 #include <optional>
 #include <string_view>
 
-#include "collect/raw_data.h"
-#include "collect/raw_data_shell.h"
+#include "record/raw_data.h"
+#include "record/raw_data_shell.h"
 
 namespace statlume {
 

@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "collect/raw_data.h"
+#include "record/raw_data.h"
 
 namespace statlume {
 

@@ -1,8 +1,8 @@
 #include <functional>
 
-#include "collect/raw_data.h"
 #include "format/formatter.h"
 #include "format/number_format.h"
+#include "record/raw_data.h"
 
 namespace statlume {
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "format/locale_info.h"
+#include "base/locale_info.h"
 
 namespace statlume {
 

@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <limits>
 
-#include "format/ascii_case.h"
-#include "format/utf8_bytes.h"
+#include "base/ascii_case.h"
+#include "base/utf8_bytes.h"
 
 namespace statlume {
 

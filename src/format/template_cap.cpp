@@ -1,7 +1,7 @@
 #include "format/template_cap.h"
 
+#include "base/utf8_bytes.h"
 #include "format/tag_language.h"
-#include "format/utf8_bytes.h"
 
 namespace statlume {
 namespace {

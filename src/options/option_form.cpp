@@ -6,7 +6,7 @@
 #include <optional>
 #include <string_view>
 
-#include "format/ascii_case.h"
+#include "base/ascii_case.h"
 #include "format/draw_options.h"
 #include "format/item_texts.h"
 

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "format/printable_text.h"
+#include "base/printable_text.h"
 #include "format/template_cap.h"
 #include "platform/linux/regular_file.h"
 

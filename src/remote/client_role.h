@@ -7,7 +7,7 @@
 #include <span>
 #include <string>
 
-#include "collect/raw_data_shell.h"
+#include "record/raw_data_shell.h"
 #include "remote/remote_secret.h"
 #include "remote/socket_layer.h"
 #include "remote/stream_decryptor.h"

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "format/ascii_case.h"
+#include "base/ascii_case.h"
 #include "remote/blowfish_cipher.h"
 
 namespace statlume {

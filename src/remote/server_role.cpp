@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "collect/raw_data.h"
+#include "record/raw_data.h"
 #include "remote/request_detection.h"
 
 namespace statlume {

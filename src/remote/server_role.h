@@ -4,7 +4,7 @@
 #include <optional>
 #include <string>
 
-#include "collect/raw_data_shell.h"
+#include "record/raw_data_shell.h"
 #include "remote/remote_secret.h"
 #include "remote/socket_layer.h"
 

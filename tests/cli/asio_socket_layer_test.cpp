@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "cli/asio_socket_layer.h"
-#include "collect/raw_data.h"
+#include "record/raw_data.h"
 #include "remote/client_role.h"
 #include "remote/request_detection.h"
 #include "remote/server_role.h"

@@ -6,9 +6,9 @@
 
 #include "collect/comma_text.h"
 #include "collect/perf_collector.h"
-#include "collect/perf_layout.h"
-#include "collect/record_check.h"
 #include "platform/fake/perf_block_builder.h"
+#include "platform/perf_layout.h"
+#include "record/record_check.h"
 
 #include <gtest/gtest.h>
 

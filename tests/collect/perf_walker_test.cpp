@@ -1,9 +1,9 @@
 #include <functional>
 #include <vector>
 
-#include "collect/perf_layout.h"
 #include "collect/perf_walker.h"
 #include "platform/fake/perf_block_builder.h"
+#include "platform/perf_layout.h"
 
 #include <gtest/gtest.h>
 

@@ -6,11 +6,11 @@
 #include <string_view>
 #include <vector>
 
-#include "collect/record_check.h"
 #include "collect/snapshot_collector.h"
 #include "platform/fake/fake_sensor.h"
 #include "platform/fake/fake_system_status.h"
 #include "platform/fake/perf_block_builder.h"
+#include "record/record_check.h"
 
 #include <gtest/gtest.h>
 

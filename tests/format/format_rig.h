@@ -4,10 +4,10 @@
 #include <string_view>
 #include <utility>
 
-#include "collect/raw_data_shell.h"
+#include "base/locale_info.h"
 #include "format/formatter.h"
-#include "format/locale_info.h"
 #include "format/tag_language.h"
+#include "record/raw_data_shell.h"
 
 namespace statlume {
 

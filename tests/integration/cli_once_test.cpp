@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "collect/raw_data.h"
+#include "record/raw_data.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>

@@ -4,8 +4,8 @@
 #include <fstream>
 #include <string>
 
-#include "collect/raw_data.h"
-#include "collect/record_check.h"
+#include "record/raw_data.h"
+#include "record/record_check.h"
 
 #include "integration/cli_process.h"
 #include <gtest/gtest.h>

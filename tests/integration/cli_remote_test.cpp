@@ -7,7 +7,7 @@
 #include <thread>
 #include <vector>
 
-#include "collect/raw_data.h"
+#include "record/raw_data.h"
 
 #include "integration/cli_process.h"
 #include <asio.hpp>

@@ -4,12 +4,12 @@
 #include <string>
 #include <vector>
 
-#include "collect/raw_data_shell.h"
+#include "base/locale_info.h"
 #include "format/formatter.h"
-#include "format/locale_info.h"
 #include "format/template_cap.h"
 #include "options/option_form.h"
 #include "options/qt_test_app.h"
+#include "record/raw_data_shell.h"
 
 #include <QApplication>
 #include <QComboBox>

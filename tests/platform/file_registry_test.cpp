@@ -10,10 +10,10 @@
 #include <string>
 #include <string_view>
 
-#include "display/settings_store.h"
-#include "display/uptime_records.h"
 #include "platform/linux/file_registry.h"
 #include "platform/linux/registry_text.h"
+#include "settings/settings_store.h"
+#include "settings/uptime_records.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>

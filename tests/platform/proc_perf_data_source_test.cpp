@@ -7,11 +7,11 @@
 #include <vector>
 
 #include "collect/perf_collector.h"
-#include "collect/perf_layout.h"
 #include "collect/perf_walker.h"
 #include "platform/linux/proc_file.h"
 #include "platform/linux/proc_perf_data_source.h"
 #include "platform/linux/process_counter.h"
+#include "platform/perf_layout.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>

@@ -1,7 +1,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "collect/raw_data.h"
+#include "record/raw_data.h"
 #include "remote/blowfish_cipher.h"
 #include "remote/cipher_error.h"
 #include "remote/sha1.h"

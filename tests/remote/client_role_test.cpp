@@ -2,10 +2,10 @@
 #include <string>
 #include <vector>
 
-#include "collect/raw_data.h"
-#include "platform/fake/fake_sockets.h"
+#include "record/raw_data.h"
 #include "remote/blowfish_cipher.h"
 #include "remote/client_role.h"
+#include "remote/fake_sockets.h"
 #include "remote/request_detection.h"
 #include "remote/server_role.h"
 

@@ -4,9 +4,9 @@
 #include <system_error>
 #include <vector>
 
-#include "collect/raw_data.h"
-#include "platform/fake/fake_sockets.h"
+#include "record/raw_data.h"
 #include "remote/blowfish_cipher.h"
+#include "remote/fake_sockets.h"
 #include "remote/request_detection.h"
 #include "remote/server_role.h"
 

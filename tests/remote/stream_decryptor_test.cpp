@@ -1,7 +1,7 @@
 #include <string>
 #include <vector>
 
-#include "collect/raw_data_shell.h"
+#include "record/raw_data_shell.h"
 #include "remote/stream_decryptor.h"
 
 #include <gtest/gtest.h>

@@ -15,7 +15,7 @@
 #include <thread>
 #include <vector>
 
-#include "collect/raw_data_shell.h"
+#include "record/raw_data_shell.h"
 #include "remote/blowfish_cipher.h"
 #include "remote/request_detection.h"
 

@@ -5,13 +5,13 @@
 #include <string>
 #include <vector>
 
-#include "collect/raw_data_shell.h"
+#include "base/locale_info.h"
 #include "display/qt/font_dialog.h"
 #include "display/qt/tray_icons.h"
 #include "format/default_template.h"
 #include "format/formatter.h"
-#include "format/locale_info.h"
 #include "options/option_form.h"
+#include "record/raw_data_shell.h"
 
 #include <QApplication>
 #include <QDir>

@@ -3,7 +3,7 @@
 #include "display/label_layout.h"
 #include "display/qt/prompt_text.h"
 #include "display/qt/statlume_display.h"
-#include "display/uptime_records.h"
+#include "settings/uptime_records.h"
 
 namespace statlume {
 namespace {

@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "collect/sensor_step.h"
-#include "display/command_line.h"
 #include "display/platform_choice.h"
 #include "display/program_entry.h"
 #include "display/qt/display_remote.h"
@@ -28,6 +27,7 @@
 #include "platform/linux/proc_perf_data_source.h"
 #include "platform/linux/shell_open.h"
 #include "platform/linux/shm_sensor_block.h"
+#include "settings/command_line.h"
 
 #include <QApplication>
 #include <QDir>

@@ -4,13 +4,13 @@
 #include <optional>
 #include <string>
 
-#include "collect/raw_data_shell.h"
 #include "display/qt/prompts.h"
 #include "display/qt/qt_socket_layer.h"
-#include "display/settings_store.h"
+#include "record/raw_data_shell.h"
 #include "remote/client_role.h"
 #include "remote/remote_secret.h"
 #include "remote/server_role.h"
+#include "settings/settings_store.h"
 
 namespace statlume {
 

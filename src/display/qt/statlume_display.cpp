@@ -5,10 +5,10 @@
 #include <exception>
 #include <utility>
 
+#include "base/printable_text.h"
 #include "display/label_layout.h"
 #include "display/screen_fit.h"
 #include "display/tray_tooltip.h"
-#include "format/printable_text.h"
 #include "format/tag_language.h"
 #include "format/template_cap.h"
 

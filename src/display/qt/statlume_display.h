@@ -7,10 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "collect/raw_data_shell.h"
+#include "base/locale_info.h"
 #include "collect/sensor_step.h"
 #include "collect/snapshot_collector.h"
-#include "display/command_line.h"
 #include "display/label_layout.h"
 #include "display/qt/command_error.h"
 #include "display/qt/display_menu.h"
@@ -21,14 +20,15 @@
 #include "display/qt/shape_mask.h"
 #include "display/qt/update_timer.h"
 #include "display/qt/x11_window_state.h"
-#include "display/settings_store.h"
 #include "format/formatter.h"
-#include "format/locale_info.h"
 #include "format/run_renderer.h"
 #include "options/option_form.h"
 #include "platform/perf_data_source.h"
 #include "platform/registry.h"
 #include "platform/system_status.h"
+#include "record/raw_data_shell.h"
+#include "settings/command_line.h"
+#include "settings/settings_store.h"
 
 #include <QColor>
 #include <QFont>

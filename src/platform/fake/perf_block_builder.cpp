@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "collect/perf_layout.h"
+#include "platform/perf_layout.h"
 
 namespace statlume::platform {
 

@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "collect/perf_block_writer.h"
+#include "platform/perf_block_writer.h"
 #include "platform/perf_data_source.h"
 
 namespace statlume::platform {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "format/locale_info.h"
+#include "base/locale_info.h"
 
 namespace statlume::platform {
 

@@ -8,8 +8,8 @@
 #include <system_error>
 #include <utility>
 
-#include "format/printable_text.h"
-#include "format/utf8_bytes.h"
+#include "base/printable_text.h"
+#include "base/utf8_bytes.h"
 #include "platform/linux/fd_io.h"
 #include "platform/linux/private_folder.h"
 #include "platform/linux/registry_text.h"

@@ -5,7 +5,7 @@
 #include <string_view>
 #include <system_error>
 
-#include "format/printable_text.h"
+#include "base/printable_text.h"
 #include "platform/linux/drm_cards.h"
 #include "platform/linux/line_scan.h"
 #include "platform/linux/small_file.h"

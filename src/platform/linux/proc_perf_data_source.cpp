@@ -4,9 +4,9 @@
 #include <charconv>
 #include <cstring>
 
-#include "collect/perf_layout.h"
 #include "platform/linux/errno_text.h"
 #include "platform/linux/line_scan.h"
+#include "platform/perf_layout.h"
 
 #include <fcntl.h>
 #include <time.h>

@@ -7,9 +7,9 @@
 #include <string_view>
 #include <vector>
 
-#include "collect/perf_block_writer.h"
 #include "platform/linux/proc_file.h"
 #include "platform/linux/process_counter.h"
+#include "platform/perf_block_writer.h"
 #include "platform/perf_data_source.h"
 
 namespace statlume::platform {

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 
-#include "format/printable_text.h"
+#include "base/printable_text.h"
 #include "platform/linux/line_scan.h"
 #include "platform/linux/small_file.h"
 #include "platform/linux/unique_fd.h"

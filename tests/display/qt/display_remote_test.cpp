@@ -4,9 +4,9 @@
 #include <iterator>
 #include <sstream>
 
-#include "collect/raw_data.h"
 #include "display/label_layout.h"
 #include "display/qt/display_remote.h"
+#include "record/raw_data.h"
 
 #include <QAbstractButton>
 #include <QDir>

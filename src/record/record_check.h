@@ -3,7 +3,7 @@
 #include <optional>
 #include <string_view>
 
-#include "collect/raw_data.h"
+#include "record/raw_data.h"
 
 namespace statlume {
 

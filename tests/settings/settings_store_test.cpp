@@ -1,6 +1,6 @@
-#include "display/settings_store.h"
-#include "display/uptime_records.h"
 #include "platform/fake/memory_registry.h"
+#include "settings/settings_store.h"
+#include "settings/uptime_records.h"
 
 #include <gtest/gtest.h>
 

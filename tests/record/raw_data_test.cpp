@@ -1,6 +1,6 @@
-#include "collect/raw_data.h"
-#include "collect/raw_data_shell.h"
-#include "collect/record_check.h"
+#include "record/raw_data.h"
+#include "record/raw_data_shell.h"
+#include "record/record_check.h"
 
 #include <gtest/gtest.h>
 

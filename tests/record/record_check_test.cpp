@@ -2,7 +2,7 @@
 #include <functional>
 #include <limits>
 
-#include "collect/record_check.h"
+#include "record/record_check.h"
 
 #include <gtest/gtest.h>
 

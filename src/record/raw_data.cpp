@@ -1,4 +1,4 @@
-#include "collect/raw_data.h"
+#include "record/raw_data.h"
 
 #include <algorithm>
 #include <bit>

@@ -1,10 +1,10 @@
-#include "display/settings_store.h"
+#include "settings/settings_store.h"
 
 #include <algorithm>
 #include <utility>
 
-#include "display/uptime_records.h"
 #include "format/default_template.h"
+#include "settings/uptime_records.h"
 
 namespace statlume {
 

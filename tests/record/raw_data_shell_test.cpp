@@ -4,8 +4,8 @@
 #include <span>
 #include <vector>
 
-#include "collect/raw_data_shell.h"
-#include "collect/record_check.h"
+#include "record/raw_data_shell.h"
+#include "record/record_check.h"
 #include "remote/blowfish_cipher.h"
 #include "remote/request_detection.h"
 

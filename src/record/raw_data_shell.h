@@ -6,7 +6,7 @@
 #include <functional>
 #include <vector>
 
-#include "collect/raw_data.h"
+#include "record/raw_data.h"
 
 namespace statlume {
 

@@ -1,6 +1,6 @@
 #include <string>
 
-#include "format/printable_text.h"
+#include "base/printable_text.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "display/command_line.h"
+#include "settings/command_line.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,9 @@
+#include "record/raw_data_shell.h"
+
 #include <algorithm>
 #include <span>
 
-#include "collect/raw_data_shell.h"
-#include "collect/record_check.h"
+#include "record/record_check.h"
 
 namespace statlume {
 

@@ -1,8 +1,8 @@
 #include <limits>
 
-#include "display/uptime_records.h"
 #include "format/formatter.h"
 #include "platform/fake/memory_registry.h"
+#include "settings/uptime_records.h"
 
 #include <gtest/gtest.h>
 

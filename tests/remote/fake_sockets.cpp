@@ -1,4 +1,4 @@
-#include "platform/fake/fake_sockets.h"
+#include "remote/fake_sockets.h"
 
 #include <algorithm>
 

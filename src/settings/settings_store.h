@@ -6,9 +6,9 @@
 #include <string_view>
 #include <vector>
 
-#include "display/command_line.h"
 #include "format/formatter.h"
 #include "platform/registry.h"
+#include "settings/command_line.h"
 
 namespace statlume {
 

@@ -1,4 +1,4 @@
-#include "display/uptime_records.h"
+#include "settings/uptime_records.h"
 
 #include <limits>
 

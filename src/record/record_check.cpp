@@ -1,4 +1,4 @@
-#include "collect/record_check.h"
+#include "record/record_check.h"
 
 #include <cmath>
 

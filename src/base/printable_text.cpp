@@ -1,4 +1,4 @@
-#include "format/printable_text.h"
+#include "base/printable_text.h"
 
 #include <cstddef>
 

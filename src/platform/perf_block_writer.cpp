@@ -1,8 +1,8 @@
-#include "collect/perf_block_writer.h"
+#include "platform/perf_block_writer.h"
 
 #include <algorithm>
 
-#include "collect/perf_layout.h"
+#include "platform/perf_layout.h"
 
 namespace statlume {
 
