@@ -6,6 +6,7 @@
 #include <functional>
 #include <vector>
 
+#include "record/figures_beyond.h"
 #include "record/raw_data.h"
 
 namespace statlume {
@@ -34,8 +35,9 @@ struct TFigureKnown
     bool System = true;
 };
 
-/// Holds the one snapshot record of the program together with the receive buffer of a
-/// client and the event raised for every complete, valid record.
+/// Holds the program's one snapshot: the record (what travels between copies) and the figures
+/// beyond it (figures_beyond.h), together with the receive buffer of a client and the event
+/// raised for every complete, valid record.
 class TRawDataShell
 {
 public:
@@ -55,6 +57,8 @@ public:
     TRawData Data;
     /// Which of Data's figures were measured; only the local collection clears any.
     TFigureKnown Known;
+    /// The figures the record cannot carry; only the local collection fills them.
+    TFiguresBeyond Beyond;
 };
 
 } // namespace statlume
