@@ -5,6 +5,8 @@
 #include "display/qt/statlume_display.h"
 #include "settings/uptime_records.h"
 
+#include <QActionGroup>
+
 namespace statlume {
 namespace {
 
@@ -16,48 +18,119 @@ constexpr const char* AboutCredits =
 
 } // namespace
 
+std::span<const TMenuRow> TStatlumeDisplay::MenuRows()
+{
+    static const TMenuRow rows[] = {
+        // Display Items opens only while the timer runs, so it checks before the guard.
+        {.Name = "DisplayItems1",
+         .Caption = "&Display Items",
+         .Handler = &TStatlumeDisplay::DisplayItems1Click,
+         .Run = TMenuRun::Direct},
+        {.Name = "ExcludeProcessfromPercentage1",
+         .Caption = "&Exclude Process from Percentage",
+         .Handler = &TStatlumeDisplay::ExcludeProcessfromPercentage1Click},
+        {.Name = "DisplayProcessorUsageinIcon1",
+         .Caption = "Display Processor Usage in Icon",
+         .Checkable = true,
+         .Handler = &TStatlumeDisplay::DisplayProcessorUsageinIcon1Click,
+         .Item = &TDisplayMenu::DisplayProcessorUsageinIcon1},
+        {.Name = "UpdateInterval1",
+         .Caption = "Update &Interval",
+         .Handler = &TStatlumeDisplay::UpdateInterval1Click},
+        {.Name = "AlwaysOnTop1",
+         .Caption = "Always &On Top",
+         .Checkable = true,
+         .Handler = &TStatlumeDisplay::AlwaysOnTop1Click,
+         .Item = &TDisplayMenu::AlwaysOnTop1},
+        {.Name = "PinToDesktop",
+         .Caption = "&Pin To Desktop",
+         .Checkable = true,
+         .Handler = &TStatlumeDisplay::PinToDesktopClick,
+         .Item = &TDisplayMenu::PinToDesktop},
+        {.Name = "ClickThrough1",
+         .Caption = "&Click Through",
+         .Checkable = true,
+         .Handler = &TStatlumeDisplay::ClickThrough1Click,
+         .Item = &TDisplayMenu::ClickThrough1},
+        {.Name = "ShowDraggingHandle1", .Caption = "Show Dragging Handle"},
+        {.Name = "Transparent1",
+         .Caption = "&Transparent",
+         .Checkable = true,
+         .Handler = &TStatlumeDisplay::Transparent1Click,
+         .Item = &TDisplayMenu::Transparent1},
+        {.Name = "DegreeofTransparency1",
+         .Caption = "Degree of &Alpha Transparency",
+         .Handler = &TStatlumeDisplay::DegreeofTransparency1Click},
+        {.Name = "Align1Item", .Caption = "Ali&gn", .Opens = "Align1"},
+        {.Name = "Right1",
+         .Caption = "Right",
+         .Checkable = true,
+         .Handler = &TStatlumeDisplay::Center1Click,
+         .Item = &TDisplayMenu::Right1,
+         .In = "Align1",
+         .RadioTag = 1},
+        {.Name = "Left1",
+         .Caption = "Left",
+         .Checkable = true,
+         .Handler = &TStatlumeDisplay::Center1Click,
+         .Item = &TDisplayMenu::Left1,
+         .In = "Align1",
+         .RadioTag = 0,
+         .Checked = true},
+        {.Name = "Font1", .Caption = "&Font", .Handler = &TStatlumeDisplay::Font1Click},
+        {.Name = "AverageUptime1",
+         .Caption = "Average &Uptime",
+         .Handler = &TStatlumeDisplay::AverageUptime1Click},
+        {.Name = "LongestUptime1",
+         .Caption = "&Longest Uptime",
+         .Handler = &TStatlumeDisplay::LongestUptime1Click},
+        {.Name = "ActasServer1",
+         .Caption = "Act as &Server",
+         .Checkable = true,
+         .Handler = &TStatlumeDisplay::ActasServer1Click,
+         .Item = &TDisplayMenu::ActasServer1},
+        {.Name = "About1", .Caption = "A&bout", .Handler = &TStatlumeDisplay::About1Click},
+        {.Name = "LockPosition1",
+         .Caption = "Loc&k Form",
+         .Checkable = true,
+         .Item = &TDisplayMenu::LockPosition1},
+        {.Name = "SetFormWidth1",
+         .Caption = "Set Form &Width and Height",
+         .Handler = &TStatlumeDisplay::SetFormWidth1Click},
+        {.Name = "WipeRegistrySettings1",
+         .Caption = "Wipe &Registry Settings On Exit",
+         .Checkable = true,
+         .Item = &TDisplayMenu::WipeRegistrySettings1},
+        {.Name = "HideIcon1",
+         .Caption = "&Hide Icon",
+         .Handler = &TStatlumeDisplay::HideIcon1Click},
+        {.Name = "StartatLogin1",
+         .Caption = "Start at &Login",
+         .Checkable = true,
+         .Handler = &TStatlumeDisplay::StartatLogin1Click,
+         .Item = &TDisplayMenu::StartatLogin1},
+        {.Name = "Exit1",
+         .Caption = "E&xit",
+         .Handler = &TStatlumeDisplay::Exit1Click,
+         .Run = TMenuRun::Direct},
+    };
+    return rows;
+}
+
 void TStatlumeDisplay::ConnectMenu()
 {
-    TDisplayMenu& m = *MenuItems;
-    const auto bind = [this](QAction* action, void (TStatlumeDisplay::*handler)()) {
-        connect(action, &QAction::triggered, this,
-                [this, handler] { RunCommand([this, handler] { (this->*handler)(); }); });
-    };
-    // Display Items opens only while the timer runs, so it checks before the guard.
-    connect(m.DisplayItems1, &QAction::triggered, this, [this] { DisplayItems1Click(); });
-    bind(m.ExcludeProcessfromPercentage1, &TStatlumeDisplay::ExcludeProcessfromPercentage1Click);
-    bind(m.DisplayProcessorUsageinIcon1, &TStatlumeDisplay::DisplayProcessorUsageinIcon1Click);
-    bind(m.UpdateInterval1, &TStatlumeDisplay::UpdateInterval1Click);
-    bind(m.AlwaysOnTop1, &TStatlumeDisplay::AlwaysOnTop1Click);
-    bind(m.PinToDesktop, &TStatlumeDisplay::PinToDesktopClick);
-    bind(m.ClickThrough1, &TStatlumeDisplay::ClickThrough1Click);
-    bind(m.Transparent1, &TStatlumeDisplay::Transparent1Click);
-    bind(m.DegreeofTransparency1, &TStatlumeDisplay::DegreeofTransparency1Click);
-    connect(m.Right1, &QAction::triggered, this,
-            [this] { RunCommand([this] { Center1Click(1); }); });
-    connect(m.Left1, &QAction::triggered, this,
-            [this] { RunCommand([this] { Center1Click(0); }); });
-    bind(m.Font1, &TStatlumeDisplay::Font1Click);
-    bind(m.AverageUptime1, &TStatlumeDisplay::AverageUptime1Click);
-    bind(m.LongestUptime1, &TStatlumeDisplay::LongestUptime1Click);
-    connect(m.ActasServer1, &QAction::triggered, this, [this] {
-        RunCommand([this] {
-            if (Services.Parts.ActAsServer) {
-                Services.Parts.ActAsServer(*this);
-            } else {
-                // No server role in this build: the item must not claim one runs.
-                MenuItems->ActasServer1->setChecked(false);
-            }
-        });
-    });
-    bind(m.About1, &TStatlumeDisplay::About1Click);
-    bind(m.SetFormWidth1, &TStatlumeDisplay::SetFormWidth1Click);
-    bind(m.HideIcon1, &TStatlumeDisplay::HideIcon1Click);
-    bind(m.StartatLogin1, &TStatlumeDisplay::StartatLogin1Click);
     // The entry may be added or removed outside the program; the menu shows the file's state.
-    connect(m.PopupMenu1, &QMenu::aboutToShow, this, [this] { ShowAutostartState(); });
+    connect(MenuItems->PopupMenu1, &QMenu::aboutToShow, this, [this] { ShowAutostartState(); });
     ShowAutostartState();
-    connect(m.Exit1, &QAction::triggered, this, [this] { Exit1Click(); });
+}
+
+void TStatlumeDisplay::RunMenuRow(const TMenuRow& row)
+{
+    if (row.Run == TMenuRun::Direct) {
+        (this->*row.Handler)();
+        return;
+    }
+    RunCommand([this, &row] { (this->*row.Handler)(); });
 }
 
 void TStatlumeDisplay::RunCommand(const std::function<void()>& command)
@@ -172,7 +245,7 @@ void TStatlumeDisplay::DegreeofTransparency1Click()
     Alpha = std::min<std::int32_t>(DigitsToInt32(digits), 255);
     ApplyTransparency();
     Store->WriteAlpha(Alpha);
-    if (Alpha < 255 && !CompositorActive && !AlphaNoteShown) {
+    if (Alpha < 255 && !Chrome.CompositorActive() && !AlphaNoteShown) {
         AlphaNoteShown = true;
         Services.Prompts.ShowMessage(
             TMessageKind::Information, "Alpha Transparency",
@@ -181,10 +254,12 @@ void TStatlumeDisplay::DegreeofTransparency1Click()
     }
 }
 
-void TStatlumeDisplay::Center1Click(std::uint8_t align)
+void TStatlumeDisplay::Center1Click()
 {
-    TextAlign = align;
-    Store->WriteAlign(align);
+    // The Tag of the choice just checked.
+    const QAction* chosen = MenuItems->Left1->actionGroup()->checkedAction();
+    TextAlign = static_cast<std::uint8_t>(chosen != nullptr ? chosen->data().toInt() : 0);
+    Store->WriteAlign(TextAlign);
     for (TFmtLabel* label : LabelList) {
         AlignLabel(*label);
     }
@@ -229,6 +304,16 @@ void TStatlumeDisplay::LongestUptime1Click()
     const std::string text = LongestUptimeMessage(
         Store->Registry(), UptimeFormat, SnapshotCollector.LastUptimeSecs(), Services.Report);
     Services.Prompts.ShowMessage(TMessageKind::Information, "Information", text);
+}
+
+void TStatlumeDisplay::ActasServer1Click()
+{
+    if (Services.Parts.ActAsServer) {
+        Services.Parts.ActAsServer(*this);
+    } else {
+        // No server role in this build: the item must not claim one runs.
+        MenuItems->ActasServer1->setChecked(false);
+    }
 }
 
 void TStatlumeDisplay::About1Click()

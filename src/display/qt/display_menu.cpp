@@ -6,57 +6,65 @@
 namespace statlume {
 namespace {
 
-QAction* AddItem(QMenu* menu, const char* name, const char* caption, bool checkable = false)
+// The submenu a row goes into, made by an earlier row; the menu itself for none.
+QMenu* MenuOf(QMenu* menu, const TMenuRow& row)
 {
-    QAction* action = menu->addAction(QString::fromUtf8(caption));
-    action->setObjectName(QString::fromUtf8(name));
-    action->setCheckable(checkable);
+    if (row.In == nullptr) {
+        return menu;
+    }
+    auto* submenu = menu->findChild<QMenu*>(QString::fromUtf8(row.In));
+    Q_ASSERT(submenu != nullptr);
+    return submenu;
+}
+
+// The exclusive choices of a submenu, one group for all its radio items.
+QActionGroup* ChoicesOf(QMenu* menu)
+{
+    auto* group = menu->findChild<QActionGroup*>(QString(), Qt::FindDirectChildrenOnly);
+    if (group == nullptr) {
+        group = new QActionGroup(menu);
+        group->setExclusive(true);
+    }
+    return group;
+}
+
+QAction* AddItem(QMenu* menu, const TMenuRow& row)
+{
+    const QString caption = QString::fromUtf8(row.Caption);
+    if (row.Opens != nullptr) {
+        QMenu* submenu = menu->addMenu(caption);
+        submenu->setObjectName(QString::fromUtf8(row.Opens));
+        submenu->menuAction()->setObjectName(QString::fromUtf8(row.Name));
+        return submenu->menuAction();
+    }
+    QAction* action = menu->addAction(caption);
+    action->setObjectName(QString::fromUtf8(row.Name));
+    action->setCheckable(row.Checkable);
+    if (row.RadioTag >= 0) {
+        action->setData(row.RadioTag);
+        ChoicesOf(menu)->addAction(action);
+    }
+    action->setChecked(row.Checked);
     return action;
 }
 
 } // namespace
 
-TDisplayMenu::TDisplayMenu(QWidget* parent)
+TDisplayMenu::TDisplayMenu(QWidget* parent, std::span<const TMenuRow> rows,
+                           const std::function<void(const TMenuRow&)>& onChosen)
     : PopupMenu1(new QMenu(parent))
 {
-    QMenu* m = PopupMenu1;
-    m->setObjectName(QStringLiteral("PopupMenu1"));
-    DisplayItems1 = AddItem(m, "DisplayItems1", "&Display Items");
-    ExcludeProcessfromPercentage1 =
-        AddItem(m, "ExcludeProcessfromPercentage1", "&Exclude Process from Percentage");
-    DisplayProcessorUsageinIcon1 =
-        AddItem(m, "DisplayProcessorUsageinIcon1", "Display Processor Usage in Icon", true);
-    UpdateInterval1 = AddItem(m, "UpdateInterval1", "Update &Interval");
-    AlwaysOnTop1 = AddItem(m, "AlwaysOnTop1", "Always &On Top", true);
-    PinToDesktop = AddItem(m, "PinToDesktop", "&Pin To Desktop", true);
-    ClickThrough1 = AddItem(m, "ClickThrough1", "&Click Through", true);
-    ShowDraggingHandle1 = AddItem(m, "ShowDraggingHandle1", "Show Dragging Handle");
-    Transparent1 = AddItem(m, "Transparent1", "&Transparent", true);
-    DegreeofTransparency1 = AddItem(m, "DegreeofTransparency1", "Degree of &Alpha Transparency");
-    Align1 = m->addMenu(QStringLiteral("Ali&gn"));
-    Align1->setObjectName(QStringLiteral("Align1"));
-    Align1->menuAction()->setObjectName(QStringLiteral("Align1Item"));
-    Right1 = AddItem(Align1, "Right1", "Right", true);
-    Right1->setData(1);
-    Left1 = AddItem(Align1, "Left1", "Left", true);
-    Left1->setData(0);
-    auto* alignGroup = new QActionGroup(Align1);
-    alignGroup->setExclusive(true);
-    alignGroup->addAction(Right1);
-    alignGroup->addAction(Left1);
-    Left1->setChecked(true);
-    Font1 = AddItem(m, "Font1", "&Font");
-    AverageUptime1 = AddItem(m, "AverageUptime1", "Average &Uptime");
-    LongestUptime1 = AddItem(m, "LongestUptime1", "&Longest Uptime");
-    ActasServer1 = AddItem(m, "ActasServer1", "Act as &Server", true);
-    About1 = AddItem(m, "About1", "A&bout");
-    LockPosition1 = AddItem(m, "LockPosition1", "Loc&k Form", true);
-    SetFormWidth1 = AddItem(m, "SetFormWidth1", "Set Form &Width and Height");
-    WipeRegistrySettings1 =
-        AddItem(m, "WipeRegistrySettings1", "Wipe &Registry Settings On Exit", true);
-    HideIcon1 = AddItem(m, "HideIcon1", "&Hide Icon");
-    StartatLogin1 = AddItem(m, "StartatLogin1", "Start at &Login", true);
-    Exit1 = AddItem(m, "Exit1", "E&xit");
+    PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
+    for (const TMenuRow& row : rows) {
+        QAction* action = AddItem(MenuOf(PopupMenu1, row), row);
+        if (row.Item != nullptr) {
+            this->*row.Item = action;
+        }
+        if (row.Handler != nullptr) {
+            QObject::connect(action, &QAction::triggered, action,
+                             [&row, onChosen] { onChosen(row); });
+        }
+    }
 }
 
 void TDisplayMenu::PopupAt(QPoint global) const

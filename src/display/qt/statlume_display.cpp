@@ -35,16 +35,14 @@ TStatlumeDisplay::TStatlumeDisplay(TDisplayServices services)
     : QWidget(nullptr, Qt::FramelessWindowHint | Qt::Tool)
     , Services(std::move(services))
     , SnapshotCollector(Services.Perf, Services.Status, Services.Sensors)
-    , MenuItems(std::make_unique<TDisplayMenu>(this))
+    , MenuItems(std::make_unique<TDisplayMenu>(this, MenuRows(),
+                                               [this](const TMenuRow& row) { RunMenuRow(row); }))
+    , Chrome(*this, LabelList)
     , TrayIcon(new TDisplayTray(Services.Parts.TrayArt, this))
     , Timer1(std::make_unique<TUpdateTimer>(this))
     , SecondSample(new QTimer(this))
 {
     setObjectName(QStringLiteral("StatlumeDisplay"));
-    // The window always has an alpha channel and paints its own background, so switching
-    // Transparent or a compositor coming and going never needs a new native window.
-    setAttribute(Qt::WA_TranslucentBackground, true);
-    setAutoFillBackground(false);
     QPalette colours = palette();
     colours.setColor(QPalette::Window, Background);
     setPalette(colours);
@@ -133,7 +131,7 @@ void TStatlumeDisplay::FormCreate(const std::vector<std::string>& args)
     // The rescue needs the window's final size: all of it must be within reach.
     BringOntoScreen();
     SettleLayout();
-    ApplyWindowFlags();
+    Chrome.ApplyWindowFlags(WindowLayer());
     show();
     ApplyPin();
     // A tray on the session bus registers a moment later: no note about a missing one yet.
@@ -556,42 +554,22 @@ void TStatlumeDisplay::ApplyDisplayFont()
 
 void TStatlumeDisplay::UpdateShapeMask()
 {
-    // The shape belongs to the native window; showing the window sends it whole.
-    if (ShapeMasked && testAttribute(Qt::WA_WState_Created)) {
-        TWindowShapeSink sink(*this);
-        Shape.Update(LabelList, sink);
-    }
+    Chrome.UpdateShapeMask();
 }
 
 void TStatlumeDisplay::ApplyTransparency()
 {
-    const bool on = MenuItems->Transparent1->isChecked();
-    // A window drawn on a Wayland layer surface (not shown by Qt) always composites.
-    CompositorActive = Compositor.Active() || testAttribute(Qt::WA_DontShowOnScreen);
-    SeeThrough = on && CompositorActive;
-    setWindowOpacity(on && Alpha < 255 ? Alpha / 255.0 : 1.0);
-    // Without a compositor a translucent window shows garbage: cut it to the text instead.
-    ShapeMasked = on && !CompositorActive;
-    if (!ShapeMasked) {
-        TWindowShapeSink sink(*this);
-        Shape.Clear(sink);
-    }
-    UpdateShapeMask();
-    update();
+    Chrome.ApplyTransparency(MenuItems->Transparent1->isChecked(), Alpha);
 }
 
 void TStatlumeDisplay::WatchCompositor()
 {
-    // Only a transparent window looks different with and without a compositor.
-    if (MenuItems->Transparent1->isChecked() && !testAttribute(Qt::WA_DontShowOnScreen) &&
-        Compositor.Active() != CompositorActive) {
-        ApplyTransparency();
-    }
+    Chrome.WatchCompositor(MenuItems->Transparent1->isChecked(), Alpha);
 }
 
 void TStatlumeDisplay::paintEvent(QPaintEvent* event)
 {
-    if (SeeThrough) {
+    if (Chrome.SeeThrough()) {
         return;
     }
     QPainter painter(this);
@@ -602,64 +580,26 @@ void TStatlumeDisplay::paintEvent(QPaintEvent* event)
 void TStatlumeDisplay::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
-    // Hiding withdraws the window and its manager forgets its states: give them before mapping.
-    ApplyStates();
-    Shape.Resend();
-    UpdateShapeMask();
-    // The native window may be new, with the whole input area of a new window.
-    if (!testAttribute(Qt::WA_DontShowOnScreen)) {
-        SetX11ClickThrough(*this, ClickThroughOn);
-    }
+    Chrome.Shown(WindowLayer());
 }
 
 bool TStatlumeDisplay::nativeEvent(const QByteArray& eventType, void* message, qintptr* result)
 {
-    if (IsMapNotify(eventType, message)) {
-        // A manager that dropped the states while the window was withdrawn gets them again.
-        ApplyStates();
-        // A manager that reads the input shape only when told of a change (openbox gives it
-        // to its frame) may have missed one sent before it took the window.
-        if (ClickThroughOn) {
-            SetX11ClickThrough(*this, true);
-        }
-    }
+    Chrome.NativeEvent(eventType, message, WindowLayer());
     return QWidget::nativeEvent(eventType, message, result);
 }
 
-void TStatlumeDisplay::ApplyStates()
+TWindowLayer TStatlumeDisplay::WindowLayer() const
 {
-    const bool onTop = MenuItems->AlwaysOnTop1->isChecked();
-    const bool pinned = MenuItems->PinToDesktop->isChecked() && !onTop;
-    const TWindowLayer layer =
-        onTop ? TWindowLayer::Above : (pinned ? TWindowLayer::Below : TWindowLayer::Normal);
-    ApplyWindowStates(*this, layer, pinned);
-}
-
-void TStatlumeDisplay::ApplyWindowFlags()
-{
-    Qt::WindowFlags flags = Qt::FramelessWindowHint | Qt::Tool;
     if (MenuItems->AlwaysOnTop1->isChecked()) {
-        flags |= Qt::WindowStaysOnTopHint;
-    } else if (MenuItems->PinToDesktop->isChecked()) {
-        flags |= Qt::WindowStaysOnBottomHint;
+        return TWindowLayer::Above;
     }
-    if (flags == windowFlags()) {
-        return;
-    }
-    // A flag change hides the window; show it again at the same place.
-    const bool visible = isVisible();
-    const QPoint where = pos();
-    setWindowFlags(flags);
-    move(where);
-    if (visible) {
-        show();
-    }
+    return MenuItems->PinToDesktop->isChecked() ? TWindowLayer::Below : TWindowLayer::Normal;
 }
 
 void TStatlumeDisplay::ApplyPin()
 {
-    ApplyWindowFlags();
-    ApplyStates();
+    Chrome.ApplyLayer(WindowLayer());
 }
 
 void TStatlumeDisplay::ApplyClickThrough(bool mayReport)
@@ -673,14 +613,9 @@ void TStatlumeDisplay::ApplyClickThrough(bool mayReport)
         Tell("Click Through waits for a tray icon: until one is shown the window takes clicks, "
              "so that its right click opens the menu.");
     }
-    if (on == ClickThroughOn) {
-        return;
+    if (Chrome.SetClickThrough(on)) {
+        emit ClickThroughChanged();
     }
-    ClickThroughOn = on;
-    if (isVisible() && !testAttribute(Qt::WA_DontShowOnScreen)) {
-        SetX11ClickThrough(*this, on);
-    }
-    emit ClickThroughChanged();
 }
 
 void TStatlumeDisplay::SetTrayMode(std::uint8_t mode)

@@ -4,6 +4,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -17,9 +18,8 @@
 #include "display/qt/fmt_label.h"
 #include "display/qt/font_dialog.h"
 #include "display/qt/prompts.h"
-#include "display/qt/shape_mask.h"
 #include "display/qt/update_timer.h"
-#include "display/qt/x11_window_state.h"
+#include "display/qt/window_chrome.h"
 #include "format/formatter.h"
 #include "format/run_renderer.h"
 #include "options/option_form.h"
@@ -183,7 +183,9 @@ public:
     QString ProcessorFigure() const;
     /// Clicks pass through the window to what lies below: "Click Through" is checked and a
     /// tray icon is shown, whose menu is then the way to every command.
-    bool ClickingThrough() const { return ClickThroughOn; }
+    bool ClickingThrough() const { return Chrome.ClickingThrough(); }
+    /// The menu's rows in display order, with the handler each runs.
+    static std::span<const TMenuRow> MenuRows();
 
 signals:
     /// ClickingThrough() changed.
@@ -210,10 +212,12 @@ private:
     void ClickThrough1Click();
     void Transparent1Click();
     void DegreeofTransparency1Click();
-    void Center1Click(std::uint8_t align);
+    /// Right1 and Left1: the Tag of the checked one is the new TextAlign.
+    void Center1Click();
     void Font1Click();
     void AverageUptime1Click();
     void LongestUptime1Click();
+    void ActasServer1Click();
     void About1Click();
     void SetFormWidth1Click();
     void HideIcon1Click();
@@ -222,6 +226,8 @@ private:
     void ShowAutostartState();
 
     void ConnectMenu();
+    /// Runs the handler of a menu row as the row says (through RunCommand or as it is).
+    void RunMenuRow(const TMenuRow& row);
     void ApplyStartupSettings(const TStoredSettings& stored);
     void ApplyStoredSize(const TStoredSettings& stored);
     void SettleLayout();
@@ -233,13 +239,12 @@ private:
     bool AwaitSecondSample();
     void SecondSampleTimer();
     void SetTrayMode(std::uint8_t mode);
-    void ApplyWindowFlags();
+    /// The layer the menu's checks ask for: Always On Top before Pin To Desktop.
+    TWindowLayer WindowLayer() const;
     void ApplyPin();
     /// Lets clicks through while "Click Through" is checked and a tray icon is shown; the
     /// first time it waits for a tray, and mayReport, it says so.
     void ApplyClickThrough(bool mayReport);
-    /// The EWMH states for the menu's checks: taskbar, pager, layer, workspaces.
-    void ApplyStates();
     /// Follows a compositor starting or stopping while Transparent is on.
     void WatchCompositor();
     void UpdateShapeMask();
@@ -266,6 +271,8 @@ private:
     QColor CritColour{0xFF, 0x30, 0x30};
     std::string Template;
     std::unique_ptr<TDisplayMenu> MenuItems;
+    /// Transparency, shape, layer and click through, following LabelList.
+    TWindowChrome Chrome;
     TDisplayTray* TrayIcon;
     std::unique_ptr<TUpdateTimer> Timer1;
     /// Takes the second sample shortly after a first one, so rates show without a whole
@@ -277,21 +284,12 @@ private:
     QFont LabelFont;
     bool HasExited = false;
     bool CompositorPlaces = false;
-    bool ShapeMasked = false;
     bool OldFigures = false;
     /// While the window's size is provisional (start-up, the first layout after a rebuild),
     /// placed labels do not follow its right edge: their stored lefts are final.
     bool HoldPlaced = false;
-    TShapeMask Shape;
-    TCompositorWatch Compositor;
-    /// The compositor's state when the transparency was last applied.
-    bool CompositorActive = false;
-    /// Transparent with a compositor: the background is not painted.
-    bool SeeThrough = false;
     /// The note that alpha needs a compositor was shown in this run.
     bool AlphaNoteShown = false;
-    /// Clicks pass through the window now.
-    bool ClickThroughOn = false;
     /// The note that Click Through waits for a tray icon was given in this run.
     bool ClickThroughNoteShown = false;
     /// The pointer's offset from the window's corner while the window moves itself.

@@ -21,56 +21,6 @@ namespace {
 
 using Values = platform::TRegistryValues;
 
-TEST_F(DisplayRig, MenuHoldsEveryItemInDisplayOrder)
-{
-    Start();
-    struct TItemRow
-    {
-        const char* name;
-        const char* caption;
-        bool checkable;
-    };
-    const TItemRow rows[] = {
-        {"DisplayItems1", "&Display Items", false},
-        {"ExcludeProcessfromPercentage1", "&Exclude Process from Percentage", false},
-        {"DisplayProcessorUsageinIcon1", "Display Processor Usage in Icon", true},
-        {"UpdateInterval1", "Update &Interval", false},
-        {"AlwaysOnTop1", "Always &On Top", true},
-        {"PinToDesktop", "&Pin To Desktop", true},
-        {"ClickThrough1", "&Click Through", true},
-        {"ShowDraggingHandle1", "Show Dragging Handle", false},
-        {"Transparent1", "&Transparent", true},
-        {"DegreeofTransparency1", "Degree of &Alpha Transparency", false},
-        {"Align1Item", "Ali&gn", false},
-        {"Font1", "&Font", false},
-        {"AverageUptime1", "Average &Uptime", false},
-        {"LongestUptime1", "&Longest Uptime", false},
-        {"ActasServer1", "Act as &Server", true},
-        {"About1", "A&bout", false},
-        {"LockPosition1", "Loc&k Form", true},
-        {"SetFormWidth1", "Set Form &Width and Height", false},
-        {"WipeRegistrySettings1", "Wipe &Registry Settings On Exit", true},
-        {"HideIcon1", "&Hide Icon", false},
-        {"StartatLogin1", "Start at &Login", true},
-        {"Exit1", "E&xit", false},
-    };
-    const auto* menu = Window->findChild<QMenu*>("PopupMenu1");
-    ASSERT_NE(menu, nullptr);
-    const QList<QAction*> actions = menu->actions();
-    ASSERT_EQ(actions.size(), static_cast<qsizetype>(std::size(rows)));
-    for (std::size_t i = 0; i < std::size(rows); ++i) {
-        SCOPED_TRACE(rows[i].name);
-        EXPECT_EQ(actions[i]->objectName().toStdString(), rows[i].name);
-        EXPECT_EQ(actions[i]->text().toStdString(), rows[i].caption);
-        EXPECT_EQ(actions[i]->isCheckable(), rows[i].checkable);
-    }
-    const auto* align = Window->findChild<QMenu*>("Align1");
-    ASSERT_NE(align, nullptr);
-    ASSERT_EQ(align->actions().size(), 2);
-    EXPECT_EQ(align->actions()[0]->text(), "Right");
-    EXPECT_EQ(align->actions()[1]->text(), "Left");
-}
-
 TEST_F(DisplayRig, CheckStatesComeFromTheSettings)
 {
     struct TCase
@@ -459,6 +409,25 @@ TEST_F(DisplayRig, CommandsRunWithTheTimerOffAndRestoreIt)
         EXPECT_FALSE(asked.TimerActive) << asked.Caption;
     }
     EXPECT_TRUE(Window->UpdateTimer().Timer().isActive());
+}
+
+TEST_F(DisplayRig, AlignChoicesStoreTheTagOfTheCheckedOne)
+{
+    struct TChoice
+    {
+        const char* name;
+        std::int32_t align;
+    };
+    // The second Left1 chooses the choice already checked.
+    const TChoice choices[] = {{"Right1", 1}, {"Left1", 0}, {"Left1", 0}};
+    Start();
+    for (const TChoice& c : choices) {
+        SCOPED_TRACE(c.name);
+        Item(c.name)->trigger();
+        EXPECT_TRUE(Item(c.name)->isChecked());
+        EXPECT_EQ(Window->TextAlign, c.align);
+        EXPECT_EQ(Stored("Align"), platform::TRegistryValue(c.align));
+    }
 }
 
 TEST_F(DisplayRig, OptionsDialogRebuildsAndStoresTheTemplate)
