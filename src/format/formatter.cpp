@@ -34,9 +34,9 @@ void TFormatter::RegisterItem(std::string displayName, std::string description,
 
 void TFormatter::RegisterItem(TItem item, TFormatFunc func)
 {
-    const TItemNames names = ItemNamesOf(item);
-    RegisterItem(std::string(names.DisplayName), ItemDescription(item), names.TagName,
-                 std::string(names.DefaultUsage), std::move(func));
+    const TItemRow& row = ItemRow(item);
+    RegisterItem(std::string(row.DisplayName), row.Help(), row.TagName,
+                 std::string(row.DefaultUsage), std::move(func));
 }
 
 void TFormatter::DecideIfActive(std::string_view templateText)
