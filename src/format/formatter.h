@@ -21,6 +21,8 @@ using TFormatFunc =
 /// One item's record.
 struct TFormatData
 {
+    /// The item, whose catalogue row holds its measure and scale.
+    TItem Item;
     /// Help text before GetDescription adds its line breaks.
     std::string Description;
     /// Upper-cased (ASCII letters only).
@@ -85,10 +87,8 @@ public:
     std::uint8_t Alignment = 0;
 
 protected:
-    /// Appends an item; the tag name is stored upper-cased.
-    void RegisterItem(std::string displayName, std::string description, std::string_view tagName,
-                      std::string defaultUsage, TFormatFunc func);
-    /// Appends an item with the names, help and usage of its catalogue row.
+    /// Appends an item with the names, help and usage of its catalogue row; the tag name is
+    /// stored upper-cased.
     void RegisterItem(TItem item, TFormatFunc func);
 
     /// The snapshot the value functions read.

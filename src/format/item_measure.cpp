@@ -6,7 +6,6 @@
 
 #include "base/ascii_case.h"
 #include "format/figure_text.h"
-#include "format/item_catalogue.h"
 #include "record/raw_data.h"
 
 namespace statlume {
@@ -226,21 +225,6 @@ TItemScale DriveScale(std::string_view format)
     if (FindFolded(format, "TOTAL") != std::string_view::npos)
         return CountScale(format);
     return NoScale(format);
-}
-
-std::optional<TMeasure> MeasureItem(const TRawData& data, std::string_view upperTagName,
-                                    std::string_view format)
-{
-    const TItemRow* row = FindItemRow(upperTagName);
-    if (row == nullptr || row->Measure == nullptr)
-        return std::nullopt;
-    return row->Measure(data, format);
-}
-
-bool FigureKnown(const TFigureKnown& known, std::string_view upperTagName, std::string_view format)
-{
-    const TItemRow* row = FindItemRow(upperTagName);
-    return row == nullptr || row->Known == nullptr || row->Known(known, format);
 }
 
 } // namespace statlume

@@ -94,12 +94,4 @@ TItemScale RateScale(std::string_view format);
 /// Free space (FORMAT holds FREE) as FreeScale, total space (TOTAL) as CountScale, else none.
 TItemScale DriveScale(std::string_view format);
 
-/// The value of the item with the given tag name (ASCII case ignored) and FORMAT text read
-/// from data; nothing for items without a numeric value and for a FORMAT that selects nothing.
-std::optional<TMeasure> MeasureItem(const TRawData& data, std::string_view upperTagName,
-                                    std::string_view format);
-/// False when the figure the item and FORMAT text select has no value in known (a rate from
-/// one sample, a step that could not read its data); true for every other item.
-bool FigureKnown(const TFigureKnown& known, std::string_view upperTagName, std::string_view format);
-
 } // namespace statlume
