@@ -76,8 +76,8 @@ using TKnownFunc = bool (*)(const TFigureKnown& known, std::string_view format);
 /// How the value FORMAT selects reads against thresholds and a maximum.
 using TScaleFunc = TItemScale (*)(std::string_view format);
 
-/// Everything about one item. Rows are written with every member named, so a member left out
-/// is a compile error under -Wextra.
+/// Everything about one item. Rows name every member, so one left out draws
+/// -Wmissing-field-initializers, an error in the project's builds.
 struct TItemRow
 {
     /// The item this row describes; rows are in TItem order.
