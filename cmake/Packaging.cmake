@@ -53,6 +53,16 @@ if(STATLUME_DOCS AND NOT (STATLUME_SCDOC AND STATLUME_RSVG AND STATLUME_GZIP))
 endif()
 
 set(STATLUME_GENERATED ${CMAKE_BINARY_DIR}/dist)
+# The completion's item names come from the item catalogue, so it never lists an item the
+# program lacks.
+set(STATLUME_COMPLETION ${STATLUME_GENERATED}/completion/statlume-cli)
+add_custom_command(OUTPUT ${STATLUME_COMPLETION}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${STATLUME_GENERATED}/completion
+    COMMAND complete_items ${STATLUME_DIST}/completion/statlume-cli.in ${STATLUME_COMPLETION}
+    DEPENDS complete_items ${STATLUME_DIST}/completion/statlume-cli.in
+    COMMENT "Shell completion of statlume-cli"
+    VERBATIM)
+add_custom_target(statlume_completion ALL DEPENDS ${STATLUME_COMPLETION})
 set(STATLUME_ICON_SIZES 16 22 24 32 48 64 128 256)
 set(STATLUME_MAN_PAGES statlume.1 statlume-cli.1 statlume-sensord.8)
 
@@ -121,7 +131,7 @@ add_custom_target(statlume_changelogs ALL DEPENDS ${statlume_changelogs})
 install(TARGETS statlume-cli statlume-sensord RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
     COMPONENT cli)
 install(TARGETS MBMStarter LIBRARY DESTINATION ${STATLUME_STARTER_INSTALL_DIR} COMPONENT cli)
-install(FILES ${STATLUME_DIST}/completion/statlume-cli
+install(FILES ${STATLUME_COMPLETION}
     DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions COMPONENT cli)
 install(FILES ${STATLUME_GENERATED}/systemd/system/statlume-server.service
     DESTINATION ${STATLUME_SYSTEM_UNIT_DIR} COMPONENT cli)

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "base/printable_text.h"
+#include "format/item_catalogue.h"
 #include "record/raw_data.h"
 
 namespace statlume {
@@ -88,40 +89,45 @@ constexpr const char* SlotNames[5] = {"total", "1", "2", "3", "4"};
 constexpr const char* CpuNames[5] = {"total", "0", "1", "2", "3"};
 constexpr const char* SensorNames[3] = {"1", "2", "3"};
 
+// The family of an item's figure, named and described by its catalogue row.
+const TItemMetric& ItemFamily(TExposition& out, TItem item)
+{
+    const TItemMetric& metric = ItemRow(item).Metric;
+    out.Family(metric.Name, "gauge", metric.Help);
+    return metric;
+}
+
 void Processor(TExposition& out, const TRawData& data)
 {
-    out.Family("statlume_cpu_usage_ratio", "gauge",
-               "Processor usage over the last update interval (0 to 1).");
+    const TItemMetric& metric = ItemFamily(out, TItem::ProcUsage);
     for (std::size_t i = 0; i < 5; ++i)
-        out.Sample({{"cpu", CpuNames[i]}}, Number(data.ProcUsage[i] / 100.0f));
+        out.Sample({{metric.Labels, CpuNames[i]}}, Number(data.ProcUsage[i] / 100.0f));
 }
 
 void Network(TExposition& out, const TRawData& data)
 {
-    out.Family("statlume_network_receive_bytes_per_second", "gauge",
-               "Bytes received per second by all network adapters (total) or one of them.");
+    const TItemMetric& read = ItemFamily(out, TItem::NetRead);
     for (std::size_t i = 0; i < 5; ++i)
-        out.Sample({{"slot", SlotNames[i]}}, Number(data.NetRead[i] * BytesPerKB));
-    out.Family("statlume_network_transmit_bytes_per_second", "gauge",
-               "Bytes sent per second by all network adapters (total) or one of them.");
+        out.Sample({{read.Labels, SlotNames[i]}}, Number(data.NetRead[i] * BytesPerKB));
+    const TItemMetric& write = ItemFamily(out, TItem::NetWrite);
     for (std::size_t i = 0; i < 5; ++i)
-        out.Sample({{"slot", SlotNames[i]}}, Number(data.NetWrite[i] * BytesPerKB));
+        out.Sample({{write.Labels, SlotNames[i]}}, Number(data.NetWrite[i] * BytesPerKB));
 }
 
 void System(TExposition& out, const TRawData& data)
 {
-    out.Family("statlume_uptime_seconds", "gauge", "Seconds since the system started.");
+    ItemFamily(out, TItem::Uptime);
     out.Sample({}, std::to_string(data.UptimeSecs));
     // The record keeps the low 16 bits of each count.
-    out.Family("statlume_processes", "gauge", "Processes in the system.");
+    ItemFamily(out, TItem::Processes);
     out.Sample({}, std::to_string(static_cast<std::uint16_t>(data.ProcessCount)));
-    out.Family("statlume_threads", "gauge", "Threads in the system.");
+    ItemFamily(out, TItem::Threads);
     out.Sample({}, std::to_string(static_cast<std::uint16_t>(data.ThreadCount)));
 }
 
 void Memory(TExposition& out, const TRawData& data)
 {
-    out.Family("statlume_memory_bytes", "gauge", "Physical memory (ram) and swap, free and total.");
+    ItemFamily(out, TItem::RAMFree);
     out.Sample({{"kind", "ram"}, {"state", "free"}}, std::to_string(RAMFreeBytes64(data)));
     out.Sample({{"kind", "ram"}, {"state", "total"}}, std::to_string(RAMTotalBytes64(data)));
     out.Sample({{"kind", "swap"}, {"state", "free"}}, std::to_string(PageFreeBytes64(data)));
@@ -135,8 +141,7 @@ void Drives(TExposition& out, const TRawData& data, const TDriveMap& mounts)
         any = any || drive.Letter != 0;
     if (!any)
         return;
-    out.Family("statlume_filesystem_bytes", "gauge",
-               "Space free to the user and total space of the drives measured.");
+    ItemFamily(out, TItem::DriveSpace);
     bool seen[256] = {};
     for (const TDriveEntry& drive : data.Drives) {
         const auto letter = static_cast<unsigned char>(drive.Letter);
@@ -155,12 +160,12 @@ void Drives(TExposition& out, const TRawData& data, const TDriveMap& mounts)
 
 void Sensors(TExposition& out, const TRawData& data)
 {
-    out.Family("statlume_temperature_celsius", "gauge", "Motherboard temperature sensors.");
+    const TItemMetric& temperature = ItemFamily(out, TItem::Temp1);
     for (std::size_t i = 0; i < 3; ++i)
-        out.Sample({{"sensor", SensorNames[i]}}, std::to_string(data.Temps[i]));
-    out.Family("statlume_fan_rpm", "gauge", "Fan speeds in revolutions per minute.");
+        out.Sample({{temperature.Labels, SensorNames[i]}}, std::to_string(data.Temps[i]));
+    const TItemMetric& fan = ItemFamily(out, TItem::Fan1);
     for (std::size_t i = 0; i < 3; ++i)
-        out.Sample({{"sensor", SensorNames[i]}},
+        out.Sample({{fan.Labels, SensorNames[i]}},
                    std::to_string(data.Fans[i] == UnreadableFan ? 0 : data.Fans[i]));
 }
 

@@ -1,8 +1,8 @@
 #include "format/draw_options.h"
 
-#include <array>
-
 #include "base/ascii_case.h"
+#include "format/item_catalogue.h"
+#include "format/tag_language.h"
 
 namespace statlume {
 
@@ -151,49 +151,18 @@ TDrawOptions ReadDrawOptions(std::string_view tag, std::vector<TDrawNote>* notes
 
 TItemScale ScaleOf(std::string_view upperTagName, std::string_view format)
 {
-    struct TEntry
-    {
-        std::string_view Tag;
-        TItemScale Scale;
-    };
-    static constexpr std::array<TEntry, 17> Entries = {{
-        {"TEMP1", {true, false, false, false}},
-        {"TEMP2", {true, false, false, false}},
-        {"TEMP3", {true, false, false, false}},
-        {"FAN1", {true, false, false, false}},
-        {"FAN2", {true, false, false, false}},
-        {"FAN3", {true, false, false, false}},
-        {"THREADS", {true, false, false, false}},
-        {"PROCESSES", {true, false, false, false}},
-        {"PAGETOTAL", {true, false, false, false}},
-        {"RAMTOTAL", {true, false, false, false}},
-        {"PAGEUSED", {true, true, false, false}},
-        {"RAMUSED", {true, true, false, false}},
-        {"PAGEFREE", {true, true, true, false}},
-        {"RAMFREE", {true, true, true, false}},
-        {"PROCUSAGE", {true, true, false, false}},
-        {"NETREAD", {true, true, false, true}},
-        {"NETWRITE", {true, true, false, true}},
-    }};
-    for (const TEntry& entry : Entries) {
-        if (entry.Tag == upperTagName)
-            return entry.Scale;
-    }
-    if (upperTagName == "DRIVESPACE") {
-        // The same words the value function looks for, FREE first.
-        if (FindFolded(format, "FREE") != std::string_view::npos)
-            return {true, true, true, false};
-        if (FindFolded(format, "TOTAL") != std::string_view::npos)
-            return {true, false, false, false};
-    }
-    return {};
+    const TItemRow* row = FindItemRow(upperTagName);
+    return row == nullptr ? TItemScale{} : row->Scale(format);
 }
 
 std::string DrawOptionHelp(std::string_view upperTagName)
 {
-    const bool drive = upperTagName == "DRIVESPACE";
-    const TItemScale scale = ScaleOf(upperTagName, drive ? "FREE" : "");
     std::string text = "Also takes COLOR=#RRGGBB (text colour)";
+    const TItemRow* row = FindItemRow(upperTagName);
+    if (row == nullptr)
+        return text + '.';
+    // The help describes the item as its default usage reads it (a drive's free space).
+    const TItemScale scale = row->Scale(ReadTagOptions(row->DefaultUsage).Format);
     if (scale.HasValue) {
         text += scale.LowIsBad ? ", WARN=X and CRIT=Y (warning and critical colour at or below "
                                  "them)"
@@ -201,13 +170,9 @@ std::string DrawOptionHelp(std::string_view upperTagName)
                                  "them)";
     }
     if (scale.HasMaximum) {
-        const char* maximum = scale.PeakMaximum             ? "the peak of the last minute"
-                              : upperTagName == "PROCUSAGE" ? "100 percent"
-                              : drive                       ? "the drive's total, with FREE"
-                                                            : "the total";
-        text += std::string(", BAR=N (a bar N cells wide) and GRAPH=N (the last N values), drawn "
-                            "against ") +
-                maximum + " in place of the value";
+        text += ", BAR=N (a bar N cells wide) and GRAPH=N (the last N values), drawn against ";
+        text += row->MaximumText;
+        text += " in place of the value";
     }
     text += '.';
     return text;

@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "format/item_measure.h"
+
 namespace statlume {
 
 /// Widest bar or graph, in cells; larger widths are read as this.
@@ -47,20 +49,8 @@ bool MentionsDrawOptions(std::string_view tag);
 /// note when notes is given.
 TDrawOptions ReadDrawOptions(std::string_view tag, std::vector<TDrawNote>* notes = nullptr);
 
-/// How an item's value reads against its thresholds and its maximum.
-struct TItemScale
-{
-    /// The item has a numeric value (thresholds apply).
-    bool HasValue = false;
-    /// The item has a natural maximum (bars and graphs apply).
-    bool HasMaximum = false;
-    /// Low values are bad (free space): thresholds apply at or below.
-    bool LowIsBad = false;
-    /// The maximum is the peak of the last minute (network rates).
-    bool PeakMaximum = false;
-};
-
-/// The scale of the item with the given upper-case tag name and FORMAT text.
+/// The scale of the item with the given tag name (ASCII case ignored) and FORMAT text; no
+/// scale for an unknown name.
 TItemScale ScaleOf(std::string_view upperTagName, std::string_view format);
 
 /// One sentence on the drawing, threshold and colour options the item with the given

@@ -24,19 +24,12 @@ TFormatter::TFormatter(TRawDataShell& shell, const LocaleInfo& locale)
 {
 }
 
-void TFormatter::RegisterItem(std::string displayName, std::string description,
-                              std::string_view tagName, std::string defaultUsage, TFormatFunc func)
-{
-    Items.emplace_back(std::move(displayName),
-                       TFormatData{std::move(description), AsciiUpperCopy(tagName),
-                                   std::move(defaultUsage), std::move(func)});
-}
-
 void TFormatter::RegisterItem(TItem item, TFormatFunc func)
 {
-    const TItemNames names = ItemNamesOf(item);
-    RegisterItem(std::string(names.DisplayName), ItemDescription(item), names.TagName,
-                 std::string(names.DefaultUsage), std::move(func));
+    const TItemRow& row = ItemRow(item);
+    Items.emplace_back(std::string(row.DisplayName),
+                       TFormatData{item, row.Help(), AsciiUpperCopy(row.TagName),
+                                   std::string(row.DefaultUsage), std::move(func)});
 }
 
 void TFormatter::DecideIfActive(std::string_view templateText)

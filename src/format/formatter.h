@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "base/locale_info.h"
-#include "format/item_texts.h"
+#include "format/item_catalogue.h"
 #include "record/raw_data_shell.h"
 
 namespace statlume {
@@ -21,6 +21,8 @@ using TFormatFunc =
 /// One item's record.
 struct TFormatData
 {
+    /// The item, whose catalogue row holds its measure and scale.
+    TItem Item;
     /// Help text before GetDescription adds its line breaks.
     std::string Description;
     /// Upper-cased (ASCII letters only).
@@ -85,10 +87,8 @@ public:
     std::uint8_t Alignment = 0;
 
 protected:
-    /// Appends an item; the tag name is stored upper-cased.
-    void RegisterItem(std::string displayName, std::string description, std::string_view tagName,
-                      std::string defaultUsage, TFormatFunc func);
-    /// Appends an item with the fixed texts of its catalogue entry.
+    /// Appends an item with the names, help and usage of its catalogue row; the tag name is
+    /// stored upper-cased.
     void RegisterItem(TItem item, TFormatFunc func);
 
     /// The snapshot the value functions read.
@@ -201,17 +201,6 @@ public:
 
 /// The format registry: the six formatters in registry order.
 using TFormatterList = std::vector<std::unique_ptr<TFormatter>>;
-
-/// Positions of the families in the registry.
-enum class TFamily : std::size_t
-{
-    MBM = 0,
-    UTP = 1,
-    PageRAM = 2,
-    Proc = 3,
-    Network = 4,
-    NonPerf = 5,
-};
 
 /// Creates the six formatters in registry order, all sharing one shell and one locale.
 TFormatterList CreateFormatters(TRawDataShell& shell, const LocaleInfo& locale);

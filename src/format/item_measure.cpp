@@ -45,7 +45,119 @@ std::optional<TMeasure> NetRate(const float (&rates)[5], std::string_view format
     return Indexed(rates, format, 0);
 }
 
-std::optional<TMeasure> Drive(const TRawData& data, std::string_view format)
+// Rates show no value until two samples exist; an index outside the table selects nothing.
+bool EntryKnown(const std::array<bool, 5>& known, std::string_view format)
+{
+    const std::int32_t index = ReadFormatIndex(format);
+    return index < 0 || index >= static_cast<std::int32_t>(known.size()) ||
+           known[static_cast<std::size_t>(index)];
+}
+
+TMeasure Temperature(std::int16_t celsius, std::string_view format)
+{
+    return {format == "F" || format == "f" ? celsius * 9.0 / 5.0 + 32.0 : celsius, 0};
+}
+
+TMeasure Fan(std::int32_t speed)
+{
+    return {speed == 255 ? 0.0 : speed, 0};
+}
+
+TMeasure Count(double value)
+{
+    return {value, 0};
+}
+
+} // namespace
+
+std::optional<TMeasure> MeasureTemp1(const TRawData& data, std::string_view format)
+{
+    return Temperature(data.Temps[0], format);
+}
+
+std::optional<TMeasure> MeasureTemp2(const TRawData& data, std::string_view format)
+{
+    return Temperature(data.Temps[1], format);
+}
+
+std::optional<TMeasure> MeasureTemp3(const TRawData& data, std::string_view format)
+{
+    return Temperature(data.Temps[2], format);
+}
+
+std::optional<TMeasure> MeasureFan1(const TRawData& data, std::string_view)
+{
+    return Fan(data.Fans[0]);
+}
+
+std::optional<TMeasure> MeasureFan2(const TRawData& data, std::string_view)
+{
+    return Fan(data.Fans[1]);
+}
+
+std::optional<TMeasure> MeasureFan3(const TRawData& data, std::string_view)
+{
+    return Fan(data.Fans[2]);
+}
+
+std::optional<TMeasure> MeasureThreads(const TRawData& data, std::string_view)
+{
+    return Count(static_cast<double>(data.ThreadCount));
+}
+
+std::optional<TMeasure> MeasureProcesses(const TRawData& data, std::string_view)
+{
+    return Count(static_cast<double>(data.ProcessCount));
+}
+
+std::optional<TMeasure> MeasurePageTotal(const TRawData& data, std::string_view)
+{
+    return Count(static_cast<double>(PageTotalBytes64(data)) / BytesPerMB);
+}
+
+std::optional<TMeasure> MeasurePageUsed(const TRawData& data, std::string_view format)
+{
+    const std::uint64_t total = PageTotalBytes64(data);
+    return MemoryPart(Used(total, PageFreeBytes64(data)), total, format);
+}
+
+std::optional<TMeasure> MeasurePageFree(const TRawData& data, std::string_view format)
+{
+    return MemoryPart(PageFreeBytes64(data), PageTotalBytes64(data), format);
+}
+
+std::optional<TMeasure> MeasureRAMTotal(const TRawData& data, std::string_view)
+{
+    return Count(static_cast<double>(RAMTotalBytes64(data)) / BytesPerMB);
+}
+
+std::optional<TMeasure> MeasureRAMUsed(const TRawData& data, std::string_view format)
+{
+    const std::uint64_t total = RAMTotalBytes64(data);
+    return MemoryPart(Used(total, RAMFreeBytes64(data)), total, format);
+}
+
+std::optional<TMeasure> MeasureRAMFree(const TRawData& data, std::string_view format)
+{
+    return MemoryPart(RAMFreeBytes64(data), RAMTotalBytes64(data), format);
+}
+
+std::optional<TMeasure> MeasureProcUsage(const TRawData& data, std::string_view format)
+{
+    return Indexed(data.ProcUsage, format, 100.0);
+}
+
+std::optional<TMeasure> MeasureNetRead(const TRawData& data, std::string_view format)
+{
+    return NetRate(data.NetRead, format);
+}
+
+std::optional<TMeasure> MeasureNetWrite(const TRawData& data, std::string_view format)
+{
+    return NetRate(data.NetWrite, format);
+}
+
+std::optional<TMeasure> MeasureDriveSpace(const TRawData& data, std::string_view format)
 {
     if (format.empty())
         return std::nullopt;
@@ -65,72 +177,54 @@ std::optional<TMeasure> Drive(const TRawData& data, std::string_view format)
     return std::nullopt;
 }
 
-// Rates show no value until two samples exist; an index outside the table selects nothing.
-bool EntryKnown(const std::array<bool, 5>& known, std::string_view format)
+bool ProcKnown(const TFigureKnown& known, std::string_view format)
 {
-    const std::int32_t index = ReadFormatIndex(format);
-    return index < 0 || index >= static_cast<std::int32_t>(known.size()) ||
-           known[static_cast<std::size_t>(index)];
+    return EntryKnown(known.Proc, format);
 }
 
-double Temperature(std::int16_t celsius, std::string_view format)
+bool NetKnown(const TFigureKnown& known, std::string_view format)
 {
-    return format == "F" || format == "f" ? celsius * 9.0 / 5.0 + 32.0 : celsius;
+    return EntryKnown(known.Net, format);
 }
 
-} // namespace
-
-std::optional<TMeasure> MeasureItem(const TRawData& data, std::string_view upperTagName,
-                                    std::string_view format)
+bool SystemKnown(const TFigureKnown& known, std::string_view)
 {
-    const std::string_view tag = upperTagName;
-    if (tag.starts_with("TEMP") && tag.size() == 5 && tag[4] >= '1' && tag[4] <= '3')
-        return TMeasure{Temperature(data.Temps[tag[4] - '1'], format), 0};
-    if (tag.starts_with("FAN") && tag.size() == 4 && tag[3] >= '1' && tag[3] <= '3') {
-        const std::int32_t speed = data.Fans[tag[3] - '1'];
-        return TMeasure{speed == 255 ? 0.0 : speed, 0};
-    }
-    if (tag == "THREADS")
-        return TMeasure{static_cast<double>(data.ThreadCount), 0};
-    if (tag == "PROCESSES")
-        return TMeasure{static_cast<double>(data.ProcessCount), 0};
-    if (tag == "PAGETOTAL")
-        return TMeasure{static_cast<double>(PageTotalBytes64(data)) / BytesPerMB, 0};
-    if (tag == "RAMTOTAL")
-        return TMeasure{static_cast<double>(RAMTotalBytes64(data)) / BytesPerMB, 0};
-    if (tag == "PAGEUSED") {
-        const std::uint64_t total = PageTotalBytes64(data);
-        return MemoryPart(Used(total, PageFreeBytes64(data)), total, format);
-    }
-    if (tag == "PAGEFREE")
-        return MemoryPart(PageFreeBytes64(data), PageTotalBytes64(data), format);
-    if (tag == "RAMUSED") {
-        const std::uint64_t total = RAMTotalBytes64(data);
-        return MemoryPart(Used(total, RAMFreeBytes64(data)), total, format);
-    }
-    if (tag == "RAMFREE")
-        return MemoryPart(RAMFreeBytes64(data), RAMTotalBytes64(data), format);
-    if (tag == "PROCUSAGE")
-        return Indexed(data.ProcUsage, format, 100.0);
-    if (tag == "NETREAD")
-        return NetRate(data.NetRead, format);
-    if (tag == "NETWRITE")
-        return NetRate(data.NetWrite, format);
-    if (tag == "DRIVESPACE")
-        return Drive(data, format);
-    return std::nullopt;
+    return known.System;
 }
 
-bool FigureKnown(const TFigureKnown& known, std::string_view upperTagName, std::string_view format)
+TItemScale NoScale(std::string_view)
 {
-    const std::string_view tag = upperTagName;
-    if (tag == "PROCUSAGE")
-        return EntryKnown(known.Proc, format);
-    if (tag == "NETREAD" || tag == "NETWRITE")
-        return EntryKnown(known.Net, format);
-    if (tag == "UPTIME" || tag == "THREADS" || tag == "PROCESSES")
-        return known.System;
-    return true;
+    return {};
+}
+
+TItemScale CountScale(std::string_view)
+{
+    return {true, false, false, false};
+}
+
+TItemScale PartScale(std::string_view)
+{
+    return {true, true, false, false};
+}
+
+TItemScale FreeScale(std::string_view)
+{
+    return {true, true, true, false};
+}
+
+TItemScale RateScale(std::string_view)
+{
+    return {true, true, false, true};
+}
+
+TItemScale DriveScale(std::string_view format)
+{
+    // The same words the value function looks for, FREE first.
+    if (FindFolded(format, "FREE") != std::string_view::npos)
+        return FreeScale(format);
+    if (FindFolded(format, "TOTAL") != std::string_view::npos)
+        return CountScale(format);
+    return NoScale(format);
 }
 
 } // namespace statlume

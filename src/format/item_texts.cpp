@@ -1,6 +1,7 @@
 #include "format/item_texts.h"
 
 #include <array>
+#include <string>
 
 #include "record/raw_data.h"
 
@@ -10,37 +11,6 @@ namespace {
 
 constexpr std::string_view CrLf = "\r\n";
 
-// The temperature lines end with a degree sign, U+00BA in UTF-8.
-constexpr std::array<TItemNames, ItemCount> Names{{
-    {"Temperature 1", "Temp1", "Temp1: <NAME=Temp1 FORMAT=\"F\">\xC2\xBA"},
-    {"Temperature 2", "Temp2", "Temp2: <NAME=Temp2 FORMAT=\"F\">\xC2\xBA"},
-    {"Temperature 3", "Temp3", "Temp3: <NAME=Temp3 FORMAT=\"F\">\xC2\xBA"},
-    {"Fan 1", "Fan1", "Fan1: <NAME=Fan1>"},
-    {"Fan 2", "Fan2", "Fan2: <NAME=Fan2>"},
-    {"Fan 3", "Fan3", "Fan3: <NAME=Fan3>"},
-    {"Uptime", "Uptime", "<NAME=Uptime FORMAT=\"*d* days, *H* hrs, *M* mins, *S* secs\" SIZE=20>"},
-    {"System Thread Count", "Threads", "Threads: <NAME=Threads SIZE=5>"},
-    {"System Processes Count", "Processes", "Processes: <NAME=Processes SIZE=5>"},
-    {"PageTotal", "PageTotal", "PageTotal: <NAME=PageTotal>"},
-    {"PageUsed", "PageUsed", "PageUsed: <NAME=PageUsed>"},
-    {"PageFree", "PageFree", "PageFree: <NAME=PageFree>"},
-    {"RAMTotal", "RAMTotal", "RAMTotal: <NAME=RAMTotal>"},
-    {"RAMUsed", "RAMUsed", "RAMUsed: <NAME=RAMUsed>"},
-    {"RAMFree", "RAMFree", "RAMFree: <NAME=RAMFree>"},
-    {"Processor Usage", "ProcUsage",
-     "Proc %: <NAME=ProcUsage LEADZERO DECIMAL SIZE=5 FORMAT=\"ALL\">"},
-    {"Network Read Stats", "NetRead",
-     "KB Read: <NAME=NetRead LEADZERO DECIMAL SIZE=5 FORMAT=\"ALL\">"},
-    {"Network Write Stats", "NetWrite",
-     "KB Write: <NAME=NetWrite LEADZERO DECIMAL SIZE=5 FORMAT=\"ALL\">"},
-    {"IP Addresses", "IPAddr", "<NAME=IPAddr>"},
-    {"Computer Name", "CompName", "<NAME=CompName>"},
-    {"User Name", "UserName", "<NAME=UserName>"},
-    {"Date and Time", "DateTime", "<NAME=DateTime FORMAT=\"'Date' dd/mm/yy 'Time' hh:nn\">"},
-    {"Blank", "Blank", "<NAME=Blank SIZE=5>"},
-    {"Drive Space", "DriveSpace", "Drive C: <NAME=DriveSpace SIZE=5 FORMAT=\"C FREE\">"},
-}};
-
 constexpr std::string_view SensorStarterNote =
     " in MBM. Can be read without MBM running (though MBM must still have been installed) if "
     "the MBMStarter DLL is in the same directory.";
@@ -48,29 +18,6 @@ constexpr std::string_view SensorStarterNote =
 constexpr std::string_view PercentageNote =
     ", FORMAT. Use FORMAT=\"%\" to display the value as a percentage, instead of an absolute "
     "value, which is the default";
-
-std::string TempDescription(char digit)
-{
-    std::string text = "Reports data from temperature sensor #";
-    text += digit;
-    text += SensorStarterNote;
-    text += " Uses SIZE, FORMAT. <NAME=Temp";
-    text += digit;
-    text += ">. Format tags are C or F, for Celsius and Fahrenheit respectively. Default Celsius.";
-    return text;
-}
-
-std::string FanDescription(char digit)
-{
-    std::string text = "Reports speed of Fan ";
-    text += digit;
-    text += " Sensor";
-    text += SensorStarterNote;
-    text += " Uses SIZE. <NAME=Fan";
-    text += digit;
-    text += ">. ";
-    return text;
-}
 
 std::string Concat(std::string_view head, std::string_view tail)
 {
@@ -151,9 +98,27 @@ constexpr std::array<TDateTimeLine, 27> DateTimeLines{{
 
 } // namespace
 
-TItemNames ItemNamesOf(TItem item)
+std::string TempHelp(char digit)
 {
-    return Names.at(static_cast<std::size_t>(item));
+    std::string text = "Reports data from temperature sensor #";
+    text += digit;
+    text += SensorStarterNote;
+    text += " Uses SIZE, FORMAT. <NAME=Temp";
+    text += digit;
+    text += ">. Format tags are C or F, for Celsius and Fahrenheit respectively. Default Celsius.";
+    return text;
+}
+
+std::string FanHelp(char digit)
+{
+    std::string text = "Reports speed of Fan ";
+    text += digit;
+    text += " Sensor";
+    text += SensorStarterNote;
+    text += " Uses SIZE. <NAME=Fan";
+    text += digit;
+    text += ">. ";
+    return text;
 }
 
 std::string UptimeHelpText()
@@ -198,86 +163,33 @@ std::string DateTimeHelpText()
     return text;
 }
 
-std::string ItemDescription(TItem item)
+std::string PercentageHelp(std::string_view head)
 {
-    switch (item) {
-    case TItem::Temp1:
-        return TempDescription('1');
-    case TItem::Temp2:
-        return TempDescription('2');
-    case TItem::Temp3:
-        return TempDescription('3');
-    case TItem::Fan1:
-        return FanDescription('1');
-    case TItem::Fan2:
-        return FanDescription('2');
-    case TItem::Fan3:
-        return FanDescription('3');
-    case TItem::Uptime:
-        return Concat("Current System Uptime. <NAME=Uptime>. Uses FORMAT, SIZE, LEADZERO. "
-                      "LEADZERO in this context will force leading zeroes, even if the format "
-                      "string contains lowercase (non-leading) modifiers. Valid FORMAT items: ",
-                      UptimeHelpText());
-    case TItem::Threads:
-        return "Total number of Threads active across the system. Uses SIZE. <NAME=Threads>.";
-    case TItem::Processes:
-        return "Total number of Processes active across the system. Uses SIZE. "
-               "<NAME=Processes>.";
-    case TItem::PageTotal:
-        return "Total Bytes in Pagefile, expressed in MB. <NAME=PageTotal>. Uses SIZE";
-    case TItem::PageUsed:
-        return Concat("Used Bytes in Pagefile, expressed in MB. <NAME=PageUsed>. Uses SIZE",
-                      PercentageNote);
-    case TItem::PageFree:
-        return Concat("Free Bytes in Pagefile, expressed in MB. <NAME=PageFree>. Uses SIZE",
-                      PercentageNote);
-    case TItem::RAMTotal:
-        return "Total Bytes in RAM, expressed in MB. <NAME=RAMTotal>. Uses SIZE";
-    case TItem::RAMUsed:
-        return Concat("Used Bytes in RAM, expressed in MB. <NAME=RAMUsed>. Uses SIZE",
-                      PercentageNote);
-    case TItem::RAMFree:
-        return Concat("Free Bytes in RAM, expressed in MB. <NAME=RAMFree>. Uses SIZE",
-                      PercentageNote);
-    case TItem::ProcUsage:
-        return "Displays processor usage as a percentage. <NAME=ProcUsage>. Uses FORMAT, "
-               "LEADZERO, DECIMAL, SIZE. Set Format to the number processor you would like to "
-               "display (1-4), or ALL for the total.";
-    case TItem::NetRead:
-        return "Bytes Read from all network adapters, in KB/sec. <NAME=NetRead>. Uses FORMAT, "
-               "LEADZERO, DECIMAL, SIZE. Set Format to the number NIC you would like to display "
-               "(1-4), or ALL for the total.";
-    case TItem::NetWrite:
-        return "Bytes Written to all network adapters, in KB/sec. <NAME=NetWrite>. Uses FORMAT, "
-               "LEADZERO, DECIMAL, SIZE. Set Format to the number NIC you would like to display "
-               "(1-4), or ALL for the total.";
-    case TItem::IPAddr:
-        return "Total number of IP addresses locally bound to adapters. Uses SIZE, LEADZERO, "
-               "FORMAT. When LEADZERO is used in this context, each of the 3-digit numbers "
-               "making up the address will be left-padded with zeroes. FORMAT is used to specify "
-               "the character(s) separating each IP (Default is a comma and space)"
-               "<NAME=IPAddr>.";
-    case TItem::CompName:
-        return "Local computer name, specified in Network Identification. 15 character max. "
-               "Uses SIZE. <NAME=CompName>.";
-    case TItem::UserName:
-        return "Logged in User name. 15 character max. Uses SIZE. <NAME=UserName>.";
-    case TItem::DateTime:
-        return Concat("Current local system Date and Time. <NAME=DateTime>. Uses FORMAT, SIZE. ",
-                      DateTimeHelpText());
-    case TItem::Blank:
-        return "Blank tag which doesn't actually format data, and is basically used to let you "
-               "apply the SIZE tag to space things. <NAME=Blank>. Uses SIZE";
-    case TItem::DriveSpace:
-        return "Free and Total disk space in MB's for drives or partitions. Use FORMAT to "
-               "specify the drive letter and whether you want to see the free or total space; "
-               "up to " +
-               std::to_string(DriveSlots) +
-               " drives can be requested at one time, with each as a different label. "
-               "<NAME=DriveSpace FORMAT=\"C FREE\"> <NAME=DriveSpace FORMAT=\"D TOTAL\">. Uses "
-               "SIZE, FORMAT, DECIMAL";
-    }
-    return {};
+    return Concat(head, PercentageNote);
+}
+
+std::string UptimeHelp()
+{
+    return Concat("Current System Uptime. <NAME=Uptime>. Uses FORMAT, SIZE, LEADZERO. LEADZERO in "
+                  "this context will force leading zeroes, even if the format string contains "
+                  "lowercase (non-leading) modifiers. Valid FORMAT items: ",
+                  UptimeHelpText());
+}
+
+std::string DateTimeHelp()
+{
+    return Concat("Current local system Date and Time. <NAME=DateTime>. Uses FORMAT, SIZE. ",
+                  DateTimeHelpText());
+}
+
+std::string DriveSpaceHelp()
+{
+    return "Free and Total disk space in MB's for drives or partitions. Use FORMAT to specify the "
+           "drive letter and whether you want to see the free or total space; up to " +
+           std::to_string(DriveSlots) +
+           " drives can be requested at one time, with each as a different label. "
+           "<NAME=DriveSpace FORMAT=\"C FREE\"> <NAME=DriveSpace FORMAT=\"D TOTAL\">. Uses SIZE, "
+           "FORMAT, DECIMAL";
 }
 
 } // namespace statlume

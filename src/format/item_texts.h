@@ -1,59 +1,29 @@
 #pragma once
 
-#include <cstddef>
+// The items' help texts that are built from shared parts; the catalogue's rows use them.
+
 #include <string>
 #include <string_view>
 
 namespace statlume {
 
-/// The 24 format items in registry order.
-enum class TItem : std::size_t
-{
-    Temp1,
-    Temp2,
-    Temp3,
-    Fan1,
-    Fan2,
-    Fan3,
-    Uptime,
-    Threads,
-    Processes,
-    PageTotal,
-    PageUsed,
-    PageFree,
-    RAMTotal,
-    RAMUsed,
-    RAMFree,
-    ProcUsage,
-    NetRead,
-    NetWrite,
-    IPAddr,
-    CompName,
-    UserName,
-    DateTime,
-    Blank,
-    DriveSpace,
-};
+/// The help text of temperature sensor digit ('1'..'3').
+std::string TempHelp(char digit);
 
-/// Number of format items.
-inline constexpr std::size_t ItemCount = 24;
+/// The help text of fan sensor digit ('1'..'3').
+std::string FanHelp(char digit);
 
-/// The fixed names of one item.
-struct TItemNames
-{
-    /// Name shown in the options dialog.
-    std::string_view DisplayName;
-    /// Name written after "<NAME=", in its usual case (matching ignores case).
-    std::string_view TagName;
-    /// A ready-made template line using the item (UTF-8).
-    std::string_view DefaultUsage;
-};
+/// head followed by the note on FORMAT="%" that used and free memory items share.
+std::string PercentageHelp(std::string_view head);
 
-/// Display name, tag name and default usage string of an item.
-TItemNames ItemNamesOf(TItem item);
+/// The uptime item's help text, ending with UptimeHelpText.
+std::string UptimeHelp();
 
-/// The item's help text as stored in its record (before the line breaks GetDescription adds).
-std::string ItemDescription(TItem item);
+/// The date-time item's help text, ending with DateTimeHelpText.
+std::string DateTimeHelp();
+
+/// The drive space item's help text, which counts the drive slots.
+std::string DriveSpaceHelp();
 
 /// The list of uptime markers that ends the uptime item's help text; CR LF line ends.
 std::string UptimeHelpText();

@@ -4,7 +4,7 @@
 #include <optional>
 
 #include "format/draw_options.h"
-#include "format/item_measure.h"
+#include "format/item_catalogue.h"
 #include "format/tag_language.h"
 
 namespace statlume {
@@ -55,9 +55,12 @@ public:
         span.Start = start;
         span.Length = valueSize;
         span.Occurrence = Count++;
-        span.Scale = ScaleOf(item.TagName, format);
-        span.Measure = MeasureItem(formatter.Shell.Data, item.TagName, format);
-        span.HasValue = span.Measure && FigureKnown(formatter.Shell.Known, item.TagName, format);
+        const TItemRow& row = ItemRow(item.Item);
+        span.Scale = row.Scale(format);
+        if (row.Measure != nullptr)
+            span.Measure = row.Measure(formatter.Shell.Data, format);
+        span.HasValue =
+            span.Measure && (row.Known == nullptr || row.Known(formatter.Shell.Known, format));
         DropMisorderedThresholds(span.Options, span.Scale.LowIsBad);
         Spans.push_back(std::move(span));
     }

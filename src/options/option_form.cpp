@@ -8,7 +8,7 @@
 
 #include "base/ascii_case.h"
 #include "format/draw_options.h"
-#include "format/item_texts.h"
+#include "format/item_catalogue.h"
 
 #include <QComboBox>
 #include <QFontDatabase>
@@ -113,10 +113,9 @@ QFont DesignFont()
 /// displayName, worded as --describe words it; empty for a name no item has.
 std::string DrawHelpOf(std::string_view displayName)
 {
-    for (std::size_t i = 0; i < ItemCount; ++i) {
-        const TItemNames names = ItemNamesOf(static_cast<TItem>(i));
-        if (names.DisplayName == displayName)
-            return DrawOptionHelp(AsciiUpperCopy(names.TagName));
+    for (const TItemRow& row : ItemCatalogue()) {
+        if (row.DisplayName == displayName)
+            return DrawOptionHelp(AsciiUpperCopy(row.TagName));
     }
     return {};
 }

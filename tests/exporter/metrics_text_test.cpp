@@ -3,6 +3,7 @@
 #include <string>
 
 #include "exporter/metrics_text.h"
+#include "format/item_catalogue.h"
 
 #include <gtest/gtest.h>
 
@@ -122,6 +123,25 @@ TEST(MetricsText, HostileFloatsStayInTheFormat)
     EXPECT_NE(text.find("statlume_cpu_usage_ratio{cpu=\"total\"} NaN\n"), std::string::npos);
     EXPECT_NE(text.find("receive_bytes_per_second{slot=\"total\"} +Inf\n"), std::string::npos);
     EXPECT_NE(text.find("transmit_bytes_per_second{slot=\"total\"} -Inf\n"), std::string::npos);
+}
+
+TEST(MetricsText, ExportsEachCatalogueFamilyWithItsHelpAndLabels)
+{
+    const std::string text = RenderExposition(FixedSnapshot(), "v");
+    for (const TItemRow& row : ItemCatalogue()) {
+        if (row.Metric.Name.empty())
+            continue;
+        SCOPED_TRACE(std::string(row.TagName));
+        const std::string name(row.Metric.Name);
+        EXPECT_NE(text.find("# HELP " + name + " " + std::string(row.Metric.Help) + "\n"),
+                  std::string::npos);
+        const std::size_t sample = text.find("\n" + name + (row.Metric.Labels.empty() ? " " : "{"));
+        ASSERT_NE(sample, std::string::npos);
+        const std::string line = text.substr(sample, text.find('\n', sample + 1) - sample);
+        std::stringstream labels{std::string(row.Metric.Labels)};
+        for (std::string label; std::getline(labels, label, ',');)
+            EXPECT_NE(line.find(label + "=\""), std::string::npos) << label;
+    }
 }
 
 } // namespace

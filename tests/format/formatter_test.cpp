@@ -1,4 +1,5 @@
 #include "format/formatter.h"
+#include "format/item_catalogue.h"
 #include "format/item_texts.h"
 
 #include "format_rig.h"

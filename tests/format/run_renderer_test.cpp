@@ -10,7 +10,7 @@
 namespace statlume {
 namespace {
 
-constexpr std::uint32_t MB = 1048576;
+constexpr std::uint32_t BytesInMB = 1048576;
 
 struct TRunRig : TFormatRig
 {
@@ -18,8 +18,8 @@ struct TRunRig : TFormatRig
     {
         Shell.Data.ProcUsage[0] = 75;
         Shell.Data.ProcUsage[1] = 95;
-        Shell.Data.RAMTotalBytes = 1024 * MB;
-        Shell.Data.RAMFreeBytes = 100 * MB;
+        Shell.Data.RAMTotalBytes = 1024 * BytesInMB;
+        Shell.Data.RAMFreeBytes = 100 * BytesInMB;
         Shell.Data.ThreadCount = 312;
         Shell.Data.ComputerName.Assign("host");
         Shell.Data.LogonName.Assign("jo");

@@ -1,12 +1,11 @@
-#include "cli/item_discovery.h"
+#include "format/item_discovery.h"
 
 #include <algorithm>
-#include <array>
 
 #include "base/ascii_case.h"
 #include "base/printable_text.h"
 #include "format/draw_options.h"
-#include "format/item_texts.h"
+#include "format/item_catalogue.h"
 #include "format/tag_language.h"
 
 namespace statlume {
@@ -16,34 +15,6 @@ namespace {
 constexpr std::string_view TagOpening = "<NAME=";
 // Longer tags are cut in a report; a template line may be any length.
 constexpr std::size_t ShownTagLength = 40;
-
-// The options each item's value function reads, in registry order.
-constexpr std::array<std::string_view, ItemCount> ItemOptions = {
-    "FORMAT",
-    "FORMAT",
-    "FORMAT",
-    "",
-    "",
-    "",
-    "FORMAT LEADZERO",
-    "",
-    "",
-    "DECIMAL",
-    "FORMAT DECIMAL",
-    "FORMAT DECIMAL",
-    "DECIMAL",
-    "FORMAT DECIMAL",
-    "FORMAT DECIMAL",
-    "FORMAT LEADZERO DECIMAL",
-    "FORMAT LEADZERO DECIMAL",
-    "FORMAT LEADZERO DECIMAL",
-    "FORMAT LEADZERO",
-    "",
-    "",
-    "FORMAT",
-    "",
-    "FORMAT DECIMAL",
-};
 
 std::string Padded(std::string_view text, std::size_t width)
 {
@@ -79,8 +50,8 @@ bool IsNameEnd(char c)
 // The upper-case tag name upperWord starts with; empty when none.
 std::string TagNameAtStart(std::string_view upperWord)
 {
-    for (std::size_t i = 0; i < ItemCount; ++i) {
-        std::string tag = AsciiUpperCopy(ItemNamesOf(static_cast<TItem>(i)).TagName);
+    for (const TItemRow& row : ItemCatalogue()) {
+        std::string tag = AsciiUpperCopy(row.TagName);
         if (upperWord.starts_with(tag))
             return tag;
     }
@@ -126,12 +97,11 @@ std::string ItemListText()
     constexpr std::size_t OptionsWidth = 25;
     std::string text =
         Padded("TAG", TagWidth) + Padded("OPTIONS", OptionsWidth) + "DEFAULT USAGE\n";
-    for (std::size_t i = 0; i < ItemCount; ++i) {
-        const TItemNames names = ItemNamesOf(static_cast<TItem>(i));
-        std::string options(ItemOptions[i]);
+    for (const TItemRow& row : ItemCatalogue()) {
+        std::string options(row.Options);
         options += options.empty() ? "SIZE CHAR" : " SIZE CHAR";
-        text += Padded(names.TagName, TagWidth) + Padded(options, OptionsWidth) +
-                std::string(names.DefaultUsage) + '\n';
+        text += Padded(row.TagName, TagWidth) + Padded(options, OptionsWidth) +
+                std::string(row.DefaultUsage) + '\n';
     }
     text += "\nEvery item also takes COLOR=#RRGGBB; items with a number take WARN=X and CRIT=Y, "
             "and those with a\nmaximum BAR=N and GRAPH=N (see --describe NAME).\n";
@@ -141,17 +111,16 @@ std::string ItemListText()
 std::optional<std::string> DescribeItem(const TFormatterList& formatters, std::string_view name)
 {
     const std::string upper = AsciiUpperCopy(name);
-    for (std::size_t i = 0; i < ItemCount; ++i) {
-        const TItemNames names = ItemNamesOf(static_cast<TItem>(i));
-        if (upper != AsciiUpperCopy(names.TagName) && upper != AsciiUpperCopy(names.DisplayName))
+    for (const TItemRow& row : ItemCatalogue()) {
+        if (upper != AsciiUpperCopy(row.TagName) && upper != AsciiUpperCopy(row.DisplayName))
             continue;
         std::string text;
         for (const auto& formatter : formatters)
-            text += formatter->GetDescription(names.DisplayName);
+            text += formatter->GetDescription(row.DisplayName);
         std::string out;
         for (const std::string& line : SplitTemplateLines(text))
             out += line + '\n';
-        out += DrawOptionHelp(AsciiUpperCopy(names.TagName)) + '\n';
+        out += DrawOptionHelp(AsciiUpperCopy(row.TagName)) + '\n';
         return out;
     }
     return std::nullopt;
@@ -163,8 +132,8 @@ std::string NearestTagName(std::string_view word)
         return {};
     std::string best;
     std::size_t bestDistance = std::max<std::size_t>(2, word.size() / 3) + 1;
-    for (std::size_t i = 0; i < ItemCount; ++i) {
-        const std::string_view tag = ItemNamesOf(static_cast<TItem>(i)).TagName;
+    for (const TItemRow& row : ItemCatalogue()) {
+        const std::string_view tag = row.TagName;
         const std::size_t distance = EditDistance(word, tag);
         if (distance < bestDistance) {
             bestDistance = distance;

@@ -1,7 +1,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/item_discovery.h"
+#include "format/item_discovery.h"
 
 #include <gtest/gtest.h>
 

@@ -10,7 +10,7 @@
 
 namespace statlume {
 
-/// The 24 items in registry order, one per line: tag name, the options the item reads
+/// The items in catalogue order, one per line: tag name, the options the item reads
 /// (SIZE and CHAR apply to all) and its default usage string, under a heading line.
 std::string ItemListText();
 

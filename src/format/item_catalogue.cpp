@@ -1,0 +1,440 @@
+#include "format/item_catalogue.h"
+
+#include <algorithm>
+
+#include "base/ascii_case.h"
+#include "format/item_texts.h"
+
+namespace statlume {
+
+namespace {
+
+constexpr std::string_view TemperatureFamily = "statlume_temperature_celsius";
+constexpr std::string_view TemperatureHelp = "Motherboard temperature sensors.";
+constexpr std::string_view FanFamily = "statlume_fan_rpm";
+constexpr std::string_view FanFamilyHelp = "Fan speeds in revolutions per minute.";
+constexpr std::string_view MemoryFamily = "statlume_memory_bytes";
+constexpr std::string_view MemoryFamilyHelp = "Physical memory (ram) and swap, free and total.";
+constexpr std::string_view MemoryLabels = "kind,state";
+
+constexpr TItemMetric TemperatureMetric{TemperatureFamily, TemperatureHelp, "sensor"};
+constexpr TItemMetric FanMetric{FanFamily, FanFamilyHelp, "sensor"};
+constexpr TItemMetric MemoryMetric{MemoryFamily, MemoryFamilyHelp, MemoryLabels};
+// Used memory is total less free, which the memory family carries already.
+constexpr TItemMetric NotExported{"", "", ""};
+
+constexpr std::string_view AgainstTotal = "the total";
+constexpr std::string_view NoMaximum = "";
+// U+00B0 in UTF-8.
+constexpr std::string_view Celsius = "\xC2\xB0"
+                                     "C";
+
+// The temperature usage strings end with a degree sign, U+00BA in UTF-8.
+constexpr auto Rows = std::to_array<TItemRow>({
+    {.Item = TItem::Temp1,
+     .Family = TFamily::MBM,
+     .TagName = "Temp1",
+     .DisplayName = "Temperature 1",
+     .Help = [] { return TempHelp('1'); },
+     .DefaultUsage = "Temp1: <NAME=Temp1 FORMAT=\"F\">\xC2\xBA",
+     .Options = "FORMAT",
+     .Measure = MeasureTemp1,
+     .Known = nullptr,
+     .Scale = CountScale,
+     .MaximumText = NoMaximum,
+     .Unit = Celsius,
+     .Metric = TemperatureMetric},
+    {.Item = TItem::Temp2,
+     .Family = TFamily::MBM,
+     .TagName = "Temp2",
+     .DisplayName = "Temperature 2",
+     .Help = [] { return TempHelp('2'); },
+     .DefaultUsage = "Temp2: <NAME=Temp2 FORMAT=\"F\">\xC2\xBA",
+     .Options = "FORMAT",
+     .Measure = MeasureTemp2,
+     .Known = nullptr,
+     .Scale = CountScale,
+     .MaximumText = NoMaximum,
+     .Unit = Celsius,
+     .Metric = TemperatureMetric},
+    {.Item = TItem::Temp3,
+     .Family = TFamily::MBM,
+     .TagName = "Temp3",
+     .DisplayName = "Temperature 3",
+     .Help = [] { return TempHelp('3'); },
+     .DefaultUsage = "Temp3: <NAME=Temp3 FORMAT=\"F\">\xC2\xBA",
+     .Options = "FORMAT",
+     .Measure = MeasureTemp3,
+     .Known = nullptr,
+     .Scale = CountScale,
+     .MaximumText = NoMaximum,
+     .Unit = Celsius,
+     .Metric = TemperatureMetric},
+    {.Item = TItem::Fan1,
+     .Family = TFamily::MBM,
+     .TagName = "Fan1",
+     .DisplayName = "Fan 1",
+     .Help = [] { return FanHelp('1'); },
+     .DefaultUsage = "Fan1: <NAME=Fan1>",
+     .Options = "",
+     .Measure = MeasureFan1,
+     .Known = nullptr,
+     .Scale = CountScale,
+     .MaximumText = NoMaximum,
+     .Unit = "rpm",
+     .Metric = FanMetric},
+    {.Item = TItem::Fan2,
+     .Family = TFamily::MBM,
+     .TagName = "Fan2",
+     .DisplayName = "Fan 2",
+     .Help = [] { return FanHelp('2'); },
+     .DefaultUsage = "Fan2: <NAME=Fan2>",
+     .Options = "",
+     .Measure = MeasureFan2,
+     .Known = nullptr,
+     .Scale = CountScale,
+     .MaximumText = NoMaximum,
+     .Unit = "rpm",
+     .Metric = FanMetric},
+    {.Item = TItem::Fan3,
+     .Family = TFamily::MBM,
+     .TagName = "Fan3",
+     .DisplayName = "Fan 3",
+     .Help = [] { return FanHelp('3'); },
+     .DefaultUsage = "Fan3: <NAME=Fan3>",
+     .Options = "",
+     .Measure = MeasureFan3,
+     .Known = nullptr,
+     .Scale = CountScale,
+     .MaximumText = NoMaximum,
+     .Unit = "rpm",
+     .Metric = FanMetric},
+    {.Item = TItem::Uptime,
+     .Family = TFamily::UTP,
+     .TagName = "Uptime",
+     .DisplayName = "Uptime",
+     .Help = UptimeHelp,
+     .DefaultUsage = "<NAME=Uptime FORMAT=\"*d* days, *H* hrs, *M* mins, *S* secs\" SIZE=20>",
+     .Options = "FORMAT LEADZERO",
+     .Measure = nullptr,
+     .Known = SystemKnown,
+     .Scale = NoScale,
+     .MaximumText = NoMaximum,
+     .Unit = "s",
+     .Metric = {"statlume_uptime_seconds", "Seconds since the system started.", ""}},
+    {.Item = TItem::Threads,
+     .Family = TFamily::UTP,
+     .TagName = "Threads",
+     .DisplayName = "System Thread Count",
+     .Help = []() -> std::string {
+         return "Total number of Threads active across the system. Uses SIZE. <NAME=Threads>.";
+     },
+     .DefaultUsage = "Threads: <NAME=Threads SIZE=5>",
+     .Options = "",
+     .Measure = MeasureThreads,
+     .Known = SystemKnown,
+     .Scale = CountScale,
+     .MaximumText = NoMaximum,
+     .Unit = "",
+     .Metric = {"statlume_threads", "Threads in the system.", ""}},
+    {.Item = TItem::Processes,
+     .Family = TFamily::UTP,
+     .TagName = "Processes",
+     .DisplayName = "System Processes Count",
+     .Help = []() -> std::string {
+         return "Total number of Processes active across the system. Uses SIZE. "
+                "<NAME=Processes>.";
+     },
+     .DefaultUsage = "Processes: <NAME=Processes SIZE=5>",
+     .Options = "",
+     .Measure = MeasureProcesses,
+     .Known = SystemKnown,
+     .Scale = CountScale,
+     .MaximumText = NoMaximum,
+     .Unit = "",
+     .Metric = {"statlume_processes", "Processes in the system.", ""}},
+    {.Item = TItem::PageTotal,
+     .Family = TFamily::PageRAM,
+     .TagName = "PageTotal",
+     .DisplayName = "PageTotal",
+     .Help = []() -> std::string {
+         return "Total Bytes in Pagefile, expressed in MB. <NAME=PageTotal>. Uses SIZE";
+     },
+     .DefaultUsage = "PageTotal: <NAME=PageTotal>",
+     .Options = "DECIMAL",
+     .Measure = MeasurePageTotal,
+     .Known = nullptr,
+     .Scale = CountScale,
+     .MaximumText = NoMaximum,
+     .Unit = "MB",
+     .Metric = MemoryMetric},
+    {.Item = TItem::PageUsed,
+     .Family = TFamily::PageRAM,
+     .TagName = "PageUsed",
+     .DisplayName = "PageUsed",
+     .Help =
+         [] {
+             return PercentageHelp(
+                 "Used Bytes in Pagefile, expressed in MB. <NAME=PageUsed>. Uses SIZE");
+         },
+     .DefaultUsage = "PageUsed: <NAME=PageUsed>",
+     .Options = "FORMAT DECIMAL",
+     .Measure = MeasurePageUsed,
+     .Known = nullptr,
+     .Scale = PartScale,
+     .MaximumText = AgainstTotal,
+     .Unit = "MB",
+     .Metric = NotExported},
+    {.Item = TItem::PageFree,
+     .Family = TFamily::PageRAM,
+     .TagName = "PageFree",
+     .DisplayName = "PageFree",
+     .Help =
+         [] {
+             return PercentageHelp(
+                 "Free Bytes in Pagefile, expressed in MB. <NAME=PageFree>. Uses SIZE");
+         },
+     .DefaultUsage = "PageFree: <NAME=PageFree>",
+     .Options = "FORMAT DECIMAL",
+     .Measure = MeasurePageFree,
+     .Known = nullptr,
+     .Scale = FreeScale,
+     .MaximumText = AgainstTotal,
+     .Unit = "MB",
+     .Metric = MemoryMetric},
+    {.Item = TItem::RAMTotal,
+     .Family = TFamily::PageRAM,
+     .TagName = "RAMTotal",
+     .DisplayName = "RAMTotal",
+     .Help = []() -> std::string {
+         return "Total Bytes in RAM, expressed in MB. <NAME=RAMTotal>. Uses SIZE";
+     },
+     .DefaultUsage = "RAMTotal: <NAME=RAMTotal>",
+     .Options = "DECIMAL",
+     .Measure = MeasureRAMTotal,
+     .Known = nullptr,
+     .Scale = CountScale,
+     .MaximumText = NoMaximum,
+     .Unit = "MB",
+     .Metric = MemoryMetric},
+    {.Item = TItem::RAMUsed,
+     .Family = TFamily::PageRAM,
+     .TagName = "RAMUsed",
+     .DisplayName = "RAMUsed",
+     .Help =
+         [] {
+             return PercentageHelp("Used Bytes in RAM, expressed in MB. <NAME=RAMUsed>. Uses SIZE");
+         },
+     .DefaultUsage = "RAMUsed: <NAME=RAMUsed>",
+     .Options = "FORMAT DECIMAL",
+     .Measure = MeasureRAMUsed,
+     .Known = nullptr,
+     .Scale = PartScale,
+     .MaximumText = AgainstTotal,
+     .Unit = "MB",
+     .Metric = NotExported},
+    {.Item = TItem::RAMFree,
+     .Family = TFamily::PageRAM,
+     .TagName = "RAMFree",
+     .DisplayName = "RAMFree",
+     .Help =
+         [] {
+             return PercentageHelp("Free Bytes in RAM, expressed in MB. <NAME=RAMFree>. Uses SIZE");
+         },
+     .DefaultUsage = "RAMFree: <NAME=RAMFree>",
+     .Options = "FORMAT DECIMAL",
+     .Measure = MeasureRAMFree,
+     .Known = nullptr,
+     .Scale = FreeScale,
+     .MaximumText = AgainstTotal,
+     .Unit = "MB",
+     .Metric = MemoryMetric},
+    {.Item = TItem::ProcUsage,
+     .Family = TFamily::Proc,
+     .TagName = "ProcUsage",
+     .DisplayName = "Processor Usage",
+     .Help = []() -> std::string {
+         return "Displays processor usage as a percentage. <NAME=ProcUsage>. Uses FORMAT, "
+                "LEADZERO, DECIMAL, SIZE. Set Format to the number processor you would like to "
+                "display (1-4), or ALL for the total.";
+     },
+     .DefaultUsage = "Proc %: <NAME=ProcUsage LEADZERO DECIMAL SIZE=5 FORMAT=\"ALL\">",
+     .Options = "FORMAT LEADZERO DECIMAL",
+     .Measure = MeasureProcUsage,
+     .Known = ProcKnown,
+     .Scale = PartScale,
+     .MaximumText = "100 percent",
+     .Unit = "%",
+     .Metric = {"statlume_cpu_usage_ratio",
+                "Processor usage over the last update interval (0 to 1).", "cpu"}},
+    {.Item = TItem::NetRead,
+     .Family = TFamily::Network,
+     .TagName = "NetRead",
+     .DisplayName = "Network Read Stats",
+     .Help = []() -> std::string {
+         return "Bytes Read from all network adapters, in KB/sec. <NAME=NetRead>. Uses FORMAT, "
+                "LEADZERO, DECIMAL, SIZE. Set Format to the number NIC you would like to display "
+                "(1-4), or ALL for the total.";
+     },
+     .DefaultUsage = "KB Read: <NAME=NetRead LEADZERO DECIMAL SIZE=5 FORMAT=\"ALL\">",
+     .Options = "FORMAT LEADZERO DECIMAL",
+     .Measure = MeasureNetRead,
+     .Known = NetKnown,
+     .Scale = RateScale,
+     .MaximumText = "the peak of the last minute",
+     .Unit = "KB/s",
+     .Metric = {"statlume_network_receive_bytes_per_second",
+                "Bytes received per second by all network adapters (total) or one of them.",
+                "slot"}},
+    {.Item = TItem::NetWrite,
+     .Family = TFamily::Network,
+     .TagName = "NetWrite",
+     .DisplayName = "Network Write Stats",
+     .Help = []() -> std::string {
+         return "Bytes Written to all network adapters, in KB/sec. <NAME=NetWrite>. Uses FORMAT, "
+                "LEADZERO, DECIMAL, SIZE. Set Format to the number NIC you would like to display "
+                "(1-4), or ALL for the total.";
+     },
+     .DefaultUsage = "KB Write: <NAME=NetWrite LEADZERO DECIMAL SIZE=5 FORMAT=\"ALL\">",
+     .Options = "FORMAT LEADZERO DECIMAL",
+     .Measure = MeasureNetWrite,
+     .Known = NetKnown,
+     .Scale = RateScale,
+     .MaximumText = "the peak of the last minute",
+     .Unit = "KB/s",
+     .Metric = {"statlume_network_transmit_bytes_per_second",
+                "Bytes sent per second by all network adapters (total) or one of them.", "slot"}},
+    {.Item = TItem::IPAddr,
+     .Family = TFamily::NonPerf,
+     .TagName = "IPAddr",
+     .DisplayName = "IP Addresses",
+     .Help = []() -> std::string {
+         return "Total number of IP addresses locally bound to adapters. Uses SIZE, LEADZERO, "
+                "FORMAT. When LEADZERO is used in this context, each of the 3-digit numbers "
+                "making up the address will be left-padded with zeroes. FORMAT is used to specify "
+                "the character(s) separating each IP (Default is a comma and space)"
+                "<NAME=IPAddr>.";
+     },
+     .DefaultUsage = "<NAME=IPAddr>",
+     .Options = "FORMAT LEADZERO",
+     .Measure = nullptr,
+     .Known = nullptr,
+     .Scale = NoScale,
+     .MaximumText = NoMaximum,
+     .Unit = "",
+     .Metric = NotExported},
+    {.Item = TItem::CompName,
+     .Family = TFamily::NonPerf,
+     .TagName = "CompName",
+     .DisplayName = "Computer Name",
+     .Help = []() -> std::string {
+         return "Local computer name, specified in Network Identification. 15 character max. "
+                "Uses SIZE. <NAME=CompName>.";
+     },
+     .DefaultUsage = "<NAME=CompName>",
+     .Options = "",
+     .Measure = nullptr,
+     .Known = nullptr,
+     .Scale = NoScale,
+     .MaximumText = NoMaximum,
+     .Unit = "",
+     .Metric = NotExported},
+    {.Item = TItem::UserName,
+     .Family = TFamily::NonPerf,
+     .TagName = "UserName",
+     .DisplayName = "User Name",
+     .Help = []() -> std::string {
+         return "Logged in User name. 15 character max. Uses SIZE. <NAME=UserName>.";
+     },
+     .DefaultUsage = "<NAME=UserName>",
+     .Options = "",
+     .Measure = nullptr,
+     .Known = nullptr,
+     .Scale = NoScale,
+     .MaximumText = NoMaximum,
+     .Unit = "",
+     .Metric = NotExported},
+    {.Item = TItem::DateTime,
+     .Family = TFamily::NonPerf,
+     .TagName = "DateTime",
+     .DisplayName = "Date and Time",
+     .Help = DateTimeHelp,
+     .DefaultUsage = "<NAME=DateTime FORMAT=\"'Date' dd/mm/yy 'Time' hh:nn\">",
+     .Options = "FORMAT",
+     .Measure = nullptr,
+     .Known = nullptr,
+     .Scale = NoScale,
+     .MaximumText = NoMaximum,
+     .Unit = "",
+     .Metric = NotExported},
+    {.Item = TItem::Blank,
+     .Family = TFamily::NonPerf,
+     .TagName = "Blank",
+     .DisplayName = "Blank",
+     .Help = []() -> std::string {
+         return "Blank tag which doesn't actually format data, and is basically used to let you "
+                "apply the SIZE tag to space things. <NAME=Blank>. Uses SIZE";
+     },
+     .DefaultUsage = "<NAME=Blank SIZE=5>",
+     .Options = "",
+     .Measure = nullptr,
+     .Known = nullptr,
+     .Scale = NoScale,
+     .MaximumText = NoMaximum,
+     .Unit = "",
+     .Metric = NotExported},
+    {.Item = TItem::DriveSpace,
+     .Family = TFamily::NonPerf,
+     .TagName = "DriveSpace",
+     .DisplayName = "Drive Space",
+     .Help = DriveSpaceHelp,
+     .DefaultUsage = "Drive C: <NAME=DriveSpace SIZE=5 FORMAT=\"C FREE\">",
+     .Options = "FORMAT DECIMAL",
+     .Measure = MeasureDriveSpace,
+     .Known = nullptr,
+     .Scale = DriveScale,
+     .MaximumText = "the drive's total, with FREE",
+     .Unit = "MB",
+     .Metric = {"statlume_filesystem_bytes",
+                "Space free to the user and total space of the drives measured.",
+                "drive,mount,state"}},
+});
+
+static_assert(Rows.size() == ItemCount, "one catalogue row per item");
+
+constexpr bool RowsInItemOrder()
+{
+    for (std::size_t i = 0; i < Rows.size(); ++i) {
+        if (Rows[i].Item != static_cast<TItem>(i))
+            return false;
+    }
+    return true;
+}
+static_assert(RowsInItemOrder(), "catalogue rows follow TItem order");
+
+} // namespace
+
+const std::array<TItemRow, ItemCount>& ItemCatalogue()
+{
+    return Rows;
+}
+
+const TItemRow& ItemRow(TItem item)
+{
+    return Rows.at(static_cast<std::size_t>(item));
+}
+
+const TItemRow* FindItemRow(std::string_view tagName)
+{
+    const auto found = std::find_if(Rows.begin(), Rows.end(), [&](const TItemRow& row) {
+        return EqualsFolded(row.TagName, tagName);
+    });
+    return found == Rows.end() ? nullptr : &*found;
+}
+
+std::string ItemDescription(TItem item)
+{
+    return ItemRow(item).Help();
+}
+
+} // namespace statlume
