@@ -10,6 +10,7 @@
 
 #include "base/locale_info.h"
 #include "format/item_texts.h"
+#include "record/family_set.h"
 #include "record/raw_data_shell.h"
 
 namespace statlume {
@@ -201,17 +202,6 @@ public:
 
 /// The format registry: the six formatters in registry order.
 using TFormatterList = std::vector<std::unique_ptr<TFormatter>>;
-
-/// Positions of the families in the registry.
-enum class TFamily : std::size_t
-{
-    MBM = 0,
-    UTP = 1,
-    PageRAM = 2,
-    Proc = 3,
-    Network = 4,
-    NonPerf = 5,
-};
 
 /// Creates the six formatters in registry order, all sharing one shell and one locale.
 TFormatterList CreateFormatters(TRawDataShell& shell, const LocaleInfo& locale);
