@@ -54,7 +54,7 @@ std::vector<std::string> TMonitor::RenderTexts()
     std::vector<std::string> texts;
     texts.reserve(Runs.LineCount());
     for (std::size_t i = 0; i < Runs.LineCount(); ++i)
-        texts.push_back(RenderLine(Formatters, Runs.Line(i)));
+        texts.push_back(Runs.RenderText(Formatters, i));
     return texts;
 }
 
