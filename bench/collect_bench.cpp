@@ -56,7 +56,7 @@ void FullCollectionAndRender(benchmark::State& state)
     shell.Data.Drives[0].Letter = 'C';
 
     for (auto _ : state) {
-        if (!collector.CollectSnapshot(shell, formatters, true, 1000))
+        if (!collector.CollectSnapshot(shell, TFamilySet::All(), true, 1000))
             state.SkipWithError("collection failed");
         std::size_t size = 0;
         for (const std::string& line : lines)

@@ -1,6 +1,7 @@
 // Cost of one full render of the window's lines from a filled snapshot: the default template
-// (eight lines) and a template that uses all 24 items. Allocations are counted through a
-// replaced global operator new, to show that repeated renders do not grow memory.
+// (eight lines) and a template that uses all 24 items, as text and as a window tick renders
+// them into runs. Allocations are counted through a replaced global operator new, to show that
+// repeated renders do not grow memory.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -10,6 +11,7 @@
 
 #include "format/default_template.h"
 #include "format/formatter.h"
+#include "format/run_renderer.h"
 #include "format/tag_language.h"
 #include "record/raw_data.h"
 #include "record/raw_data_shell.h"
@@ -105,6 +107,20 @@ public:
         DecideAllActive(Formatters, text);
         Render(); // registers the drive letter
         Shell.Data.Drives[0] = FilledRecord().Drives[0];
+        Runs.SetLines(Lines);
+    }
+
+    // One window tick: every line into runs through the renderer the labels keep.
+    std::size_t Tick()
+    {
+        NowMs += 1000;
+        std::size_t total = 0;
+        for (std::size_t i = 0; i < Runs.LineCount(); ++i) {
+            const TRunLine line = Runs.Render(Formatters, i, NowMs, true);
+            benchmark::DoNotOptimize(line.Runs.data());
+            total += line.Runs.size();
+        }
+        return total;
     }
 
     std::size_t Render()
@@ -122,6 +138,8 @@ public:
     TRawDataShell Shell;
     TFormatterList Formatters;
     std::vector<std::string> Lines;
+    TRunRenderer Runs;
+    std::int64_t NowMs = 0;
 };
 
 void RunRenders(benchmark::State& state, bool allItems)
@@ -156,6 +174,26 @@ void BM_RenderAllItems(benchmark::State& state)
     RunRenders(state, true);
 }
 BENCHMARK(BM_RenderAllItems);
+
+void RunTicks(benchmark::State& state, bool allItems)
+{
+    TRenderFixture fixture(allItems);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(fixture.Tick());
+    state.counters["lines"] = static_cast<double>(fixture.Lines.size());
+}
+
+void BM_WindowTickDefaultTemplate(benchmark::State& state)
+{
+    RunTicks(state, false);
+}
+BENCHMARK(BM_WindowTickDefaultTemplate);
+
+void BM_WindowTickAllItems(benchmark::State& state)
+{
+    RunTicks(state, true);
+}
+BENCHMARK(BM_WindowTickAllItems);
 
 } // namespace
 

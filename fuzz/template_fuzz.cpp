@@ -11,6 +11,7 @@
 #include "base/ascii_case.h"
 #include "format/default_template.h"
 #include "format/formatter.h"
+#include "format/parsed_line.h"
 #include "format/tag_language.h"
 #include "platform/fake/test_locales.h"
 #include "record/raw_data.h"
@@ -88,6 +89,21 @@ void Check(bool condition)
         std::abort();
 }
 
+// Every replacement an observer is told of.
+class TCallLog final : public TTagObserver
+{
+public:
+    void OnTagReplaced(const TFormatter&, const TFormatData& item, std::string_view tag,
+                       std::size_t start, std::size_t valueSize) override
+    {
+        Calls += item.TagName;
+        Calls += tag;
+        Calls += std::to_string(start) + ' ' + std::to_string(valueSize) + '\n';
+    }
+
+    std::string Calls;
+};
+
 void RenderTemplate(const TFormatterList& formatters, std::string_view templateText)
 {
     DecideAllActive(formatters, templateText);
@@ -98,6 +114,12 @@ void RenderTemplate(const TFormatterList& formatters, std::string_view templateT
             Check(out == line);
         // Padding is capped and values are short, so no line can swell without bound.
         Check(out.size() <= 256 * line.size() + 1024);
+        // The parsed line renders as RenderLine, once the drive letters are entered.
+        TCallLog expected;
+        TCallLog got;
+        const std::string again = RenderLine(formatters, line, &expected);
+        Check(TParsedLine(formatters, line).Render(formatters, &got) == again);
+        Check(got.Calls == expected.Calls);
     }
 }
 

@@ -4,9 +4,6 @@
 #include <utility>
 
 #include "base/printable_text.h"
-#include "cli/record_render.h"
-#include "format/tag_language.h"
-#include "format/template_cap.h"
 #include "platform/linux/dl_sensor_starter.h"
 #include "platform/linux/linux_system_status.h"
 #include "platform/linux/proc_perf_data_source.h"
@@ -53,6 +50,7 @@ TConsoleApp::TConsoleApp(std::ostream& out, std::ostream& err, const LocaleInfo&
     , Sources(makeSources(Loop))
     , SnapshotCollector(
           std::make_unique<TSnapshotCollector>(*Sources.Perf, *Sources.Status, *Sources.Sensors))
+    , Monitor(Formatters)
 {
     Signals.async_wait([this](const std::error_code& error, int) {
         if (!error)
@@ -83,16 +81,9 @@ TConsoleApp::~TConsoleApp()
 
 void TConsoleApp::SetLabels(std::string_view templateText)
 {
-    // Each line costs memory and time on every tick, and is printed on every tick: a huge
-    // template is cut as the window cuts it.
-    const TTemplateCap cap = CapTemplate(templateText);
-    if (cap.Cut)
-        Err << "statlume-cli: " << TemplateCapMessage(cap) << '\n' << std::flush;
-    DecideAllActive(Formatters, cap.Kept);
-    Lines = SplitTemplateLines(cap.Kept);
-    Runs.SetLines(Lines);
-    // Drive items enter their letters while rendering; the first collection then measures them.
-    RenderLabels();
+    // Each line is printed on every tick: a huge template is cut as the window cuts it.
+    if (const std::string cut = Monitor.SetTemplate(templateText); !cut.empty())
+        Err << "statlume-cli: " << cut << '\n' << std::flush;
 }
 
 bool TConsoleApp::BuildLabels(std::string_view templateText)
@@ -103,28 +94,19 @@ bool TConsoleApp::BuildLabels(std::string_view templateText)
 
 bool TConsoleApp::Collect(bool force)
 {
-    return SnapshotCollector->CollectSnapshot(RawShell, Formatters, force, Interval);
+    return Monitor.Collect(*SnapshotCollector, force, Interval);
 }
 
-std::string TConsoleApp::RenderLabels() const
+std::vector<std::string> TConsoleApp::RenderLines()
 {
-    return RenderConsoleText(Formatters, Lines);
-}
-
-std::vector<std::string> TConsoleApp::RenderLines() const
-{
-    std::vector<std::string> rendered;
-    rendered.reserve(Lines.size());
-    for (const std::string& line : Lines)
-        rendered.push_back(RenderLine(Formatters, line));
-    return rendered;
+    return Monitor.RenderTexts();
 }
 
 std::vector<TRunLine> TConsoleApp::RenderRuns(bool sample)
 {
     const auto now = std::chrono::steady_clock::now().time_since_epoch();
-    return Runs.RenderAll(
-        Formatters, std::chrono::duration_cast<std::chrono::milliseconds>(now).count(), sample);
+    return Monitor.RenderAll(std::chrono::duration_cast<std::chrono::milliseconds>(now).count(),
+                             sample);
 }
 
 void TConsoleApp::StartTimer(std::uint32_t intervalMs, std::function<void()> onTick)

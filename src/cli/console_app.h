@@ -12,7 +12,8 @@
 #include "collect/sensor_step.h"
 #include "collect/snapshot_collector.h"
 #include "format/formatter.h"
-#include "format/run_renderer.h"
+#include "format/run.h"
+#include "monitor/monitor.h"
 #include "platform/perf_data_source.h"
 #include "platform/system_status.h"
 #include "record/raw_data_shell.h"
@@ -68,11 +69,8 @@ public:
     bool BuildLabels(std::string_view templateText);
     /// One collection (force: the slow host items now); false on the failure path.
     bool Collect(bool force);
-    /// Every template line rendered from the snapshot, each ended by a line break, then one
-    /// empty line.
-    std::string RenderLabels() const;
     /// Every template line rendered from the snapshot, without line breaks.
-    std::vector<std::string> RenderLines() const;
+    std::vector<std::string> RenderLines();
     /// Every template line rendered into runs; sample adds the snapshot's values to the graphs'
     /// histories (a new snapshot), otherwise they are only shown.
     std::vector<TRunLine> RenderRuns(bool sample);
@@ -125,8 +123,7 @@ private:
     TFormatterList Formatters;
     TConsoleSources Sources;
     std::unique_ptr<TSnapshotCollector> SnapshotCollector;
-    std::vector<std::string> Lines;
-    TRunRenderer Runs;
+    TMonitor Monitor;
     std::uint32_t Interval = 1000;
     std::function<void()> OnTick;
     asio::steady_timer::time_point NextTick;

@@ -4,24 +4,10 @@
 
 #include "cli/record_file.h"
 #include "cli/status_output.h"
-#include "format/run_renderer.h"
-#include "format/tag_language.h"
-#include "format/template_cap.h"
+#include "monitor/monitor.h"
 #include "record/record_check.h"
 
 namespace statlume {
-
-std::string RenderConsoleText(const TFormatterList& formatters,
-                              const std::vector<std::string>& lines)
-{
-    std::string text;
-    for (const std::string& line : lines) {
-        text += RenderLine(formatters, line);
-        text += '\n';
-    }
-    text += '\n';
-    return text;
-}
 
 int RenderRecordFile(const std::string& recordPath, std::string_view templateText,
                      const LocaleInfo& locale, std::ostream& out, std::ostream& err)
@@ -32,13 +18,12 @@ int RenderRecordFile(const std::string& recordPath, std::string_view templateTex
         return RecordFileErrorStatus;
     }
 
-    const TTemplateCap cap = CapTemplate(templateText);
-    if (cap.Cut)
-        err << "statlume-cli: " << TemplateCapMessage(cap) << '\n' << std::flush;
-    templateText = cap.Kept;
     TRawDataShell shell;
     const TFormatterList formatters = CreateFormatters(shell, locale);
-    DecideAllActive(formatters, templateText);
+    TMonitor monitor(formatters);
+    if (const std::string cut = monitor.SetTemplate(templateText); !cut.empty())
+        err << "statlume-cli: " << cut << '\n' << std::flush;
+    // The labels are built before the record arrives, as a client builds them.
     shell.Data = DecodeRawData(std::get<TRawBytes>(record));
     if (const auto failure = RecordCheckFailure(shell.Data)) {
         err << "statlume-cli: record file '" << recordPath << "' fails the checks: " << *failure
@@ -48,10 +33,7 @@ int RenderRecordFile(const std::string& recordPath, std::string_view templateTex
     }
 
     // One record is one sample: graphs show a single value.
-    TRunRenderer renderer;
-    renderer.SetLines(SplitTemplateLines(templateText));
-    const std::string text =
-        FormatUpdate(TOutputFormat{}, renderer.RenderAll(formatters, 0, true), false);
+    const std::string text = FormatUpdate(TOutputFormat{}, monitor.RenderAll(0, true), false);
     out.write(text.data(), static_cast<std::streamsize>(text.size()));
     out.flush();
     return 0;

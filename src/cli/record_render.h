@@ -3,20 +3,13 @@
 #include <ostream>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "base/locale_info.h"
-#include "format/formatter.h"
 
 namespace statlume {
 
 /// Exit status when the record file is missing or not exactly one record long.
 inline constexpr int RecordFileErrorStatus = 2;
-
-/// The console's text of one render: each template line through the formatters, each ended
-/// by a line break, then one empty line.
-std::string RenderConsoleText(const TFormatterList& formatters,
-                              const std::vector<std::string>& lines);
 
 /// Renders the record in recordPath through templateText as a client shows a received record:
 /// the labels are built first (clearing the drive letters), then the record becomes the

@@ -30,19 +30,19 @@ void TSnapshotCollector::SetExcludeText(std::string text)
     ExcludeEntries = SplitCommaText(Exclude);
 }
 
-bool TSnapshotCollector::StepActive(const TFormatterList& formatters, TFamily family) const
+bool TSnapshotCollector::StepActive(TFamilySet families, TFamily family) const
 {
-    return CollectAll || FamilyOf(formatters, family).Active;
+    return CollectAll || families.Has(family);
 }
 
-bool TSnapshotCollector::CollectSnapshot(TRawDataShell& shell, const TFormatterList& formatters,
-                                         bool force, std::uint32_t intervalMs)
+bool TSnapshotCollector::CollectSnapshot(TRawDataShell& shell, TFamilySet families, bool force,
+                                         std::uint32_t intervalMs)
 {
     TRawData& data = shell.Data;
     data.Marker = 'T';
     Problem.clear();
-    ProcActive = StepActive(formatters, TFamily::Proc);
-    NetActive = StepActive(formatters, TFamily::Network);
+    ProcActive = StepActive(families, TFamily::Proc);
+    NetActive = StepActive(families, TFamily::Network);
     // A step left out for a while starts afresh: a rate over that gap would not be the last
     // interval's.
     if (ProcActive && !PerfSteps.ProcessorStep(data, ExcludeEntries))
@@ -53,17 +53,17 @@ bool TSnapshotCollector::CollectSnapshot(TRawDataShell& shell, const TFormatterL
         NoteProblem("network", "net/dev");
     else if (!NetActive)
         PerfSteps.ForgetNetwork();
-    if (StepActive(formatters, TFamily::UTP) && !PerfSteps.SystemStep(data, LastUptime))
+    if (StepActive(families, TFamily::UTP) && !PerfSteps.SystemStep(data, LastUptime))
         NoteProblem("uptime, process and thread", "uptime and loadavg");
     shell.Known = PerfSteps.Known();
     if (!Problem.empty())
         Problem += " Check that procfs is mounted and readable by this user (in a container, "
                    "its own /proc); the figures return by themselves once it can be read.";
-    if (StepActive(formatters, TFamily::PageRAM))
+    if (StepActive(families, TFamily::PageRAM))
         MemoryStep(data);
-    if (StepActive(formatters, TFamily::NonPerf))
+    if (StepActive(families, TFamily::NonPerf))
         HostStep(data, force);
-    if (StepActive(formatters, TFamily::MBM))
+    if (StepActive(families, TFamily::MBM))
         Sensors.Run(data);
     return Problem.empty();
 }

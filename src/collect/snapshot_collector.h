@@ -8,9 +8,9 @@
 #include "collect/drive_map.h"
 #include "collect/perf_collector.h"
 #include "collect/sensor_step.h"
-#include "format/formatter.h"
 #include "platform/perf_data_source.h"
 #include "platform/system_status.h"
+#include "record/family_set.h"
 #include "record/raw_data_shell.h"
 
 namespace statlume {
@@ -23,12 +23,12 @@ public:
     TSnapshotCollector(platform::PerfDataSource& perfSource, platform::SystemStatus& status,
                        TSensorStep& sensors);
 
-    /// One collection: the marker, then every step whose formatter is Active (every step when
+    /// One collection: the marker, then the step of every family in families (every step when
     /// collecting all) into shell.Data and shell.Known; force runs the slow host items now.
     /// intervalMs scales the network rates of blocks without a clock. Returns false when a
     /// step could not read its data: its figures then have no value, the other steps run all
     /// the same, and Problem says what failed.
-    bool CollectSnapshot(TRawDataShell& shell, const TFormatterList& formatters, bool force,
+    bool CollectSnapshot(TRawDataShell& shell, TFamilySet families, bool force,
                          std::uint32_t intervalMs);
     /// After a collection: an active rate step has its first sample only, so its rates have
     /// no value until a second collection.
@@ -36,7 +36,7 @@ public:
     /// What the last collection could not read and why, for the user; empty when all was read.
     const std::string& CollectionProblem() const { return Problem; }
 
-    /// Collects every family on every pass, whatever the Active flags say, and every drive of
+    /// Collects every family on every pass, whatever set a collection is given, and every drive of
     /// the drive map besides those the drive items ask for (headless server, exporter).
     void SetCollectAll(bool collectAll) { CollectAll = collectAll; }
     /// Sets the process exclusion text and rebuilds the list from it (comma text).
@@ -56,7 +56,7 @@ public:
     const TPerfCollector& PerfCollector() const { return PerfSteps; }
 
 private:
-    bool StepActive(const TFormatterList& formatters, TFamily family) const;
+    bool StepActive(TFamilySet families, TFamily family) const;
     void NoteProblem(std::string_view figures, std::string_view procFiles);
     void MemoryStep(TRawData& data);
     void HostStep(TRawData& data, bool force);

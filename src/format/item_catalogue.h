@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "format/item_measure.h"
+#include "record/family_set.h"
 #include "record/raw_data.h"
 #include "record/raw_data_shell.h"
 
@@ -45,17 +46,6 @@ enum class TItem : std::size_t
 
 /// Number of format items.
 inline constexpr std::size_t ItemCount = 24;
-
-/// Positions of the formatter families in the registry.
-enum class TFamily : std::size_t
-{
-    MBM = 0,
-    UTP = 1,
-    PageRAM = 2,
-    Proc = 3,
-    Network = 4,
-    NonPerf = 5,
-};
 
 /// The Prometheus family an item's figure is exported in.
 struct TItemMetric

@@ -184,17 +184,33 @@ void TRunRenderer::SetLines(const std::vector<std::string>& lines)
     States = std::move(states);
 }
 
+const TParsedLine& TRunRenderer::ParsedOf(TLineState& state, const TFormatterList& formatters)
+{
+    // The tray's processor icon can make a family Active that the template did not.
+    if (!state.Parsed || !state.Parsed->Fits(formatters)) {
+        state.Parsed.emplace(formatters, state.Text);
+        ++Parses;
+    }
+    return *state.Parsed;
+}
+
+std::string TRunRenderer::RenderText(const TFormatterList& formatters, std::size_t index)
+{
+    return ParsedOf(States.at(index), formatters).Render(formatters, nullptr);
+}
+
 TRunLine TRunRenderer::Render(const TFormatterList& formatters, std::size_t index,
                               std::int64_t nowMs, bool sample)
 {
     TLineState& state = States.at(index);
+    const TParsedLine& parsed = ParsedOf(state, formatters);
     TRunLine line;
     if (!state.MayDraw) {
-        AddText(line, RenderLine(formatters, state.Text));
+        AddText(line, parsed.Render(formatters, nullptr));
         return line;
     }
     TSpanTracker tracker(state.Read);
-    const std::string text = RenderLine(formatters, state.Text, &tracker);
+    const std::string text = parsed.Render(formatters, &tracker);
     tracker.Finish();
     // Stable: an empty value met first stands before a tag replaced at the same place.
     std::stable_sort(tracker.Spans.begin(), tracker.Spans.end(),

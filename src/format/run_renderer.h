@@ -2,12 +2,14 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "format/draw_options.h"
 #include "format/formatter.h"
+#include "format/parsed_line.h"
 #include "format/run.h"
 #include "format/tag_history.h"
 
@@ -20,7 +22,7 @@ class TRunRenderer
 {
 public:
     /// The template lines from now on; a line whose text is unchanged at the same index keeps
-    /// its history, any other starts empty.
+    /// its history and its parse, any other starts empty and is parsed at its first render.
     void SetLines(const std::vector<std::string>& lines);
     /// The template lines.
     std::size_t LineCount() const { return States.size(); }
@@ -35,6 +37,11 @@ public:
     /// Every line, in order.
     std::vector<TRunLine> RenderAll(const TFormatterList& formatters, std::int64_t nowMs,
                                     bool sample);
+    /// Line index as text, as RenderLine gives it; no history is read or kept.
+    std::string RenderText(const TFormatterList& formatters, std::size_t index);
+    /// How many times a line was parsed: once per new line, and again when the formatters'
+    /// Active flags changed since.
+    std::size_t ParseCount() const { return Parses; }
 
     /// The options read from one tag of a line, kept while the tag reads the same.
     struct TTagOptions
@@ -55,9 +62,14 @@ private:
         std::vector<TTagHistory> Tags;
         /// The options of every tag met in the last rendering, in the order met.
         std::vector<TTagOptions> Read;
+        /// Absent until the first render.
+        std::optional<TParsedLine> Parsed;
     };
 
+    const TParsedLine& ParsedOf(TLineState& state, const TFormatterList& formatters);
+
     std::vector<TLineState> States;
+    std::size_t Parses = 0;
 };
 
 } // namespace statlume

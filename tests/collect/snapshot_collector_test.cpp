@@ -41,15 +41,15 @@ protected:
 
     void Activate(std::set<TFamily> families)
     {
-        for (TFamily family : {TFamily::MBM, TFamily::UTP, TFamily::PageRAM, TFamily::Proc,
-                               TFamily::Network, TFamily::NonPerf})
-            FamilyOf(Formatters, family).Active = families.contains(family);
+        Families = {};
+        for (TFamily family : families)
+            Families = Families.With(family);
     }
 
     // Every record a collection completes must pass a peer's record check.
     bool Collect(bool force = false)
     {
-        const bool collected = Collector->CollectSnapshot(Shell, Formatters, force, 1000);
+        const bool collected = Collector->CollectSnapshot(Shell, Families, force, 1000);
         if (collected) {
             EXPECT_EQ(RecordCheckFailure(Data()), std::nullopt);
         }
@@ -71,12 +71,11 @@ protected:
     platform::TFakeSensorBlock* SensorBlock = nullptr;
     std::unique_ptr<TSensorStep> Sensors;
     TRawDataShell Shell;
-    LocaleInfo Locale;
-    TFormatterList Formatters = CreateFormatters(Shell, Locale);
+    TFamilySet Families;
     std::unique_ptr<TSnapshotCollector> Collector;
 };
 
-TEST_F(SnapshotCollectorTest, RunsOnlyTheStepsOfActiveFormatters)
+TEST_F(SnapshotCollectorTest, RunsOnlyTheStepsOfTheFamiliesGiven)
 {
     struct TCase
     {
@@ -352,8 +351,8 @@ TEST_F(SnapshotCollectorTest, FailingStepLeavesItsFiguresWithoutValue)
         Status.Clock = 40000;
         const int memoryCalls = Status.MemoryCalls;
         // Every step runs on both passes; the second gives the rates their second sample.
-        EXPECT_FALSE(collector.CollectSnapshot(Shell, Formatters, true, 1000));
-        EXPECT_FALSE(collector.CollectSnapshot(Shell, Formatters, false, 1000));
+        EXPECT_FALSE(collector.CollectSnapshot(Shell, Families, true, 1000));
+        EXPECT_FALSE(collector.CollectSnapshot(Shell, Families, false, 1000));
         EXPECT_NE(collector.CollectionProblem().find("malformed"), std::string::npos);
         EXPECT_EQ(Shell.Known.Proc[0], c.proc);
         EXPECT_EQ(Shell.Known.Net[0], c.net);

@@ -69,6 +69,23 @@ TEST(RunRenderer, TemplatesWithoutTheNewOptionsRenderAsBefore)
     }
 }
 
+// Parsing costs more than the values: a line is parsed when it is new, and again only when
+// the Active flags it was parsed for change (the tray's processor icon).
+TEST(RunRenderer, ParsesALineOnceUntilItOrTheActiveFamiliesChange)
+{
+    TRunRig rig;
+    const std::string line = "<NAME=Threads> <NAME=ProcUsage BAR=5>";
+    rig.Runs(line);
+    rig.Runs(line, 1000);
+    rig.Renderer.RenderText(rig.Formatters, 0);
+    EXPECT_EQ(rig.Renderer.ParseCount(), 1u);
+    rig.Family(TFamily::MBM).Active = true;
+    EXPECT_EQ(PlainText(rig.Runs(line, 2000)), "312 75");
+    EXPECT_EQ(rig.Renderer.ParseCount(), 2u);
+    rig.Runs("<NAME=Threads>");
+    EXPECT_EQ(rig.Renderer.ParseCount(), 3u);
+}
+
 TEST(RunRenderer, TurnsTagsWithOptionsIntoRuns)
 {
     struct TExpected

@@ -9,8 +9,6 @@
 #include "display/label_layout.h"
 #include "display/screen_fit.h"
 #include "display/tray_tooltip.h"
-#include "format/tag_language.h"
-#include "format/template_cap.h"
 
 #include <QCloseEvent>
 #include <QCursor>
@@ -273,8 +271,7 @@ void TStatlumeDisplay::LimitToDesktop()
 bool TStatlumeDisplay::CollectSnapshot(bool force)
 {
     const int interval = Timer1->Interval() > 0 ? Timer1->Interval() : 1000;
-    return SnapshotCollector.CollectSnapshot(RawShell, Formatters, force,
-                                             static_cast<std::uint32_t>(interval));
+    return Monitor.Collect(SnapshotCollector, force, static_cast<std::uint32_t>(interval));
 }
 
 void TStatlumeDisplay::CollectionFailed()
@@ -355,12 +352,12 @@ void TStatlumeDisplay::RenderLabels(bool sample)
     // no tray shown they are not made (a tray that comes says so, or is seen within seconds).
     const bool trayShown = TrayIcon->Shown();
     std::vector<std::string> trayLines;
-    for (std::size_t i = 0; i < LabelList.size() && i < Runs.LineCount(); ++i) {
+    for (std::size_t i = 0; i < LabelList.size() && i < Monitor.LineCount(); ++i) {
         TFmtLabel* label = LabelList[i];
         if (label->Caption() == BlankCaption) {
             relayout = true;
         }
-        TRunLine line = Runs.Render(Formatters, i, now, sample);
+        TRunLine line = Monitor.Render(i, now, sample);
         if (trayShown && i < TrayFigureLines) {
             trayLines.push_back(TrayFigureLine(line));
         }
@@ -407,15 +404,13 @@ void TStatlumeDisplay::BuildLabels(const std::string& text)
         try {
             FreeLabels();
             // Each label costs memory and time on every tick: a huge template is cut.
-            const TTemplateCap cap = CapTemplate(text);
-            if (cap.Cut) {
-                Tell(TemplateCapMessage(cap));
+            if (const std::string cut = Monitor.SetTemplate(text); !cut.empty()) {
+                Tell(cut);
             }
-            const std::vector<std::string> lines = SplitTemplateLines(cap.Kept);
             const QColor textColour = LabelTextColour();
-            for (std::size_t i = 0; i < lines.size(); ++i) {
+            for (std::size_t i = 0; i < Monitor.LineCount(); ++i) {
                 const std::string name = "FormatLabel" + std::to_string(i);
-                auto* label = new TFmtLabel(QString::fromStdString(name), lines[i], this);
+                auto* label = new TFmtLabel(QString::fromStdString(name), Monitor.Line(i), this);
                 label->SetTextAlign(TextAlign);
                 label->setFont(LabelFont);
                 QPalette colours = label->palette();
@@ -433,12 +428,6 @@ void TStatlumeDisplay::BuildLabels(const std::string& text)
                 }
                 LabelList.push_back(label);
                 label->show();
-            }
-            Runs.SetLines(lines);
-            DecideAllActive(Formatters, cap.Kept);
-            // Drive items enter their letters while rendering; the refresh then measures them.
-            for (const std::string& line : lines) {
-                RenderLine(Formatters, line);
             }
         } catch (...) {
             failure = std::current_exception();

@@ -21,7 +21,7 @@
 #include "display/qt/update_timer.h"
 #include "display/qt/window_chrome.h"
 #include "format/formatter.h"
-#include "format/run_renderer.h"
+#include "monitor/monitor.h"
 #include "options/option_form.h"
 #include "platform/perf_data_source.h"
 #include "platform/registry.h"
@@ -264,8 +264,8 @@ private:
     TFormatterList Formatters;
     TSnapshotCollector SnapshotCollector;
     std::vector<TFmtLabel*> LabelList;
-    /// The labels' lines with the history of their graphs.
-    TRunRenderer Runs;
+    /// The template's lines with the history of their graphs, collected for and rendered.
+    TMonitor Monitor{Formatters};
     /// "WarnColor" and "CritColor".
     QColor WarnColour{0xFF, 0xBF, 0x00};
     QColor CritColour{0xFF, 0x30, 0x30};
