@@ -114,6 +114,10 @@ private:
             FileName(Options.DumpRecordFile, name, inlineValue);
         else if (name == "--password-file")
             FileName(Options.PasswordFile, name, inlineValue);
+        else if (name == "--procfs")
+            FileName(Options.GivenRoots.Procfs, name, inlineValue, "a folder");
+        else if (name == "--sysfs")
+            FileName(Options.GivenRoots.Sysfs, name, inlineValue, "a folder");
         else if (name == "--bind")
             Bind(Value(name, inlineValue));
         else if (name == "--allow")
@@ -263,12 +267,14 @@ private:
             field = std::string(*value);
     }
 
+    // A path that must not be empty; what says what kind ("a file name", "a folder").
     void FileName(std::optional<std::string>& field, std::string_view name,
-                  std::optional<std::string_view> inlineValue)
+                  std::optional<std::string_view> inlineValue,
+                  std::string_view what = "a file name")
     {
         const auto value = Value(name, inlineValue);
         if (value && value->empty())
-            Fail(std::string(name) + " needs a file name");
+            Fail(std::string(name) + " needs " + std::string(what));
         else
             Assign(field, value);
     }
@@ -521,6 +527,9 @@ std::string CliHelpText()
            "                        suggestion, and BAR=, GRAPH=, WARN=, CRIT= or COLOR=\n"
            "                        options that are malformed or ignored; exit status 1\n"
            "                        when there is one\n"
+           "  --procfs DIR          collect from the procfs at DIR instead of /proc: a host's\n"
+           "                        /proc mounted elsewhere in a container, or a copy\n"
+           "  --sysfs DIR           the same for the sysfs at DIR instead of /sys\n"
            "  -h, --help            show this text\n"
            "  -V, --version         show the version\n"
            "\n"

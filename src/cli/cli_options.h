@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "exporter/metrics_endpoint.h"
+#include "platform/system_roots.h"
 #include "remote/serve_limits.h"
 #include "settings/command_line.h"
 
@@ -85,6 +86,8 @@ struct TCliOptions
     std::optional<std::string> Describe;
     /// --check-template: report tags that name no item and end.
     bool CheckTemplate = false;
+    /// --procfs and --sysfs: the folders to collect through; checked by the program.
+    platform::TGivenRoots GivenRoots;
     /// The first usage error (unknown option, stray word, bad value, conflict); empty = none.
     std::string Error;
 

@@ -11,11 +11,12 @@
 
 namespace statlume {
 
-TConsoleSources LinuxSources(asio::io_context& loop, bool clientMode)
+TConsoleSources LinuxSources(asio::io_context& loop, bool clientMode,
+                             const platform::TSystemRoots& roots)
 {
     TConsoleSources sources;
-    sources.Perf = std::make_unique<platform::TProcPerfDataSource>();
-    sources.Status = std::make_unique<platform::TLinuxSystemStatus>();
+    sources.Perf = std::make_unique<platform::TProcPerfDataSource>(roots.Procfs);
+    sources.Status = std::make_unique<platform::TLinuxSystemStatus>(roots);
     sources.Sensors = std::make_unique<TSensorStep>(
         std::make_unique<platform::TShmSensorBlock>(),
         std::make_unique<platform::TDlSensorStarter>(),

@@ -15,6 +15,7 @@
 #include "format/run.h"
 #include "monitor/monitor.h"
 #include "platform/perf_data_source.h"
+#include "platform/system_roots.h"
 #include "platform/system_status.h"
 #include "record/raw_data_shell.h"
 
@@ -33,8 +34,10 @@ struct TConsoleSources
 /// Makes the sources of a run; the sensor starter's report is posted to the given loop.
 using TSourceFactory = std::function<TConsoleSources(asio::io_context& loop)>;
 
-/// The Linux sources; in client mode the sensor starter is never loaded.
-TConsoleSources LinuxSources(asio::io_context& loop, bool clientMode);
+/// The Linux sources, reading the machine through roots; in client mode the sensor starter is
+/// never loaded.
+TConsoleSources LinuxSources(asio::io_context& loop, bool clientMode,
+                             const platform::TSystemRoots& roots = {});
 
 /// The Linux sources: procfs, the status calls, the shared sensor block and its starter.
 TConsoleSources LinuxConsoleSources(asio::io_context& loop);

@@ -23,6 +23,7 @@
 #include "format/item_discovery.h"
 #include "platform/linux/file_registry.h"
 #include "platform/linux/locale_reader.h"
+#include "platform/system_roots.h"
 #include "settings/command_line.h"
 #include "settings/settings_store.h"
 
@@ -191,11 +192,13 @@ std::optional<int> RunDiscovery(const TCliOptions& options, const std::optional<
     return problems.empty() ? 0 : 1;
 }
 
+// A client never collects, and a run that ends at once never starts the sensor publisher.
 TSourceFactory SourcesOf(const TCliOptions& options)
 {
-    if (options.IsClient())
-        return ClientConsoleSources;
-    return options.Once ? ShortRunConsoleSources : LinuxConsoleSources;
+    const bool clientMode = options.IsClient() || options.Once;
+    return [clientMode, roots = platform::RootsOf(options.GivenRoots)](asio::io_context& loop) {
+        return LinuxSources(loop, clientMode, roots);
+    };
 }
 
 } // namespace
@@ -218,6 +221,9 @@ int RunConsoleProgram(std::span<char* const> argv,
         out << "statlume-cli " << version << '\n' << std::flush;
         return 0;
     }
+    if (const std::string problem = platform::GivenRootsProblem(options.GivenRoots);
+        !problem.empty())
+        return Usage(problem, err);
 
     const auto given = CommandLineTemplate(options, err);
     if (!given)

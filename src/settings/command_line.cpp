@@ -5,6 +5,40 @@
 
 namespace statlume {
 
+namespace {
+
+// "--procfs DIR", "--procfs=DIR" and the same of "--sysfs", exact as "--x11" is; true when
+// args[at] is one, at then being its folder, which is no switch of its own.
+bool ReadRootSwitch(const std::vector<std::string>& args, std::size_t& at,
+                    TClientSwitches& switches)
+{
+    const std::string_view arg = args[at];
+    const std::size_t equals = arg.find('=');
+    const std::string_view name = arg.substr(0, equals);
+    std::optional<std::string>* folder = name == "--procfs"  ? &switches.GivenRoots.Procfs
+                                         : name == "--sysfs" ? &switches.GivenRoots.Sysfs
+                                                             : nullptr;
+    if (folder == nullptr) {
+        return false;
+    }
+    std::string_view value;
+    if (equals != std::string_view::npos) {
+        value = arg.substr(equals + 1);
+    } else if (at + 1 < args.size()) {
+        value = args[++at];
+    }
+    if (value.empty()) {
+        if (switches.Error.empty()) {
+            switches.Error = std::string(name) + " needs a folder";
+        }
+    } else {
+        *folder = std::string(value);
+    }
+    return true;
+}
+
+} // namespace
+
 std::vector<std::string> ArgumentsOf(int argc, const char* const* argv)
 {
     std::vector<std::string> args;
@@ -61,8 +95,11 @@ TClientSwitches ParseClientSwitches(const std::vector<std::string>& args)
 {
     TClientSwitches switches;
     bool clientAsked = false;
-    for (const std::string& original : args) {
-        const std::string arg = AsciiLower(original);
+    for (std::size_t at = 0; at < args.size(); ++at) {
+        if (ReadRootSwitch(args, at, switches)) {
+            continue;
+        }
+        const std::string arg = AsciiLower(args[at]);
         const std::string rest = arg.size() > 2 ? arg.substr(2) : std::string();
         if (arg == "-c") {
             clientAsked = true;

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/system_roots.h"
 #include "remote/socket_layer.h"
 
 namespace statlume {
@@ -34,6 +35,10 @@ struct TClientSwitches
     std::optional<std::string> Password;
     /// An argument starting with "-h" was given: do not add the tray icon at start.
     bool HideIcon = false;
+    /// The folders of "--procfs DIR" and "--sysfs DIR" (or "=DIR"); the last of a kind wins.
+    platform::TGivenRoots GivenRoots = {};
+    /// The first of those options without a folder; empty when none.
+    std::string Error = {};
 };
 
 /// The arguments after the program name.
@@ -43,8 +48,8 @@ std::vector<std::string> ArgumentsOf(int argc, const char* const* argv);
 /// the walk and asks for the help page.
 TEntrySwitches ParseEntrySwitches(const std::vector<std::string>& args);
 
-/// Reads "-c", "-i", "-p", "-d" and "-h" (prefixes except "-c"); the last of a kind wins;
-/// anything else is ignored.
+/// Reads "-c", "-i", "-p", "-d" and "-h" (prefixes except "-c"), "--procfs" and "--sysfs"
+/// with their folders; the last of a kind wins; anything else is ignored.
 TClientSwitches ParseClientSwitches(const std::vector<std::string>& args);
 
 /// The text as a port number 1..65535 (optional sign, decimal digits only); else 6130.

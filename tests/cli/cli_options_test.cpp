@@ -156,6 +156,13 @@ TEST(CliOptions, ReadsEverySpellingOfEveryOption)
         {"check a given template",
          {"--check-template", "--template", "<NAME=x>"},
          [](const TCliOptions& o) { EXPECT_TRUE(o.CheckTemplate && o.TemplateText); }},
+        {"roots of another machine, their values no switches",
+         {"--procfs", "-dx", "--sysfs=/host/sys"},
+         [](const TCliOptions& o) {
+             EXPECT_EQ(o.GivenRoots.Procfs, "-dx");
+             EXPECT_EQ(o.GivenRoots.Sysfs, "/host/sys");
+             EXPECT_EQ(o.Password, std::nullopt);
+         }},
     };
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -206,6 +213,8 @@ TEST(CliOptions, RefusesWhatItDoesNotKnowOrCannotUse)
         {"interval too large", {"--interval=99999999999"}, "from 1 up"},
         {"template missing", {"--template"}, "--template needs a value"},
         {"record file name empty", {"--record="}, "--record needs a file name"},
+        {"procfs missing", {"--procfs"}, "--procfs needs a value"},
+        {"sysfs empty", {"--sysfs="}, "--sysfs needs a folder"},
         {"serve port zero", {"--serve=0"}, "from 1 to 65535"},
         {"serve port too large", {"--serve", "65536"}, "from 1 to 65535"},
         {"serve port empty", {"--serve="}, "from 1 to 65535"},
@@ -292,7 +301,9 @@ TEST(CliOptions, HelpListsEveryOption)
                                "--one-line",
                                "--list-items",
                                "--describe",
-                               "--check-template"}) {
+                               "--check-template",
+                               "--procfs DIR",
+                               "--sysfs DIR"}) {
         SCOPED_TRACE(option);
         EXPECT_NE(help.find(option), std::string::npos);
     }

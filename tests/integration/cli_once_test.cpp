@@ -170,6 +170,20 @@ TEST_F(CliOnceTest, OnceShowsWhatTheMachineSays)
     EXPECT_FALSE(std::filesystem::exists(dump + ".tmp"));
 }
 
+// Another machine's procfs and sysfs, as a container mounts the host's: every figure comes
+// from the fixture files (meminfo, uptime, loadavg, three process folders), none from here.
+TEST_F(CliOnceTest, OnceReadsTheMachineAtTheGivenRoots)
+{
+    const std::string figures =
+        "<NAME=RAMTotal>|<NAME=RAMFree>|<NAME=RAMUsed>|<NAME=PageTotal>|<NAME=PageFree>|"
+        "<NAME=Uptime FORMAT=\"*d* *H* *M* *S*\">|<NAME=Processes>|<NAME=Threads>";
+    const TRun run = Run({"--procfs", STATLUME_TEST_DATA "/procfs_host",
+                          "--sysfs=" STATLUME_TEST_DATA "/sysfs_host", "--once", "--interval", "50",
+                          "--template", figures});
+    EXPECT_EQ(run.Status, 0) << run.Err;
+    EXPECT_EQ(run.Out, "16384|4096|12288|2048|1536|1 02 03 04|3|812\n\n");
+}
+
 TEST_F(CliOnceTest, BadRecordFilesAreRefused)
 {
     const std::string shortFile = Dir / "short.bin";
@@ -232,6 +246,8 @@ TEST_F(CliOnceTest, BadUsageIsOneLineAndTheHint)
         {"unknown option", {"--onse"}, "unknown option '--onse'"},
         {"client without server", {"-c"}, "-c needs a server: -iHOST"},
         {"interval 0", {"--interval", "0"}, "--interval needs a whole number"},
+        {"procfs folder missing", {"--procfs", Dir / "missing"}, "--procfs cannot use '"},
+        {"sysfs a file", {"--sysfs", CliPath}, "--sysfs cannot use '"},
     };
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.name);

@@ -43,6 +43,8 @@ TEST(CommandLine, ClientSwitches)
         std::uint16_t port;
         std::optional<std::string> password;
         bool hide;
+        platform::TGivenRoots roots = {};
+        std::string error = {};
     };
     const Row rows[] = {
         {"none", {}, false, "", 6130, std::nullopt, false},
@@ -78,6 +80,23 @@ TEST(CommandLine, ClientSwitches)
         {"h prefix", {"-hide"}, false, "", 6130, std::nullopt, true},
         {"capital H", {"-H"}, false, "", 6130, std::nullopt, true},
         {"unknown ignored", {"--template", "x", "-z"}, false, "", 6130, std::nullopt, false},
+        {"root folders, their values no switches",
+         {"--procfs", "-iX", "--sysfs=/host/sys", "-c"},
+         false,
+         "",
+         6130,
+         std::nullopt,
+         false,
+         {"-iX", "/host/sys"}},
+        {"root without its folder",
+         {"--procfs=/p", "--sysfs"},
+         false,
+         "",
+         6130,
+         std::nullopt,
+         false,
+         {"/p", std::nullopt},
+         "--sysfs needs a folder"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -87,6 +106,8 @@ TEST(CommandLine, ClientSwitches)
         EXPECT_EQ(switches.Port, row.port);
         EXPECT_EQ(switches.Password, row.password);
         EXPECT_EQ(switches.HideIcon, row.hide);
+        EXPECT_EQ(switches.GivenRoots, row.roots);
+        EXPECT_EQ(switches.Error, row.error);
     }
 }
 

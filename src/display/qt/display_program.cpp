@@ -27,6 +27,7 @@
 #include "platform/linux/proc_perf_data_source.h"
 #include "platform/linux/shell_open.h"
 #include "platform/linux/shm_sensor_block.h"
+#include "platform/system_roots.h"
 #include "settings/command_line.h"
 
 #include <QApplication>
@@ -38,6 +39,9 @@ namespace statlume {
 namespace {
 
 using platform::Environment;
+
+// A folder for --procfs or --sysfs that cannot be used, as statlume-cli ends on bad usage.
+constexpr int BadUsageStatus = 2;
 
 void ReportLine(const std::string& message)
 {
@@ -159,7 +163,8 @@ void ScrubPasswordArguments(int argc, char** argv)
 }
 
 constexpr const char* HelpText =
-    "Usage: statlume [-c -iHOST [-pPORT] [-dPASSWORD]] [-h] [--x11] [-?]\n"
+    "Usage: statlume [-c -iHOST [-pPORT] [-dPASSWORD]] [-h] [--x11] [--procfs DIR]\n"
+    "                [--sysfs DIR] [-?]\n"
     "Shows live system figures through a template in a small window on the desktop; the\n"
     "tray icon's menu (or a right click on the window without a tray) holds every command.\n"
     "\n"
@@ -169,6 +174,9 @@ constexpr const char* HelpText =
     "              list while the program starts\n"
     "  -h          start without the tray icon\n"
     "  --x11       on Wayland, show the window through XWayland instead of a layer surface\n"
+    "  --procfs DIR, --sysfs DIR\n"
+    "              read the figures from the procfs and sysfs at DIR instead of /proc and\n"
+    "              /sys: a host's, mounted elsewhere in a container, or a copy\n"
     "  -?          write the network help page and open it\n"
     "  --help      show this text\n"
     "  --version   show the version\n"
@@ -240,6 +248,14 @@ int RunDisplayProgram(int argc, char** argv, std::string_view version)
         std::cout << "statlume " << version << '\n' << std::flush;
         return 0;
     }
+    const TClientSwitches switches = ParseClientSwitches(args);
+    if (const std::string problem = switches.Error.empty()
+                                        ? platform::GivenRootsProblem(switches.GivenRoots)
+                                        : switches.Error;
+        !problem.empty()) {
+        ReportLine(problem);
+        return BadUsageStatus;
+    }
     ScrubPasswordArguments(argc, argv);
     platform::TInstanceLock instance;
     const TEntryServices entryServices{instance, Environment("TEMP"),
@@ -275,10 +291,10 @@ int RunDisplayProgram(int argc, char** argv, std::string_view version)
     QApplication::setApplicationDisplayName(QString());
     QApplication::setQuitOnLastWindowClosed(false);
 
-    const TClientSwitches switches = ParseClientSwitches(args);
     const LocaleInfo locale = platform::ReadProcessLocale();
-    platform::TProcPerfDataSource perf;
-    platform::TLinuxSystemStatus status;
+    const platform::TSystemRoots roots = platform::RootsOf(switches.GivenRoots);
+    platform::TProcPerfDataSource perf(roots.Procfs);
+    platform::TLinuxSystemStatus status(roots);
     TSensorStep sensors(
         std::make_unique<platform::TShmSensorBlock>(),
         std::make_unique<platform::TDlSensorStarter>(),

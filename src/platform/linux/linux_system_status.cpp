@@ -88,6 +88,11 @@ TLinuxSystemStatus::TLinuxSystemStatus(const std::string& memInfoPath)
 {
 }
 
+TLinuxSystemStatus::TLinuxSystemStatus(const TSystemRoots& roots)
+    : TLinuxSystemStatus(roots.Procfs + "/meminfo")
+{
+}
+
 std::optional<TMemoryStatus> TLinuxSystemStatus::ReadMemory()
 {
     const auto text = MemInfo.Read();

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/linux/proc_file.h"
+#include "platform/system_roots.h"
 #include "platform/system_status.h"
 
 #include <net/if.h>
@@ -24,6 +25,8 @@ class TLinuxSystemStatus final : public SystemStatus
 public:
     /// Reads memory from memInfoPath (a fixture in tests).
     explicit TLinuxSystemStatus(const std::string& memInfoPath = "/proc/meminfo");
+    /// Reads memory from the meminfo file of roots' procfs.
+    explicit TLinuxSystemStatus(const TSystemRoots& roots);
 
     std::optional<TMemoryStatus> ReadMemory() override;
     std::string ComputerName() override;
