@@ -43,16 +43,16 @@ std::vector<TDiskFigure> TDiskStep::Run(platform::FigureSource& source)
     std::vector<TDiskFigure> figures;
     figures.reserve(sample->Devices.size());
     for (const platform::TDiskCounters& device : sample->Devices) {
+        // A device listed twice keeps the first line's counters, as a rate over both would
+        // mix two devices.
+        if (seen.contains(device.Name))
+            continue;
         TDiskFigure figure;
         figure.Name = device.Name;
         figure.Whole =
             std::binary_search(sample->WholeDisks.begin(), sample->WholeDisks.end(), device.Name);
         figure.ReadBytes = device.ReadBytes;
         figure.WrittenBytes = device.WrittenBytes;
-        // A device listed twice keeps the first line's counters, as a rate over both would
-        // mix two devices.
-        if (seen.contains(device.Name))
-            continue;
         TDeviceRates rates;
         if (const auto previous = Devices.find(device.Name); previous != Devices.end())
             rates = previous->second;
