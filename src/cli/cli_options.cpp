@@ -521,7 +521,7 @@ std::string CliHelpText()
            "                        maximum and one of the options BAR= GRAPH= WARN= CRIT=\n"
            "  --one-line[=SEP]      status bars: each update as one line, the lines joined by\n"
            "                        SEP (default \" | \")\n"
-           "  --list-items          list the 24 items: tag name, options, default usage\n"
+           "  --list-items          list the items: tag name, options, default usage\n"
            "  --describe NAME       show the help text of one item (tag or display name)\n"
            "  --check-template      report the template's tags that name no item, with a\n"
            "                        suggestion, and BAR=, GRAPH=, WARN=, CRIT= or COLOR=\n"

@@ -5,6 +5,7 @@
 
 #include "base/printable_text.h"
 #include "platform/linux/dl_sensor_starter.h"
+#include "platform/linux/linux_figure_source.h"
 #include "platform/linux/linux_system_status.h"
 #include "platform/linux/proc_perf_data_source.h"
 #include "platform/linux/shm_sensor_block.h"
@@ -17,6 +18,7 @@ TConsoleSources LinuxSources(asio::io_context& loop, bool clientMode,
     TConsoleSources sources;
     sources.Perf = std::make_unique<platform::TProcPerfDataSource>(roots.Procfs);
     sources.Status = std::make_unique<platform::TLinuxSystemStatus>(roots);
+    sources.Figures = std::make_unique<platform::TLinuxFigureSource>(roots);
     sources.Sensors = std::make_unique<TSensorStep>(
         std::make_unique<platform::TShmSensorBlock>(),
         std::make_unique<platform::TDlSensorStarter>(),
@@ -53,6 +55,8 @@ TConsoleApp::TConsoleApp(std::ostream& out, std::ostream& err, const LocaleInfo&
           std::make_unique<TSnapshotCollector>(*Sources.Perf, *Sources.Status, *Sources.Sensors))
     , Monitor(Formatters)
 {
+    if (Sources.Figures)
+        SnapshotCollector->SetFigureSource(*Sources.Figures);
     Signals.async_wait([this](const std::error_code& error, int) {
         if (!error)
             Exit(0);

@@ -29,6 +29,8 @@ struct TConsoleSources
     std::unique_ptr<platform::PerfDataSource> Perf;
     std::unique_ptr<platform::SystemStatus> Status;
     std::unique_ptr<TSensorStep> Sensors;
+    /// Load, disks and batteries; none collects nothing of them.
+    std::unique_ptr<platform::FigureSource> Figures;
 };
 
 /// Makes the sources of a run; the sensor starter's report is posted to the given loop.

@@ -351,7 +351,7 @@ int RunConsoleProgram(std::span<char* const> argv,
         if (exporter) {
             // The shell's record counts once a valid one has arrived, not on connecting.
             clientOptions.OnUpdate = [&](bool up) {
-                exporter->Publish({app.Shell().Data, app.Shell().Data.Marker == 'T', up, {}});
+                exporter->Publish({app.Shell().Data, app.Shell().Data.Marker == 'T', up, {}, {}});
             };
         }
         TConsoleClient consoleClient(app, secret, std::move(clientOptions), out, err);
@@ -381,7 +381,7 @@ int RunConsoleProgram(std::span<char* const> argv,
         app.Collector().SetCollectAll(true);
         // A copy of the tick's snapshot; a scrape renders from it, never from the shell.
         monitorOptions.OnCollected = [&] {
-            exporter->Publish({app.Shell().Data, true, true, mounts});
+            exporter->Publish({app.Shell().Data, true, true, mounts, app.Shell().Beyond});
         };
     }
     TConsoleMonitor monitor(app, std::move(monitorOptions), out, err);

@@ -65,13 +65,30 @@ bool TSnapshotCollector::CollectSnapshot(TRawDataShell& shell, TFamilySet famili
         HostStep(data, force);
     if (StepActive(families, TFamily::MBM))
         Sensors.Run(data);
+    BeyondSteps(shell.Beyond, families);
     return Problem.empty();
+}
+
+void TSnapshotCollector::BeyondSteps(TFiguresBeyond& beyond, TFamilySet families)
+{
+    const bool loadActive = Figures != nullptr && StepActive(families, TFamily::Load);
+    beyond.Load = loadActive ? LoadStep(*Figures) : std::nullopt;
+    DiskActive = Figures != nullptr && StepActive(families, TFamily::Disk);
+    if (DiskActive) {
+        beyond.Disks = DiskSteps.Run(*Figures);
+    } else {
+        beyond.Disks.clear();
+        DiskSteps.Forget();
+    }
+    const bool batteryActive = Figures != nullptr && StepActive(families, TFamily::Battery);
+    beyond.Batteries = batteryActive ? BatteryStep(*Figures) : std::vector<TBatteryFigure>{};
 }
 
 bool TSnapshotCollector::AwaitingSecondSample() const
 {
     return (ProcActive && PerfSteps.ProcessorAwaitsSecondSample()) ||
-           (NetActive && PerfSteps.NetworkAwaitsSecondSample());
+           (NetActive && PerfSteps.NetworkAwaitsSecondSample()) ||
+           (DiskActive && DiskSteps.AwaitsSecondSample());
 }
 
 void TSnapshotCollector::NoteProblem(std::string_view figures, std::string_view procFiles)

@@ -5,9 +5,11 @@
 #include <string_view>
 #include <vector>
 
+#include "collect/beyond_steps.h"
 #include "collect/drive_map.h"
 #include "collect/perf_collector.h"
 #include "collect/sensor_step.h"
+#include "platform/figure_source.h"
 #include "platform/perf_data_source.h"
 #include "platform/system_status.h"
 #include "record/family_set.h"
@@ -24,7 +26,8 @@ public:
                        TSensorStep& sensors);
 
     /// One collection: the marker, then the step of every family in families (every step when
-    /// collecting all) into shell.Data and shell.Known; force runs the slow host items now.
+    /// collecting all) into shell.Data, shell.Known and shell.Beyond (whose parts of families
+    /// left out are emptied); force runs the slow host items now.
     /// intervalMs scales the network rates of blocks without a clock. Returns false when a
     /// step could not read its data: its figures then have no value, the other steps run all
     /// the same, and Problem says what failed.
@@ -41,6 +44,9 @@ public:
     void SetCollectAll(bool collectAll) { CollectAll = collectAll; }
     /// Sets the process exclusion text and rebuilds the list from it (comma text).
     void SetExcludeText(std::string text);
+    /// Reads the figures beyond the record (load, disks, batteries) from source, which must
+    /// outlive the collector; without one those families collect nothing.
+    void SetFigureSource(platform::FigureSource& source) { Figures = &source; }
     /// Sets the letters the drive items can measure.
     void SetDriveMap(TDriveMap map) { Drives = std::move(map); }
 
@@ -58,6 +64,7 @@ public:
 private:
     bool StepActive(TFamilySet families, TFamily family) const;
     void NoteProblem(std::string_view figures, std::string_view procFiles);
+    void BeyondSteps(TFiguresBeyond& beyond, TFamilySet families);
     void MemoryStep(TRawData& data);
     void HostStep(TRawData& data, bool force);
     void SlowHostItems(TRawData& data);
@@ -67,6 +74,8 @@ private:
     platform::SystemStatus& Status;
     TSensorStep& Sensors;
     TPerfCollector PerfSteps;
+    platform::FigureSource* Figures = nullptr;
+    TDiskStep DiskSteps;
     TDriveMap Drives = ParseDriveMap(DefaultDriveMapText);
     std::string Exclude;
     std::vector<std::string> ExcludeEntries;
@@ -75,6 +84,7 @@ private:
     bool CollectAll = false;
     bool ProcActive = false;
     bool NetActive = false;
+    bool DiskActive = false;
     std::string Problem;
 };
 

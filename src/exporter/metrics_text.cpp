@@ -1,5 +1,6 @@
 #include "exporter/metrics_text.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -93,7 +94,7 @@ constexpr const char* SensorNames[3] = {"1", "2", "3"};
 const TItemMetric& ItemFamily(TExposition& out, TItem item)
 {
     const TItemMetric& metric = ItemRow(item).Metric;
-    out.Family(metric.Name, "gauge", metric.Help);
+    out.Family(metric.Name, metric.Name.ends_with("_total") ? "counter" : "gauge", metric.Help);
     return metric;
 }
 
@@ -169,6 +170,41 @@ void Sensors(TExposition& out, const TRawData& data)
                    std::to_string(data.Fans[i] == UnreadableFan ? 0 : data.Fans[i]));
 }
 
+void Disks(TExposition& out, const std::vector<TDiskFigure>& disks)
+{
+    const auto whole = [](const TDiskFigure& disk) { return disk.Whole; };
+    if (std::none_of(disks.begin(), disks.end(), whole))
+        return;
+    const TItemMetric& read = ItemFamily(out, TItem::DiskRead);
+    for (const TDiskFigure& disk : disks) {
+        if (disk.Whole)
+            out.Sample({{read.Labels, disk.Name}}, std::to_string(disk.ReadBytes));
+    }
+    const TItemMetric& written = ItemFamily(out, TItem::DiskWrite);
+    for (const TDiskFigure& disk : disks) {
+        if (disk.Whole)
+            out.Sample({{written.Labels, disk.Name}}, std::to_string(disk.WrittenBytes));
+    }
+}
+
+// One series per battery; the batteries together (no name) are a sum a query can make.
+void Batteries(TExposition& out, const std::vector<TBatteryFigure>& batteries)
+{
+    const auto named = [](const TBatteryFigure& b) { return !b.Name.empty(); };
+    if (std::none_of(batteries.begin(), batteries.end(), named))
+        return;
+    const TItemMetric& charge = ItemFamily(out, TItem::BatteryCharge);
+    for (const TBatteryFigure& battery : batteries) {
+        if (named(battery) && battery.ChargePercent)
+            out.Sample({{charge.Labels, battery.Name}}, Number(*battery.ChargePercent / 100.0));
+    }
+    const TItemMetric& power = ItemFamily(out, TItem::BatteryPower);
+    for (const TBatteryFigure& battery : batteries) {
+        if (named(battery) && battery.PowerWatts)
+            out.Sample({{power.Labels, battery.Name}}, Number(*battery.PowerWatts));
+    }
+}
+
 } // namespace
 
 std::string RenderExposition(const TMetricsSnapshot& snapshot, std::string_view version)
@@ -188,6 +224,8 @@ std::string RenderExposition(const TMetricsSnapshot& snapshot, std::string_view 
     Memory(out, snapshot.Data);
     Drives(out, snapshot.Data, snapshot.Mounts);
     Sensors(out, snapshot.Data);
+    Disks(out, snapshot.Beyond.Disks);
+    Batteries(out, snapshot.Beyond.Batteries);
     return std::move(out.Text);
 }
 

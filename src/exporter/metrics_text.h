@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "collect/drive_map.h"
+#include "record/figures_beyond.h"
 #include "record/raw_data.h"
 
 namespace statlume {
@@ -20,6 +21,8 @@ struct TMetricsSnapshot
     /// Mount points of the drive letters, for the filesystem series' labels; empty in a
     /// client, which does not know the server's.
     TDriveMap Mounts;
+    /// The figures beyond the record (whole disks, batteries); empty in a client.
+    TFiguresBeyond Beyond;
 };
 
 /// The content type of the text exposition.
@@ -28,7 +31,8 @@ inline constexpr std::string_view ExpositionContentType =
 
 /// The Prometheus text exposition (format 0.0.4) of the snapshot: statlume_up and
 /// statlume_build_info{version} always; the figures (processor, network, uptime, processes,
-/// threads, memory from the 40-bit counts, drives, sensors) only while HasRecord and Up.
+/// threads, memory from the 40-bit counts, drives, sensors, and the whole disks and batteries
+/// beyond the record when collected) only while HasRecord and Up.
 /// Base units (bytes, seconds, ratios), one HELP and TYPE per family, label values escaped.
 std::string RenderExposition(const TMetricsSnapshot& snapshot, std::string_view version);
 

@@ -75,13 +75,16 @@ void TFormatter::ListItems(std::vector<std::string>& list) const
 TFormatterList CreateFormatters(TRawDataShell& shell, const LocaleInfo& locale)
 {
     TFormatterList list;
-    list.reserve(6);
+    list.reserve(FamilyCount);
     list.push_back(std::make_unique<TMBMFormat>(shell, locale));
     list.push_back(std::make_unique<TUTPFormat>(shell, locale));
     list.push_back(std::make_unique<TPageRAMFormat>(shell, locale));
     list.push_back(std::make_unique<TProcFormat>(shell, locale));
     list.push_back(std::make_unique<TNetworkFormat>(shell, locale));
     list.push_back(std::make_unique<TNonPerfFormat>(shell, locale));
+    list.push_back(std::make_unique<TLoadFormat>(shell, locale));
+    list.push_back(std::make_unique<TDiskFormat>(shell, locale));
+    list.push_back(std::make_unique<TBatteryFormat>(shell, locale));
     return list;
 }
 

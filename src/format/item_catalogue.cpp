@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "base/ascii_case.h"
+#include "format/beyond_measure.h"
 #include "format/item_texts.h"
 
 namespace statlume {
@@ -28,6 +29,37 @@ constexpr std::string_view NoMaximum = "";
 // U+00B0 in UTF-8.
 constexpr std::string_view Celsius = "\xC2\xB0"
                                      "C";
+
+// The help of an item whose figure the record does not carry, so a client never shows it.
+std::string BeyondRecordHelp(std::string_view text)
+{
+    return std::string(text) + " A client (connected to a server) shows no value: the server "
+                               "does not send this figure.";
+}
+
+std::string DiskHelp(std::string_view way, std::string_view tagName)
+{
+    return BeyondRecordHelp("Bytes " + std::string(way) +
+                            " all physical disks, in KB/sec. <NAME=" + std::string(tagName) +
+                            ">. Uses FORMAT, LEADZERO, DECIMAL, SIZE. Set Format to a device's "
+                            "kernel name (sda, nvme0n1, dm-0) to show that device alone; without "
+                            "it, the sum over the whole disks.");
+}
+
+std::string BatteryHelp(std::string_view what, std::string_view tagName, std::string_view uses)
+{
+    return BeyondRecordHelp(std::string(what) + " <NAME=" + std::string(tagName) + ">. Uses " +
+                            std::string(uses) +
+                            ". Set Format to a battery's kernel name (BAT1) to show that one; "
+                            "without it, all system batteries together.");
+}
+
+std::string LoadAvgHelp()
+{
+    return BeyondRecordHelp("The load average (tasks running or waiting), with two decimals. "
+                            "<NAME=LoadAvg>. Uses FORMAT, LEADZERO, SIZE. Set Format to the "
+                            "minutes it averages over: 1 (the default), 5 or 15.");
+}
 
 // The temperature usage strings end with a degree sign, U+00BA in UTF-8.
 constexpr auto Rows = std::to_array<TItemRow>({
@@ -398,6 +430,119 @@ constexpr auto Rows = std::to_array<TItemRow>({
      .Metric = {"statlume_filesystem_bytes",
                 "Space free to the user and total space of the drives measured.",
                 "drive,mount,state"}},
+    {.Item = TItem::LoadAvg,
+     .Family = TFamily::Load,
+     .TagName = "LoadAvg",
+     .DisplayName = "Load Average",
+     .Help = LoadAvgHelp,
+     .DefaultUsage = "Load: <NAME=LoadAvg FORMAT=\"1\">",
+     .Options = "FORMAT LEADZERO",
+     .Measure = MeasureLoadAvg,
+     .Known = nullptr,
+     .Scale = CountScale,
+     .MaximumText = NoMaximum,
+     .Unit = "",
+     .Metric = NotExported},
+    {.Item = TItem::DiskRead,
+     .Family = TFamily::Disk,
+     .TagName = "DiskRead",
+     .DisplayName = "Disk Read Stats",
+     .Help = [] { return DiskHelp("Read from", "DiskRead"); },
+     .DefaultUsage = "Disk KB Read: <NAME=DiskRead LEADZERO DECIMAL SIZE=5>",
+     .Options = "FORMAT LEADZERO DECIMAL",
+     .Measure = MeasureDiskRead,
+     .Known = nullptr,
+     .Scale = RateScale,
+     .MaximumText = "the peak of the last minute",
+     .Unit = "KB/s",
+     .Metric = {"statlume_disk_read_bytes_total", "Bytes read from each whole disk since boot.",
+                "device"}},
+    {.Item = TItem::DiskWrite,
+     .Family = TFamily::Disk,
+     .TagName = "DiskWrite",
+     .DisplayName = "Disk Write Stats",
+     .Help = [] { return DiskHelp("Written to", "DiskWrite"); },
+     .DefaultUsage = "Disk KB Write: <NAME=DiskWrite LEADZERO DECIMAL SIZE=5>",
+     .Options = "FORMAT LEADZERO DECIMAL",
+     .Measure = MeasureDiskWrite,
+     .Known = nullptr,
+     .Scale = RateScale,
+     .MaximumText = "the peak of the last minute",
+     .Unit = "KB/s",
+     .Metric = {"statlume_disk_written_bytes_total", "Bytes written to each whole disk since boot.",
+                "device"}},
+    {.Item = TItem::BatteryCharge,
+     .Family = TFamily::Battery,
+     .TagName = "BatteryCharge",
+     .DisplayName = "Battery Charge",
+     .Help =
+         [] {
+             return BatteryHelp("The battery's charge as a percentage.", "BatteryCharge",
+                                "FORMAT, LEADZERO, DECIMAL, SIZE");
+         },
+     .DefaultUsage = "Battery %: <NAME=BatteryCharge SIZE=3>",
+     .Options = "FORMAT LEADZERO DECIMAL",
+     .Measure = MeasureBatteryCharge,
+     .Known = nullptr,
+     .Scale = FreeScale,
+     .MaximumText = "100 percent",
+     .Unit = "%",
+     .Metric = {"statlume_battery_charge_ratio", "Charge of each system battery (0 to 1).",
+                "battery"}},
+    {.Item = TItem::BatteryState,
+     .Family = TFamily::Battery,
+     .TagName = "BatteryState",
+     .DisplayName = "Battery State",
+     .Help =
+         [] {
+             return BatteryHelp("Whether the battery is Charging, Discharging, Full, Not "
+                                "charging or Unknown.",
+                                "BatteryState", "FORMAT, SIZE");
+         },
+     .DefaultUsage = "<NAME=BatteryState>",
+     .Options = "FORMAT",
+     .Measure = nullptr,
+     .Known = nullptr,
+     .Scale = NoScale,
+     .MaximumText = NoMaximum,
+     .Unit = "",
+     .Metric = NotExported},
+    {.Item = TItem::BatteryTime,
+     .Family = TFamily::Battery,
+     .TagName = "BatteryTime",
+     .DisplayName = "Battery Time",
+     .Help =
+         [] {
+             return BatteryHelp("Time to empty while discharging, to full while charging, as "
+                                "hours:minutes; empty when unknown.",
+                                "BatteryTime", "FORMAT, SIZE");
+         },
+     .DefaultUsage = "Battery time: <NAME=BatteryTime SIZE=5>",
+     .Options = "FORMAT",
+     .Measure = nullptr,
+     .Known = nullptr,
+     .Scale = NoScale,
+     .MaximumText = NoMaximum,
+     .Unit = "",
+     .Metric = NotExported},
+    {.Item = TItem::BatteryPower,
+     .Family = TFamily::Battery,
+     .TagName = "BatteryPower",
+     .DisplayName = "Battery Power",
+     .Help =
+         [] {
+             return BatteryHelp("Power the battery gives or takes, in W.", "BatteryPower",
+                                "FORMAT, LEADZERO, DECIMAL, SIZE");
+         },
+     .DefaultUsage = "Battery W: <NAME=BatteryPower DECIMAL>",
+     .Options = "FORMAT LEADZERO DECIMAL",
+     .Measure = MeasureBatteryPower,
+     .Known = nullptr,
+     .Scale = CountScale,
+     .MaximumText = NoMaximum,
+     .Unit = "W",
+     .Metric = {"statlume_battery_power_watts",
+                "Power each system battery gives or takes, in watts.", "battery"}},
 });
 
 static_assert(Rows.size() == ItemCount, "one catalogue row per item");

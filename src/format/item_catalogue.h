@@ -15,7 +15,8 @@
 
 namespace statlume {
 
-/// The 24 format items in registry order.
+/// The format items in registry order: the 24 laid-down ones, then the figures beyond the
+/// record.
 enum class TItem : std::size_t
 {
     Temp1,
@@ -42,15 +43,23 @@ enum class TItem : std::size_t
     DateTime,
     Blank,
     DriveSpace,
+    LoadAvg,
+    DiskRead,
+    DiskWrite,
+    BatteryCharge,
+    BatteryState,
+    BatteryTime,
+    BatteryPower,
 };
 
 /// Number of format items.
-inline constexpr std::size_t ItemCount = 24;
+inline constexpr std::size_t ItemCount = 31;
 
 /// The Prometheus family an item's figure is exported in.
 struct TItemMetric
 {
-    /// The family name; empty when the item is not exported.
+    /// The family name; empty when the item is not exported. A name ending in "_total" is a
+    /// counter, any other a gauge.
     std::string_view Name;
     /// The family's HELP text.
     std::string_view Help;
@@ -58,9 +67,10 @@ struct TItemMetric
     std::string_view Labels;
 };
 
-/// An item's number for bars, graphs and thresholds from the record and FORMAT text; nothing
+/// An item's number for bars, graphs and thresholds from the snapshot and FORMAT text; nothing
 /// for a FORMAT that selects no figure.
-using TMeasureFunc = std::optional<TMeasure> (*)(const TRawData& data, std::string_view format);
+using TMeasureFunc = std::optional<TMeasure> (*)(const TRawDataShell& shell,
+                                                 std::string_view format);
 /// Whether the figure FORMAT selects was measured.
 using TKnownFunc = bool (*)(const TFigureKnown& known, std::string_view format);
 /// How the value FORMAT selects reads against thresholds and a maximum.

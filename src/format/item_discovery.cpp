@@ -100,8 +100,9 @@ std::string ItemListText()
     for (const TItemRow& row : ItemCatalogue()) {
         std::string options(row.Options);
         options += options.empty() ? "SIZE CHAR" : " SIZE CHAR";
-        text += Padded(row.TagName, TagWidth) + Padded(options, OptionsWidth) +
-                std::string(row.DefaultUsage) + '\n';
+        // A tag name as long as its column still needs a blank, so the column splits.
+        text += Padded(row.TagName, std::max(TagWidth, row.TagName.size() + 1)) +
+                Padded(options, OptionsWidth) + std::string(row.DefaultUsage) + '\n';
     }
     text += "\nEvery item also takes COLOR=#RRGGBB; items with a number take WARN=X and CRIT=Y, "
             "and those with a\nmaximum BAR=N and GRAPH=N (see --describe NAME).\n";

@@ -70,99 +70,99 @@ TMeasure Count(double value)
 
 } // namespace
 
-std::optional<TMeasure> MeasureTemp1(const TRawData& data, std::string_view format)
+std::optional<TMeasure> MeasureTemp1(const TRawDataShell& shell, std::string_view format)
 {
-    return Temperature(data.Temps[0], format);
+    return Temperature(shell.Data.Temps[0], format);
 }
 
-std::optional<TMeasure> MeasureTemp2(const TRawData& data, std::string_view format)
+std::optional<TMeasure> MeasureTemp2(const TRawDataShell& shell, std::string_view format)
 {
-    return Temperature(data.Temps[1], format);
+    return Temperature(shell.Data.Temps[1], format);
 }
 
-std::optional<TMeasure> MeasureTemp3(const TRawData& data, std::string_view format)
+std::optional<TMeasure> MeasureTemp3(const TRawDataShell& shell, std::string_view format)
 {
-    return Temperature(data.Temps[2], format);
+    return Temperature(shell.Data.Temps[2], format);
 }
 
-std::optional<TMeasure> MeasureFan1(const TRawData& data, std::string_view)
+std::optional<TMeasure> MeasureFan1(const TRawDataShell& shell, std::string_view)
 {
-    return Fan(data.Fans[0]);
+    return Fan(shell.Data.Fans[0]);
 }
 
-std::optional<TMeasure> MeasureFan2(const TRawData& data, std::string_view)
+std::optional<TMeasure> MeasureFan2(const TRawDataShell& shell, std::string_view)
 {
-    return Fan(data.Fans[1]);
+    return Fan(shell.Data.Fans[1]);
 }
 
-std::optional<TMeasure> MeasureFan3(const TRawData& data, std::string_view)
+std::optional<TMeasure> MeasureFan3(const TRawDataShell& shell, std::string_view)
 {
-    return Fan(data.Fans[2]);
+    return Fan(shell.Data.Fans[2]);
 }
 
-std::optional<TMeasure> MeasureThreads(const TRawData& data, std::string_view)
+std::optional<TMeasure> MeasureThreads(const TRawDataShell& shell, std::string_view)
 {
-    return Count(static_cast<double>(data.ThreadCount));
+    return Count(static_cast<double>(shell.Data.ThreadCount));
 }
 
-std::optional<TMeasure> MeasureProcesses(const TRawData& data, std::string_view)
+std::optional<TMeasure> MeasureProcesses(const TRawDataShell& shell, std::string_view)
 {
-    return Count(static_cast<double>(data.ProcessCount));
+    return Count(static_cast<double>(shell.Data.ProcessCount));
 }
 
-std::optional<TMeasure> MeasurePageTotal(const TRawData& data, std::string_view)
+std::optional<TMeasure> MeasurePageTotal(const TRawDataShell& shell, std::string_view)
 {
-    return Count(static_cast<double>(PageTotalBytes64(data)) / BytesPerMB);
+    return Count(static_cast<double>(PageTotalBytes64(shell.Data)) / BytesPerMB);
 }
 
-std::optional<TMeasure> MeasurePageUsed(const TRawData& data, std::string_view format)
+std::optional<TMeasure> MeasurePageUsed(const TRawDataShell& shell, std::string_view format)
 {
-    const std::uint64_t total = PageTotalBytes64(data);
-    return MemoryPart(Used(total, PageFreeBytes64(data)), total, format);
+    const std::uint64_t total = PageTotalBytes64(shell.Data);
+    return MemoryPart(Used(total, PageFreeBytes64(shell.Data)), total, format);
 }
 
-std::optional<TMeasure> MeasurePageFree(const TRawData& data, std::string_view format)
+std::optional<TMeasure> MeasurePageFree(const TRawDataShell& shell, std::string_view format)
 {
-    return MemoryPart(PageFreeBytes64(data), PageTotalBytes64(data), format);
+    return MemoryPart(PageFreeBytes64(shell.Data), PageTotalBytes64(shell.Data), format);
 }
 
-std::optional<TMeasure> MeasureRAMTotal(const TRawData& data, std::string_view)
+std::optional<TMeasure> MeasureRAMTotal(const TRawDataShell& shell, std::string_view)
 {
-    return Count(static_cast<double>(RAMTotalBytes64(data)) / BytesPerMB);
+    return Count(static_cast<double>(RAMTotalBytes64(shell.Data)) / BytesPerMB);
 }
 
-std::optional<TMeasure> MeasureRAMUsed(const TRawData& data, std::string_view format)
+std::optional<TMeasure> MeasureRAMUsed(const TRawDataShell& shell, std::string_view format)
 {
-    const std::uint64_t total = RAMTotalBytes64(data);
-    return MemoryPart(Used(total, RAMFreeBytes64(data)), total, format);
+    const std::uint64_t total = RAMTotalBytes64(shell.Data);
+    return MemoryPart(Used(total, RAMFreeBytes64(shell.Data)), total, format);
 }
 
-std::optional<TMeasure> MeasureRAMFree(const TRawData& data, std::string_view format)
+std::optional<TMeasure> MeasureRAMFree(const TRawDataShell& shell, std::string_view format)
 {
-    return MemoryPart(RAMFreeBytes64(data), RAMTotalBytes64(data), format);
+    return MemoryPart(RAMFreeBytes64(shell.Data), RAMTotalBytes64(shell.Data), format);
 }
 
-std::optional<TMeasure> MeasureProcUsage(const TRawData& data, std::string_view format)
+std::optional<TMeasure> MeasureProcUsage(const TRawDataShell& shell, std::string_view format)
 {
-    return Indexed(data.ProcUsage, format, 100.0);
+    return Indexed(shell.Data.ProcUsage, format, 100.0);
 }
 
-std::optional<TMeasure> MeasureNetRead(const TRawData& data, std::string_view format)
+std::optional<TMeasure> MeasureNetRead(const TRawDataShell& shell, std::string_view format)
 {
-    return NetRate(data.NetRead, format);
+    return NetRate(shell.Data.NetRead, format);
 }
 
-std::optional<TMeasure> MeasureNetWrite(const TRawData& data, std::string_view format)
+std::optional<TMeasure> MeasureNetWrite(const TRawDataShell& shell, std::string_view format)
 {
-    return NetRate(data.NetWrite, format);
+    return NetRate(shell.Data.NetWrite, format);
 }
 
-std::optional<TMeasure> MeasureDriveSpace(const TRawData& data, std::string_view format)
+std::optional<TMeasure> MeasureDriveSpace(const TRawDataShell& shell, std::string_view format)
 {
     if (format.empty())
         return std::nullopt;
     const char letter = AsciiUpper(format.front());
-    for (const TDriveEntry& drive : data.Drives) {
+    for (const TDriveEntry& drive : shell.Data.Drives) {
         if (letter < 'A' || letter > 'Z' || drive.Letter != letter)
             continue;
         // A drive has some size: none means not measured yet (an entry just made) or unreadable.

@@ -34,45 +34,45 @@ struct TItemScale
 };
 
 /// Temperature n in degrees Celsius, Fahrenheit for FORMAT "F" in either case; no maximum.
-std::optional<TMeasure> MeasureTemp1(const TRawData& data, std::string_view format);
+std::optional<TMeasure> MeasureTemp1(const TRawDataShell& shell, std::string_view format);
 /// Temperature 2, as MeasureTemp1.
-std::optional<TMeasure> MeasureTemp2(const TRawData& data, std::string_view format);
+std::optional<TMeasure> MeasureTemp2(const TRawDataShell& shell, std::string_view format);
 /// Temperature 3, as MeasureTemp1.
-std::optional<TMeasure> MeasureTemp3(const TRawData& data, std::string_view format);
+std::optional<TMeasure> MeasureTemp3(const TRawDataShell& shell, std::string_view format);
 /// Fan n in rpm, the unreadable mark 255 as 0; no maximum.
-std::optional<TMeasure> MeasureFan1(const TRawData& data, std::string_view format);
+std::optional<TMeasure> MeasureFan1(const TRawDataShell& shell, std::string_view format);
 /// Fan 2, as MeasureFan1.
-std::optional<TMeasure> MeasureFan2(const TRawData& data, std::string_view format);
+std::optional<TMeasure> MeasureFan2(const TRawDataShell& shell, std::string_view format);
 /// Fan 3, as MeasureFan1.
-std::optional<TMeasure> MeasureFan3(const TRawData& data, std::string_view format);
+std::optional<TMeasure> MeasureFan3(const TRawDataShell& shell, std::string_view format);
 /// The thread count; no maximum.
-std::optional<TMeasure> MeasureThreads(const TRawData& data, std::string_view format);
+std::optional<TMeasure> MeasureThreads(const TRawDataShell& shell, std::string_view format);
 /// The process count; no maximum.
-std::optional<TMeasure> MeasureProcesses(const TRawData& data, std::string_view format);
+std::optional<TMeasure> MeasureProcesses(const TRawDataShell& shell, std::string_view format);
 /// The page file total in MB; no maximum.
-std::optional<TMeasure> MeasurePageTotal(const TRawData& data, std::string_view format);
+std::optional<TMeasure> MeasurePageTotal(const TRawDataShell& shell, std::string_view format);
 /// Used page file in MB against the total, or in percent of it for FORMAT "%"; nothing
 /// without a total.
-std::optional<TMeasure> MeasurePageUsed(const TRawData& data, std::string_view format);
+std::optional<TMeasure> MeasurePageUsed(const TRawDataShell& shell, std::string_view format);
 /// Free page file, as MeasurePageUsed.
-std::optional<TMeasure> MeasurePageFree(const TRawData& data, std::string_view format);
+std::optional<TMeasure> MeasurePageFree(const TRawDataShell& shell, std::string_view format);
 /// Physical memory total in MB; no maximum.
-std::optional<TMeasure> MeasureRAMTotal(const TRawData& data, std::string_view format);
+std::optional<TMeasure> MeasureRAMTotal(const TRawDataShell& shell, std::string_view format);
 /// Used physical memory, as MeasurePageUsed.
-std::optional<TMeasure> MeasureRAMUsed(const TRawData& data, std::string_view format);
+std::optional<TMeasure> MeasureRAMUsed(const TRawDataShell& shell, std::string_view format);
 /// Free physical memory, as MeasurePageUsed.
-std::optional<TMeasure> MeasureRAMFree(const TRawData& data, std::string_view format);
+std::optional<TMeasure> MeasureRAMFree(const TRawDataShell& shell, std::string_view format);
 /// The usage in percent of the processor FORMAT reads as (0 = all) against 100; nothing for
 /// an index outside 0..4.
-std::optional<TMeasure> MeasureProcUsage(const TRawData& data, std::string_view format);
+std::optional<TMeasure> MeasureProcUsage(const TRawDataShell& shell, std::string_view format);
 /// KB/s received by the adapter FORMAT reads as, kbit/s of all for FORMAT "b"; the maximum
 /// is the caller's peak.
-std::optional<TMeasure> MeasureNetRead(const TRawData& data, std::string_view format);
+std::optional<TMeasure> MeasureNetRead(const TRawDataShell& shell, std::string_view format);
 /// KB/s sent, as MeasureNetRead.
-std::optional<TMeasure> MeasureNetWrite(const TRawData& data, std::string_view format);
+std::optional<TMeasure> MeasureNetWrite(const TRawDataShell& shell, std::string_view format);
 /// Free MB against the total ("C FREE") or total MB ("C TOTAL") of the drive whose letter
 /// starts FORMAT; nothing for a drive not measured.
-std::optional<TMeasure> MeasureDriveSpace(const TRawData& data, std::string_view format);
+std::optional<TMeasure> MeasureDriveSpace(const TRawDataShell& shell, std::string_view format);
 
 /// Whether the processor entry FORMAT selects was measured (true for an index out of range).
 bool ProcKnown(const TFigureKnown& known, std::string_view format);

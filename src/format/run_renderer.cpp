@@ -58,7 +58,7 @@ public:
         const TItemRow& row = ItemRow(item.Item);
         span.Scale = row.Scale(format);
         if (row.Measure != nullptr)
-            span.Measure = row.Measure(formatter.Shell.Data, format);
+            span.Measure = row.Measure(formatter.Shell, format);
         span.HasValue =
             span.Measure && (row.Known == nullptr || row.Known(formatter.Shell.Known, format));
         DropMisorderedThresholds(span.Options, span.Scale.LowIsBad);

@@ -1,6 +1,6 @@
 #pragma once
 
-// The six figure families of the snapshot and a set of them, so collection can be told which
+// The figure families of the snapshot and a set of them, so collection can be told which
 // to fill without knowing the formatters that read them.
 #include <cstddef>
 #include <cstdint>
@@ -16,10 +16,13 @@ enum class TFamily : std::size_t
     Proc = 3,
     Network = 4,
     NonPerf = 5,
+    Load = 6,
+    Disk = 7,
+    Battery = 8,
 };
 
 /// How many families there are.
-inline constexpr std::size_t FamilyCount = 6;
+inline constexpr std::size_t FamilyCount = 9;
 
 /// A set of families; empty by default.
 class TFamilySet
@@ -37,16 +40,16 @@ public:
     constexpr bool operator==(const TFamilySet&) const = default;
 
 private:
-    constexpr explicit TFamilySet(std::uint8_t bits)
+    constexpr explicit TFamilySet(std::uint16_t bits)
         : Bits(bits)
     {
     }
-    static constexpr std::uint8_t Bit(TFamily family)
+    static constexpr std::uint16_t Bit(TFamily family)
     {
-        return static_cast<std::uint8_t>(1u << static_cast<std::size_t>(family));
+        return static_cast<std::uint16_t>(1u << static_cast<std::size_t>(family));
     }
 
-    std::uint8_t Bits = 0;
+    std::uint16_t Bits = 0;
 };
 
 } // namespace statlume

@@ -69,6 +69,7 @@ struct TBatteryFigure
     /// "Charging", "Discharging", "Full", "Not charging" or "Unknown".
     std::string State = "Unknown";
     std::optional<double> ChargePercent;
+    /// Power in W it gives or takes (never negative; State tells which).
     std::optional<double> PowerWatts;
     /// To empty while discharging, to full while charging.
     std::optional<long> MinutesLeft;
@@ -101,7 +102,8 @@ struct TFiguresBeyond
     std::vector<TInterfaceFigure> Interfaces;
     std::vector<TGpuFigure> Gpus;
     std::vector<TDiskFigure> Disks;
-    /// Each system battery, in name order.
+    /// The system batteries together (empty name) first, then each one in name order; empty
+    /// when there is none.
     std::vector<TBatteryFigure> Batteries;
     /// The busiest processes first, at most ten each.
     std::vector<TProcessFigure> TopByCpu;

@@ -1,3 +1,4 @@
+#include <array>
 #include <cstring>
 #include <functional>
 #include <map>
@@ -7,6 +8,7 @@
 #include <vector>
 
 #include "collect/snapshot_collector.h"
+#include "platform/fake/fake_figure_source.h"
 #include "platform/fake/fake_sensor.h"
 #include "platform/fake/fake_system_status.h"
 #include "platform/fake/perf_block_builder.h"
@@ -33,6 +35,7 @@ protected:
                 platform::TFakeLibraryKind::Missing, std::make_shared<platform::TFakeStarterLog>()),
             [](std::function<void()>) {}, false);
         Collector = std::make_unique<TSnapshotCollector>(Perf, Status, *Sensors);
+        Collector->SetFigureSource(Figures);
         Perf.Push("238", platform::ProcessorBlock(1000, {{"0", 100}, {"_Total", 100}}));
         Perf.Push("230", platform::ProcessBlock({{"foo", 10}, {"bar", 20}}));
         Perf.Push("638", platform::NetworkBlock({{"eth0", 1024, 2048}}));
@@ -68,6 +71,7 @@ protected:
 
     platform::FakePerfDataSource Perf;
     platform::FakeSystemStatus Status;
+    platform::TFakeFigureSource Figures;
     platform::TFakeSensorBlock* SensorBlock = nullptr;
     std::unique_ptr<TSensorStep> Sensors;
     TRawDataShell Shell;
@@ -84,26 +88,33 @@ TEST_F(SnapshotCollectorTest, RunsOnlyTheStepsOfTheFamiliesGiven)
         std::multiset<std::string> queries;
         int memoryCalls;
         int addressCalls;
+        // Reads of load, disks and batteries.
+        std::array<int, 3> figureReads;
     };
     const TCase cases[] = {
-        {"none", {}, {}, 0, 0},
-        {"processor", {TFamily::Proc}, {"238"}, 0, 0},
-        {"network", {TFamily::Network}, {"638"}, 0, 0},
-        {"uptime, threads, processes", {TFamily::UTP}, {"2"}, 0, 0},
-        {"memory", {TFamily::PageRAM}, {}, 1, 0},
-        {"host", {TFamily::NonPerf}, {}, 0, 1},
-        {"sensors", {TFamily::MBM}, {}, 0, 0},
+        {"none", {}, {}, 0, 0, {0, 0, 0}},
+        {"processor", {TFamily::Proc}, {"238"}, 0, 0, {0, 0, 0}},
+        {"network", {TFamily::Network}, {"638"}, 0, 0, {0, 0, 0}},
+        {"uptime, threads, processes", {TFamily::UTP}, {"2"}, 0, 0, {0, 0, 0}},
+        {"memory", {TFamily::PageRAM}, {}, 1, 0, {0, 0, 0}},
+        {"host", {TFamily::NonPerf}, {}, 0, 1, {0, 0, 0}},
+        {"sensors", {TFamily::MBM}, {}, 0, 0, {0, 0, 0}},
+        {"load", {TFamily::Load}, {}, 0, 0, {1, 0, 0}},
+        {"disks", {TFamily::Disk}, {}, 0, 0, {0, 1, 0}},
+        {"batteries", {TFamily::Battery}, {}, 0, 0, {0, 0, 1}},
         {"all",
          {TFamily::MBM, TFamily::UTP, TFamily::PageRAM, TFamily::Proc, TFamily::Network,
-          TFamily::NonPerf},
+          TFamily::NonPerf, TFamily::Load, TFamily::Disk, TFamily::Battery},
          {"238", "638", "2"},
          1,
-         1},
+         1,
+         {1, 1, 1}},
     };
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.name);
         Perf.Calls.clear();
         Status.MemoryCalls = Status.AddressCalls = 0;
+        Figures.LoadReads = Figures.DiskReads = Figures.BatteryReads = 0;
         Data() = DecodeRawData(TRawBytes{});
         Activate(c.active);
         ASSERT_TRUE(Collect(true));
@@ -111,7 +122,29 @@ TEST_F(SnapshotCollectorTest, RunsOnlyTheStepsOfTheFamiliesGiven)
         EXPECT_EQ(QueriedObjects(), c.queries);
         EXPECT_EQ(Status.MemoryCalls, c.memoryCalls);
         EXPECT_EQ(Status.AddressCalls, c.addressCalls);
+        EXPECT_EQ((std::array{Figures.LoadReads, Figures.DiskReads, Figures.BatteryReads}),
+                  c.figureReads);
     }
+}
+
+// A family left out empties its part of the snapshot, so an item never shows a stale figure.
+TEST_F(SnapshotCollectorTest, FiguresBeyondTheRecordAreFilledOnlyWhileActive)
+{
+    Figures.Load = platform::TLoadAverage{0.5, 1, 2};
+    Figures.Disks = platform::TDiskSample{1, {{"sda", 512, 1024}}, {"sda"}};
+    Figures.Batteries = {platform::TBattery{}};
+    Activate({TFamily::Load, TFamily::Disk, TFamily::Battery});
+    ASSERT_TRUE(Collect());
+    EXPECT_TRUE(Shell.Beyond.Load.has_value());
+    ASSERT_EQ(Shell.Beyond.Disks.size(), 1u);
+    EXPECT_TRUE(Shell.Beyond.Disks[0].Whole);
+    EXPECT_EQ(Shell.Beyond.Batteries.size(), 1u);
+    EXPECT_TRUE(Collector->AwaitingSecondSample());
+    Activate({TFamily::Proc});
+    ASSERT_TRUE(Collect());
+    EXPECT_FALSE(Shell.Beyond.Load.has_value());
+    EXPECT_TRUE(Shell.Beyond.Disks.empty());
+    EXPECT_TRUE(Shell.Beyond.Batteries.empty());
 }
 
 TEST_F(SnapshotCollectorTest, SensorStepRunsOnlyWhenActive)

@@ -30,6 +30,10 @@ TMetricsSnapshot FixedSnapshot()
     data.Temps[0] = 41;
     data.Fans[0] = 1200;
     data.Fans[1] = 255;
+    snapshot.Beyond.Disks = {{"sda", true, 10240000, 5120000, 1.0, 2.0},
+                             {"sda1", false, 1, 1, std::nullopt, std::nullopt}};
+    snapshot.Beyond.Batteries = {{"", "Discharging", 40.0, 9.0, 100},
+                                 {"BAT0", "Discharging", 50.0, 7.25, 120}};
     snapshot.HasRecord = true;
     snapshot.Mounts = {{'C', "/"}, {'D', "/srv/a \"b\"\\c\n"}};
     return snapshot;
@@ -61,6 +65,11 @@ TEST(MetricsText, ExposesTheSnapshotInBaseUnits)
              "statlume_temperature_celsius{sensor=\"1\"} 41",
              "statlume_fan_rpm{sensor=\"1\"} 1200",
              "statlume_fan_rpm{sensor=\"2\"} 0",
+             "# TYPE statlume_disk_read_bytes_total counter",
+             "statlume_disk_read_bytes_total{device=\"sda\"} 10240000",
+             "statlume_disk_written_bytes_total{device=\"sda\"} 5120000",
+             "statlume_battery_charge_ratio{battery=\"BAT0\"} 0.5",
+             "statlume_battery_power_watts{battery=\"BAT0\"} 7.25",
          }) {
         SCOPED_TRACE(line);
         EXPECT_NE(text.find(std::string("\n") + line + "\n"), std::string::npos) << text;
@@ -87,8 +96,11 @@ TEST(MetricsText, ExposesTheSnapshotInBaseUnits)
     EXPECT_EQ(helps, types);
     for (const auto& [name, count] : helps)
         EXPECT_EQ(count, 1) << name;
-    EXPECT_EQ(helps.size(), 12u);
+    EXPECT_EQ(helps.size(), 16u);
     EXPECT_EQ(driveC, 2);
+    // Partitions and the batteries together are no series of their own.
+    EXPECT_EQ(text.find("sda1"), std::string::npos);
+    EXPECT_EQ(text.find("battery=\"\""), std::string::npos);
     EXPECT_EQ(text.back(), '\n');
 }
 

@@ -8,16 +8,19 @@
 namespace statlume {
 namespace {
 
-TEST(Formatter, RegistryHoldsTheSixFamiliesInOrder)
+TEST(Formatter, RegistryHoldsTheSixFamiliesInOrderThenTheFiguresBeyondTheRecord)
 {
     TFormatRig rig;
-    ASSERT_EQ(rig.Formatters.size(), 6u);
+    ASSERT_EQ(rig.Formatters.size(), 9u);
     EXPECT_NE(dynamic_cast<TMBMFormat*>(&rig.Family(TFamily::MBM)), nullptr);
     EXPECT_NE(dynamic_cast<TUTPFormat*>(&rig.Family(TFamily::UTP)), nullptr);
     EXPECT_NE(dynamic_cast<TPageRAMFormat*>(&rig.Family(TFamily::PageRAM)), nullptr);
     EXPECT_NE(dynamic_cast<TProcFormat*>(&rig.Family(TFamily::Proc)), nullptr);
     EXPECT_NE(dynamic_cast<TNetworkFormat*>(&rig.Family(TFamily::Network)), nullptr);
     EXPECT_NE(dynamic_cast<TNonPerfFormat*>(&rig.Family(TFamily::NonPerf)), nullptr);
+    EXPECT_NE(dynamic_cast<TLoadFormat*>(&rig.Family(TFamily::Load)), nullptr);
+    EXPECT_NE(dynamic_cast<TDiskFormat*>(&rig.Family(TFamily::Disk)), nullptr);
+    EXPECT_NE(dynamic_cast<TBatteryFormat*>(&rig.Family(TFamily::Battery)), nullptr);
     for (const auto& formatter : rig.Formatters) {
         EXPECT_FALSE(formatter->Active);
         EXPECT_EQ(formatter->Alignment, 0);
@@ -25,7 +28,7 @@ TEST(Formatter, RegistryHoldsTheSixFamiliesInOrder)
     }
 }
 
-TEST(Formatter, ListsTheTwentyFourItemsInRegistryOrder)
+TEST(Formatter, ListsTheTwentyFourItemsInRegistryOrderThenTheNewOnes)
 {
     TFormatRig rig;
     std::vector<std::string> names;
@@ -54,7 +57,14 @@ TEST(Formatter, ListsTheTwentyFourItemsInRegistryOrder)
                                                "User Name",
                                                "Date and Time",
                                                "Blank",
-                                               "Drive Space"};
+                                               "Drive Space",
+                                               "Load Average",
+                                               "Disk Read Stats",
+                                               "Disk Write Stats",
+                                               "Battery Charge",
+                                               "Battery State",
+                                               "Battery Time",
+                                               "Battery Power"};
     EXPECT_EQ(names, expected);
 }
 
@@ -67,10 +77,12 @@ TEST(Formatter, TagNamesAreStoredUpperCased)
             tags.push_back(item.TagName);
     }
     const std::vector<std::string> expected = {
-        "TEMP1",    "TEMP2",    "TEMP3",     "FAN1",      "FAN2",     "FAN3",
-        "UPTIME",   "THREADS",  "PROCESSES", "PAGETOTAL", "PAGEUSED", "PAGEFREE",
-        "RAMTOTAL", "RAMUSED",  "RAMFREE",   "PROCUSAGE", "NETREAD",  "NETWRITE",
-        "IPADDR",   "COMPNAME", "USERNAME",  "DATETIME",  "BLANK",    "DRIVESPACE"};
+        "TEMP1",       "TEMP2",    "TEMP3",     "FAN1",          "FAN2",         "FAN3",
+        "UPTIME",      "THREADS",  "PROCESSES", "PAGETOTAL",     "PAGEUSED",     "PAGEFREE",
+        "RAMTOTAL",    "RAMUSED",  "RAMFREE",   "PROCUSAGE",     "NETREAD",      "NETWRITE",
+        "IPADDR",      "COMPNAME", "USERNAME",  "DATETIME",      "BLANK",        "DRIVESPACE",
+        "LOADAVG",     "DISKREAD", "DISKWRITE", "BATTERYCHARGE", "BATTERYSTATE", "BATTERYTIME",
+        "BATTERYPOWER"};
     EXPECT_EQ(tags, expected);
 }
 

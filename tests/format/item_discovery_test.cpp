@@ -89,9 +89,10 @@ TEST(ItemDiscovery, CheckTemplateReportsTagsThatNameNoItem)
 TEST(ItemDiscovery, ListsAndDescribesTheRegistry)
 {
     const std::string list = ItemListText();
-    EXPECT_EQ(std::count(list.begin(), list.end(), '\n'), 28); // heading, 24 items, note
+    EXPECT_EQ(std::count(list.begin(), list.end(), '\n'), 35); // heading, 31 items, note
     EXPECT_LT(list.find("\nTemp1 "), list.find("\nDriveSpace "));
     EXPECT_NE(list.find("ProcUsage   FORMAT LEADZERO DECIMAL SIZE CHAR"), std::string::npos);
+    EXPECT_NE(list.find("\nBatteryCharge FORMAT"), std::string::npos);
 
     TRawDataShell shell;
     LocaleInfo locale;

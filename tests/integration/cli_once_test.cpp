@@ -176,12 +176,17 @@ TEST_F(CliOnceTest, OnceReadsTheMachineAtTheGivenRoots)
 {
     const std::string figures =
         "<NAME=RAMTotal>|<NAME=RAMFree>|<NAME=RAMUsed>|<NAME=PageTotal>|<NAME=PageFree>|"
-        "<NAME=Uptime FORMAT=\"*d* *H* *M* *S*\">|<NAME=Processes>|<NAME=Threads>";
+        "<NAME=Uptime FORMAT=\"*d* *H* *M* *S*\">|<NAME=Processes>|<NAME=Threads>|"
+        "<NAME=LoadAvg FORMAT=\"5\">|<NAME=DiskRead>|<NAME=DiskWrite FORMAT=\"sda\">|"
+        "<NAME=BatteryCharge FORMAT=\"BAT0\">|<NAME=BatteryState>|<NAME=BatteryTime "
+        "FORMAT=\"BAT1\">";
     const TRun run = Run({"--procfs", STATLUME_TEST_DATA "/procfs_host",
                           "--sysfs=" STATLUME_TEST_DATA "/sysfs_host", "--once", "--interval", "50",
                           "--template", figures});
     EXPECT_EQ(run.Status, 0) << run.Err;
-    EXPECT_EQ(run.Out, "16384|4096|12288|2048|1536|1 02 03 04|3|812\n\n");
+    // The disk rates are over two samples of a tree that does not change.
+    EXPECT_EQ(run.Out,
+              "16384|4096|12288|2048|1536|1 02 03 04|3|812|1.25|0|0|60|Discharging|1:20\n\n");
 }
 
 TEST_F(CliOnceTest, BadRecordFilesAreRefused)

@@ -22,6 +22,7 @@
 #include "platform/linux/environment.h"
 #include "platform/linux/file_registry.h"
 #include "platform/linux/instance_lock.h"
+#include "platform/linux/linux_figure_source.h"
 #include "platform/linux/linux_system_status.h"
 #include "platform/linux/locale_reader.h"
 #include "platform/linux/proc_perf_data_source.h"
@@ -295,6 +296,7 @@ int RunDisplayProgram(int argc, char** argv, std::string_view version)
     const platform::TSystemRoots roots = platform::RootsOf(switches.GivenRoots);
     platform::TProcPerfDataSource perf(roots.Procfs);
     platform::TLinuxSystemStatus status(roots);
+    platform::TLinuxFigureSource figures(roots);
     TSensorStep sensors(
         std::make_unique<platform::TShmSensorBlock>(),
         std::make_unique<platform::TDlSensorStarter>(),
@@ -320,6 +322,7 @@ int RunDisplayProgram(int argc, char** argv, std::string_view version)
                                              std::move(parts), report,
                                              [] { QCoreApplication::exit(0); }});
     prompts.Owner = &window;
+    window.Collector().SetFigureSource(figures);
     remote = std::make_unique<TDisplayRemote>(window, prompts);
     if (layerClient) {
         // Owned by the window, as a child object.

@@ -6,26 +6,9 @@
 #include <string>
 #include <vector>
 
-namespace statlume::platform {
+#include "platform/figure_source.h"
 
-/// One battery's state, or the system's batteries together.
-struct TBattery
-{
-    /// The supply's kernel name ("BAT0"); empty for the combined battery.
-    std::string Name;
-    /// "Charging", "Discharging", "Full", "Not charging" or "Unknown" (any other text).
-    std::string Status = "Unknown";
-    /// Charge in %, 0..100; empty when the supply gives neither levels nor a capacity.
-    std::optional<double> ChargePercent;
-    /// Stored and full energy in Wh (from charge and voltage for charge-style drivers).
-    std::optional<double> EnergyNowWh;
-    std::optional<double> EnergyFullWh;
-    /// Power in W: negative while discharging, positive otherwise, whatever sign the driver
-    /// gives current_now or power_now.
-    std::optional<double> PowerWatts;
-    /// Minutes to empty while discharging, to full while charging; empty when unknown.
-    std::optional<long> MinutesLeft;
-};
+namespace statlume::platform {
 
 /// The folders of the supplies of type Battery under sysfsRoot + "/class/power_supply" whose
 /// scope is not Device (mice and keyboards report their own), sorted by name.

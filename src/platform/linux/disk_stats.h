@@ -8,17 +8,10 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/linux/counter_rate.h"
+#include "platform/counter_rate.h"
+#include "platform/figure_source.h"
 
 namespace statlume::platform {
-
-/// The bytes one block device (a disk, a partition, a mapped device) has read and written.
-struct TDiskCounters
-{
-    std::string Name;
-    std::uint64_t ReadBytes = 0;
-    std::uint64_t WrittenBytes = 0;
-};
 
 /// Bytes per second one device read and wrote over the last interval.
 struct TDiskRate

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/linux/counter_rate.h"
+#include "platform/counter_rate.h"
 #include "platform/linux/drm_cards.h"
 #include "platform/linux/intel_gpu_busy.h"
 #include "platform/linux/nvml_library.h"

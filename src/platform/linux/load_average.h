@@ -5,15 +5,9 @@
 #include <string>
 #include <string_view>
 
-namespace statlume::platform {
+#include "platform/figure_source.h"
 
-/// The three load averages the kernel keeps (runnable and uninterruptible tasks).
-struct TLoadAverage
-{
-    double OneMinute = 0;
-    double FiveMinutes = 0;
-    double FifteenMinutes = 0;
-};
+namespace statlume::platform {
 
 /// The first three fields of a loadavg text; empty unless all three are non-negative numbers.
 std::optional<TLoadAverage> ParseLoadAverage(std::string_view text);

@@ -1,0 +1,71 @@
+#include "collect/beyond_steps.h"
+
+#include <algorithm>
+#include <cmath>
+#include <utility>
+
+namespace statlume {
+
+std::optional<TLoadFigure> LoadStep(platform::FigureSource& source)
+{
+    const auto load = source.ReadLoadAverage();
+    if (!load)
+        return std::nullopt;
+    return TLoadFigure{load->OneMinute, load->FiveMinutes, load->FifteenMinutes};
+}
+
+std::vector<TBatteryFigure> BatteryStep(platform::FigureSource& source)
+{
+    std::vector<TBatteryFigure> figures;
+    for (const platform::TBattery& battery : source.ReadBatteries()) {
+        TBatteryFigure figure;
+        figure.Name = battery.Name;
+        figure.State = battery.Status;
+        figure.ChargePercent = battery.ChargePercent;
+        if (battery.PowerWatts)
+            figure.PowerWatts = std::abs(*battery.PowerWatts);
+        figure.MinutesLeft = battery.MinutesLeft;
+        figures.push_back(std::move(figure));
+    }
+    return figures;
+}
+
+std::vector<TDiskFigure> TDiskStep::Run(platform::FigureSource& source)
+{
+    Awaiting = false;
+    auto sample = source.ReadDisks();
+    if (!sample) {
+        Devices.clear();
+        return {};
+    }
+    std::map<std::string, TDeviceRates, std::less<>> seen;
+    bool anyRate = false;
+    std::vector<TDiskFigure> figures;
+    figures.reserve(sample->Devices.size());
+    for (const platform::TDiskCounters& device : sample->Devices) {
+        // A device listed twice keeps the first line's counters, as a rate over both would
+        // mix two devices.
+        if (seen.contains(device.Name))
+            continue;
+        TDiskFigure figure;
+        figure.Name = device.Name;
+        figure.Whole =
+            std::binary_search(sample->WholeDisks.begin(), sample->WholeDisks.end(), device.Name);
+        figure.ReadBytes = device.ReadBytes;
+        figure.WrittenBytes = device.WrittenBytes;
+        TDeviceRates rates;
+        if (const auto previous = Devices.find(device.Name); previous != Devices.end())
+            rates = previous->second;
+        figure.ReadBytesPerSecond = rates.Read.Update(device.ReadBytes, sample->TimeNs);
+        figure.WrittenBytesPerSecond = rates.Written.Update(device.WrittenBytes, sample->TimeNs);
+        anyRate = anyRate || figure.ReadBytesPerSecond.has_value();
+        seen.emplace(device.Name, rates);
+        figures.push_back(std::move(figure));
+    }
+    // Vanished devices are dropped with the old map.
+    Devices = std::move(seen);
+    Awaiting = !figures.empty() && !anyRate;
+    return figures;
+}
+
+} // namespace statlume

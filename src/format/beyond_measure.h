@@ -1,0 +1,40 @@
+#pragma once
+
+// The figures beyond the record that an item's FORMAT selects, and the numbers behind bars,
+// graphs and thresholds of those items. Each lookup gives nothing when the snapshot holds no
+// such figure (not collected, not measured yet, or a client's snapshot).
+
+#include <optional>
+#include <string_view>
+
+#include "format/item_measure.h"
+#include "record/figures_beyond.h"
+#include "record/raw_data_shell.h"
+
+namespace statlume {
+
+/// The load average over the minutes FORMAT names: "1" (also an empty FORMAT), "5" or "15";
+/// nothing for other text.
+std::optional<double> SelectedLoad(const TFiguresBeyond& beyond, std::string_view format);
+
+/// Bytes per second read (or written) by the device FORMAT names by its kernel name, or the
+/// sum over the whole physical disks for an empty FORMAT; nothing before two samples.
+std::optional<double> SelectedDiskRate(const TFiguresBeyond& beyond, std::string_view format,
+                                       bool written);
+
+/// The battery FORMAT names ("BAT1"), or all batteries together for an empty FORMAT; nullptr
+/// when there is no such battery.
+const TBatteryFigure* SelectedBattery(const TFiguresBeyond& beyond, std::string_view format);
+
+/// The selected load average; no maximum.
+std::optional<TMeasure> MeasureLoadAvg(const TRawDataShell& shell, std::string_view format);
+/// KB/s read by the selected disks; the maximum is the caller's peak.
+std::optional<TMeasure> MeasureDiskRead(const TRawDataShell& shell, std::string_view format);
+/// KB/s written, as MeasureDiskRead.
+std::optional<TMeasure> MeasureDiskWrite(const TRawDataShell& shell, std::string_view format);
+/// The selected battery's charge in percent against 100.
+std::optional<TMeasure> MeasureBatteryCharge(const TRawDataShell& shell, std::string_view format);
+/// The selected battery's power in W, charging or discharging; no maximum.
+std::optional<TMeasure> MeasureBatteryPower(const TRawDataShell& shell, std::string_view format);
+
+} // namespace statlume

@@ -1,0 +1,73 @@
+// The figures beyond the record as the platform reads them: load, disk counters, batteries.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace statlume::platform {
+
+/// The three load averages the kernel keeps (runnable and uninterruptible tasks).
+struct TLoadAverage
+{
+    double OneMinute = 0;
+    double FiveMinutes = 0;
+    double FifteenMinutes = 0;
+};
+
+/// The bytes one block device (a disk, a partition, a mapped device) has read and written.
+struct TDiskCounters
+{
+    std::string Name;
+    std::uint64_t ReadBytes = 0;
+    std::uint64_t WrittenBytes = 0;
+};
+
+/// The disk counters of one moment.
+struct TDiskSample
+{
+    /// When they were read, on a monotonic clock in ns.
+    std::int64_t TimeNs = 0;
+    /// Every block device, partitions and virtual ones included.
+    std::vector<TDiskCounters> Devices;
+    /// The kernel names of the whole physical disks, sorted.
+    std::vector<std::string> WholeDisks;
+};
+
+/// One battery's state, or the system's batteries together.
+struct TBattery
+{
+    /// The supply's kernel name ("BAT0"); empty for the combined battery.
+    std::string Name;
+    /// "Charging", "Discharging", "Full", "Not charging" or "Unknown" (any other text).
+    std::string Status = "Unknown";
+    /// Charge in %, 0..100; empty when the supply gives neither levels nor a capacity.
+    std::optional<double> ChargePercent;
+    /// Stored and full energy in Wh (from charge and voltage for charge-style drivers).
+    std::optional<double> EnergyNowWh;
+    std::optional<double> EnergyFullWh;
+    /// Power in W: negative while discharging, positive otherwise, whatever sign the driver
+    /// gives current_now or power_now.
+    std::optional<double> PowerWatts;
+    /// Minutes to empty while discharging, to full while charging; empty when unknown.
+    std::optional<long> MinutesLeft;
+};
+
+/// Reads the figures the record cannot carry. Each call opens what it reads and closes it
+/// again, so nothing is touched for a family that is not collected.
+class FigureSource
+{
+public:
+    virtual ~FigureSource() = default;
+
+    /// The load averages; nothing when they cannot be read.
+    virtual std::optional<TLoadAverage> ReadLoadAverage() = 0;
+    /// Every block device's counters; nothing when they cannot be read.
+    virtual std::optional<TDiskSample> ReadDisks() = 0;
+    /// The system's batteries together (empty name) and then each one in name order; empty
+    /// when there is no battery.
+    virtual std::vector<TBattery> ReadBatteries() = 0;
+};
+
+} // namespace statlume::platform
