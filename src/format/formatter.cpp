@@ -72,6 +72,19 @@ void TFormatter::ListItems(std::vector<std::string>& list) const
         list.push_back(name);
 }
 
+TFiguresFormat::TFiguresFormat(TRawDataShell& shell, const LocaleInfo& locale, TFamily family)
+    : TFormatter(shell, locale)
+{
+    for (const TItemRow& row : ItemCatalogue()) {
+        if (row.Family != family || row.Text == nullptr)
+            continue;
+        RegisterItem(row.Item, [this, text = row.Text](const std::string& format, bool leadZero,
+                                                       bool decimal) {
+            return text(Shell, TItemTextArgs{format, leadZero, decimal, Locale});
+        });
+    }
+}
+
 TFormatterList CreateFormatters(TRawDataShell& shell, const LocaleInfo& locale)
 {
     TFormatterList list;
@@ -82,9 +95,8 @@ TFormatterList CreateFormatters(TRawDataShell& shell, const LocaleInfo& locale)
     list.push_back(std::make_unique<TProcFormat>(shell, locale));
     list.push_back(std::make_unique<TNetworkFormat>(shell, locale));
     list.push_back(std::make_unique<TNonPerfFormat>(shell, locale));
-    list.push_back(std::make_unique<TLoadFormat>(shell, locale));
-    list.push_back(std::make_unique<TDiskFormat>(shell, locale));
-    list.push_back(std::make_unique<TBatteryFormat>(shell, locale));
+    for (const TFamily family : {TFamily::Load, TFamily::Disk, TFamily::Battery})
+        list.push_back(std::make_unique<TFiguresFormat>(shell, locale, family));
     return list;
 }
 

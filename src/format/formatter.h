@@ -199,42 +199,13 @@ public:
     std::string DriveSpaceFunc(const std::string& format, bool leadZero, bool decimal);
 };
 
-/// Load averages, from the figures beyond the record.
-class TLoadFormat : public TFormatter
+/// A family of the figures beyond the record (load, disks, batteries): it registers every
+/// catalogue row of its family with the row's own text function, so a new item of such a
+/// family is one row and its value functions.
+class TFiguresFormat : public TFormatter
 {
 public:
-    TLoadFormat(TRawDataShell& shell, const LocaleInfo& locale);
-    /// The load average FORMAT selects ("1", "5", "15"; empty = "1") with two decimals, a
-    /// "0" in front below 10 with LEADZERO; empty text when not collected or another FORMAT.
-    std::string LoadAvgFunc(const std::string& format, bool leadZero, bool decimal) const;
-};
-
-/// Disk throughput, from the figures beyond the record.
-class TDiskFormat : public TFormatter
-{
-public:
-    TDiskFormat(TRawDataShell& shell, const LocaleInfo& locale);
-    /// KB/s read by the device FORMAT names, or by all whole disks for an empty FORMAT, read
-    /// as the network rates; empty text before two samples or for an unknown device.
-    std::string ReadFunc(const std::string& format, bool leadZero, bool decimal) const;
-    /// KB/s written, read as ReadFunc.
-    std::string WriteFunc(const std::string& format, bool leadZero, bool decimal) const;
-};
-
-/// Batteries, from the figures beyond the record: FORMAT names one ("BAT1"); empty means all
-/// together. Every value is empty text without such a battery.
-class TBatteryFormat : public TFormatter
-{
-public:
-    TBatteryFormat(TRawDataShell& shell, const LocaleInfo& locale);
-    /// The charge in percent, read as the processor usage.
-    std::string ChargeFunc(const std::string& format, bool leadZero, bool decimal) const;
-    /// "Charging", "Discharging", "Full", "Not charging" or "Unknown".
-    std::string StateFunc(const std::string& format, bool leadZero, bool decimal) const;
-    /// Time to empty or to full as hours:minutes ("4:05"); empty text when unknown.
-    std::string TimeFunc(const std::string& format, bool leadZero, bool decimal) const;
-    /// The power in W it gives or takes, read as the processor usage.
-    std::string PowerFunc(const std::string& format, bool leadZero, bool decimal) const;
+    TFiguresFormat(TRawDataShell& shell, const LocaleInfo& locale, TFamily family);
 };
 
 /// The format registry: the formatters in registry order.

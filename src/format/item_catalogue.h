@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/locale_info.h"
 #include "format/item_measure.h"
 #include "record/family_set.h"
 #include "record/raw_data.h"
@@ -71,6 +72,17 @@ struct TItemMetric
 /// for a FORMAT that selects no figure.
 using TMeasureFunc = std::optional<TMeasure> (*)(const TRawDataShell& shell,
                                                  std::string_view format);
+/// What an item's text function is given besides the snapshot.
+struct TItemTextArgs
+{
+    const std::string& Format;
+    bool LeadZero;
+    bool Decimal;
+    const LocaleInfo& Locale;
+};
+/// The text of an item of the figures beyond the record. The laid-down items have none in
+/// their rows: their families register named functions of their own.
+using TTextFunc = std::string (*)(const TRawDataShell& shell, const TItemTextArgs& args);
 /// Whether the figure FORMAT selects was measured.
 using TKnownFunc = bool (*)(const TFigureKnown& known, std::string_view format);
 /// How the value FORMAT selects reads against thresholds and a maximum.
@@ -94,6 +106,8 @@ struct TItemRow
     std::string_view DefaultUsage;
     /// The options the value function reads, blank-separated (SIZE and CHAR apply to all).
     std::string_view Options;
+    /// The text the item shows; nullptr where the family registers a function of its own.
+    TTextFunc Text;
     /// The number behind the text; nullptr for an item without one.
     TMeasureFunc Measure;
     /// Whether the figure was measured; nullptr for an item that is always known.

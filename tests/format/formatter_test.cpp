@@ -18,9 +18,8 @@ TEST(Formatter, RegistryHoldsTheSixFamiliesInOrderThenTheFiguresBeyondTheRecord)
     EXPECT_NE(dynamic_cast<TProcFormat*>(&rig.Family(TFamily::Proc)), nullptr);
     EXPECT_NE(dynamic_cast<TNetworkFormat*>(&rig.Family(TFamily::Network)), nullptr);
     EXPECT_NE(dynamic_cast<TNonPerfFormat*>(&rig.Family(TFamily::NonPerf)), nullptr);
-    EXPECT_NE(dynamic_cast<TLoadFormat*>(&rig.Family(TFamily::Load)), nullptr);
-    EXPECT_NE(dynamic_cast<TDiskFormat*>(&rig.Family(TFamily::Disk)), nullptr);
-    EXPECT_NE(dynamic_cast<TBatteryFormat*>(&rig.Family(TFamily::Battery)), nullptr);
+    for (const TFamily family : {TFamily::Load, TFamily::Disk, TFamily::Battery})
+        EXPECT_NE(dynamic_cast<TFiguresFormat*>(&rig.Family(family)), nullptr);
     for (const auto& formatter : rig.Formatters) {
         EXPECT_FALSE(formatter->Active);
         EXPECT_EQ(formatter->Alignment, 0);

@@ -1,12 +1,13 @@
 #pragma once
 
-// The figures beyond the record that an item's FORMAT selects, and the numbers behind bars,
-// graphs and thresholds of those items. Each lookup gives nothing when the snapshot holds no
-// such figure (not collected, not measured yet, or a client's snapshot).
+// The values of the items of the figures beyond the record: the figure an item's FORMAT
+// selects, its text, and the number behind bars, graphs and thresholds. Each lookup gives nothing
+// when the snapshot holds no such figure (not collected, not measured yet, or a client's snapshot).
 
 #include <optional>
 #include <string_view>
 
+#include "format/item_catalogue.h"
 #include "format/item_measure.h"
 #include "record/figures_beyond.h"
 #include "record/raw_data_shell.h"
@@ -36,5 +37,22 @@ std::optional<TMeasure> MeasureDiskWrite(const TRawDataShell& shell, std::string
 std::optional<TMeasure> MeasureBatteryCharge(const TRawDataShell& shell, std::string_view format);
 /// The selected battery's power in W, charging or discharging; no maximum.
 std::optional<TMeasure> MeasureBatteryPower(const TRawDataShell& shell, std::string_view format);
+
+/// The selected load average with two decimals, a "0" in front below 10 with LEADZERO; empty
+/// text when not collected or for another FORMAT.
+std::string LoadAvgText(const TRawDataShell& shell, const TItemTextArgs& args);
+/// KB/s read by the selected disks, read as the network rates; empty text before two samples
+/// or for an unknown device.
+std::string DiskReadText(const TRawDataShell& shell, const TItemTextArgs& args);
+/// KB/s written, as DiskReadText.
+std::string DiskWriteText(const TRawDataShell& shell, const TItemTextArgs& args);
+/// The selected battery's charge in percent, read as the processor usage.
+std::string BatteryChargeText(const TRawDataShell& shell, const TItemTextArgs& args);
+/// "Charging", "Discharging", "Full", "Not charging" or "Unknown".
+std::string BatteryStateText(const TRawDataShell& shell, const TItemTextArgs& args);
+/// Time to empty or to full as hours:minutes ("4:05"); empty text when unknown.
+std::string BatteryTimeText(const TRawDataShell& shell, const TItemTextArgs& args);
+/// The power in W the battery gives or takes, read as the processor usage.
+std::string BatteryPowerText(const TRawDataShell& shell, const TItemTextArgs& args);
 
 } // namespace statlume

@@ -1,6 +1,8 @@
-#include "format/beyond_measure.h"
+#include "format/beyond_values.h"
 
 #include <algorithm>
+
+#include "format/figure_text.h"
 
 namespace statlume {
 
@@ -87,6 +89,54 @@ std::optional<TMeasure> MeasureBatteryPower(const TRawDataShell& shell, std::str
     if (battery == nullptr || !battery->PowerWatts)
         return std::nullopt;
     return TMeasure{*battery->PowerWatts, 0};
+}
+
+std::string LoadAvgText(const TRawDataShell& shell, const TItemTextArgs& args)
+{
+    const auto load = SelectedLoad(shell.Beyond, args.Format);
+    return load ? FigureText(*load, args.LeadZero, true, args.Locale) : std::string();
+}
+
+std::string DiskReadText(const TRawDataShell& shell, const TItemTextArgs& args)
+{
+    const auto rate = MeasureDiskRead(shell, args.Format);
+    return rate ? FigureText(rate->Value, args.LeadZero, args.Decimal, args.Locale) : std::string();
+}
+
+std::string DiskWriteText(const TRawDataShell& shell, const TItemTextArgs& args)
+{
+    const auto rate = MeasureDiskWrite(shell, args.Format);
+    return rate ? FigureText(rate->Value, args.LeadZero, args.Decimal, args.Locale) : std::string();
+}
+
+std::string BatteryChargeText(const TRawDataShell& shell, const TItemTextArgs& args)
+{
+    const auto charge = MeasureBatteryCharge(shell, args.Format);
+    return charge ? FigureText(charge->Value, args.LeadZero, args.Decimal, args.Locale)
+                  : std::string();
+}
+
+std::string BatteryStateText(const TRawDataShell& shell, const TItemTextArgs& args)
+{
+    const TBatteryFigure* battery = SelectedBattery(shell.Beyond, args.Format);
+    return battery == nullptr ? std::string() : battery->State;
+}
+
+std::string BatteryTimeText(const TRawDataShell& shell, const TItemTextArgs& args)
+{
+    const TBatteryFigure* battery = SelectedBattery(shell.Beyond, args.Format);
+    if (battery == nullptr || !battery->MinutesLeft || *battery->MinutesLeft < 0)
+        return {};
+    const long minutes = *battery->MinutesLeft;
+    const long rest = minutes % 60;
+    return std::to_string(minutes / 60) + (rest < 10 ? ":0" : ":") + std::to_string(rest);
+}
+
+std::string BatteryPowerText(const TRawDataShell& shell, const TItemTextArgs& args)
+{
+    const auto power = MeasureBatteryPower(shell, args.Format);
+    return power ? FigureText(power->Value, args.LeadZero, args.Decimal, args.Locale)
+                 : std::string();
 }
 
 } // namespace statlume

@@ -1,4 +1,4 @@
-#include "format/beyond_measure.h"
+#include "format/beyond_values.h"
 
 #include "format_rig.h"
 #include <gtest/gtest.h>
