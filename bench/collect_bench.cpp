@@ -44,7 +44,7 @@ void FullCollectionAndRender(benchmark::State& state)
     platform::TLinuxSystemStatus status;
     const auto sensors = MakeSensorStep();
     TSnapshotCollector collector(perf, status, *sensors);
-    collector.SetCollectAll(true);
+    collector.SetCollectAlways(TFamilySet::All());
     TRawDataShell shell;
     const LocaleInfo locale;
     const TFormatterList formatters = CreateFormatters(shell, locale);

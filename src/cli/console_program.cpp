@@ -372,13 +372,14 @@ int RunConsoleProgram(std::span<char* const> argv,
     monitorOptions.Print = options.Prints();
     monitorOptions.Output = output;
     if (server) {
-        // Clients may show any item, so every family is fresh on every tick.
-        app.Collector().SetCollectAll(true);
+        // Clients may show any item of the record, so its families are fresh on every tick;
+        // the figures beyond it never travel, so they are read only for the template.
+        app.Collector().SetCollectAlways(TFamilySet::RecordFamilies());
         monitorOptions.OnFirstRecord = startServer;
     }
     if (exporter) {
         // Every series is exported, whatever the template shows.
-        app.Collector().SetCollectAll(true);
+        app.Collector().SetCollectAlways(TFamilySet::All());
         // A copy of the tick's snapshot; a scrape renders from it, never from the shell.
         monitorOptions.OnCollected = [&] {
             exporter->Publish({app.Shell().Data, true, true, mounts, app.Shell().Beyond});

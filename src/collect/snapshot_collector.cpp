@@ -32,7 +32,7 @@ void TSnapshotCollector::SetExcludeText(std::string text)
 
 bool TSnapshotCollector::StepActive(TFamilySet families, TFamily family) const
 {
-    return CollectAll || families.Has(family);
+    return Always.Union(families).Has(family);
 }
 
 bool TSnapshotCollector::CollectSnapshot(TRawDataShell& shell, TFamilySet families, bool force,
@@ -120,7 +120,7 @@ void TSnapshotCollector::MemoryStep(TRawData& data)
 
 void TSnapshotCollector::HostStep(TRawData& data, bool force)
 {
-    if (CollectAll)
+    if (Always.Has(TFamily::NonPerf))
         EnterMappedDrives(data);
     Tick = static_cast<std::int8_t>(Tick + 1);
     if (Tick % SlowCycleEvery == 0 || force)

@@ -39,9 +39,10 @@ public:
     /// What the last collection could not read and why, for the user; empty when all was read.
     const std::string& CollectionProblem() const { return Problem; }
 
-    /// Collects every family on every pass, whatever set a collection is given, and every drive of
-    /// the drive map besides those the drive items ask for (headless server, exporter).
-    void SetCollectAll(bool collectAll) { CollectAll = collectAll; }
+    /// Collects these families on every pass besides the set a collection is given; with the
+    /// host family, every drive of the drive map too, not only those the drive items ask for
+    /// (headless server: the record's families; exporter: all).
+    void SetCollectAlways(TFamilySet families) { Always = families; }
     /// Sets the process exclusion text and rebuilds the list from it (comma text).
     void SetExcludeText(std::string text);
     /// Reads the figures beyond the record (load, disks, batteries) from source, which must
@@ -81,7 +82,7 @@ private:
     std::vector<std::string> ExcludeEntries;
     std::int64_t LastUptime = 0;
     std::int8_t Tick = 9;
-    bool CollectAll = false;
+    TFamilySet Always;
     bool ProcActive = false;
     bool NetActive = false;
     bool DiskActive = false;

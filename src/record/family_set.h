@@ -31,9 +31,16 @@ public:
     constexpr TFamilySet() = default;
     /// Every family.
     static constexpr TFamilySet All() { return TFamilySet((1u << FamilyCount) - 1); }
+    /// The families whose figures the record carries (MBM to NonPerf).
+    static constexpr TFamilySet RecordFamilies()
+    {
+        return TFamilySet((1u << (static_cast<std::size_t>(TFamily::NonPerf) + 1)) - 1);
+    }
 
     /// The set with family added.
     constexpr TFamilySet With(TFamily family) const { return TFamilySet(Bits | Bit(family)); }
+    /// The families of either set.
+    constexpr TFamilySet Union(TFamilySet other) const { return TFamilySet(Bits | other.Bits); }
     /// True when family is in the set.
     constexpr bool Has(TFamily family) const { return (Bits & Bit(family)) != 0; }
 

@@ -168,7 +168,7 @@ TEST_F(SnapshotCollectorTest, SensorStepRunsOnlyWhenActive)
 TEST_F(SnapshotCollectorTest, CollectAllIgnoresActiveFlags)
 {
     Activate({});
-    Collector->SetCollectAll(true);
+    Collector->SetCollectAlways(TFamilySet::All());
     ASSERT_TRUE(Collect());
     EXPECT_EQ(QueriedObjects(), (std::multiset<std::string>{"238", "638", "2"}));
     EXPECT_EQ(Status.MemoryCalls, 1);
@@ -317,7 +317,7 @@ TEST_F(SnapshotCollectorTest, CollectingAllEntersAndMeasuresEveryMappedDrive)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         Activate({TFamily::NonPerf});
-        Collector->SetCollectAll(c.collectAll);
+        Collector->SetCollectAlways(c.collectAll ? TFamilySet::RecordFamilies() : TFamilySet());
         for (TDriveEntry& drive : Data().Drives)
             drive = {};
         Data().Drives[0].Letter = 'Q';
