@@ -30,6 +30,26 @@ std::vector<TBatteryFigure> BatteryStep(platform::FigureSource& source)
     return figures;
 }
 
+namespace {
+
+std::vector<TProcessFigure> ProcessFigures(const std::vector<platform::TTopProcess>& processes)
+{
+    std::vector<TProcessFigure> figures;
+    figures.reserve(processes.size());
+    for (const platform::TTopProcess& process : processes)
+        figures.push_back({process.Pid, process.Name, process.CpuPercent, process.ResidentBytes});
+    return figures;
+}
+
+} // namespace
+
+void TopStep(platform::FigureSource& source, TFiguresBeyond& beyond)
+{
+    const platform::TTopLists lists = source.ReadTopLists();
+    beyond.TopByCpu = ProcessFigures(lists.ByCpu);
+    beyond.TopByMemory = ProcessFigures(lists.ByMemory);
+}
+
 std::vector<TDiskFigure> TDiskStep::Run(platform::FigureSource& source)
 {
     Awaiting = false;

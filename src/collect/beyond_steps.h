@@ -1,7 +1,7 @@
 #pragma once
 
-// The collection steps of the figures beyond the record: load, disks and batteries, each
-// filling its part of the snapshot from a platform figure source.
+// The collection steps of the figures beyond the record: load, disks, batteries and the top
+// processes, each filling its part of the snapshot from a platform figure source.
 #include <map>
 #include <optional>
 #include <string>
@@ -19,6 +19,10 @@ std::optional<TLoadFigure> LoadStep(platform::FigureSource& source);
 /// Every system battery, the batteries together first (empty name); power in W whatever
 /// its direction, which the state tells.
 std::vector<TBatteryFigure> BatteryStep(platform::FigureSource& source);
+
+/// The top lists of one process sample into beyond; the processor list stays empty on the
+/// first sample.
+void TopStep(platform::FigureSource& source, TFiguresBeyond& beyond);
 
 /// Disk counters and their rates, keeping each device's previous sample.
 class TDiskStep

@@ -82,13 +82,25 @@ void TSnapshotCollector::BeyondSteps(TFiguresBeyond& beyond, TFamilySet families
     }
     const bool batteryActive = Figures != nullptr && StepActive(families, TFamily::Battery);
     beyond.Batteries = batteryActive ? BatteryStep(*Figures) : std::vector<TBatteryFigure>{};
+    // Only a shown Top item scans the processes, even when collecting everything: neither the
+    // record a server sends nor /metrics carries the lists.
+    TopActive = Figures != nullptr && families.Has(TFamily::Top);
+    if (TopActive) {
+        TopStep(*Figures, beyond);
+        TopAwaitsSecondSample = beyond.TopByCpu.empty() && !beyond.TopByMemory.empty();
+    } else {
+        beyond.TopByCpu.clear();
+        beyond.TopByMemory.clear();
+        if (Figures != nullptr)
+            Figures->ForgetTopLists();
+    }
 }
 
 bool TSnapshotCollector::AwaitingSecondSample() const
 {
     return (ProcActive && PerfSteps.ProcessorAwaitsSecondSample()) ||
            (NetActive && PerfSteps.NetworkAwaitsSecondSample()) ||
-           (DiskActive && DiskSteps.AwaitsSecondSample());
+           (DiskActive && DiskSteps.AwaitsSecondSample()) || (TopActive && TopAwaitsSecondSample);
 }
 
 void TSnapshotCollector::NoteProblem(std::string_view figures, std::string_view procFiles)

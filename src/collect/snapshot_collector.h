@@ -45,8 +45,8 @@ public:
     void SetCollectAlways(TFamilySet families) { Always = families; }
     /// Sets the process exclusion text and rebuilds the list from it (comma text).
     void SetExcludeText(std::string text);
-    /// Reads the figures beyond the record (load, disks, batteries) from source, which must
-    /// outlive the collector; without one those families collect nothing.
+    /// Reads the figures beyond the record (load, disks, batteries, processes) from source, which
+    /// must outlive the collector; without one those families collect nothing.
     void SetFigureSource(platform::FigureSource& source) { Figures = &source; }
     /// Sets the letters the drive items can measure.
     void SetDriveMap(TDriveMap map) { Drives = std::move(map); }
@@ -86,6 +86,8 @@ private:
     bool ProcActive = false;
     bool NetActive = false;
     bool DiskActive = false;
+    bool TopActive = false;
+    bool TopAwaitsSecondSample = false;
     std::string Problem;
 };
 

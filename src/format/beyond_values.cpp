@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "base/ascii_case.h"
 #include "format/figure_text.h"
 
 namespace statlume {
@@ -9,6 +10,8 @@ namespace statlume {
 namespace {
 
 constexpr double BytesPerKB = 1024.0;
+// The places a Top item's FORMAT can pick, as many as the snapshot's lists hold.
+constexpr std::size_t TopListLength = 10;
 
 std::optional<TMeasure> Kilobytes(std::optional<double> bytesPerSecond)
 {
@@ -17,7 +20,82 @@ std::optional<TMeasure> Kilobytes(std::optional<double> bytesPerSecond)
     return TMeasure{*bytesPerSecond / BytesPerKB, 0};
 }
 
+using TTopField = TTopPick::TField;
+
+std::optional<TTopField> TopFieldOf(std::string_view word)
+{
+    if (word.empty() || EqualsFolded(word, "NAME"))
+        return TTopField::Name;
+    if (EqualsFolded(word, "CPU"))
+        return TTopField::Cpu;
+    if (EqualsFolded(word, "MEM"))
+        return TTopField::Memory;
+    if (EqualsFolded(word, "PID"))
+        return TTopField::Pid;
+    return std::nullopt;
+}
+
+const TProcessFigure* PickedProcess(const std::vector<TProcessFigure>& list, const TTopPick& pick)
+{
+    return pick.Place < list.size() ? &list[pick.Place] : nullptr;
+}
+
+std::optional<TMeasure> MeasureTop(const std::vector<TProcessFigure>& list, std::string_view format)
+{
+    const auto pick = ReadTopPick(format);
+    const TProcessFigure* process = pick ? PickedProcess(list, *pick) : nullptr;
+    if (process == nullptr)
+        return std::nullopt;
+    if (pick->Field == TTopField::Cpu)
+        return TMeasure{process->CpuPercent, 100.0};
+    if (pick->Field == TTopField::Memory)
+        return TMeasure{static_cast<double>(process->ResidentBytes) / BytesPerMB, 0};
+    return std::nullopt;
+}
+
+std::string TopText(const std::vector<TProcessFigure>& list, const TItemTextArgs& args)
+{
+    const auto pick = ReadTopPick(args.Format);
+    const TProcessFigure* process = pick ? PickedProcess(list, *pick) : nullptr;
+    if (process == nullptr)
+        return {};
+    switch (pick->Field) {
+    case TTopField::Name:
+        return process->Name;
+    case TTopField::Pid:
+        return std::to_string(process->Pid);
+    case TTopField::Cpu:
+    case TTopField::Memory:
+        break;
+    }
+    const auto measure = MeasureTop(list, args.Format);
+    return FigureText(measure->Value, args.LeadZero, args.Decimal, args.Locale);
+}
+
 } // namespace
+
+std::optional<TTopPick> ReadTopPick(std::string_view format)
+{
+    format = TrimBlanks(format);
+    const std::size_t blank = format.find(' ');
+    const std::string_view number = format.substr(0, blank);
+    const std::string_view word =
+        blank == std::string_view::npos ? std::string_view() : TrimBlanks(format.substr(blank + 1));
+    const auto field = TopFieldOf(word);
+    if (!field)
+        return std::nullopt;
+    if (number.empty())
+        return TTopPick{};
+    std::size_t place = 0;
+    for (const char c : number) {
+        if (c < '0' || c > '9' || place > TopListLength)
+            return std::nullopt;
+        place = place * 10 + static_cast<std::size_t>(c - '0');
+    }
+    if (place < 1 || place > TopListLength)
+        return std::nullopt;
+    return TTopPick{place - 1, *field};
+}
 
 std::optional<double> SelectedLoad(const TFiguresBeyond& beyond, std::string_view format)
 {
@@ -137,6 +215,36 @@ std::string BatteryPowerText(const TRawDataShell& shell, const TItemTextArgs& ar
     const auto power = MeasureBatteryPower(shell, args.Format);
     return power ? FigureText(power->Value, args.LeadZero, args.Decimal, args.Locale)
                  : std::string();
+}
+
+std::optional<TMeasure> MeasureTopCpu(const TRawDataShell& shell, std::string_view format)
+{
+    return MeasureTop(shell.Beyond.TopByCpu, format);
+}
+
+std::optional<TMeasure> MeasureTopMem(const TRawDataShell& shell, std::string_view format)
+{
+    return MeasureTop(shell.Beyond.TopByMemory, format);
+}
+
+TItemScale TopScale(std::string_view format)
+{
+    const auto pick = ReadTopPick(format);
+    if (pick && pick->Field == TTopField::Cpu)
+        return PartScale(format);
+    if (pick && pick->Field == TTopField::Memory)
+        return CountScale(format);
+    return NoScale(format);
+}
+
+std::string TopCpuText(const TRawDataShell& shell, const TItemTextArgs& args)
+{
+    return TopText(shell.Beyond.TopByCpu, args);
+}
+
+std::string TopMemText(const TRawDataShell& shell, const TItemTextArgs& args)
+{
+    return TopText(shell.Beyond.TopByMemory, args);
 }
 
 } // namespace statlume

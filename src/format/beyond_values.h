@@ -4,7 +4,9 @@
 // selects, its text, and the number behind bars, graphs and thresholds. Each lookup gives nothing
 // when the snapshot holds no such figure (not collected, not measured yet, or a client's snapshot).
 
+#include <cstddef>
 #include <optional>
+#include <string>
 #include <string_view>
 
 #include "format/item_catalogue.h"
@@ -27,6 +29,25 @@ std::optional<double> SelectedDiskRate(const TFiguresBeyond& beyond, std::string
 /// when there is no such battery.
 const TBatteryFigure* SelectedBattery(const TFiguresBeyond& beyond, std::string_view format);
 
+/// What a Top item's FORMAT picks: a place in its list and a field of that process.
+struct TTopPick
+{
+    enum class TField
+    {
+        Name,
+        Cpu,
+        Memory,
+        Pid,
+    };
+    /// 0 for the first process.
+    std::size_t Place = 0;
+    TField Field = TField::Name;
+};
+
+/// Reads "N NAME", "N CPU", "N MEM" or "N PID" (N from 1 to 10, words in any case); N alone
+/// picks that process's name, an empty FORMAT the first one's. Nothing for other text.
+std::optional<TTopPick> ReadTopPick(std::string_view format);
+
 /// The selected load average; no maximum.
 std::optional<TMeasure> MeasureLoadAvg(const TRawDataShell& shell, std::string_view format);
 /// KB/s read by the selected disks; the maximum is the caller's peak.
@@ -37,6 +58,14 @@ std::optional<TMeasure> MeasureDiskWrite(const TRawDataShell& shell, std::string
 std::optional<TMeasure> MeasureBatteryCharge(const TRawDataShell& shell, std::string_view format);
 /// The selected battery's power in W, charging or discharging; no maximum.
 std::optional<TMeasure> MeasureBatteryPower(const TRawDataShell& shell, std::string_view format);
+
+/// The processor share against 100, or the resident MB, of the process FORMAT picks from the
+/// processor list; nothing for its name or pid.
+std::optional<TMeasure> MeasureTopCpu(const TRawDataShell& shell, std::string_view format);
+/// The same of the memory list.
+std::optional<TMeasure> MeasureTopMem(const TRawDataShell& shell, std::string_view format);
+/// The processor share against 100 for "N CPU", a count for "N MEM", no value for the rest.
+TItemScale TopScale(std::string_view format);
 
 /// The selected load average with two decimals, a "0" in front below 10 with LEADZERO; empty
 /// text when not collected or for another FORMAT.
@@ -54,5 +83,11 @@ std::string BatteryStateText(const TRawDataShell& shell, const TItemTextArgs& ar
 std::string BatteryTimeText(const TRawDataShell& shell, const TItemTextArgs& args);
 /// The power in W the battery gives or takes, read as the processor usage.
 std::string BatteryPowerText(const TRawDataShell& shell, const TItemTextArgs& args);
+
+/// The name, processor share (as the processor usage), resident MB (as the memory items) or pid
+/// of the process FORMAT picks from the processor list; empty text when there is none.
+std::string TopCpuText(const TRawDataShell& shell, const TItemTextArgs& args);
+/// The same of the memory list.
+std::string TopMemText(const TRawDataShell& shell, const TItemTextArgs& args);
 
 } // namespace statlume

@@ -61,6 +61,17 @@ std::string LoadAvgHelp()
                             "minutes it averages over: 1 (the default), 5 or 15.");
 }
 
+std::string TopHelp(std::string_view order, std::string_view tagName)
+{
+    return BeyondRecordHelp("The processes that use the most " + std::string(order) +
+                            ", the largest first. <NAME=" + std::string(tagName) +
+                            ">. Uses FORMAT, LEADZERO, DECIMAL, SIZE. Set Format to a place "
+                            "from 1 to 10 and what to show of that process: \"1 NAME\" (its "
+                            "own name), \"1 CPU\" (its share of the whole machine's processor "
+                            "time in percent), \"1 MEM\" (its resident memory in MB) or \"1 "
+                            "PID\". The processes are read only while such an item is shown.");
+}
+
 // The temperature usage strings end with a degree sign, U+00BA in UTF-8.
 constexpr auto Rows = std::to_array<TItemRow>({
     {.Item = TItem::Temp1,
@@ -574,6 +585,34 @@ constexpr auto Rows = std::to_array<TItemRow>({
      .Unit = "W",
      .Metric = {"statlume_battery_power_watts",
                 "Power each system battery gives or takes, in watts.", "battery"}},
+    {.Item = TItem::TopCPU,
+     .Family = TFamily::Top,
+     .TagName = "TopCPU",
+     .DisplayName = "Top Processes by CPU",
+     .Help = [] { return TopHelp("processor time", "TopCPU"); },
+     .DefaultUsage = "Top CPU %: <NAME=TopCPU FORMAT=\"1 CPU\"> <NAME=TopCPU FORMAT=\"1 NAME\">",
+     .Options = "FORMAT LEADZERO DECIMAL",
+     .Text = TopCpuText,
+     .Measure = MeasureTopCpu,
+     .Known = nullptr,
+     .Scale = TopScale,
+     .MaximumText = "100 percent, with CPU",
+     .Unit = "%",
+     .Metric = NotExported},
+    {.Item = TItem::TopMem,
+     .Family = TFamily::Top,
+     .TagName = "TopMem",
+     .DisplayName = "Top Processes by Memory",
+     .Help = [] { return TopHelp("resident memory", "TopMem"); },
+     .DefaultUsage = "Top MB: <NAME=TopMem FORMAT=\"1 MEM\"> <NAME=TopMem FORMAT=\"1 NAME\">",
+     .Options = "FORMAT LEADZERO DECIMAL",
+     .Text = TopMemText,
+     .Measure = MeasureTopMem,
+     .Known = nullptr,
+     .Scale = TopScale,
+     .MaximumText = NoMaximum,
+     .Unit = "MB",
+     .Metric = NotExported},
 });
 
 static_assert(Rows.size() == ItemCount, "one catalogue row per item");

@@ -51,10 +51,12 @@ enum class TItem : std::size_t
     BatteryState,
     BatteryTime,
     BatteryPower,
+    TopCPU,
+    TopMem,
 };
 
 /// Number of format items.
-inline constexpr std::size_t ItemCount = 31;
+inline constexpr std::size_t ItemCount = 33;
 
 /// The Prometheus family an item's figure is exported in.
 struct TItemMetric

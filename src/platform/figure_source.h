@@ -1,4 +1,5 @@
-// The figures beyond the record as the platform reads them: load, disk counters, batteries.
+// The figures beyond the record as the platform reads them: load, disk counters, batteries
+// and the top processes.
 #pragma once
 
 #include <cstdint>
@@ -54,6 +55,25 @@ struct TBattery
     std::optional<long> MinutesLeft;
 };
 
+/// One process of a top list.
+struct TTopProcess
+{
+    int Pid = 0;
+    /// The process's own name (comm) with control and bidirectional characters as "?".
+    std::string Name;
+    /// Share of the whole machine's processor time over the last interval, 0..100.
+    double CpuPercent = 0;
+    std::uint64_t ResidentBytes = 0;
+};
+
+/// The top lists of one sample, largest first.
+struct TTopLists
+{
+    /// Empty on the first sample, which has nothing to compare with.
+    std::vector<TTopProcess> ByCpu;
+    std::vector<TTopProcess> ByMemory;
+};
+
 /// Reads the figures the record cannot carry. Each call opens what it reads and closes it
 /// again, so nothing is touched for a family that is not collected.
 class FigureSource
@@ -68,6 +88,11 @@ public:
     /// The system's batteries together (empty name) and then each one in name order; empty
     /// when there is no battery.
     virtual std::vector<TBattery> ReadBatteries() = 0;
+    /// One sample of the processes: the processor list compares it with the previous one
+    /// (empty on the first), the memory list is of now.
+    virtual TTopLists ReadTopLists() = 0;
+    /// Drops what the previous sample kept of every process, so the next one starts afresh.
+    virtual void ForgetTopLists() = 0;
 };
 
 } // namespace statlume::platform

@@ -88,33 +88,34 @@ TEST_F(SnapshotCollectorTest, RunsOnlyTheStepsOfTheFamiliesGiven)
         std::multiset<std::string> queries;
         int memoryCalls;
         int addressCalls;
-        // Reads of load, disks and batteries.
-        std::array<int, 3> figureReads;
+        // Reads of load, disks, batteries and processes.
+        std::array<int, 4> figureReads;
     };
     const TCase cases[] = {
-        {"none", {}, {}, 0, 0, {0, 0, 0}},
-        {"processor", {TFamily::Proc}, {"238"}, 0, 0, {0, 0, 0}},
-        {"network", {TFamily::Network}, {"638"}, 0, 0, {0, 0, 0}},
-        {"uptime, threads, processes", {TFamily::UTP}, {"2"}, 0, 0, {0, 0, 0}},
-        {"memory", {TFamily::PageRAM}, {}, 1, 0, {0, 0, 0}},
-        {"host", {TFamily::NonPerf}, {}, 0, 1, {0, 0, 0}},
-        {"sensors", {TFamily::MBM}, {}, 0, 0, {0, 0, 0}},
-        {"load", {TFamily::Load}, {}, 0, 0, {1, 0, 0}},
-        {"disks", {TFamily::Disk}, {}, 0, 0, {0, 1, 0}},
-        {"batteries", {TFamily::Battery}, {}, 0, 0, {0, 0, 1}},
+        {"none", {}, {}, 0, 0, {0, 0, 0, 0}},
+        {"processor", {TFamily::Proc}, {"238"}, 0, 0, {0, 0, 0, 0}},
+        {"network", {TFamily::Network}, {"638"}, 0, 0, {0, 0, 0, 0}},
+        {"uptime, threads, processes", {TFamily::UTP}, {"2"}, 0, 0, {0, 0, 0, 0}},
+        {"memory", {TFamily::PageRAM}, {}, 1, 0, {0, 0, 0, 0}},
+        {"host", {TFamily::NonPerf}, {}, 0, 1, {0, 0, 0, 0}},
+        {"sensors", {TFamily::MBM}, {}, 0, 0, {0, 0, 0, 0}},
+        {"load", {TFamily::Load}, {}, 0, 0, {1, 0, 0, 0}},
+        {"disks", {TFamily::Disk}, {}, 0, 0, {0, 1, 0, 0}},
+        {"batteries", {TFamily::Battery}, {}, 0, 0, {0, 0, 1, 0}},
+        {"top processes", {TFamily::Top}, {}, 0, 0, {0, 0, 0, 1}},
         {"all",
          {TFamily::MBM, TFamily::UTP, TFamily::PageRAM, TFamily::Proc, TFamily::Network,
-          TFamily::NonPerf, TFamily::Load, TFamily::Disk, TFamily::Battery},
+          TFamily::NonPerf, TFamily::Load, TFamily::Disk, TFamily::Battery, TFamily::Top},
          {"238", "638", "2"},
          1,
          1,
-         {1, 1, 1}},
+         {1, 1, 1, 1}},
     };
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.name);
         Perf.Calls.clear();
         Status.MemoryCalls = Status.AddressCalls = 0;
-        Figures.LoadReads = Figures.DiskReads = Figures.BatteryReads = 0;
+        Figures.LoadReads = Figures.DiskReads = Figures.BatteryReads = Figures.TopReads = 0;
         Data() = DecodeRawData(TRawBytes{});
         Activate(c.active);
         ASSERT_TRUE(Collect(true));
@@ -122,7 +123,8 @@ TEST_F(SnapshotCollectorTest, RunsOnlyTheStepsOfTheFamiliesGiven)
         EXPECT_EQ(QueriedObjects(), c.queries);
         EXPECT_EQ(Status.MemoryCalls, c.memoryCalls);
         EXPECT_EQ(Status.AddressCalls, c.addressCalls);
-        EXPECT_EQ((std::array{Figures.LoadReads, Figures.DiskReads, Figures.BatteryReads}),
+        EXPECT_EQ((std::array{Figures.LoadReads, Figures.DiskReads, Figures.BatteryReads,
+                              Figures.TopReads}),
                   c.figureReads);
     }
 }
@@ -133,18 +135,27 @@ TEST_F(SnapshotCollectorTest, FiguresBeyondTheRecordAreFilledOnlyWhileActive)
     Figures.Load = platform::TLoadAverage{0.5, 1, 2};
     Figures.Disks = platform::TDiskSample{1, {{"sda", 512, 1024}}, {"sda"}};
     Figures.Batteries = {platform::TBattery{}};
-    Activate({TFamily::Load, TFamily::Disk, TFamily::Battery});
+    Figures.Top.ByMemory = {{7, "init", 0, 4096}};
+    Activate({TFamily::Load, TFamily::Disk, TFamily::Battery, TFamily::Top});
     ASSERT_TRUE(Collect());
     EXPECT_TRUE(Shell.Beyond.Load.has_value());
     ASSERT_EQ(Shell.Beyond.Disks.size(), 1u);
     EXPECT_TRUE(Shell.Beyond.Disks[0].Whole);
     EXPECT_EQ(Shell.Beyond.Batteries.size(), 1u);
+    EXPECT_EQ(Shell.Beyond.TopByMemory.size(), 1u);
+    EXPECT_TRUE(Collector->AwaitingSecondSample());
+    // The processes alone still wait for a processor list.
+    Activate({TFamily::Top});
+    ASSERT_TRUE(Collect());
     EXPECT_TRUE(Collector->AwaitingSecondSample());
     Activate({TFamily::Proc});
     ASSERT_TRUE(Collect());
     EXPECT_FALSE(Shell.Beyond.Load.has_value());
     EXPECT_TRUE(Shell.Beyond.Disks.empty());
     EXPECT_TRUE(Shell.Beyond.Batteries.empty());
+    EXPECT_TRUE(Shell.Beyond.TopByMemory.empty());
+    // Their previous sample is dropped, so a processor share never spans the pause.
+    EXPECT_EQ(Figures.TopForgets, 1);
 }
 
 TEST_F(SnapshotCollectorTest, SensorStepRunsOnlyWhenActive)
@@ -174,6 +185,8 @@ TEST_F(SnapshotCollectorTest, CollectAllIgnoresActiveFlags)
     EXPECT_EQ(Status.MemoryCalls, 1);
     EXPECT_EQ(Status.AddressCalls, 1);
     EXPECT_EQ(Data().ProcessCount, 123);
+    // Neither a server's record nor /metrics carries the top lists: no process is read.
+    EXPECT_EQ(Figures.TopReads, 0);
 }
 
 TEST_F(SnapshotCollectorTest, SlowCycleEveryTenthCollectionAndBufferResetEveryFifty)

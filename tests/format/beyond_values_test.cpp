@@ -40,8 +40,8 @@ TEST(BeyondMeasure, AClientShowsNoFigureBeyondTheRecord)
     TFormatRig rig;
     EXPECT_EQ(rig.Render("<NAME=LoadAvg>|<NAME=DiskRead>|<NAME=DiskWrite FORMAT=\"sda\">|"
                          "<NAME=BatteryCharge>|<NAME=BatteryState>|<NAME=BatteryTime>|"
-                         "<NAME=BatteryPower>"),
-              "||||||");
+                         "<NAME=BatteryPower>|<NAME=TopCPU>|<NAME=TopMem FORMAT=\"1 MEM\">"),
+              "||||||||");
     for (const TItemRow& row : ItemCatalogue()) {
         if (row.Family > TFamily::NonPerf && row.Measure != nullptr) {
             SCOPED_TRACE(std::string(row.TagName));

@@ -95,7 +95,7 @@ TEST(OptionForm, OpensWithTheRegistryItemsAndTheTemplate)
     for (const auto& formatter : rig.Host.FormatterList())
         formatter->ListItems(registry);
     const auto& list = rig.Child<QListWidget>("lbFmt");
-    ASSERT_EQ(list.count(), 31);
+    ASSERT_EQ(list.count(), 33);
     EXPECT_EQ(list.item(0)->text(), "Temperature 1");
     EXPECT_EQ(list.item(23)->text(), "Drive Space");
     for (int i = 0; i < list.count(); ++i)

@@ -1,10 +1,19 @@
+#include <chrono>
+#include <csignal>
+#include <optional>
 #include <string>
+#include <thread>
 
 #include "collect/beyond_steps.h"
 #include "platform/linux/linux_figure_source.h"
+#include "record/raw_data.h"
 
 #include "../format/format_rig.h"
+#include "fixture_copy.h"
 #include <gtest/gtest.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace statlume {
 namespace {
@@ -97,6 +106,77 @@ TEST(LinuxFigureSource, BatteryItemsShowTheFixtureBatteries)
             {"a mouse is no system battery", "<NAME=BatteryCharge FORMAT=\"hidpp_battery_0\">", ""},
             {"the mains supply neither", "<NAME=BatteryState FORMAT=\"AC\">", ""},
         });
+}
+
+TEST(LinuxFigureSource, TopItemsShowTheFixtureProcesses)
+{
+    const testing::TFixtureCopy copy;
+    platform::TLinuxFigureSource source({copy.Procfs(), copy.Sysfs()});
+    TFormatRig rig;
+    TopStep(source, rig.Shell.Beyond);
+    // A second of processor time later: glxgears had a quarter of it, idle a fiftieth.
+    copy.Write("proc/stat", "cpu  11000 50 3000 200000 400 0 100 0 0 0");
+    copy.Write("proc/4242/stat", "4242 (glxgears) S 1 4242 4242 0 -1 4194560 100 0 0 0 700 150 0 "
+                                 "0 20 0 1 0 9000 123456789 2560 18446744073709551615");
+    copy.Write("proc/4301/stat", "4301 (idle) S 1 4301 4301 0 -1 4194560 100 0 0 0 11 11 0 0 20 "
+                                 "0 1 0 9200 123456 100 18446744073709551615");
+    TopStep(source, rig.Shell.Beyond);
+    const std::string largestMB =
+        std::to_string(25600 * ::sysconf(_SC_PAGESIZE) / static_cast<long>(BytesPerMB));
+    ExpectRenders(rig,
+                  {
+                      {"busiest name", "<NAME=TopCPU FORMAT=\"1 NAME\">", "glxgears"},
+                      {"busiest share", "<NAME=TopCPU FORMAT=\"1 CPU\">", "25"},
+                      {"second share", "<NAME=TopCPU DECIMAL FORMAT=\"2 CPU\">", "2.00"},
+                      {"words in any case", "<NAME=TopCPU FORMAT=\"2 name\">", "idle"},
+                      {"a place alone is a name", "<NAME=TopCPU FORMAT=\"3\">", "evil?[31m) ?name"},
+                      {"no format is the first name", "<NAME=TopCPU>", "glxgears"},
+                      {"a pid", "<NAME=TopCPU FORMAT=\"3 PID\">", "4300"},
+                      {"fewer processes than places", "<NAME=TopCPU FORMAT=\"4 NAME\">", ""},
+                      {"largest memory", "<NAME=TopMem FORMAT=\"1 MEM\">", largestMB.c_str()},
+                      {"second memory", "<NAME=TopMem FORMAT=\"2 NAME\">", "glxgears"},
+                      {"its share", "<NAME=TopMem FORMAT=\"2 CPU\">", "25"},
+                      {"place zero", "<NAME=TopMem FORMAT=\"0 NAME\">", ""},
+                      {"place eleven", "<NAME=TopCPU FORMAT=\"11 NAME\">", ""},
+                      {"unknown field", "<NAME=TopMem FORMAT=\"1 SIZE\">", ""},
+                      {"words first", "<NAME=TopMem FORMAT=\"NAME 1\">", ""},
+                  });
+    // The first sample has no processor share to compare.
+    platform::TLinuxFigureSource fresh({copy.Procfs(), copy.Sysfs()});
+    TopStep(fresh, rig.Shell.Beyond);
+    ExpectRenders(rig, {{"first sample", "<NAME=TopCPU FORMAT=\"1 NAME\">", ""}});
+}
+
+// The real procfs: a spinning child shows in the processor list within two updates.
+TEST(LinuxFigureSource, BusyChildShowsInTopCpuWithinTwoTicks)
+{
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::prctl(PR_SET_NAME, "statlume-spin");
+        ::alarm(20);
+        volatile unsigned long spin = 0;
+        for (;;)
+            spin = spin + 1;
+    }
+    platform::TLinuxFigureSource source(platform::TSystemRoots{});
+    TFormatRig rig;
+    TopStep(source, rig.Shell.Beyond);
+    std::this_thread::sleep_for(std::chrono::milliseconds(600));
+    TopStep(source, rig.Shell.Beyond);
+    ::kill(child, SIGKILL);
+    ::waitpid(child, nullptr, 0);
+    std::optional<double> share;
+    for (int place = 1; place <= 10 && !share; ++place) {
+        const std::string format = " FORMAT=\"" + std::to_string(place);
+        if (rig.Render("<NAME=TopCPU" + format + " NAME\">") == "statlume-spin") {
+            EXPECT_EQ(rig.Render("<NAME=TopCPU" + format + " PID\">"), std::to_string(child));
+            share = std::stod(rig.Render("<NAME=TopCPU DECIMAL" + format + " CPU\">"));
+        }
+    }
+    ASSERT_TRUE(share.has_value());
+    EXPECT_GT(*share, 5.0);
+    EXPECT_LE(*share, 100.0);
 }
 
 } // namespace

@@ -24,13 +24,22 @@ public:
         ++BatteryReads;
         return Batteries;
     }
+    TTopLists ReadTopLists() override
+    {
+        ++TopReads;
+        return Top;
+    }
+    void ForgetTopLists() override { ++TopForgets; }
 
     std::optional<TLoadAverage> Load;
     std::optional<TDiskSample> Disks;
     std::vector<TBattery> Batteries;
+    TTopLists Top;
     int LoadReads = 0;
     int DiskReads = 0;
     int BatteryReads = 0;
+    int TopReads = 0;
+    int TopForgets = 0;
 };
 
 } // namespace statlume::platform

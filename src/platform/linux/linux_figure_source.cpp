@@ -49,4 +49,16 @@ std::vector<TBattery> TLinuxFigureSource::ReadBatteries()
     return each;
 }
 
+TTopLists TLinuxFigureSource::ReadTopLists()
+{
+    if (!Top)
+        Top.emplace(Roots.Procfs);
+    return Top->Sample();
+}
+
+void TLinuxFigureSource::ForgetTopLists()
+{
+    Top.reset();
+}
+
 } // namespace statlume::platform

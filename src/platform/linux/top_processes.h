@@ -8,31 +8,13 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/figure_source.h"
 #include "platform/linux/proc_file.h"
 
 namespace statlume::platform {
 
 /// Most places either top list holds.
 inline constexpr std::size_t TopProcessLimit = 10;
-
-/// One process of a top list.
-struct TTopProcess
-{
-    int Pid = 0;
-    /// The process's own name (comm) with control and bidirectional characters as "?".
-    std::string Name;
-    /// Share of the whole machine's processor time over the last interval, 0..100.
-    double CpuPercent = 0;
-    std::uint64_t ResidentBytes = 0;
-};
-
-/// The top lists of one sample, largest first.
-struct TTopLists
-{
-    /// Empty on the first sample, which has nothing to compare with.
-    std::vector<TTopProcess> ByCpu;
-    std::vector<TTopProcess> ByMemory;
-};
 
 /// The fields of a /proc/<pid>/stat text the lists need; Name is a view into the text.
 struct TProcStat
