@@ -56,11 +56,11 @@ void TConsoleMonitor::OnTick()
     Update();
 }
 
-void TConsoleMonitor::Update()
+void TConsoleMonitor::Update(bool mayWait)
 {
     if (!App.Collect(false))
         App.ReportCollectionProblem();
-    if (AwaitSecondSample())
+    if (mayWait && AwaitSecondSample())
         return;
     if (!FirstDone) {
         FirstPublish(true);
@@ -87,8 +87,10 @@ bool TConsoleMonitor::AwaitSecondSample()
     SecondSample.expires_after(delay);
     SecondSample.async_wait([this](const std::error_code& error) {
         Sampling = false;
+        // The second sample renders what it has: a figure that still lacks one (a clock that
+        // stands still) would otherwise hold every update back for good.
         if (!error && !App.Exiting())
-            Update();
+            Update(false);
     });
     return true;
 }

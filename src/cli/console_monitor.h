@@ -56,7 +56,7 @@ public:
 private:
     void Publish(bool print, bool sample);
     void OnTick();
-    void Update();
+    void Update(bool mayWait = true);
     bool AwaitSecondSample();
     void FirstPublish(bool sample);
     void CheckSensors();

@@ -84,10 +84,13 @@ void TSnapshotCollector::BeyondSteps(TFiguresBeyond& beyond, TFamilySet families
     beyond.Batteries = batteryActive ? BatteryStep(*Figures) : std::vector<TBatteryFigure>{};
     // Only a shown Top item scans the processes, even when collecting everything: neither the
     // record a server sends nor /metrics carries the lists.
+    const bool topSampledBefore = TopActive;
     TopActive = Figures != nullptr && families.Has(TFamily::Top);
     if (TopActive) {
         TopStep(*Figures, beyond);
-        TopAwaitsSecondSample = beyond.TopByCpu.empty() && !beyond.TopByMemory.empty();
+        // Only the first sample lacks a processor list for want of one to compare with; a list
+        // empty later (a procfs whose clock stands still) is no reason to wait.
+        TopAwaitsSecondSample = !topSampledBefore;
     } else {
         beyond.TopByCpu.clear();
         beyond.TopByMemory.clear();

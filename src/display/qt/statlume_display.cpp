@@ -305,9 +305,9 @@ void TStatlumeDisplay::SecondSampleTimer()
     if (!CollectSnapshot(false)) {
         CollectionFailed();
     }
-    if (!AwaitSecondSample()) {
-        RenderLabels();
-    }
+    // The second sample renders what it has, so a figure that never gets one (a clock that
+    // stands still) cannot hold the labels back for good.
+    RenderLabels();
 }
 
 void TStatlumeDisplay::Timer1Timer()
