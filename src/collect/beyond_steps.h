@@ -1,6 +1,6 @@
 #pragma once
 
-// The collection steps of the figures beyond the record: load, disks and batteries, each
+// The collection steps of the figures beyond the record: load, disks, batteries and GPUs, each
 // filling its part of the snapshot from a platform figure source.
 #include <map>
 #include <optional>
@@ -19,6 +19,9 @@ std::optional<TLoadFigure> LoadStep(platform::FigureSource& source);
 /// Every system battery, the batteries together first (empty name); power in W whatever
 /// its direction, which the state tells.
 std::vector<TBatteryFigure> BatteryStep(platform::FigureSource& source);
+
+/// Every graphics card in PCI address order; a sleeping one has busy 0 and nothing else.
+std::vector<TGpuFigure> GpuStep(platform::FigureSource& source);
 
 /// Disk counters and their rates, keeping each device's previous sample.
 class TDiskStep

@@ -82,13 +82,20 @@ void TSnapshotCollector::BeyondSteps(TFiguresBeyond& beyond, TFamilySet families
     }
     const bool batteryActive = Figures != nullptr && StepActive(families, TFamily::Battery);
     beyond.Batteries = batteryActive ? BatteryStep(*Figures) : std::vector<TBatteryFigure>{};
+    const bool gpuActive = Figures != nullptr && StepActive(families, TFamily::Gpu);
+    beyond.Gpus = gpuActive ? GpuStep(*Figures) : std::vector<TGpuFigure>{};
+    // Intel's busy share is a rate: a card awake on the first pass has none yet.
+    const auto awake = [](const TGpuFigure& gpu) { return !gpu.Asleep; };
+    GpuAwaiting =
+        gpuActive && !GpuSampled && std::any_of(beyond.Gpus.begin(), beyond.Gpus.end(), awake);
+    GpuSampled = gpuActive;
 }
 
 bool TSnapshotCollector::AwaitingSecondSample() const
 {
     return (ProcActive && PerfSteps.ProcessorAwaitsSecondSample()) ||
            (NetActive && PerfSteps.NetworkAwaitsSecondSample()) ||
-           (DiskActive && DiskSteps.AwaitsSecondSample());
+           (DiskActive && DiskSteps.AwaitsSecondSample()) || GpuAwaiting;
 }
 
 void TSnapshotCollector::NoteProblem(std::string_view figures, std::string_view procFiles)

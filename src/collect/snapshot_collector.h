@@ -44,7 +44,7 @@ public:
     void SetCollectAll(bool collectAll) { CollectAll = collectAll; }
     /// Sets the process exclusion text and rebuilds the list from it (comma text).
     void SetExcludeText(std::string text);
-    /// Reads the figures beyond the record (load, disks, batteries) from source, which must
+    /// Reads the figures beyond the record (load, disks, batteries, GPUs) from source, which must
     /// outlive the collector; without one those families collect nothing.
     void SetFigureSource(platform::FigureSource& source) { Figures = &source; }
     /// Sets the letters the drive items can measure.
@@ -85,6 +85,9 @@ private:
     bool ProcActive = false;
     bool NetActive = false;
     bool DiskActive = false;
+    /// The GPU step ran on the previous pass, so its rates have two samples.
+    bool GpuSampled = false;
+    bool GpuAwaiting = false;
     std::string Problem;
 };
 

@@ -27,6 +27,10 @@ std::optional<double> SelectedDiskRate(const TFiguresBeyond& beyond, std::string
 /// when there is no such battery.
 const TBatteryFigure* SelectedBattery(const TFiguresBeyond& beyond, std::string_view format);
 
+/// The GPU FORMAT picks: "N" or "N %" names the Nth in PCI address order (1 = first), an
+/// empty FORMAT or "%" the first; nullptr for other text or a GPU that is not there.
+const TGpuFigure* SelectedGpu(const TFiguresBeyond& beyond, std::string_view format);
+
 /// The selected load average; no maximum.
 std::optional<TMeasure> MeasureLoadAvg(const TRawDataShell& shell, std::string_view format);
 /// KB/s read by the selected disks; the maximum is the caller's peak.
@@ -37,6 +41,19 @@ std::optional<TMeasure> MeasureDiskWrite(const TRawDataShell& shell, std::string
 std::optional<TMeasure> MeasureBatteryCharge(const TRawDataShell& shell, std::string_view format);
 /// The selected battery's power in W, charging or discharging; no maximum.
 std::optional<TMeasure> MeasureBatteryPower(const TRawDataShell& shell, std::string_view format);
+
+/// The selected GPU's busy share in percent against 100.
+std::optional<TMeasure> MeasureGPUUsage(const TRawDataShell& shell, std::string_view format);
+/// Video memory used in MB against the total, or in percent of it with a "%" in FORMAT.
+std::optional<TMeasure> MeasureGPUMemUsed(const TRawDataShell& shell, std::string_view format);
+/// Video memory in MB; no maximum.
+std::optional<TMeasure> MeasureGPUMemTotal(const TRawDataShell& shell, std::string_view format);
+/// Temperature in degrees Celsius; no maximum.
+std::optional<TMeasure> MeasureGPUTemp(const TRawDataShell& shell, std::string_view format);
+/// Power in W; no maximum.
+std::optional<TMeasure> MeasureGPUPower(const TRawDataShell& shell, std::string_view format);
+/// Graphics clock in MHz; no maximum.
+std::optional<TMeasure> MeasureGPUClock(const TRawDataShell& shell, std::string_view format);
 
 /// The selected load average with two decimals, a "0" in front below 10 with LEADZERO; empty
 /// text when not collected or for another FORMAT.
@@ -54,5 +71,21 @@ std::string BatteryStateText(const TRawDataShell& shell, const TItemTextArgs& ar
 std::string BatteryTimeText(const TRawDataShell& shell, const TItemTextArgs& args);
 /// The power in W the battery gives or takes, read as the processor usage.
 std::string BatteryPowerText(const TRawDataShell& shell, const TItemTextArgs& args);
+
+/// The selected GPU's busy share in percent, read as the processor usage; the GPU figures
+/// below read the same way and are empty text where the card gives no such figure.
+std::string GPUUsageText(const TRawDataShell& shell, const TItemTextArgs& args);
+/// Video memory used in MB, or in percent of the total with a "%" in FORMAT.
+std::string GPUMemUsedText(const TRawDataShell& shell, const TItemTextArgs& args);
+/// Video memory in MB.
+std::string GPUMemTotalText(const TRawDataShell& shell, const TItemTextArgs& args);
+/// Temperature in degrees Celsius.
+std::string GPUTempText(const TRawDataShell& shell, const TItemTextArgs& args);
+/// Power in W.
+std::string GPUPowerText(const TRawDataShell& shell, const TItemTextArgs& args);
+/// Graphics clock in MHz.
+std::string GPUClockText(const TRawDataShell& shell, const TItemTextArgs& args);
+/// The card's name, or its vendor and PCI address.
+std::string GPUNameText(const TRawDataShell& shell, const TItemTextArgs& args);
 
 } // namespace statlume

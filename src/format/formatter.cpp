@@ -95,7 +95,7 @@ TFormatterList CreateFormatters(TRawDataShell& shell, const LocaleInfo& locale)
     list.push_back(std::make_unique<TProcFormat>(shell, locale));
     list.push_back(std::make_unique<TNetworkFormat>(shell, locale));
     list.push_back(std::make_unique<TNonPerfFormat>(shell, locale));
-    for (const TFamily family : {TFamily::Load, TFamily::Disk, TFamily::Battery})
+    for (const TFamily family : {TFamily::Load, TFamily::Disk, TFamily::Battery, TFamily::Gpu})
         list.push_back(std::make_unique<TFiguresFormat>(shell, locale, family));
     return list;
 }

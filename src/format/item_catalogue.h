@@ -51,10 +51,17 @@ enum class TItem : std::size_t
     BatteryState,
     BatteryTime,
     BatteryPower,
+    GPUUsage,
+    GPUMemUsed,
+    GPUMemTotal,
+    GPUTemp,
+    GPUPower,
+    GPUClock,
+    GPUName,
 };
 
 /// Number of format items.
-inline constexpr std::size_t ItemCount = 31;
+inline constexpr std::size_t ItemCount = 38;
 
 /// The Prometheus family an item's figure is exported in.
 struct TItemMetric

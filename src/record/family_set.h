@@ -19,10 +19,11 @@ enum class TFamily : std::size_t
     Load = 6,
     Disk = 7,
     Battery = 8,
+    Gpu = 9,
 };
 
 /// How many families there are.
-inline constexpr std::size_t FamilyCount = 9;
+inline constexpr std::size_t FamilyCount = 10;
 
 /// A set of families; empty by default.
 class TFamilySet

@@ -102,9 +102,10 @@ TEST_F(SnapshotCollectorTest, RunsOnlyTheStepsOfTheFamiliesGiven)
         {"load", {TFamily::Load}, {}, 0, 0, {1, 0, 0}},
         {"disks", {TFamily::Disk}, {}, 0, 0, {0, 1, 0}},
         {"batteries", {TFamily::Battery}, {}, 0, 0, {0, 0, 1}},
+        {"gpus", {TFamily::Gpu}, {}, 0, 0, {0, 0, 0}},
         {"all",
          {TFamily::MBM, TFamily::UTP, TFamily::PageRAM, TFamily::Proc, TFamily::Network,
-          TFamily::NonPerf, TFamily::Load, TFamily::Disk, TFamily::Battery},
+          TFamily::NonPerf, TFamily::Load, TFamily::Disk, TFamily::Battery, TFamily::Gpu},
          {"238", "638", "2"},
          1,
          1,
@@ -114,7 +115,7 @@ TEST_F(SnapshotCollectorTest, RunsOnlyTheStepsOfTheFamiliesGiven)
         SCOPED_TRACE(c.name);
         Perf.Calls.clear();
         Status.MemoryCalls = Status.AddressCalls = 0;
-        Figures.LoadReads = Figures.DiskReads = Figures.BatteryReads = 0;
+        Figures.LoadReads = Figures.DiskReads = Figures.BatteryReads = Figures.GpuReads = 0;
         Data() = DecodeRawData(TRawBytes{});
         Activate(c.active);
         ASSERT_TRUE(Collect(true));
@@ -124,6 +125,7 @@ TEST_F(SnapshotCollectorTest, RunsOnlyTheStepsOfTheFamiliesGiven)
         EXPECT_EQ(Status.AddressCalls, c.addressCalls);
         EXPECT_EQ((std::array{Figures.LoadReads, Figures.DiskReads, Figures.BatteryReads}),
                   c.figureReads);
+        EXPECT_EQ(Figures.GpuReads, c.active.contains(TFamily::Gpu) ? 1 : 0);
     }
 }
 
@@ -133,18 +135,52 @@ TEST_F(SnapshotCollectorTest, FiguresBeyondTheRecordAreFilledOnlyWhileActive)
     Figures.Load = platform::TLoadAverage{0.5, 1, 2};
     Figures.Disks = platform::TDiskSample{1, {{"sda", 512, 1024}}, {"sda"}};
     Figures.Batteries = {platform::TBattery{}};
-    Activate({TFamily::Load, TFamily::Disk, TFamily::Battery});
+    platform::TGpu gpu;
+    gpu.Figures.BusyPercent = 37.0;
+    Figures.Gpus = {gpu};
+    Activate({TFamily::Load, TFamily::Disk, TFamily::Battery, TFamily::Gpu});
     ASSERT_TRUE(Collect());
     EXPECT_TRUE(Shell.Beyond.Load.has_value());
     ASSERT_EQ(Shell.Beyond.Disks.size(), 1u);
     EXPECT_TRUE(Shell.Beyond.Disks[0].Whole);
     EXPECT_EQ(Shell.Beyond.Batteries.size(), 1u);
+    ASSERT_EQ(Shell.Beyond.Gpus.size(), 1u);
+    EXPECT_EQ(Shell.Beyond.Gpus[0].BusyPercent, 37.0);
     EXPECT_TRUE(Collector->AwaitingSecondSample());
     Activate({TFamily::Proc});
     ASSERT_TRUE(Collect());
     EXPECT_FALSE(Shell.Beyond.Load.has_value());
     EXPECT_TRUE(Shell.Beyond.Disks.empty());
     EXPECT_TRUE(Shell.Beyond.Batteries.empty());
+    EXPECT_TRUE(Shell.Beyond.Gpus.empty());
+}
+
+// Intel's busy share is a rate, so an awake GPU waits one pass each time its step resumes;
+// a sleeping one has nothing to wait for.
+TEST_F(SnapshotCollectorTest, GpuStepAwaitsASecondSampleOfAnAwakeGpu)
+{
+    Figures.Gpus = {platform::TGpu{"Intel 0000:00:02.0", "0000:00:02.0", false, {}}};
+    struct TPass
+    {
+        std::set<TFamily> active;
+        bool asleep;
+        bool awaits;
+    };
+    const TPass passes[] = {
+        {{TFamily::Gpu}, false, true},
+        {{TFamily::Gpu}, false, false},
+        {{}, false, false},
+        {{TFamily::Gpu}, false, true},
+        {{}, true, false},
+        {{TFamily::Gpu}, true, false},
+    };
+    for (std::size_t i = 0; i < std::size(passes); ++i) {
+        SCOPED_TRACE(i);
+        Figures.Gpus[0].Asleep = passes[i].asleep;
+        Activate(passes[i].active);
+        ASSERT_TRUE(Collect());
+        EXPECT_EQ(Collector->AwaitingSecondSample(), passes[i].awaits);
+    }
 }
 
 TEST_F(SnapshotCollectorTest, SensorStepRunsOnlyWhenActive)

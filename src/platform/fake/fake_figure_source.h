@@ -24,13 +24,22 @@ public:
         ++BatteryReads;
         return Batteries;
     }
+    std::vector<TGpu> ReadGpus() override
+    {
+        ++GpuReads;
+        return Gpus;
+    }
+    std::string GpuNote() const override { return GpuNoteText; }
 
     std::optional<TLoadAverage> Load;
     std::optional<TDiskSample> Disks;
     std::vector<TBattery> Batteries;
+    std::vector<TGpu> Gpus;
+    std::string GpuNoteText;
     int LoadReads = 0;
     int DiskReads = 0;
     int BatteryReads = 0;
+    int GpuReads = 0;
 };
 
 } // namespace statlume::platform

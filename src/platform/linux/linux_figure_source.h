@@ -3,12 +3,13 @@
 
 #include "platform/figure_source.h"
 #include "platform/linux/battery_reader.h"
+#include "platform/linux/gpu_reader.h"
 #include "platform/system_roots.h"
 
 namespace statlume::platform {
 
-/// Reads load, disks and batteries through the given roots; nothing is opened before a read
-/// and no file stays open after one.
+/// Reads load, disks, batteries and graphics cards through the given roots; nothing is opened
+/// before a read and no file stays open after one.
 class TLinuxFigureSource : public FigureSource
 {
 public:
@@ -20,10 +21,16 @@ public:
     std::optional<TDiskSample> ReadDisks() override;
     /// sysfs class/power_supply, the batteries together first.
     std::vector<TBattery> ReadBatteries() override;
+    /// sysfs class/drm and what the drivers give (NVIDIA's library is loaded at the first
+    /// read that finds an NVIDIA card awake).
+    std::vector<TGpu> ReadGpus() override;
+    /// Why NVIDIA GPUs show no usage, once known.
+    std::string GpuNote() const override { return Gpus.NvmlReason(); }
 
 private:
     TSystemRoots Roots;
     TBatteryReader Batteries;
+    TGpuReader Gpus;
 };
 
 } // namespace statlume::platform
