@@ -67,8 +67,8 @@ std::string GpuHelp(std::string_view what, std::string_view tagName, std::string
         std::string(what) + " <NAME=" + std::string(tagName) + ">. Uses " + std::string(uses) +
         ". Set Format to a number to pick that GPU, in PCI address order (1, the default, is "
         "the first). A GPU asleep (in runtime suspend) shows busy 0 and no other figure, and "
-        "is not woken to read them; an NVIDIA GPU needs the driver's libnvidia-ml.so.1 for "
-        "anything but its name.");
+        "is not woken to read them; an NVIDIA GPU shows only its name without the management "
+        "library its driver installs.");
 }
 
 // The temperature usage strings end with a degree sign, U+00BA in UTF-8.
