@@ -169,6 +169,13 @@ bool TConsoleApp::SensorStartPending() const
 
 void TConsoleApp::ReportCollectionProblem()
 {
+    // Said once: it holds for the whole run.
+    if (Sources.Figures && !GpuNoteReported) {
+        const std::string note = Sources.Figures->GpuNote();
+        GpuNoteReported = !note.empty();
+        if (GpuNoteReported)
+            Err << "statlume-cli: " << PrintableText(note) << '\n' << std::flush;
+    }
     const std::string& problem = SnapshotCollector->CollectionProblem();
     if (problem.empty() || problem == ReportedProblem)
         return;

@@ -29,7 +29,7 @@ struct TConsoleSources
     std::unique_ptr<platform::PerfDataSource> Perf;
     std::unique_ptr<platform::SystemStatus> Status;
     std::unique_ptr<TSensorStep> Sensors;
-    /// Load, disks and batteries; none collects nothing of them.
+    /// Load, disks, batteries and GPUs; none collects nothing of them.
     std::unique_ptr<platform::FigureSource> Figures;
 };
 
@@ -94,8 +94,8 @@ public:
     std::function<void()> OnExitCommand;
     /// Run on SIGHUP (reading the settings again); unset, SIGHUP ends the run.
     std::function<void()> OnReload;
-    /// Tells err what the last collection could not read, once for each problem; the run
-    /// goes on with those figures showing no value.
+    /// Tells err what the last collection could not read, once for each problem, and once
+    /// why GPUs show fewer figures; the run goes on with those figures showing no value.
     void ReportCollectionProblem();
     /// True while the sensor publisher is being started (or its start never reported).
     bool SensorStartPending() const;
@@ -134,6 +134,7 @@ private:
     asio::steady_timer::time_point NextTick;
     std::optional<int> ExitStatus;
     std::string ReportedProblem;
+    bool GpuNoteReported = false;
 };
 
 } // namespace statlume

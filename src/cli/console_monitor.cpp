@@ -39,8 +39,9 @@ int TConsoleMonitor::Run()
     // The interval is set before the first collection so that its rates use the right scale.
     App.StartTimer(Options.IntervalMs, [this] { OnTick(); });
     Started = std::chrono::steady_clock::now();
-    if (!App.BuildLabels(Options.TemplateText))
-        App.ReportCollectionProblem();
+    // Also on success: a collection that read everything may still have a note to give.
+    App.BuildLabels(Options.TemplateText);
+    App.ReportCollectionProblem();
     // Without rates (or with --once, whose render comes an interval later) the first pass
     // renders now; it is kept out of the graphs.
     if (!AwaitSecondSample())
@@ -58,8 +59,8 @@ void TConsoleMonitor::OnTick()
 
 void TConsoleMonitor::Update(bool mayWait)
 {
-    if (!App.Collect(false))
-        App.ReportCollectionProblem();
+    App.Collect(false);
+    App.ReportCollectionProblem();
     if (mayWait && AwaitSecondSample())
         return;
     if (!FirstDone) {

@@ -50,6 +50,18 @@ void TopStep(platform::FigureSource& source, TFiguresBeyond& beyond)
     beyond.TopByMemory = ProcessFigures(lists.ByMemory);
 }
 
+std::vector<TGpuFigure> GpuStep(platform::FigureSource& source)
+{
+    std::vector<TGpuFigure> figures;
+    for (const platform::TGpu& gpu : source.ReadGpus()) {
+        const platform::TGpuFigures& read = gpu.Figures;
+        figures.push_back({gpu.Name, gpu.PciAddress, gpu.Asleep, read.BusyPercent,
+                           read.MemoryUsedBytes, read.MemoryTotalBytes, read.TemperatureCelsius,
+                           read.PowerWatts, read.ClockMHz});
+    }
+    return figures;
+}
+
 std::vector<TDiskFigure> TDiskStep::Run(platform::FigureSource& source)
 {
     Awaiting = false;

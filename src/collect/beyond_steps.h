@@ -1,7 +1,8 @@
 #pragma once
 
-// The collection steps of the figures beyond the record: load, disks, batteries and the top
-// processes, each filling its part of the snapshot from a platform figure source.
+// The collection steps of the figures beyond the record: load, disks, batteries, GPUs and
+// the top processes, each
+// filling its part of the snapshot from a platform figure source.
 #include <map>
 #include <optional>
 #include <string>
@@ -23,6 +24,8 @@ std::vector<TBatteryFigure> BatteryStep(platform::FigureSource& source);
 /// The top lists of one process sample into beyond; the processor list stays empty on the
 /// first sample.
 void TopStep(platform::FigureSource& source, TFiguresBeyond& beyond);
+/// Every graphics card in PCI address order; a sleeping one has busy 0 and nothing else.
+std::vector<TGpuFigure> GpuStep(platform::FigureSource& source);
 
 /// Disk counters and their rates, keeping each device's previous sample.
 class TDiskStep

@@ -97,13 +97,21 @@ void TSnapshotCollector::BeyondSteps(TFiguresBeyond& beyond, TFamilySet families
         if (Figures != nullptr)
             Figures->ForgetTopLists();
     }
+    const bool gpuActive = Figures != nullptr && StepActive(families, TFamily::Gpu);
+    beyond.Gpus = gpuActive ? GpuStep(*Figures) : std::vector<TGpuFigure>{};
+    // Intel's busy share is a rate: a card awake on the first pass has none yet.
+    const auto awake = [](const TGpuFigure& gpu) { return !gpu.Asleep; };
+    GpuAwaiting =
+        gpuActive && !GpuSampled && std::any_of(beyond.Gpus.begin(), beyond.Gpus.end(), awake);
+    GpuSampled = gpuActive;
 }
 
 bool TSnapshotCollector::AwaitingSecondSample() const
 {
     return (ProcActive && PerfSteps.ProcessorAwaitsSecondSample()) ||
            (NetActive && PerfSteps.NetworkAwaitsSecondSample()) ||
-           (DiskActive && DiskSteps.AwaitsSecondSample()) || (TopActive && TopAwaitsSecondSample);
+           (DiskActive && DiskSteps.AwaitsSecondSample()) || (TopActive && TopAwaitsSecondSample) ||
+           GpuAwaiting;
 }
 
 void TSnapshotCollector::NoteProblem(std::string_view figures, std::string_view procFiles)

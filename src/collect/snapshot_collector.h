@@ -45,8 +45,9 @@ public:
     void SetCollectAlways(TFamilySet families) { Always = families; }
     /// Sets the process exclusion text and rebuilds the list from it (comma text).
     void SetExcludeText(std::string text);
-    /// Reads the figures beyond the record (load, disks, batteries, processes) from source, which
-    /// must outlive the collector; without one those families collect nothing.
+    /// Reads the figures beyond the record (load, disks, batteries, GPUs,
+    /// processes) from source, which must
+    /// outlive the collector; without one those families collect nothing.
     void SetFigureSource(platform::FigureSource& source) { Figures = &source; }
     /// Sets the letters the drive items can measure.
     void SetDriveMap(TDriveMap map) { Drives = std::move(map); }
@@ -88,6 +89,9 @@ private:
     bool DiskActive = false;
     bool TopActive = false;
     bool TopAwaitsSecondSample = false;
+    /// The GPU step ran on the previous pass, so its rates have two samples.
+    bool GpuSampled = false;
+    bool GpuAwaiting = false;
     std::string Problem;
 };
 

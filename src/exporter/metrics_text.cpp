@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstdint>
 #include <initializer_list>
+#include <optional>
+#include <string>
 #include <utility>
 
 #include "base/printable_text.h"
@@ -205,6 +207,34 @@ void Batteries(TExposition& out, const std::vector<TBatteryFigure>& batteries)
     }
 }
 
+std::optional<double> Bytes(std::optional<std::uint64_t> count)
+{
+    return count ? std::optional<double>(static_cast<double>(*count)) : std::nullopt;
+}
+
+// One series per GPU and figure it gives, labelled with its number (as FORMAT picks it) and
+// name; a sleeping GPU gives busy 0 and nothing else.
+void Gpus(TExposition& out, const std::vector<TGpuFigure>& gpus)
+{
+    if (gpus.empty())
+        return;
+    const auto series = [&](TItem item, std::optional<double> (*value)(const TGpuFigure&)) {
+        ItemFamily(out, item);
+        for (std::size_t i = 0; i < gpus.size(); ++i) {
+            if (const auto figure = value(gpus[i]))
+                out.Sample({{"gpu", std::to_string(i + 1)}, {"name", gpus[i].Name}},
+                           Number(*figure));
+        }
+    };
+    series(TItem::GPUUsage, [](const TGpuFigure& gpu) {
+        return gpu.BusyPercent ? std::optional<double>(*gpu.BusyPercent / 100.0) : std::nullopt;
+    });
+    series(TItem::GPUMemUsed, [](const TGpuFigure& gpu) { return Bytes(gpu.MemoryUsedBytes); });
+    series(TItem::GPUMemTotal, [](const TGpuFigure& gpu) { return Bytes(gpu.MemoryTotalBytes); });
+    series(TItem::GPUTemp, [](const TGpuFigure& gpu) { return gpu.TemperatureCelsius; });
+    series(TItem::GPUPower, [](const TGpuFigure& gpu) { return gpu.PowerWatts; });
+}
+
 } // namespace
 
 std::string RenderExposition(const TMetricsSnapshot& snapshot, std::string_view version)
@@ -226,6 +256,7 @@ std::string RenderExposition(const TMetricsSnapshot& snapshot, std::string_view 
     Sensors(out, snapshot.Data);
     Disks(out, snapshot.Beyond.Disks);
     Batteries(out, snapshot.Beyond.Batteries);
+    Gpus(out, snapshot.Beyond.Gpus);
     return std::move(out.Text);
 }
 

@@ -31,7 +31,7 @@ inline constexpr std::string_view ExpositionContentType =
 
 /// The Prometheus text exposition (format 0.0.4) of the snapshot: statlume_up and
 /// statlume_build_info{version} always; the figures (processor, network, uptime, processes,
-/// threads, memory from the 40-bit counts, drives, sensors, and the whole disks and batteries
+/// threads, memory from the 40-bit counts, drives, sensors, and the whole disks, batteries and GPUs
 /// beyond the record when collected) only while HasRecord and Up.
 /// Base units (bytes, seconds, ratios), one HELP and TYPE per family, label values escaped.
 std::string RenderExposition(const TMetricsSnapshot& snapshot, std::string_view version);

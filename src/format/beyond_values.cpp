@@ -1,9 +1,11 @@
 #include "format/beyond_values.h"
 
 #include <algorithm>
+#include <charconv>
 
 #include "base/ascii_case.h"
 #include "format/figure_text.h"
+#include "record/raw_data.h"
 
 namespace statlume {
 
@@ -18,6 +20,28 @@ std::optional<TMeasure> Kilobytes(std::optional<double> bytesPerSecond)
     if (!bytesPerSecond)
         return std::nullopt;
     return TMeasure{*bytesPerSecond / BytesPerKB, 0};
+}
+
+// A GPU's figure as a measure against maximum (0: none).
+std::optional<TMeasure> GpuMeasure(const TRawDataShell& shell, std::string_view format,
+                                   std::optional<double> TGpuFigure::*figure, double maximum = 0)
+{
+    const TGpuFigure* gpu = SelectedGpu(shell.Beyond, format);
+    if (gpu == nullptr || !(gpu->*figure))
+        return std::nullopt;
+    return TMeasure{*(gpu->*figure), maximum};
+}
+
+std::string MeasureText(const std::optional<TMeasure>& measure, const TItemTextArgs& args)
+{
+    return measure ? FigureText(measure->Value, args.LeadZero, args.Decimal, args.Locale)
+                   : std::string();
+}
+
+// "N %" and "%" ask for a share of the total; the number before picks the GPU.
+bool AsksPercent(std::string_view format)
+{
+    return TrimBlanks(format).ends_with('%');
 }
 
 using TTopField = TTopPick::TField;
@@ -73,6 +97,23 @@ std::string TopText(const std::vector<TProcessFigure>& list, const TItemTextArgs
 }
 
 } // namespace
+
+const TGpuFigure* SelectedGpu(const TFiguresBeyond& beyond, std::string_view format)
+{
+    std::string_view number = TrimBlanks(format);
+    if (number.ends_with('%'))
+        number = TrimBlanks(number.substr(0, number.size() - 1));
+    std::size_t position = 1;
+    if (!number.empty()) {
+        const auto [end, error] =
+            std::from_chars(number.data(), number.data() + number.size(), position);
+        if (error != std::errc() || end != number.data() + number.size())
+            return nullptr;
+    }
+    if (position == 0 || position > beyond.Gpus.size())
+        return nullptr;
+    return &beyond.Gpus[position - 1];
+}
 
 std::optional<TTopPick> ReadTopPick(std::string_view format)
 {
@@ -169,6 +210,50 @@ std::optional<TMeasure> MeasureBatteryPower(const TRawDataShell& shell, std::str
     return TMeasure{*battery->PowerWatts, 0};
 }
 
+std::optional<TMeasure> MeasureGPUUsage(const TRawDataShell& shell, std::string_view format)
+{
+    return GpuMeasure(shell, format, &TGpuFigure::BusyPercent, 100.0);
+}
+
+std::optional<TMeasure> MeasureGPUMemUsed(const TRawDataShell& shell, std::string_view format)
+{
+    const TGpuFigure* gpu = SelectedGpu(shell.Beyond, format);
+    if (gpu == nullptr || !gpu->MemoryUsedBytes)
+        return std::nullopt;
+    const double used = static_cast<double>(*gpu->MemoryUsedBytes);
+    const double total = static_cast<double>(gpu->MemoryTotalBytes.value_or(0));
+    if (AsksPercent(format)) {
+        // A share of no total would read as 0 % used.
+        if (total <= 0)
+            return std::nullopt;
+        return TMeasure{used / total * 100.0, 100.0};
+    }
+    return TMeasure{used / BytesPerMB, total / BytesPerMB};
+}
+
+std::optional<TMeasure> MeasureGPUMemTotal(const TRawDataShell& shell, std::string_view format)
+{
+    const TGpuFigure* gpu = SelectedGpu(shell.Beyond, format);
+    if (gpu == nullptr || !gpu->MemoryTotalBytes)
+        return std::nullopt;
+    return TMeasure{static_cast<double>(*gpu->MemoryTotalBytes) / BytesPerMB, 0};
+}
+
+std::optional<TMeasure> MeasureGPUTemp(const TRawDataShell& shell, std::string_view format)
+{
+    return GpuMeasure(shell, format, &TGpuFigure::TemperatureCelsius);
+}
+
+std::optional<TMeasure> MeasureGPUPower(const TRawDataShell& shell, std::string_view format)
+{
+    return GpuMeasure(shell, format, &TGpuFigure::PowerWatts);
+}
+
+std::optional<TMeasure> MeasureGPUClock(const TRawDataShell& shell, std::string_view format)
+{
+    return GpuMeasure(shell, format, &TGpuFigure::ClockMHz);
+}
+
 std::string LoadAvgText(const TRawDataShell& shell, const TItemTextArgs& args)
 {
     const auto load = SelectedLoad(shell.Beyond, args.Format);
@@ -215,6 +300,42 @@ std::string BatteryPowerText(const TRawDataShell& shell, const TItemTextArgs& ar
     const auto power = MeasureBatteryPower(shell, args.Format);
     return power ? FigureText(power->Value, args.LeadZero, args.Decimal, args.Locale)
                  : std::string();
+}
+
+std::string GPUUsageText(const TRawDataShell& shell, const TItemTextArgs& args)
+{
+    return MeasureText(MeasureGPUUsage(shell, args.Format), args);
+}
+
+std::string GPUMemUsedText(const TRawDataShell& shell, const TItemTextArgs& args)
+{
+    return MeasureText(MeasureGPUMemUsed(shell, args.Format), args);
+}
+
+std::string GPUMemTotalText(const TRawDataShell& shell, const TItemTextArgs& args)
+{
+    return MeasureText(MeasureGPUMemTotal(shell, args.Format), args);
+}
+
+std::string GPUTempText(const TRawDataShell& shell, const TItemTextArgs& args)
+{
+    return MeasureText(MeasureGPUTemp(shell, args.Format), args);
+}
+
+std::string GPUPowerText(const TRawDataShell& shell, const TItemTextArgs& args)
+{
+    return MeasureText(MeasureGPUPower(shell, args.Format), args);
+}
+
+std::string GPUClockText(const TRawDataShell& shell, const TItemTextArgs& args)
+{
+    return MeasureText(MeasureGPUClock(shell, args.Format), args);
+}
+
+std::string GPUNameText(const TRawDataShell& shell, const TItemTextArgs& args)
+{
+    const TGpuFigure* gpu = SelectedGpu(shell.Beyond, args.Format);
+    return gpu == nullptr ? std::string() : gpu->Name;
 }
 
 std::optional<TMeasure> MeasureTopCpu(const TRawDataShell& shell, std::string_view format)

@@ -29,6 +29,9 @@ std::optional<double> SelectedDiskRate(const TFiguresBeyond& beyond, std::string
 /// when there is no such battery.
 const TBatteryFigure* SelectedBattery(const TFiguresBeyond& beyond, std::string_view format);
 
+/// The GPU FORMAT picks: "N" or "N %" names the Nth in PCI address order (1 = first), an
+/// empty FORMAT or "%" the first; nullptr for other text or a GPU that is not there.
+const TGpuFigure* SelectedGpu(const TFiguresBeyond& beyond, std::string_view format);
 /// What a Top item's FORMAT picks: a place in its list and a field of that process.
 struct TTopPick
 {
@@ -59,6 +62,18 @@ std::optional<TMeasure> MeasureBatteryCharge(const TRawDataShell& shell, std::st
 /// The selected battery's power in W, charging or discharging; no maximum.
 std::optional<TMeasure> MeasureBatteryPower(const TRawDataShell& shell, std::string_view format);
 
+/// The selected GPU's busy share in percent against 100.
+std::optional<TMeasure> MeasureGPUUsage(const TRawDataShell& shell, std::string_view format);
+/// Video memory used in MB against the total, or in percent of it with a "%" in FORMAT.
+std::optional<TMeasure> MeasureGPUMemUsed(const TRawDataShell& shell, std::string_view format);
+/// Video memory in MB; no maximum.
+std::optional<TMeasure> MeasureGPUMemTotal(const TRawDataShell& shell, std::string_view format);
+/// Temperature in degrees Celsius; no maximum.
+std::optional<TMeasure> MeasureGPUTemp(const TRawDataShell& shell, std::string_view format);
+/// Power in W; no maximum.
+std::optional<TMeasure> MeasureGPUPower(const TRawDataShell& shell, std::string_view format);
+/// Graphics clock in MHz; no maximum.
+std::optional<TMeasure> MeasureGPUClock(const TRawDataShell& shell, std::string_view format);
 /// The processor share against 100, or the resident MB, of the process FORMAT picks from the
 /// processor list; nothing for its name or pid.
 std::optional<TMeasure> MeasureTopCpu(const TRawDataShell& shell, std::string_view format);
@@ -84,6 +99,21 @@ std::string BatteryTimeText(const TRawDataShell& shell, const TItemTextArgs& arg
 /// The power in W the battery gives or takes, read as the processor usage.
 std::string BatteryPowerText(const TRawDataShell& shell, const TItemTextArgs& args);
 
+/// The selected GPU's busy share in percent, read as the processor usage; the GPU figures
+/// below read the same way and are empty text where the card gives no such figure.
+std::string GPUUsageText(const TRawDataShell& shell, const TItemTextArgs& args);
+/// Video memory used in MB, or in percent of the total with a "%" in FORMAT.
+std::string GPUMemUsedText(const TRawDataShell& shell, const TItemTextArgs& args);
+/// Video memory in MB.
+std::string GPUMemTotalText(const TRawDataShell& shell, const TItemTextArgs& args);
+/// Temperature in degrees Celsius.
+std::string GPUTempText(const TRawDataShell& shell, const TItemTextArgs& args);
+/// Power in W.
+std::string GPUPowerText(const TRawDataShell& shell, const TItemTextArgs& args);
+/// Graphics clock in MHz.
+std::string GPUClockText(const TRawDataShell& shell, const TItemTextArgs& args);
+/// The card's name, or its vendor and PCI address.
+std::string GPUNameText(const TRawDataShell& shell, const TItemTextArgs& args);
 /// The name, processor share (as the processor usage), resident MB (as the memory items) or pid
 /// of the process FORMAT picks from the processor list; empty text when there is none.
 std::string TopCpuText(const TRawDataShell& shell, const TItemTextArgs& args);

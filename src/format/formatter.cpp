@@ -95,7 +95,8 @@ TFormatterList CreateFormatters(TRawDataShell& shell, const LocaleInfo& locale)
     list.push_back(std::make_unique<TProcFormat>(shell, locale));
     list.push_back(std::make_unique<TNetworkFormat>(shell, locale));
     list.push_back(std::make_unique<TNonPerfFormat>(shell, locale));
-    for (const TFamily family : {TFamily::Load, TFamily::Disk, TFamily::Battery, TFamily::Top})
+    for (const TFamily family :
+         {TFamily::Load, TFamily::Disk, TFamily::Battery, TFamily::Gpu, TFamily::Top})
         list.push_back(std::make_unique<TFiguresFormat>(shell, locale, family));
     return list;
 }

@@ -199,7 +199,7 @@ public:
     std::string DriveSpaceFunc(const std::string& format, bool leadZero, bool decimal);
 };
 
-/// A family of the figures beyond the record (load, disks, batteries): it registers every
+/// A family of the figures beyond the record (load, disks, batteries, GPUs): it registers every
 /// catalogue row of its family with the row's own text function, so a new item of such a
 /// family is one row and its value functions.
 class TFiguresFormat : public TFormatter

@@ -61,6 +61,16 @@ std::string LoadAvgHelp()
                             "minutes it averages over: 1 (the default), 5 or 15.");
 }
 
+std::string GpuHelp(std::string_view what, std::string_view tagName, std::string_view uses)
+{
+    return BeyondRecordHelp(
+        std::string(what) + " <NAME=" + std::string(tagName) + ">. Uses " + std::string(uses) +
+        ". Set Format to a number to pick that GPU, in PCI address order (1, the default, is "
+        "the first). A GPU asleep (in runtime suspend) shows busy 0 and no other figure, and "
+        "is not woken to read them; an NVIDIA GPU shows only its name without the management "
+        "library its driver installs.");
+}
+
 std::string TopHelp(std::string_view order, std::string_view tagName)
 {
     return BeyondRecordHelp("The processes that use the most " + std::string(order) +
@@ -585,6 +595,137 @@ constexpr auto Rows = std::to_array<TItemRow>({
      .Unit = "W",
      .Metric = {"statlume_battery_power_watts",
                 "Power each system battery gives or takes, in watts.", "battery"}},
+    {.Item = TItem::GPUUsage,
+     .Family = TFamily::Gpu,
+     .TagName = "GPUUsage",
+     .DisplayName = "GPU Usage",
+     .Help =
+         [] {
+             return GpuHelp("How busy the GPU is, as a percentage. On Intel GPUs this comes "
+                            "from the driver's performance counters where the user may read "
+                            "them, else from the GPU time of the processes this user may "
+                            "read, which then counts only those.",
+                            "GPUUsage", "FORMAT, LEADZERO, DECIMAL, SIZE");
+         },
+     .DefaultUsage = "GPU %: <NAME=GPUUsage SIZE=3>",
+     .Options = "FORMAT LEADZERO DECIMAL",
+     .Text = GPUUsageText,
+     .Measure = MeasureGPUUsage,
+     .Known = nullptr,
+     .Scale = PartScale,
+     .MaximumText = "100 percent",
+     .Unit = "%",
+     .Metric = {"statlume_gpu_busy_ratio", "How busy each GPU is (0 to 1).", "gpu,name"}},
+    {.Item = TItem::GPUMemUsed,
+     .Family = TFamily::Gpu,
+     .TagName = "GPUMemUsed",
+     .DisplayName = "GPU Memory Used",
+     .Help =
+         [] {
+             return GpuHelp("Video memory used, in MB; with a % in Format (\"%\", \"2 %\") "
+                            "as a percentage of the total.",
+                            "GPUMemUsed", "FORMAT, LEADZERO, DECIMAL, SIZE");
+         },
+     .DefaultUsage = "GPU MB: <NAME=GPUMemUsed>",
+     .Options = "FORMAT LEADZERO DECIMAL",
+     .Text = GPUMemUsedText,
+     .Measure = MeasureGPUMemUsed,
+     .Known = nullptr,
+     .Scale = PartScale,
+     .MaximumText = AgainstTotal,
+     .Unit = "MB",
+     .Metric = {"statlume_gpu_memory_used_bytes", "Video memory used on each GPU.", "gpu,name"}},
+    {.Item = TItem::GPUMemTotal,
+     .Family = TFamily::Gpu,
+     .TagName = "GPUMemTotal",
+     .DisplayName = "GPU Memory Total",
+     .Help =
+         [] {
+             return GpuHelp("Video memory, in MB.", "GPUMemTotal",
+                            "FORMAT, LEADZERO, DECIMAL, SIZE");
+         },
+     .DefaultUsage = "GPU MB total: <NAME=GPUMemTotal>",
+     .Options = "FORMAT LEADZERO DECIMAL",
+     .Text = GPUMemTotalText,
+     .Measure = MeasureGPUMemTotal,
+     .Known = nullptr,
+     .Scale = CountScale,
+     .MaximumText = NoMaximum,
+     .Unit = "MB",
+     .Metric = {"statlume_gpu_memory_total_bytes", "Video memory of each GPU.", "gpu,name"}},
+    {.Item = TItem::GPUTemp,
+     .Family = TFamily::Gpu,
+     .TagName = "GPUTemp",
+     .DisplayName = "GPU Temperature",
+     .Help =
+         [] {
+             return GpuHelp("The GPU's temperature in degrees Celsius.", "GPUTemp",
+                            "FORMAT, LEADZERO, DECIMAL, SIZE");
+         },
+     .DefaultUsage = "GPU: <NAME=GPUTemp>\xC2\xB0",
+     .Options = "FORMAT LEADZERO DECIMAL",
+     .Text = GPUTempText,
+     .Measure = MeasureGPUTemp,
+     .Known = nullptr,
+     .Scale = CountScale,
+     .MaximumText = NoMaximum,
+     .Unit = Celsius,
+     .Metric = {"statlume_gpu_temperature_celsius", "Temperature of each GPU.", "gpu,name"}},
+    {.Item = TItem::GPUPower,
+     .Family = TFamily::Gpu,
+     .TagName = "GPUPower",
+     .DisplayName = "GPU Power",
+     .Help =
+         [] {
+             return GpuHelp("Power the GPU draws, in W (on an AMD APU, with its processor).",
+                            "GPUPower", "FORMAT, LEADZERO, DECIMAL, SIZE");
+         },
+     .DefaultUsage = "GPU W: <NAME=GPUPower DECIMAL>",
+     .Options = "FORMAT LEADZERO DECIMAL",
+     .Text = GPUPowerText,
+     .Measure = MeasureGPUPower,
+     .Known = nullptr,
+     .Scale = CountScale,
+     .MaximumText = NoMaximum,
+     .Unit = "W",
+     .Metric = {"statlume_gpu_power_watts", "Power each GPU draws, in watts.", "gpu,name"}},
+    {.Item = TItem::GPUClock,
+     .Family = TFamily::Gpu,
+     .TagName = "GPUClock",
+     .DisplayName = "GPU Clock",
+     .Help =
+         [] {
+             return GpuHelp("The GPU's graphics clock in MHz.", "GPUClock",
+                            "FORMAT, LEADZERO, SIZE");
+         },
+     .DefaultUsage = "GPU MHz: <NAME=GPUClock>",
+     .Options = "FORMAT LEADZERO",
+     .Text = GPUClockText,
+     .Measure = MeasureGPUClock,
+     .Known = nullptr,
+     .Scale = CountScale,
+     .MaximumText = NoMaximum,
+     .Unit = "MHz",
+     .Metric = NotExported},
+    {.Item = TItem::GPUName,
+     .Family = TFamily::Gpu,
+     .TagName = "GPUName",
+     .DisplayName = "GPU Name",
+     .Help =
+         [] {
+             return GpuHelp("The GPU's name where its driver gives one, else its vendor and "
+                            "PCI address.",
+                            "GPUName", "FORMAT, SIZE");
+         },
+     .DefaultUsage = "<NAME=GPUName>",
+     .Options = "FORMAT",
+     .Text = GPUNameText,
+     .Measure = nullptr,
+     .Known = nullptr,
+     .Scale = NoScale,
+     .MaximumText = NoMaximum,
+     .Unit = "",
+     .Metric = NotExported},
     {.Item = TItem::TopCPU,
      .Family = TFamily::Top,
      .TagName = "TopCPU",

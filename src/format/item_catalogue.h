@@ -51,12 +51,19 @@ enum class TItem : std::size_t
     BatteryState,
     BatteryTime,
     BatteryPower,
+    GPUUsage,
+    GPUMemUsed,
+    GPUMemTotal,
+    GPUTemp,
+    GPUPower,
+    GPUClock,
+    GPUName,
     TopCPU,
     TopMem,
 };
 
 /// Number of format items.
-inline constexpr std::size_t ItemCount = 33;
+inline constexpr std::size_t ItemCount = 40;
 
 /// The Prometheus family an item's figure is exported in.
 struct TItemMetric

@@ -1,5 +1,5 @@
-// The figures beyond the record as the platform reads them: load, disk counters, batteries
-// and the top processes.
+// The figures beyond the record as the platform reads them: load, disk counters, batteries,
+// graphics cards and the top processes.
 #pragma once
 
 #include <cstdint>
@@ -55,6 +55,31 @@ struct TBattery
     std::optional<long> MinutesLeft;
 };
 
+/// A card's live figures; each is empty where the driver gives none or its read fails.
+struct TGpuFigures
+{
+    /// Busy share in %, 0..100.
+    std::optional<double> BusyPercent;
+    std::optional<std::uint64_t> MemoryUsedBytes;
+    std::optional<std::uint64_t> MemoryTotalBytes;
+    std::optional<double> TemperatureCelsius;
+    /// Power in W.
+    std::optional<double> PowerWatts;
+    /// The graphics clock in MHz.
+    std::optional<double> ClockMHz;
+};
+
+/// One graphics card.
+struct TGpu
+{
+    /// The card's name where the driver gives one, else its vendor and PCI address.
+    std::string Name;
+    std::string PciAddress;
+    /// In runtime suspend: busy 0, nothing else read.
+    bool Asleep = false;
+    TGpuFigures Figures;
+};
+
 /// One process of a top list.
 struct TTopProcess
 {
@@ -88,6 +113,12 @@ public:
     /// The system's batteries together (empty name) and then each one in name order; empty
     /// when there is no battery.
     virtual std::vector<TBattery> ReadBatteries() = 0;
+    /// Every graphics card in PCI address order; rates (Intel's busy share and power) have
+    /// a value from the second read on.
+    virtual std::vector<TGpu> ReadGpus() = 0;
+    /// Why some GPUs show fewer figures than they could (NVIDIA's library is missing), once a
+    /// read found out; empty otherwise.
+    virtual std::string GpuNote() const = 0;
     /// One sample of the processes: the processor list compares it with the previous one
     /// (empty on the first), the memory list is of now.
     virtual TTopLists ReadTopLists() = 0;

@@ -19,11 +19,12 @@ enum class TFamily : std::size_t
     Load = 6,
     Disk = 7,
     Battery = 8,
-    Top = 9,
+    Gpu = 9,
+    Top = 10,
 };
 
 /// How many families there are.
-inline constexpr std::size_t FamilyCount = 10;
+inline constexpr std::size_t FamilyCount = 11;
 
 /// A set of families; empty by default.
 class TFamilySet

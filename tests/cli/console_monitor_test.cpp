@@ -8,6 +8,7 @@
 
 #include "cli/console_monitor.h"
 #include "format/template_cap.h"
+#include "platform/fake/fake_figure_source.h"
 #include "platform/fake/fake_sensor.h"
 #include "platform/fake/fake_system_status.h"
 #include "platform/fake/perf_block_builder.h"
@@ -24,7 +25,8 @@ protected:
     std::unique_ptr<TConsoleApp>
     MakeApp(std::function<void(platform::FakePerfDataSource&)> perfSetup,
             platform::TFakeLibraryKind library = platform::TFakeLibraryKind::Missing,
-            std::optional<platform::TSensorWords> sensorWords = std::nullopt)
+            std::optional<platform::TSensorWords> sensorWords = std::nullopt,
+            std::string gpuNote = "")
     {
         return std::make_unique<TConsoleApp>(Out, Err, Locale, [&](asio::io_context& loop) {
             auto perf = std::make_unique<platform::FakePerfDataSource>();
@@ -42,6 +44,9 @@ protected:
                     library, std::make_shared<platform::TFakeStarterLog>()),
                 [&loop](std::function<void()> report) { asio::post(loop, std::move(report)); },
                 false);
+            auto figures = std::make_unique<platform::TFakeFigureSource>();
+            figures->GpuNoteText = gpuNote;
+            sources.Figures = std::move(figures);
             return sources;
         });
     }
@@ -196,6 +201,21 @@ TEST_F(ConsoleMonitorTest, FailingCollectionWarnsOnceAndGoesOn)
         EXPECT_EQ(Err.str().find('\n'), Err.str().size() - 1);
         EXPECT_EQ(Out.str().substr(0, std::string(c.out).size()), c.out);
     }
+}
+
+// The note holds for the whole run, so it is said once, though every collection succeeds.
+TEST_F(ConsoleMonitorTest, SaysOnceWhyGpusShowFewerFigures)
+{
+    const auto app = MakeApp(WorkingPerf, platform::TFakeLibraryKind::Missing, std::nullopt,
+                             "NVIDIA figures need libnvidia-ml.so.1, which cannot be loaded");
+    TMonitorOptions options;
+    options.TemplateText = "<NAME=GPUName>";
+    options.IntervalMs = 5;
+    asio::steady_timer check(app->Io());
+    ExitAfterRenders(*app, check, Out, 3);
+    EXPECT_EQ(TConsoleMonitor(*app, options, Out, Err).Run(), 0);
+    EXPECT_EQ(Err.str(),
+              "statlume-cli: NVIDIA figures need libnvidia-ml.so.1, which cannot be loaded\n");
 }
 
 // The first render comes from a second sample taken shortly after the first, never from

@@ -103,9 +103,11 @@ TEST_F(SnapshotCollectorTest, RunsOnlyTheStepsOfTheFamiliesGiven)
         {"disks", {TFamily::Disk}, {}, 0, 0, {0, 1, 0, 0}},
         {"batteries", {TFamily::Battery}, {}, 0, 0, {0, 0, 1, 0}},
         {"top processes", {TFamily::Top}, {}, 0, 0, {0, 0, 0, 1}},
+        {"gpus", {TFamily::Gpu}, {}, 0, 0, {0, 0, 0, 0}},
         {"all",
          {TFamily::MBM, TFamily::UTP, TFamily::PageRAM, TFamily::Proc, TFamily::Network,
-          TFamily::NonPerf, TFamily::Load, TFamily::Disk, TFamily::Battery, TFamily::Top},
+          TFamily::NonPerf, TFamily::Load, TFamily::Disk, TFamily::Battery, TFamily::Gpu,
+          TFamily::Top},
          {"238", "638", "2"},
          1,
          1,
@@ -115,7 +117,8 @@ TEST_F(SnapshotCollectorTest, RunsOnlyTheStepsOfTheFamiliesGiven)
         SCOPED_TRACE(c.name);
         Perf.Calls.clear();
         Status.MemoryCalls = Status.AddressCalls = 0;
-        Figures.LoadReads = Figures.DiskReads = Figures.BatteryReads = Figures.TopReads = 0;
+        Figures.LoadReads = Figures.DiskReads = Figures.BatteryReads = Figures.TopReads =
+            Figures.GpuReads = 0;
         Data() = DecodeRawData(TRawBytes{});
         Activate(c.active);
         ASSERT_TRUE(Collect(true));
@@ -126,6 +129,7 @@ TEST_F(SnapshotCollectorTest, RunsOnlyTheStepsOfTheFamiliesGiven)
         EXPECT_EQ((std::array{Figures.LoadReads, Figures.DiskReads, Figures.BatteryReads,
                               Figures.TopReads}),
                   c.figureReads);
+        EXPECT_EQ(Figures.GpuReads, c.active.contains(TFamily::Gpu) ? 1 : 0);
     }
 }
 
@@ -136,13 +140,18 @@ TEST_F(SnapshotCollectorTest, FiguresBeyondTheRecordAreFilledOnlyWhileActive)
     Figures.Disks = platform::TDiskSample{1, {{"sda", 512, 1024}}, {"sda"}};
     Figures.Batteries = {platform::TBattery{}};
     Figures.Top.ByMemory = {{7, "init", 0, 4096}};
-    Activate({TFamily::Load, TFamily::Disk, TFamily::Battery, TFamily::Top});
+    platform::TGpu gpu;
+    gpu.Figures.BusyPercent = 37.0;
+    Figures.Gpus = {gpu};
+    Activate({TFamily::Load, TFamily::Disk, TFamily::Battery, TFamily::Gpu, TFamily::Top});
     ASSERT_TRUE(Collect());
     EXPECT_TRUE(Shell.Beyond.Load.has_value());
     ASSERT_EQ(Shell.Beyond.Disks.size(), 1u);
     EXPECT_TRUE(Shell.Beyond.Disks[0].Whole);
     EXPECT_EQ(Shell.Beyond.Batteries.size(), 1u);
     EXPECT_EQ(Shell.Beyond.TopByMemory.size(), 1u);
+    ASSERT_EQ(Shell.Beyond.Gpus.size(), 1u);
+    EXPECT_EQ(Shell.Beyond.Gpus[0].BusyPercent, 37.0);
     EXPECT_TRUE(Collector->AwaitingSecondSample());
     // Only the first sample waits: a processor list still empty on the second (a procfs whose
     // clock stands still) must not hold the output back for good.
@@ -157,6 +166,35 @@ TEST_F(SnapshotCollectorTest, FiguresBeyondTheRecordAreFilledOnlyWhileActive)
     EXPECT_TRUE(Shell.Beyond.TopByMemory.empty());
     // Their previous sample is dropped, so a processor share never spans the pause.
     EXPECT_EQ(Figures.TopForgets, 1);
+    EXPECT_TRUE(Shell.Beyond.Gpus.empty());
+}
+
+// Intel's busy share is a rate, so an awake GPU waits one pass each time its step resumes;
+// a sleeping one has nothing to wait for.
+TEST_F(SnapshotCollectorTest, GpuStepAwaitsASecondSampleOfAnAwakeGpu)
+{
+    Figures.Gpus = {platform::TGpu{"Intel 0000:00:02.0", "0000:00:02.0", false, {}}};
+    struct TPass
+    {
+        std::set<TFamily> active;
+        bool asleep;
+        bool awaits;
+    };
+    const TPass passes[] = {
+        {{TFamily::Gpu}, false, true},
+        {{TFamily::Gpu}, false, false},
+        {{}, false, false},
+        {{TFamily::Gpu}, false, true},
+        {{}, true, false},
+        {{TFamily::Gpu}, true, false},
+    };
+    for (std::size_t i = 0; i < std::size(passes); ++i) {
+        SCOPED_TRACE(i);
+        Figures.Gpus[0].Asleep = passes[i].asleep;
+        Activate(passes[i].active);
+        ASSERT_TRUE(Collect());
+        EXPECT_EQ(Collector->AwaitingSecondSample(), passes[i].awaits);
+    }
 }
 
 TEST_F(SnapshotCollectorTest, SensorStepRunsOnlyWhenActive)

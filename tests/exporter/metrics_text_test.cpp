@@ -34,6 +34,9 @@ TMetricsSnapshot FixedSnapshot()
                              {"sda1", false, 1, 1, std::nullopt, std::nullopt}};
     snapshot.Beyond.Batteries = {{"", "Discharging", 40.0, 9.0, 100},
                                  {"BAT0", "Discharging", 50.0, 7.25, 120}};
+    snapshot.Beyond.Gpus = {
+        {"Radeon", "0000:03:00.0", false, 37.0, 1ull << 30, 8ull << 30, 45.0, 35.5, 2400.0},
+        {"AMD 0000:05:00.0", "0000:05:00.0", true, 0.0, {}, {}, {}, {}, {}}};
     snapshot.HasRecord = true;
     snapshot.Mounts = {{'C', "/"}, {'D', "/srv/a \"b\"\\c\n"}};
     return snapshot;
@@ -70,6 +73,12 @@ TEST(MetricsText, ExposesTheSnapshotInBaseUnits)
              "statlume_disk_written_bytes_total{device=\"sda\"} 5120000",
              "statlume_battery_charge_ratio{battery=\"BAT0\"} 0.5",
              "statlume_battery_power_watts{battery=\"BAT0\"} 7.25",
+             "statlume_gpu_busy_ratio{gpu=\"1\",name=\"Radeon\"} 0.37",
+             "statlume_gpu_busy_ratio{gpu=\"2\",name=\"AMD 0000:05:00.0\"} 0",
+             "statlume_gpu_memory_used_bytes{gpu=\"1\",name=\"Radeon\"} 1073741824",
+             "statlume_gpu_memory_total_bytes{gpu=\"1\",name=\"Radeon\"} 8589934592",
+             "statlume_gpu_temperature_celsius{gpu=\"1\",name=\"Radeon\"} 45",
+             "statlume_gpu_power_watts{gpu=\"1\",name=\"Radeon\"} 35.5",
          }) {
         SCOPED_TRACE(line);
         EXPECT_NE(text.find(std::string("\n") + line + "\n"), std::string::npos) << text;
@@ -96,11 +105,13 @@ TEST(MetricsText, ExposesTheSnapshotInBaseUnits)
     EXPECT_EQ(helps, types);
     for (const auto& [name, count] : helps)
         EXPECT_EQ(count, 1) << name;
-    EXPECT_EQ(helps.size(), 16u);
+    EXPECT_EQ(helps.size(), 21u);
     EXPECT_EQ(driveC, 2);
     // Partitions and the batteries together are no series of their own.
     EXPECT_EQ(text.find("sda1"), std::string::npos);
     EXPECT_EQ(text.find("battery=\"\""), std::string::npos);
+    // A sleeping GPU gives busy 0 and nothing else.
+    EXPECT_EQ(text.find("celsius{gpu=\"2\""), std::string::npos);
     EXPECT_EQ(text.back(), '\n');
 }
 

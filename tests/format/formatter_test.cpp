@@ -12,14 +12,15 @@ namespace {
 TEST(Formatter, RegistryHoldsTheSixFamiliesInOrderThenTheFiguresBeyondTheRecord)
 {
     TFormatRig rig;
-    ASSERT_EQ(rig.Formatters.size(), 10u);
+    ASSERT_EQ(rig.Formatters.size(), FamilyCount);
     EXPECT_NE(dynamic_cast<TMBMFormat*>(&rig.Family(TFamily::MBM)), nullptr);
     EXPECT_NE(dynamic_cast<TUTPFormat*>(&rig.Family(TFamily::UTP)), nullptr);
     EXPECT_NE(dynamic_cast<TPageRAMFormat*>(&rig.Family(TFamily::PageRAM)), nullptr);
     EXPECT_NE(dynamic_cast<TProcFormat*>(&rig.Family(TFamily::Proc)), nullptr);
     EXPECT_NE(dynamic_cast<TNetworkFormat*>(&rig.Family(TFamily::Network)), nullptr);
     EXPECT_NE(dynamic_cast<TNonPerfFormat*>(&rig.Family(TFamily::NonPerf)), nullptr);
-    for (const TFamily family : {TFamily::Load, TFamily::Disk, TFamily::Battery, TFamily::Top})
+    for (const TFamily family :
+         {TFamily::Load, TFamily::Disk, TFamily::Battery, TFamily::Gpu, TFamily::Top})
         EXPECT_NE(dynamic_cast<TFiguresFormat*>(&rig.Family(family)), nullptr);
     for (const auto& formatter : rig.Formatters) {
         EXPECT_FALSE(formatter->Active);

@@ -61,6 +61,8 @@ protected:
             // Never the user's own settings: a folder of this test for each run.
             setenv("XDG_CONFIG_HOME", (Dir / "config").c_str(), 1);
             setenv("XDG_RUNTIME_DIR", Dir.c_str(), 1);
+            // NVIDIA's library is the tests' stand-in, never the machine's.
+            setenv("LD_LIBRARY_PATH", STATLUME_FAKE_NVML_DIR, 1);
             std::vector<char*> argv{const_cast<char*>(CliPath.c_str())};
             for (const std::string& arg : args)
                 argv.push_back(const_cast<char*>(arg.c_str()));
@@ -171,7 +173,8 @@ TEST_F(CliOnceTest, OnceShowsWhatTheMachineSays)
 }
 
 // Another machine's procfs and sysfs, as a container mounts the host's: every figure comes
-// from the fixture files (meminfo, uptime, loadavg, three process folders), none from here.
+// from the fixture files (meminfo, uptime, loadavg, three process folders, the GPUs and the
+// stand-in NVIDIA library), none from here.
 TEST_F(CliOnceTest, OnceReadsTheMachineAtTheGivenRoots)
 {
     const std::string figures =
@@ -179,14 +182,16 @@ TEST_F(CliOnceTest, OnceReadsTheMachineAtTheGivenRoots)
         "<NAME=Uptime FORMAT=\"*d* *H* *M* *S*\">|<NAME=Processes>|<NAME=Threads>|"
         "<NAME=LoadAvg FORMAT=\"5\">|<NAME=DiskRead>|<NAME=DiskWrite FORMAT=\"sda\">|"
         "<NAME=BatteryCharge FORMAT=\"BAT0\">|<NAME=BatteryState>|<NAME=BatteryTime "
-        "FORMAT=\"BAT1\">";
+        "FORMAT=\"BAT1\">|<NAME=GPUName FORMAT=\"3\">|<NAME=GPUUsage FORMAT=\"3\">|"
+        "<NAME=GPUMemUsed FORMAT=\"4 %\" DECIMAL>|<NAME=GPUTemp FORMAT=\"4\">|<NAME=GPUClock>|"
+        "<NAME=GPUUsage FORMAT=\"6\">";
     const TRun run = Run({"--procfs", STATLUME_TEST_DATA "/procfs_host",
                           "--sysfs=" STATLUME_TEST_DATA "/sysfs_host", "--once", "--interval", "50",
                           "--template", figures});
     EXPECT_EQ(run.Status, 0) << run.Err;
     // The disk rates are over two samples of a tree that does not change.
-    EXPECT_EQ(run.Out,
-              "16384|4096|12288|2048|1536|1 02 03 04|3|812|1.25|0|0|60|Discharging|1:20\n\n");
+    EXPECT_EQ(run.Out, "16384|4096|12288|2048|1536|1 02 03 04|3|812|1.25|0|0|60|Discharging|1:20|"
+                       "Fake GeForce RTX 3060|42|12.50|45|1100|0\n\n");
 }
 
 TEST_F(CliOnceTest, BadRecordFilesAreRefused)

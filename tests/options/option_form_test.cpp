@@ -6,6 +6,7 @@
 
 #include "base/locale_info.h"
 #include "format/formatter.h"
+#include "format/item_catalogue.h"
 #include "format/template_cap.h"
 #include "options/option_form.h"
 #include "options/qt_test_app.h"
@@ -95,7 +96,7 @@ TEST(OptionForm, OpensWithTheRegistryItemsAndTheTemplate)
     for (const auto& formatter : rig.Host.FormatterList())
         formatter->ListItems(registry);
     const auto& list = rig.Child<QListWidget>("lbFmt");
-    ASSERT_EQ(list.count(), 33);
+    ASSERT_EQ(list.count(), static_cast<int>(ItemCount));
     EXPECT_EQ(list.item(0)->text(), "Temperature 1");
     EXPECT_EQ(list.item(23)->text(), "Drive Space");
     for (int i = 0; i < list.count(); ++i)

@@ -179,5 +179,33 @@ TEST(LinuxFigureSource, BusyChildShowsInTopCpuWithinTwoTicks)
     EXPECT_LE(*share, 100.0);
 }
 
+// Numbered in PCI address order: i915, xe, NVIDIA (its sysfs name: no library here), two
+// amdgpu cards and a third one asleep.
+TEST(LinuxFigureSource, GpuItemsShowTheFixtureCards)
+{
+    platform::TLinuxFigureSource source(FixtureRoots());
+    TFormatRig rig;
+    rig.Shell.Beyond.Gpus = GpuStep(source);
+    ExpectRenders(
+        rig, {
+                 {"the first by default", "<NAME=GPUName>", "Intel 0000:00:02.0"},
+                 {"i915 clock", "<NAME=GPUClock FORMAT=\"1\">", "1100"},
+                 {"xe clock", "<NAME=GPUClock FORMAT=\"2\">", "1950"},
+                 {"NVIDIA name from procfs", "<NAME=GPUName FORMAT=\"3\">",
+                  "NVIDIA GeForce RTX 3060 Laptop GPU"},
+                 {"amdgpu busy", "<NAME=GPUUsage FORMAT=\"4\">", "37"},
+                 {"video memory used", "<NAME=GPUMemUsed FORMAT=\"4\">", "1024"},
+                 {"as a share", "<NAME=GPUMemUsed DECIMAL FORMAT=\"4 %\">", "12.50"},
+                 {"video memory", "<NAME=GPUMemTotal FORMAT=\"4\">", "8192"},
+                 {"temperature", "<NAME=GPUTemp DECIMAL FORMAT=\"5\">", "52.50"},
+                 {"power", "<NAME=GPUPower FORMAT=\"4\">", "35"},
+                 {"no memory on Intel", "<NAME=GPUMemUsed FORMAT=\"%\">", ""},
+                 {"asleep: busy 0", "<NAME=GPUUsage FORMAT=\"6\">", "0"},
+                 {"asleep: no temperature", "<NAME=GPUTemp FORMAT=\"6\">", ""},
+                 {"asleep: vendor and address", "<NAME=GPUName FORMAT=\"6\">", "AMD 0000:05:00.0"},
+                 {"no seventh", "<NAME=GPUUsage FORMAT=\"7\">", ""},
+             });
+}
+
 } // namespace
 } // namespace statlume

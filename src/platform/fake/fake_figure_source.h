@@ -24,6 +24,12 @@ public:
         ++BatteryReads;
         return Batteries;
     }
+    std::vector<TGpu> ReadGpus() override
+    {
+        ++GpuReads;
+        return Gpus;
+    }
+    std::string GpuNote() const override { return GpuNoteText; }
     TTopLists ReadTopLists() override
     {
         ++TopReads;
@@ -34,10 +40,13 @@ public:
     std::optional<TLoadAverage> Load;
     std::optional<TDiskSample> Disks;
     std::vector<TBattery> Batteries;
+    std::vector<TGpu> Gpus;
+    std::string GpuNoteText;
     TTopLists Top;
     int LoadReads = 0;
     int DiskReads = 0;
     int BatteryReads = 0;
+    int GpuReads = 0;
     int TopReads = 0;
     int TopForgets = 0;
 };

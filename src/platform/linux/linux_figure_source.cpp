@@ -23,6 +23,7 @@ std::int64_t MonotonicNs()
 TLinuxFigureSource::TLinuxFigureSource(TSystemRoots roots)
     : Roots(std::move(roots))
     , Batteries(Roots.Sysfs)
+    , Gpus(Roots.Sysfs, Roots.Procfs)
 {
 }
 
@@ -47,6 +48,15 @@ std::vector<TBattery> TLinuxFigureSource::ReadBatteries()
         return {};
     each.insert(each.begin(), *together);
     return each;
+}
+
+std::vector<TGpu> TLinuxFigureSource::ReadGpus()
+{
+    std::vector<TGpu> gpus;
+    for (TGpuStatus& status : Gpus.Read(MonotonicNs()))
+        gpus.push_back(
+            {std::move(status.Name), std::move(status.PciAddress), status.Asleep, status.Figures});
+    return gpus;
 }
 
 TTopLists TLinuxFigureSource::ReadTopLists()

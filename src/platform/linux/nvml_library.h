@@ -8,24 +8,12 @@
 #include <string>
 #include <string_view>
 
+#include "platform/figure_source.h"
+
 namespace statlume::platform {
 
 /// The library file the driver installs, found through the loader's search path.
 inline constexpr std::string_view NvmlLibraryFile = "libnvidia-ml.so.1";
-
-/// A card's live figures; each is empty where the driver gives none or its read fails.
-struct TGpuFigures
-{
-    /// Busy share in %, 0..100.
-    std::optional<double> BusyPercent;
-    std::optional<std::uint64_t> MemoryUsedBytes;
-    std::optional<std::uint64_t> MemoryTotalBytes;
-    std::optional<double> TemperatureCelsius;
-    /// Power in W.
-    std::optional<double> PowerWatts;
-    /// The graphics clock in MHz.
-    std::optional<double> ClockMHz;
-};
 
 /// What the library tells of one card; each figure is empty when its call is missing from
 /// the library or fails.
