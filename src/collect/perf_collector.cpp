@@ -24,14 +24,6 @@ std::int64_t Diff64(std::int64_t cur, std::int64_t prev)
                                      static_cast<std::uint64_t>(prev));
 }
 
-// A 32-bit counter difference read as signed: a wrap gives the small positive step, a reset a
-// negative one.
-float RateKBps(std::uint32_t cur, std::uint32_t prev, double perSecond)
-{
-    const auto diff = static_cast<std::int32_t>(cur - prev);
-    return static_cast<float>(perSecond * (static_cast<double>(diff) / 1024.0));
-}
-
 // Upper-cases into a buffer that keeps its capacity, so a steady exclusion allocates nothing.
 void UpperInto(std::string_view text, std::string& out)
 {
@@ -115,8 +107,14 @@ bool TPerfCollector::ProcessorStep(TRawData& data, const std::vector<std::string
     Perf100nsCur = perfTime;
     const std::int64_t timeDiff = Diff64(Perf100nsCur, Perf100nsPrev);
     const TPerfCounterDef* idle = FindCounter(Object, perf::title::IdleTime);
-    if (!Object.HasInstances() || idle == nullptr)
+    if (!Object.HasInstances() || idle == nullptr) {
+        CoreUsages.Forget();
         return true;
+    }
+    if (Detail.CoresBeyondFour)
+        CoreUsages.Update(Object, *idle, timeDiff);
+    else
+        CoreUsages.Forget();
 
     // Every instance is examined: "_Total" may stand anywhere (it is last on machines with
     // four or more processors) and fills entry 0; the first four others fill entries 1..4.
@@ -174,13 +172,7 @@ bool TPerfCollector::StoreUsage(TRawData& data, std::size_t slot, TIdleSample& s
         KnownFigures.Proc[slot] = false;
         return false;
     }
-    // Idle time counts in the kernel's ticks and the block's clock in 100 ns: over a short
-    // span (the 250 ms of a first render) the two drift by a tick, which must not read as a
-    // share below 0 or above 100.
-    usage = std::clamp((1.0 - static_cast<double>(Diff64(sample.Cur, sample.Prev)) /
-                                  static_cast<double>(timeDiff)) *
-                           100.0,
-                       0.0, 100.0);
+    usage = UsageFromIdle(sample.Cur, sample.Prev, timeDiff);
     data.ProcUsage[slot] = static_cast<float>(usage);
     KnownFigures.Proc[slot] = true;
     return true;
@@ -194,8 +186,16 @@ bool TPerfCollector::FailProcessor(TRawData& data)
     return false;
 }
 
+void TPerfCollector::SetFigureDetail(const TFigureDetail& detail)
+{
+    // Told on every collection: the names are copied only when the template changed them.
+    if (detail != Detail)
+        Detail = detail;
+}
+
 void TPerfCollector::ForgetProcessor()
 {
+    CoreUsages.Forget();
     ProcessorSamples = 0;
     Perf100nsCur = 0;
     Perf100nsPrev = 0;
@@ -297,6 +297,10 @@ bool TPerfCollector::NetworkStep(TRawData& data, std::uint32_t intervalMs)
     const bool rates = perSecond > 0;
     const TPerfCounterDef* received = FindCounter(Object, perf::title::BytesReceived);
     const TPerfCounterDef* sent = FindCounter(Object, perf::title::BytesSent);
+    if (Detail.InterfaceNames.empty() || !Object.HasInstances())
+        InterfaceRates.Forget();
+    else
+        InterfaceRates.Update(Object, received, sent, perSecond, Detail.InterfaceNames);
     const std::size_t count =
         Object.HasInstances() ? std::min(Object.BlockCount(), NetworkSlots) : 0;
     double readSum = 0;
@@ -359,6 +363,7 @@ bool TPerfCollector::FailNetwork(TRawData& data)
 
 void TPerfCollector::ForgetNetwork()
 {
+    InterfaceRates.Forget();
     NetworkSamples = 0;
     NetTimeCur = 0;
     NetTimePrev = 0;

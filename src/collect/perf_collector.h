@@ -8,8 +8,11 @@
 #include <string_view>
 #include <vector>
 
+#include "collect/core_usages.h"
+#include "collect/interface_rates.h"
 #include "collect/perf_walker.h"
 #include "platform/perf_data_source.h"
+#include "record/figure_detail.h"
 #include "record/raw_data.h"
 #include "record/raw_data_shell.h"
 
@@ -40,6 +43,15 @@ public:
     /// System step ("2"): uptime, processes, threads; also sets lastUptimeSecs. False: the
     /// block was missing or malformed and the three figures have no value.
     bool SystemStep(TRawData& data, std::int64_t& lastUptimeSecs);
+    /// Which cores and interfaces beyond the record the next steps also read; none at first.
+    void SetFigureDetail(const TFigureDetail& detail);
+    /// Every core's usage when the detail asks for the cores beyond four, else none.
+    const std::vector<TCoreFigure>& CoreFigures() const { return CoreUsages.Figures(); }
+    /// The interfaces the detail names that the last network step found.
+    const std::vector<TInterfaceFigure>& InterfaceFigures() const
+    {
+        return InterfaceRates.Figures();
+    }
     /// Drops the processor step's samples, so its next step has no earlier one to compare.
     void ForgetProcessor();
     /// Drops the network step's samples likewise.
@@ -127,6 +139,9 @@ private:
     int ProcessorSamples = 0;
     int NetworkSamples = 0;
     TFigureKnown KnownFigures;
+    TFigureDetail Detail;
+    TCoreUsages CoreUsages;
+    TInterfaceRates InterfaceRates;
     std::string UpperName;
     std::vector<std::string> UpperEntries;
 };

@@ -71,6 +71,10 @@ bool TSnapshotCollector::CollectSnapshot(TRawDataShell& shell, TFamilySet famili
 
 void TSnapshotCollector::BeyondSteps(TFiguresBeyond& beyond, TFamilySet families)
 {
+    // The processor and network steps read these with the record's figures; a step left out
+    // has forgotten them.
+    beyond.Cores = PerfSteps.CoreFigures();
+    beyond.Interfaces = PerfSteps.InterfaceFigures();
     const bool loadActive = Figures != nullptr && StepActive(families, TFamily::Load);
     beyond.Load = loadActive ? LoadStep(*Figures) : std::nullopt;
     DiskActive = Figures != nullptr && StepActive(families, TFamily::Disk);

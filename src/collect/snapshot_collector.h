@@ -49,6 +49,9 @@ public:
     /// processes) from source, which must
     /// outlive the collector; without one those families collect nothing.
     void SetFigureSource(platform::FigureSource& source) { Figures = &source; }
+    /// Which cores beyond four and interfaces by name the processor and network steps also
+    /// read into shell.Beyond; none until set (a template that shows none).
+    void SetFigureDetail(const TFigureDetail& detail) { PerfSteps.SetFigureDetail(detail); }
     /// Sets the letters the drive items can measure.
     void SetDriveMap(TDriveMap map) { Drives = std::move(map); }
 

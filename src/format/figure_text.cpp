@@ -21,7 +21,7 @@ int DigitValue(char c)
 
 } // namespace
 
-std::int32_t ReadFormatIndex(std::string_view text)
+std::optional<std::int32_t> ReadFormatNumber(std::string_view text)
 {
     std::size_t pos = 0;
     while (pos < text.size() && text[pos] == ' ')
@@ -41,7 +41,7 @@ std::int32_t ReadFormatIndex(std::string_view text)
         pos += 2;
     }
     if (pos == text.size())
-        return 0;
+        return std::nullopt;
 
     // One more than the largest magnitude is the most a 32-bit negative number can hold.
     constexpr std::int64_t Limit = std::int64_t{std::numeric_limits<std::int32_t>::max()} + 1;
@@ -49,15 +49,20 @@ std::int32_t ReadFormatIndex(std::string_view text)
     for (; pos < text.size(); ++pos) {
         const int digit = DigitValue(text[pos]);
         if (digit >= base)
-            return 0;
+            return std::nullopt;
         magnitude = magnitude * base + digit;
         if (magnitude > Limit)
-            return 0;
+            return std::nullopt;
     }
     const std::int64_t value = negative ? -magnitude : magnitude;
     if (value > std::numeric_limits<std::int32_t>::max())
-        return 0;
+        return std::nullopt;
     return static_cast<std::int32_t>(value);
+}
+
+std::int32_t ReadFormatIndex(std::string_view text)
+{
+    return ReadFormatNumber(text).value_or(0);
 }
 
 std::string FigureText(double value, bool leadZero, bool decimal, const LocaleInfo& locale)

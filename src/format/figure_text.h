@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -9,8 +10,11 @@
 namespace statlume {
 
 /// Reads a FORMAT text as a 32-bit whole number: leading blanks, one sign, an optional "$",
-/// "x" or "0x" prefix (either case) for hexadecimal, then digits and nothing else. Any
-/// other text, and a number outside the 32-bit signed range, reads as 0.
+/// "x" or "0x" prefix (either case) for hexadecimal, then digits and nothing else. Nothing
+/// for any other text or a number outside the 32-bit signed range.
+std::optional<std::int32_t> ReadFormatNumber(std::string_view text);
+
+/// ReadFormatNumber, with 0 (the total) for text that is no number.
 std::int32_t ReadFormatIndex(std::string_view text);
 
 /// A processor or network figure: no decimals, or two with decimal; with leadZero a "0" in

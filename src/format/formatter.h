@@ -160,7 +160,8 @@ public:
     TProcFormat(TRawDataShell& shell, const LocaleInfo& locale);
     /// The processor item's value (also drawn by the tray icon): the usage of the processor
     /// FORMAT reads as (0 = all), "0" in front below 10 with LEADZERO, two decimals with
-    /// DECIMAL; empty text for an index outside 0..4.
+    /// DECIMAL; from 5 on, that core beside the record when the snapshot holds it; empty text
+    /// for any other index.
     std::string ProcUsageFunc(const std::string& format, bool leadZero, bool decimal) const;
 };
 
@@ -169,8 +170,9 @@ class TNetworkFormat : public TFormatter
 {
 public:
     TNetworkFormat(TRawDataShell& shell, const LocaleInfo& locale);
-    /// KB/s received by the adapter FORMAT reads as (0 = all); FORMAT "b" gives kbit/s of
-    /// all adapters; empty text for an index outside 0..4.
+    /// KB/s received by the adapter FORMAT reads as (0 = all), or by the interface whose
+    /// kernel name FORMAT is when the snapshot holds it beside the record; FORMAT "b" gives
+    /// kbit/s of all adapters; empty text for an index outside 0..4.
     std::string ReadFunc(const std::string& format, bool leadZero, bool decimal) const;
     /// KB/s sent, read as ReadFunc.
     std::string WriteFunc(const std::string& format, bool leadZero, bool decimal) const;

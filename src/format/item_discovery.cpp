@@ -4,6 +4,7 @@
 
 #include "base/ascii_case.h"
 #include "base/printable_text.h"
+#include "format/detail_values.h"
 #include "format/draw_options.h"
 #include "format/item_catalogue.h"
 #include "format/tag_language.h"
@@ -121,6 +122,8 @@ std::optional<std::string> DescribeItem(const TFormatterList& formatters, std::s
         std::string out;
         for (const std::string& line : SplitTemplateLines(text))
             out += line + '\n';
+        if (const std::string_view more = DetailFormatHelp(row.Item); !more.empty())
+            out += std::string(more) + '\n';
         out += DrawOptionHelp(AsciiUpperCopy(row.TagName)) + '\n';
         return out;
     }

@@ -5,6 +5,7 @@
 #include <iterator>
 
 #include "base/ascii_case.h"
+#include "format/detail_values.h"
 #include "format/figure_text.h"
 #include "record/raw_data.h"
 
@@ -43,6 +44,21 @@ std::optional<TMeasure> NetRate(const float (&rates)[5], std::string_view format
     if (format == "b")
         return TMeasure{rates[0] * 8.0, 0};
     return Indexed(rates, format, 0);
+}
+
+// A core's usage or an interface's rate beside the record: nothing before two samples.
+std::optional<TMeasure> Percent(const std::optional<double>& usage)
+{
+    if (!usage)
+        return std::nullopt;
+    return TMeasure{*usage, 100.0};
+}
+
+std::optional<TMeasure> Rate(const std::optional<double>& kbps)
+{
+    if (!kbps)
+        return std::nullopt;
+    return TMeasure{*kbps, 0};
 }
 
 // Rates show no value until two samples exist; an index outside the table selects nothing.
@@ -144,16 +160,22 @@ std::optional<TMeasure> MeasureRAMFree(const TRawDataShell& shell, std::string_v
 
 std::optional<TMeasure> MeasureProcUsage(const TRawDataShell& shell, std::string_view format)
 {
+    if (const TCoreFigure* core = SelectedCore(shell.Beyond, format))
+        return Percent(core->UsagePercent);
     return Indexed(shell.Data.ProcUsage, format, 100.0);
 }
 
 std::optional<TMeasure> MeasureNetRead(const TRawDataShell& shell, std::string_view format)
 {
+    if (const TInterfaceFigure* figure = SelectedInterface(shell.Beyond, format))
+        return Rate(figure->ReadKBps);
     return NetRate(shell.Data.NetRead, format);
 }
 
 std::optional<TMeasure> MeasureNetWrite(const TRawDataShell& shell, std::string_view format)
 {
+    if (const TInterfaceFigure* figure = SelectedInterface(shell.Beyond, format))
+        return Rate(figure->WriteKBps);
     return NetRate(shell.Data.NetWrite, format);
 }
 

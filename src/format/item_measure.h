@@ -62,11 +62,11 @@ std::optional<TMeasure> MeasureRAMTotal(const TRawDataShell& shell, std::string_
 std::optional<TMeasure> MeasureRAMUsed(const TRawDataShell& shell, std::string_view format);
 /// Free physical memory, as MeasurePageUsed.
 std::optional<TMeasure> MeasureRAMFree(const TRawDataShell& shell, std::string_view format);
-/// The usage in percent of the processor FORMAT reads as (0 = all) against 100; nothing for
-/// an index outside 0..4.
+/// The usage in percent of the processor FORMAT reads as (0 = all) against 100, from 5 on of
+/// that core beside the record; nothing for an index the snapshot does not hold.
 std::optional<TMeasure> MeasureProcUsage(const TRawDataShell& shell, std::string_view format);
-/// KB/s received by the adapter FORMAT reads as, kbit/s of all for FORMAT "b"; the maximum
-/// is the caller's peak.
+/// KB/s received by the adapter FORMAT reads as or by the interface it names, kbit/s of all
+/// for FORMAT "b"; the maximum is the caller's peak.
 std::optional<TMeasure> MeasureNetRead(const TRawDataShell& shell, std::string_view format);
 /// KB/s sent, as MeasureNetRead.
 std::optional<TMeasure> MeasureNetWrite(const TRawDataShell& shell, std::string_view format);

@@ -1,12 +1,20 @@
 #include <array>
 #include <functional>
+#include <optional>
 
+#include "format/detail_values.h"
 #include "format/figure_text.h"
 #include "format/formatter.h"
 
 namespace statlume {
 
 namespace {
+
+std::string InterfaceText(const std::optional<double>& rate, bool leadZero, bool decimal,
+                          const LocaleInfo& locale)
+{
+    return rate ? FigureText(*rate, leadZero, decimal, locale) : std::string();
+}
 
 std::string RateText(const float (&rates)[5], const std::array<bool, 5>& known,
                      const std::string& format, bool leadZero, bool decimal,
@@ -36,11 +44,15 @@ TNetworkFormat::TNetworkFormat(TRawDataShell& shell, const LocaleInfo& locale)
 
 std::string TNetworkFormat::ReadFunc(const std::string& format, bool leadZero, bool decimal) const
 {
+    if (const TInterfaceFigure* figure = SelectedInterface(Shell.Beyond, format))
+        return InterfaceText(figure->ReadKBps, leadZero, decimal, Locale);
     return RateText(Data().NetRead, Shell.Known.Net, format, leadZero, decimal, Locale);
 }
 
 std::string TNetworkFormat::WriteFunc(const std::string& format, bool leadZero, bool decimal) const
 {
+    if (const TInterfaceFigure* figure = SelectedInterface(Shell.Beyond, format))
+        return InterfaceText(figure->WriteKBps, leadZero, decimal, Locale);
     return RateText(Data().NetWrite, Shell.Known.Net, format, leadZero, decimal, Locale);
 }
 

@@ -1,5 +1,6 @@
 #include <functional>
 
+#include "format/detail_values.h"
 #include "format/figure_text.h"
 #include "format/formatter.h"
 
@@ -13,6 +14,11 @@ TProcFormat::TProcFormat(TRawDataShell& shell, const LocaleInfo& locale)
 
 std::string TProcFormat::ProcUsageFunc(const std::string& format, bool leadZero, bool decimal) const
 {
+    // A core past the fourth comes from beside the record, where only a local collection
+    // puts it.
+    if (const TCoreFigure* core = SelectedCore(Shell.Beyond, format))
+        return core->UsagePercent ? FigureText(*core->UsagePercent, leadZero, decimal, Locale)
+                                  : std::string();
     const std::int32_t index = ReadFormatIndex(format);
     // The table has five entries; any other index shows nothing rather than reading past it.
     if (index < 0 || index >= static_cast<std::int32_t>(std::size(Data().ProcUsage)))

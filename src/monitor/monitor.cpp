@@ -1,5 +1,6 @@
 #include "monitor/monitor.h"
 
+#include "format/detail_values.h"
 #include "format/tag_language.h"
 #include "format/template_cap.h"
 
@@ -25,6 +26,7 @@ std::string TMonitor::SetTemplate(std::string_view templateText)
     // Each line costs memory and time on every update: a huge template is cut.
     const TTemplateCap cap = CapTemplate(templateText);
     DecideAllActive(Formatters, cap.Kept);
+    Detail = TemplateFigureDetail(cap.Kept);
     Runs.SetLines(SplitTemplateLines(cap.Kept));
     // Drive items enter their letters while rendering; the next collection measures them.
     RenderTexts();
@@ -36,6 +38,7 @@ bool TMonitor::Collect(TSnapshotCollector& collector, bool force, std::uint32_t 
     // Read at every collection: the tray's processor icon makes its family Active besides
     // the template's.
     TRawDataShell& shell = FamilyOf(Formatters, TFamily::MBM).Shell;
+    collector.SetFigureDetail(Detail);
     return collector.CollectSnapshot(shell, ActiveFamilies(Formatters), force, intervalMs);
 }
 

@@ -13,6 +13,7 @@
 #include "format/run.h"
 #include "format/run_renderer.h"
 #include "record/family_set.h"
+#include "record/figure_detail.h"
 
 namespace statlume {
 
@@ -38,8 +39,9 @@ public:
     /// The template line at index.
     const std::string& Line(std::size_t index) const { return Runs.Line(index); }
 
-    /// One collection by collector of the families the formatters' Active flags name, into
-    /// the formatters' shell; intervalMs scales rates. False when a step could not read.
+    /// One collection by collector of the families the formatters' Active flags name, and of
+    /// the cores and interfaces beyond the record the template shows, into the formatters'
+    /// shell; intervalMs scales rates. False when a step could not read.
     bool Collect(TSnapshotCollector& collector, bool force, std::uint32_t intervalMs);
 
     /// Line index into runs; nowMs is a steady clock in milliseconds, sample adds the values
@@ -53,6 +55,7 @@ public:
 private:
     const TFormatterList& Formatters;
     TRunRenderer Runs;
+    TFigureDetail Detail;
 };
 
 } // namespace statlume

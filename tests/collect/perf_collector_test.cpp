@@ -1,5 +1,6 @@
 #include <array>
 #include <climits>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -303,6 +304,77 @@ TEST_F(PerfCollectorTest, ZeroIntervalKeepsRatesButAdvancesCounters)
     ASSERT_TRUE(Network(1000, {{"eth0", 21504, 0}}));
     EXPECT_FLOAT_EQ(Data.NetRead[1], 1.0f);
     EXPECT_FLOAT_EQ(Data.NetRead[0], 1.0f);
+}
+
+// Cores past the record's four are read only when asked for, each against its own
+// previous sample: a core new in its place has no usage for its first block.
+TEST_F(PerfCollectorTest, CoresBeyondFourWhenAsked)
+{
+    const std::vector<std::int64_t> idle(8, 0);
+    std::vector<std::int64_t> later(8, Second / 4);
+    later[4] = Second / 10;
+    TInstances renamed = Cpus(later);
+    renamed[5].first = "9";
+    struct TCase
+    {
+        const char* name;
+        bool asked;
+        TInstances second;
+        std::vector<std::optional<double>> expected;
+    };
+    const std::optional<double> none;
+    const TCase cases[] = {
+        {"not asked", false, Cpus(later), {}},
+        {"eight cores", true, Cpus(later), {75, 75, 75, 75, 90, 75, 75, 75}},
+        {"a core new in its place", true, renamed, {75, 75, 75, 75, 90, none, 75, 75}},
+        {"a core gone", true, Cpus({0, 0, 0, 0, 0}), {100, 100, 100, 100, 100}},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        platform::FakePerfDataSource source;
+        TPerfCollector collector(source);
+        collector.SetFigureDetail({.CoresBeyondFour = c.asked, .InterfaceNames = {}});
+        source.Push("238", platform::ProcessorBlock(Second, Cpus(idle)));
+        ASSERT_TRUE(collector.ProcessorStep(Data, {}));
+        EXPECT_EQ(collector.CoreFigures().size(), c.asked ? 8u : 0u);
+        for (const TCoreFigure& core : collector.CoreFigures())
+            EXPECT_FALSE(core.UsagePercent);
+        source.Push("238", platform::ProcessorBlock(2 * Second, c.second));
+        ASSERT_TRUE(collector.ProcessorStep(Data, {}));
+        std::vector<std::optional<double>> usages;
+        for (const TCoreFigure& core : collector.CoreFigures())
+            usages.push_back(core.UsagePercent);
+        EXPECT_EQ(usages, c.expected);
+    }
+}
+
+// Interfaces by name: only those named, each from its second block on, past the four too.
+TEST_F(PerfCollectorTest, InterfacesByNameWhenNamed)
+{
+    std::vector<TFakeInterface> before;
+    std::vector<TFakeInterface> after;
+    for (std::uint32_t i = 1; i <= 6; ++i) {
+        before.push_back({"eth" + std::to_string(i), 0, 0});
+        after.push_back({"eth" + std::to_string(i), i * 1024, i * 2048});
+    }
+    after.push_back({"wlan0", 1024, 1024});
+    Collector.SetFigureDetail(
+        {.CoresBeyondFour = false, .InterfaceNames = {"eth6", "wlan0", "ALL"}});
+    ASSERT_TRUE(Network(1000, before));
+    ASSERT_TRUE(Network(1000, after));
+    const auto& figures = Collector.InterfaceFigures();
+    ASSERT_EQ(figures.size(), 2u);
+    EXPECT_EQ(figures[0].Name, "eth6");
+    EXPECT_EQ(figures[0].ReadKBps, 6.0);
+    EXPECT_EQ(figures[0].WriteKBps, 12.0);
+    EXPECT_EQ(figures[1].Name, "wlan0");
+    EXPECT_FALSE(figures[1].ReadKBps);
+    // No time step keeps the last rates; a template that names none reads none.
+    ASSERT_TRUE(Network(0, after));
+    EXPECT_EQ(Collector.InterfaceFigures()[0].ReadKBps, 6.0);
+    Collector.SetFigureDetail({});
+    ASSERT_TRUE(Network(1000, after));
+    EXPECT_TRUE(Collector.InterfaceFigures().empty());
 }
 
 TEST_F(PerfCollectorTest, SystemStepReadsUptimeProcessesAndThreads)

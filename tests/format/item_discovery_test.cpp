@@ -107,6 +107,12 @@ TEST(ItemDiscovery, ListsAndDescribesTheRegistry)
                   "critical colour at or above them).\n");
     }
     EXPECT_EQ(DescribeItem(formatters, "Thread"), std::nullopt);
+    // The laid-down help, then what FORMAT selects beyond the record, then the drawings.
+    const std::string proc = DescribeItem(formatters, "ProcUsage").value_or("");
+    EXPECT_LT(proc.find("or ALL for the total."), proc.find("Format 5 and above"));
+    EXPECT_LT(proc.find("Format 5 and above"), proc.find("Also takes"));
+    EXPECT_NE(DescribeItem(formatters, "NetWrite")->find("interface's kernel name"),
+              std::string::npos);
 }
 
 } // namespace

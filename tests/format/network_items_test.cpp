@@ -44,6 +44,49 @@ TEST(NetworkItems, ReadAndWrite)
     }
 }
 
+// An interface's kernel name selects it from beside the record; numbers, "b" and names of no
+// interface keep their reading, even where an interface bears that name.
+TEST(NetworkItems, InterfaceByName)
+{
+    TFormatRig rig;
+    auto& net = dynamic_cast<TNetworkFormat&>(rig.Family(TFamily::Network));
+    for (int i = 0; i < 5; ++i) {
+        rig.Shell.Data.NetRead[i] = static_cast<float>(10 * i + 1);
+        rig.Shell.Data.NetWrite[i] = static_cast<float>(10 * i + 2);
+    }
+    for (const char* name : {"eth0", "2", "b"})
+        rig.Shell.Beyond.Interfaces.push_back({name, 700.0, 800.0});
+    rig.Shell.Beyond.Interfaces.push_back({"wlan0", std::nullopt, std::nullopt});
+    struct Row
+    {
+        const char* name;
+        std::string format;
+        std::string read;
+        std::string write;
+    };
+    const Row rows[] = {
+        {"interface", "eth0", "700", "800"},
+        {"not measured yet", "wlan0", "", ""},
+        {"ALL", "ALL", "1", "2"},
+        {"B", "B", "1", "2"},
+        {"2 and a blank", "2 ", "1", "2"},
+        {"unknown name", "eth9", "1", "2"},
+        {"kilobits", "b", "8", "16"},
+        {"total", "0", "1", "2"},
+        {"adapter 2", "2", "21", "22"},
+        {"adapter 4", "4", "41", "42"},
+        {"adapter 5", "5", "", ""},
+    };
+    const TItemRow& readRow = ItemRow(TItem::NetRead);
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        EXPECT_EQ(net.ReadFunc(row.format, false, false), row.read);
+        EXPECT_EQ(net.WriteFunc(row.format, false, false), row.write);
+        const auto measure = readRow.Measure(rig.Shell, row.format);
+        EXPECT_EQ(measure ? std::to_string(static_cast<int>(measure->Value)) : "", row.read);
+    }
+}
+
 TEST(NetworkItems, CommaDecimalSeparator)
 {
     TFormatRig rig(platform::GermanLocale());

@@ -73,13 +73,45 @@ TEST(ProcessorItems, FormatSelectsProcessor)
         {"processor 4 in hex", "$4", "41"},
         {"total by index", "0", "1"},
         {"total by text", "ALL", "1"},
-        {"index 5 shows nothing", "5", ""},
+        {"index 5 without cores beside the record (a client) shows nothing", "5", ""},
         {"negative shows nothing", "-1", ""},
         {"out of range reads as total", "4294967296", "1"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         EXPECT_EQ(proc.ProcUsageFunc(row.format, false, false), row.text);
+    }
+}
+
+// Past the record's four processors the usage comes from beside the record, where only a
+// local collection puts it; every other FORMAT keeps its reading.
+TEST(ProcessorItems, CoresBeyondFourFromBesideTheRecord)
+{
+    TFormatRig rig;
+    auto& proc = dynamic_cast<TProcFormat&>(rig.Family(TFamily::Proc));
+    for (int i = 0; i < 5; ++i)
+        rig.Shell.Data.ProcUsage[i] = static_cast<float>(10 * i + 1);
+    for (int core = 0; core < 8; ++core)
+        rig.Shell.Beyond.Cores.push_back({100.0 - core});
+    rig.Shell.Beyond.Cores[6].UsagePercent.reset();
+    struct Row
+    {
+        const char* name;
+        std::string format;
+        std::string text;
+    };
+    const Row rows[] = {
+        {"core 5", "5", "96"},      {"core 8 in hex", "$8", "93"}, {"total", "0", "1"},
+        {"processor 4", "4", "41"}, {"ALL", "ALL", "1"},           {"2 and a blank", "2 ", "1"},
+        {"no such core", "9", ""},  {"not measured yet", "7", ""}, {"negative", "-5", ""},
+    };
+    const TItemRow& row = ItemRow(TItem::ProcUsage);
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.name);
+        EXPECT_EQ(proc.ProcUsageFunc(r.format, false, false), r.text);
+        // Bars, graphs and thresholds read the same figure.
+        const auto measure = row.Measure(rig.Shell, r.format);
+        EXPECT_EQ(measure ? std::to_string(static_cast<int>(measure->Value)) : "", r.text);
     }
 }
 
