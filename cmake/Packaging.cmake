@@ -143,6 +143,11 @@ install(FILES ${STATLUME_DIST}/templates/default.txt ${STATLUME_DIST}/templates/
     ${STATLUME_DIST}/templates/graphs.txt ${STATLUME_DIST}/templates/compact.txt
     ${STATLUME_DIST}/templates/server-status.txt
     DESTINATION ${CMAKE_INSTALL_DATADIR}/statlume/templates COMPONENT cli)
+# Fleet files for Prometheus and Grafana, to copy or import from the installed place.
+install(FILES ${STATLUME_DIST}/prometheus/alerts.yml
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/statlume/prometheus COMPONENT cli)
+install(FILES ${STATLUME_DIST}/grafana/statlume.json
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/statlume/grafana COMPONENT cli)
 install(FILES ${STATLUME_DIST}/debian/copyright
     ${STATLUME_GENERATED}/debian/statlume-cli/changelog.gz
     DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/statlume-cli COMPONENT cli)
