@@ -17,6 +17,9 @@ target_compile_definitions(statlume_platform PRIVATE
     STATLUME_STARTER_FROM_BIN="${STATLUME_STARTER_FROM_BIN}")
 target_compile_definitions(MBMStarter PRIVATE
     STATLUME_BIN_FROM_STARTER="${STATLUME_BIN_FROM_STARTER}")
+# The template gallery of dist/templates.
+set(STATLUME_EXAMPLES default bars graphs compact server-status gpu laptop)
+
 # The window lists the example templates from the data folder beside its own; a build tree
 # gets a copy of them in the same place relative to the program.
 file(RELATIVE_PATH STATLUME_DATA_FROM_BIN ${CMAKE_INSTALL_FULL_BINDIR} ${CMAKE_INSTALL_FULL_DATADIR})
@@ -25,7 +28,7 @@ if(TARGET statlume_ui)
 endif()
 if(TARGET statlume)
     get_target_property(statlume_bin_dir statlume RUNTIME_OUTPUT_DIRECTORY)
-    foreach(example default bars graphs compact server-status)
+    foreach(example ${STATLUME_EXAMPLES})
         configure_file(${STATLUME_DIST}/templates/${example}.txt
             ${statlume_bin_dir}/${STATLUME_DATA_FROM_BIN}/statlume/templates/${example}.txt COPYONLY)
     endforeach()
@@ -139,9 +142,9 @@ install(FILES ${STATLUME_GENERATED}/systemd/user/statlume-cli-serve.service
     ${STATLUME_GENERATED}/systemd/user/statlume-sensord.service
     DESTINATION ${STATLUME_USER_UNIT_DIR} COMPONENT cli)
 # The template gallery; the window (which depends on this package) lists it as Examples.
-install(FILES ${STATLUME_DIST}/templates/default.txt ${STATLUME_DIST}/templates/bars.txt
-    ${STATLUME_DIST}/templates/graphs.txt ${STATLUME_DIST}/templates/compact.txt
-    ${STATLUME_DIST}/templates/server-status.txt
+list(TRANSFORM STATLUME_EXAMPLES PREPEND ${STATLUME_DIST}/templates/ OUTPUT_VARIABLE example_files)
+list(TRANSFORM example_files APPEND .txt)
+install(FILES ${example_files}
     DESTINATION ${CMAKE_INSTALL_DATADIR}/statlume/templates COMPONENT cli)
 # Fleet files for Prometheus and Grafana, to copy or import from the installed place.
 install(FILES ${STATLUME_DIST}/prometheus/alerts.yml
