@@ -1,14 +1,17 @@
-// Cost of one read of the GPU, disk, battery and load fixture trees, and of one top-process
-// sample of the real procfs with 2,000 extra sleeping processes.
+// Cost of one read of the GPU, disk, battery and load fixture trees, of the disk and battery
+// collect steps as the collector runs them on every tick, and of one top-process sample of the
+// real procfs with 2,000 extra sleeping processes.
 #include <csignal>
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "collect/beyond_steps.h"
 #include "platform/linux/battery_reader.h"
 #include "platform/linux/block_devices.h"
 #include "platform/linux/disk_stats.h"
 #include "platform/linux/gpu_reader.h"
+#include "platform/linux/linux_figure_source.h"
 #include "platform/linux/load_average.h"
 #include "platform/linux/top_processes.h"
 
@@ -50,6 +53,26 @@ void BatteryRead(benchmark::State& state)
         benchmark::DoNotOptimize(CombineBatteries(reader.Read(now += 1'000'000'000)));
 }
 BENCHMARK(BatteryRead);
+
+// One tick's disk figures as the collector gets them: the source's read, stamped and with the
+// whole disks listed, then the step's rates per device.
+void DiskCollectStep(benchmark::State& state)
+{
+    TLinuxFigureSource source(TSystemRoots{Data + "/procfs_host", Data + "/sysfs_host"});
+    TDiskStep step;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(step.Run(source));
+}
+BENCHMARK(DiskCollectStep)->Unit(benchmark::kMicrosecond);
+
+// One tick's battery figures as the collector gets them, the batteries together included.
+void BatteryCollectStep(benchmark::State& state)
+{
+    TLinuxFigureSource source(TSystemRoots{Data + "/procfs_host", Data + "/sysfs_host"});
+    for (auto _ : state)
+        benchmark::DoNotOptimize(BatteryStep(source));
+}
+BENCHMARK(BatteryCollectStep)->Unit(benchmark::kMicrosecond);
 
 // One small file: the unit every figure above costs a few of.
 void LoadAverageRead(benchmark::State& state)

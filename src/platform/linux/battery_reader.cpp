@@ -7,6 +7,9 @@
 #include <system_error>
 
 #include "platform/linux/small_file.h"
+#include "platform/linux/unique_fd.h"
+
+#include <fcntl.h>
 
 namespace statlume::platform {
 
@@ -60,30 +63,38 @@ void Finish(TBattery& battery)
 
 TBattery ReadBattery(const std::string& folder)
 {
-    const auto number = [&folder](const char* file) { return ReadSignedFile(folder + file); };
+    // The folder is walked to once; each figure is then one name below it.
+    const TUniqueFd dir(::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    const auto text = [&dir](const char* file) -> std::optional<std::string> {
+        return dir ? ReadSmallFileAt(dir.Get(), file) : std::nullopt;
+    };
+    const auto number = [&text](const char* file) -> std::optional<std::int64_t> {
+        const auto value = text(file);
+        return value ? ParseSigned(*value) : std::nullopt;
+    };
     TBattery battery;
     battery.Name = std::filesystem::path(folder).filename().string();
-    battery.Status = KnownStatus(ReadSmallFile(folder + "/status"));
+    battery.Status = KnownStatus(text("status"));
     std::optional<double> power;
-    if (const auto energyNow = number("/energy_now")) {
+    if (const auto energyNow = number("energy_now")) {
         // µWh and µW.
         battery.EnergyNowWh = Scaled(energyNow, 1e-6);
-        battery.EnergyFullWh = Scaled(number("/energy_full"), 1e-6);
-        power = Scaled(number("/power_now"), 1e-6);
-    } else if (const auto voltage = Scaled(number("/voltage_now"), 1e-6)) {
+        battery.EnergyFullWh = Scaled(number("energy_full"), 1e-6);
+        power = Scaled(number("power_now"), 1e-6);
+    } else if (const auto voltage = Scaled(number("voltage_now"), 1e-6)) {
         // µAh and µA, times the voltage in V.
         const auto charge = [&](const char* file) -> std::optional<double> {
             const auto value = Scaled(number(file), 1e-6);
             return value ? std::optional(*value * *voltage) : std::nullopt;
         };
-        battery.EnergyNowWh = charge("/charge_now");
-        battery.EnergyFullWh = charge("/charge_full");
-        power = charge("/current_now");
+        battery.EnergyNowWh = charge("charge_now");
+        battery.EnergyFullWh = charge("charge_full");
+        power = charge("current_now");
     }
     battery.PowerWatts = SignedPower(battery, power);
     Finish(battery);
     if (!battery.ChargePercent)
-        if (const auto capacity = number("/capacity"))
+        if (const auto capacity = number("capacity"))
             battery.ChargePercent = std::clamp(static_cast<double>(*capacity), 0.0, 100.0);
     return battery;
 }

@@ -28,9 +28,14 @@ std::string_view Trimmed(std::string_view text)
 
 std::optional<std::string> ReadSmallFile(const std::string& path)
 {
+    return ReadSmallFileAt(AT_FDCWD, path.c_str());
+}
+
+std::optional<std::string> ReadSmallFileAt(int dirFd, const char* name)
+{
     // Non-blocking, so a FIFO or a device planted in a tree given on the command line cannot
     // hold the tick up; such files are then refused by the type check.
-    const TUniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+    const TUniqueFd fd(::openat(dirFd, name, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
     if (!fd)
         return std::nullopt;
     struct stat info

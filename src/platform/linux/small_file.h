@@ -16,6 +16,10 @@ inline constexpr std::size_t SmallFileLimit = 4095;
 /// folder, a FIFO), is not a regular file or is longer than SmallFileLimit.
 std::optional<std::string> ReadSmallFile(const std::string& path);
 
+/// As ReadSmallFile, for the file name below the folder open as dirFd (or AT_FDCWD), so
+/// several files of one folder cost one walk of its path.
+std::optional<std::string> ReadSmallFileAt(int dirFd, const char* name);
+
 /// The decimal number that is the whole of text (white space around it allowed); empty for
 /// anything else, including a sign, a fraction or a value beyond 64 bits.
 std::optional<std::uint64_t> ParseUnsigned(std::string_view text);
