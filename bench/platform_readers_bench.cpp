@@ -1,4 +1,4 @@
-// Cost of one read of the GPU, disk, battery and load fixture trees, of the disk and battery
+// Cost of one read of the GPU, disk, battery and load fixture trees, of the GPU, disk and battery
 // collect steps as the collector runs them on every tick, and of one top-process sample of the
 // real procfs with 2,000 extra sleeping processes.
 #include <csignal>
@@ -73,6 +73,19 @@ void BatteryCollectStep(benchmark::State& state)
         benchmark::DoNotOptimize(BatteryStep(source));
 }
 BENCHMARK(BatteryCollectStep)->Unit(benchmark::kMicrosecond);
+
+// One tick's GPU figures as the collector gets them: for a template showing the first card
+// (Intel, with its clients counted from procfs) or the fourth (amdgpu), and all six as
+// /metrics reads them (argument 0).
+void GpuCollectStep(benchmark::State& state)
+{
+    TLinuxFigureSource source(TSystemRoots{Data + "/procfs_host", Data + "/sysfs_host"});
+    const auto place = static_cast<std::size_t>(state.range(0));
+    const TGpuChoice choice = place == 0 ? TGpuChoice{} : TGpuChoice{false, {place}};
+    for (auto _ : state)
+        benchmark::DoNotOptimize(GpuStep(source, choice));
+}
+BENCHMARK(GpuCollectStep)->Arg(1)->Arg(4)->Arg(0)->Unit(benchmark::kMicrosecond);
 
 // One small file: the unit every figure above costs a few of.
 void LoadAverageRead(benchmark::State& state)

@@ -50,10 +50,10 @@ void TopStep(platform::FigureSource& source, TFiguresBeyond& beyond)
     beyond.TopByMemory = ProcessFigures(lists.ByMemory);
 }
 
-std::vector<TGpuFigure> GpuStep(platform::FigureSource& source)
+std::vector<TGpuFigure> GpuStep(platform::FigureSource& source, const platform::TGpuChoice& choice)
 {
     std::vector<TGpuFigure> figures;
-    for (const platform::TGpu& gpu : source.ReadGpus()) {
+    for (const platform::TGpu& gpu : source.ReadGpus(choice)) {
         const platform::TGpuFigures& read = gpu.Figures;
         figures.push_back({gpu.Name, gpu.PciAddress, gpu.Asleep, read.BusyPercent,
                            read.MemoryUsedBytes, read.MemoryTotalBytes, read.TemperatureCelsius,

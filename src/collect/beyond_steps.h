@@ -25,7 +25,7 @@ std::vector<TBatteryFigure> BatteryStep(platform::FigureSource& source);
 /// first sample.
 void TopStep(platform::FigureSource& source, TFiguresBeyond& beyond);
 /// Every graphics card in PCI address order; a sleeping one has busy 0 and nothing else.
-std::vector<TGpuFigure> GpuStep(platform::FigureSource& source);
+std::vector<TGpuFigure> GpuStep(platform::FigureSource& source, const platform::TGpuChoice& choice);
 
 /// Disk counters and their rates, keeping each device's previous sample.
 class TDiskStep

@@ -102,7 +102,8 @@ void TSnapshotCollector::BeyondSteps(TFiguresBeyond& beyond, TFamilySet families
             Figures->ForgetTopLists();
     }
     const bool gpuActive = Figures != nullptr && StepActive(families, TFamily::Gpu);
-    beyond.Gpus = gpuActive ? GpuStep(*Figures) : std::vector<TGpuFigure>{};
+    const platform::TGpuChoice choice{Always.Has(TFamily::Gpu), GpuPlaces};
+    beyond.Gpus = gpuActive ? GpuStep(*Figures, choice) : std::vector<TGpuFigure>{};
     // Intel's busy share is a rate: a card awake on the first pass has none yet.
     const auto awake = [](const TGpuFigure& gpu) { return !gpu.Asleep; };
     GpuAwaiting =

@@ -50,8 +50,13 @@ public:
     /// outlive the collector; without one those families collect nothing.
     void SetFigureSource(platform::FigureSource& source) { Figures = &source; }
     /// Which cores beyond four and interfaces by name the processor and network steps also
-    /// read into shell.Beyond; none until set (a template that shows none).
-    void SetFigureDetail(const TFigureDetail& detail) { PerfSteps.SetFigureDetail(detail); }
+    /// read into shell.Beyond, and which GPUs the GPU step reads (all when collecting every
+    /// family); none until set (a template that shows none).
+    void SetFigureDetail(const TFigureDetail& detail)
+    {
+        PerfSteps.SetFigureDetail(detail);
+        GpuPlaces = detail.GpuPlaces;
+    }
     /// Sets the letters the drive items can measure.
     void SetDriveMap(TDriveMap map) { Drives = std::move(map); }
 
@@ -95,6 +100,7 @@ private:
     /// The GPU step ran on the previous pass, so its rates have two samples.
     bool GpuSampled = false;
     bool GpuAwaiting = false;
+    std::vector<std::size_t> GpuPlaces;
     std::string Problem;
 };
 

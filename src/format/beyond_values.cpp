@@ -98,21 +98,29 @@ std::string TopText(const std::vector<TProcessFigure>& list, const TItemTextArgs
 
 } // namespace
 
-const TGpuFigure* SelectedGpu(const TFiguresBeyond& beyond, std::string_view format)
+std::optional<std::size_t> GpuPlace(std::string_view format)
 {
     std::string_view number = TrimBlanks(format);
     if (number.ends_with('%'))
         number = TrimBlanks(number.substr(0, number.size() - 1));
-    std::size_t position = 1;
+    std::size_t place = 1;
     if (!number.empty()) {
         const auto [end, error] =
-            std::from_chars(number.data(), number.data() + number.size(), position);
+            std::from_chars(number.data(), number.data() + number.size(), place);
         if (error != std::errc() || end != number.data() + number.size())
-            return nullptr;
+            return std::nullopt;
     }
-    if (position == 0 || position > beyond.Gpus.size())
+    if (place == 0)
+        return std::nullopt;
+    return place;
+}
+
+const TGpuFigure* SelectedGpu(const TFiguresBeyond& beyond, std::string_view format)
+{
+    const auto place = GpuPlace(format);
+    if (!place || *place > beyond.Gpus.size())
         return nullptr;
-    return &beyond.Gpus[position - 1];
+    return &beyond.Gpus[*place - 1];
 }
 
 std::optional<TTopPick> ReadTopPick(std::string_view format)

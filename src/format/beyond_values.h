@@ -31,6 +31,9 @@ const TBatteryFigure* SelectedBattery(const TFiguresBeyond& beyond, std::string_
 
 /// The GPU FORMAT picks: "N" or "N %" names the Nth in PCI address order (1 = first), an
 /// empty FORMAT or "%" the first; nullptr for other text or a GPU that is not there.
+/// The place a GPU FORMAT names (1 = first): "N" or "N %", and 1 for an empty FORMAT or "%";
+/// nothing for other text.
+std::optional<std::size_t> GpuPlace(std::string_view format);
 const TGpuFigure* SelectedGpu(const TFiguresBeyond& beyond, std::string_view format);
 /// What a Top item's FORMAT picks: a place in its list and a field of that process.
 struct TTopPick

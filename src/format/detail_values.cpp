@@ -7,6 +7,7 @@
 #include <string>
 
 #include "base/ascii_case.h"
+#include "format/beyond_values.h"
 #include "format/figure_text.h"
 #include "format/tag_language.h"
 #include "record/raw_data.h"
@@ -87,6 +88,16 @@ TFigureDetail TemplateFigureDetail(std::string_view templateText)
     };
     ForEachFormat(templateText, TItem::NetRead, addName);
     ForEachFormat(templateText, TItem::NetWrite, addName);
+    for (const TItemRow& row : ItemCatalogue()) {
+        if (row.Family != TFamily::Gpu)
+            continue;
+        ForEachFormat(templateText, row.Item, [&detail](const std::string& format) {
+            std::vector<std::size_t>& places = detail.GpuPlaces;
+            const auto place = GpuPlace(format);
+            if (place && std::find(places.begin(), places.end(), *place) == places.end())
+                places.push_back(*place);
+        });
+    }
     return detail;
 }
 

@@ -2,6 +2,8 @@
 // graphics cards and the top processes.
 #pragma once
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -80,6 +82,20 @@ struct TGpu
     TGpuFigures Figures;
 };
 
+/// Which cards a read gives the figures of: every one, or those at the given places in PCI
+/// address order (1 = the first). A card not chosen is listed by name and address only; none
+/// of its files is opened, so a template showing one card costs the reading of one.
+struct TGpuChoice
+{
+    bool All = true;
+    std::vector<std::size_t> Places;
+
+    bool Has(std::size_t place) const
+    {
+        return All || std::find(Places.begin(), Places.end(), place) != Places.end();
+    }
+};
+
 /// One process of a top list.
 struct TTopProcess
 {
@@ -113,9 +129,9 @@ public:
     /// The system's batteries together (empty name) and then each one in name order; empty
     /// when there is no battery.
     virtual std::vector<TBattery> ReadBatteries() = 0;
-    /// Every graphics card in PCI address order; rates (Intel's busy share and power) have
-    /// a value from the second read on.
-    virtual std::vector<TGpu> ReadGpus() = 0;
+    /// Every graphics card in PCI address order, with the figures of those chosen; rates
+    /// (Intel's busy share and power) have a value from the second read on.
+    virtual std::vector<TGpu> ReadGpus(const TGpuChoice& choice) = 0;
     /// Why some GPUs show fewer figures than they could (NVIDIA's library is missing), once a
     /// read found out; empty otherwise.
     virtual std::string GpuNote() const = 0;

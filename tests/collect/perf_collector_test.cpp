@@ -333,7 +333,8 @@ TEST_F(PerfCollectorTest, CoresBeyondFourWhenAsked)
         SCOPED_TRACE(c.name);
         platform::FakePerfDataSource source;
         TPerfCollector collector(source);
-        collector.SetFigureDetail({.CoresBeyondFour = c.asked, .InterfaceNames = {}});
+        collector.SetFigureDetail(
+            {.CoresBeyondFour = c.asked, .InterfaceNames = {}, .GpuPlaces = {}});
         source.Push("238", platform::ProcessorBlock(Second, Cpus(idle)));
         ASSERT_TRUE(collector.ProcessorStep(Data, {}));
         EXPECT_EQ(collector.CoreFigures().size(), c.asked ? 8u : 0u);
@@ -359,7 +360,7 @@ TEST_F(PerfCollectorTest, InterfacesByNameWhenNamed)
     }
     after.push_back({"wlan0", 1024, 1024});
     Collector.SetFigureDetail(
-        {.CoresBeyondFour = false, .InterfaceNames = {"eth6", "wlan0", "ALL"}});
+        {.CoresBeyondFour = false, .InterfaceNames = {"eth6", "wlan0", "ALL"}, .GpuPlaces = {}});
     ASSERT_TRUE(Network(1000, before));
     ASSERT_TRUE(Network(1000, after));
     const auto& figures = Collector.InterfaceFigures();

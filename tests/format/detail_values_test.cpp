@@ -1,3 +1,4 @@
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -8,8 +9,8 @@
 namespace statlume {
 namespace {
 
-// Only a FORMAT that can select a core past four or an interface by name asks the collector
-// for them; the laid-down readings ask for nothing new.
+// Only a FORMAT that can select a core past four, an interface by name or a GPU asks the
+// collector for them; the laid-down readings ask for nothing new.
 TEST(DetailValues, TemplateAsksOnlyForWhatItCanShow)
 {
     struct TCase
@@ -18,6 +19,7 @@ TEST(DetailValues, TemplateAsksOnlyForWhatItCanShow)
         std::string text;
         bool cores;
         std::vector<std::string> interfaces;
+        std::vector<std::size_t> gpus = {};
     };
     const TCase cases[] = {
         {"nothing", "<NAME=Threads FORMAT=\"eth0\">", false, {}},
@@ -30,12 +32,19 @@ TEST(DetailValues, TemplateAsksOnlyForWhatItCanShow)
          false,
          {"eth0", "wlan0"}},
         {"an unclosed tag", "<NAME=NetRead FORMAT=\"eth0\"", false, {}},
+        {"each GPU once, the first by default",
+         "<NAME=GPUUsage><NAME=GPUName FORMAT=\"3\"><NAME=GPUMemUsed FORMAT=\"%\">"
+         "<NAME=GPUTemp FORMAT=\"3 %\"><NAME=GPUClock FORMAT=\"x\"><NAME=GPUPower FORMAT=\"0\">",
+         false,
+         {},
+         {1, 3}},
     };
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.name);
         const TFigureDetail detail = TemplateFigureDetail(c.text);
         EXPECT_EQ(detail.CoresBeyondFour, c.cores);
         EXPECT_EQ(detail.InterfaceNames, c.interfaces);
+        EXPECT_EQ(detail.GpuPlaces, c.gpus);
     }
 }
 

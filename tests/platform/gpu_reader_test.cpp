@@ -159,7 +159,7 @@ private:
     int Fd;
 };
 
-TEST(GpuReader, NothingOfASleepingCardIsOpened)
+TEST(GpuReader, NothingOfASleepingOrUnchosenCardIsOpened)
 {
     const auto folders = [](const std::string& device, const std::string& card,
                             const std::string& hwmon) {
@@ -175,6 +175,14 @@ TEST(GpuReader, NothingOfASleepingCardIsOpened)
     EXPECT_EQ(sleeping.Opens(), 0);
     // The watch sees the files of a card that is awake, so it would see a sleeping one's.
     EXPECT_GT(awake.Opens(), 0);
+    // A card no item shows is listed, and not opened either.
+    TOpenWatch unchosen(folders(pci + "/0000:00:01.1/0000:03:00.0", "card3", "hwmon2"));
+    const auto gpus = reader.Read(3 * GpuSecond, TGpuChoice{false, {1}});
+    EXPECT_EQ(unchosen.Opens(), 0);
+    ASSERT_EQ(gpus.size(), 6u);
+    EXPECT_TRUE(gpus[0].Figures.ClockMHz.has_value());
+    EXPECT_FALSE(gpus[3].Figures.BusyPercent.has_value());
+    EXPECT_EQ(gpus[3].Name, "AMD 0000:03:00.0");
 }
 
 } // namespace

@@ -185,7 +185,7 @@ TEST(LinuxFigureSource, GpuItemsShowTheFixtureCards)
 {
     platform::TLinuxFigureSource source(FixtureRoots());
     TFormatRig rig;
-    rig.Shell.Beyond.Gpus = GpuStep(source);
+    rig.Shell.Beyond.Gpus = GpuStep(source, {});
     ExpectRenders(
         rig, {
                  {"the first by default", "<NAME=GPUName>", "Intel 0000:00:02.0"},

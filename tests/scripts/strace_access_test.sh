@@ -107,5 +107,15 @@ row "batteries, fixture trees" '<NAME=BatteryCharge> <NAME=BatteryState> <NAME=B
 <NAME=BatteryPower>' 'sysfs_host/class/power_supply' \
     "$other_processes|$gpu_files|$disk_files" "${fixtures[@]}"
 
+# GPUs on the fixture sysfs: listing the cards reads only links; a card is opened only when an
+# item shows it, and of a sleeping one only whether it sleeps.
+card_files='/(power/runtime_status|vendor|hwmon|gpu_busy_percent|mem_info_vram_[a-z]+|product_name|tile0|gt_act_freq_mhz)'
+allowed='0000:03:00.0/' row "one GPU of six, fixture trees" \
+    '<NAME=GPUUsage FORMAT="4"> <NAME=GPUTemp FORMAT="4 %">' '0000:03:00.0/gpu_busy_percent$' \
+    "$other_processes|$battery_files|$disk_files|$card_files|/fdinfo" "${fixtures[@]}"
+allowed='0000:05:00.0/power/runtime_status/?$' row "a sleeping GPU, fixture trees" \
+    '<NAME=GPUUsage FORMAT="6"> <NAME=GPUName FORMAT="6">' '0000:05:00.0/power/runtime_status$' \
+    "$other_processes|$battery_files|$disk_files|$card_files|/fdinfo" "${fixtures[@]}"
+
 echo "$passed passed, $failed failed"
 [[ $failed == 0 ]]

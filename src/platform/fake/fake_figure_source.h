@@ -24,9 +24,10 @@ public:
         ++BatteryReads;
         return Batteries;
     }
-    std::vector<TGpu> ReadGpus() override
+    std::vector<TGpu> ReadGpus(const TGpuChoice& choice) override
     {
         ++GpuReads;
+        LastGpuChoice = choice;
         return Gpus;
     }
     std::string GpuNote() const override { return GpuNoteText; }
@@ -42,6 +43,7 @@ public:
     std::vector<TBattery> Batteries;
     std::vector<TGpu> Gpus;
     std::string GpuNoteText;
+    TGpuChoice LastGpuChoice;
     TTopLists Top;
     int LoadReads = 0;
     int DiskReads = 0;

@@ -74,6 +74,17 @@ std::string NvidiaModel(const std::string& procfsRoot, const std::string& addres
     return model;
 }
 
+// A card the caller did not choose: named by its driver's vendor and address, nothing read.
+TGpuStatus UnchosenCard(const TDrmCard& card)
+{
+    TGpuStatus status;
+    status.Card = card.Card;
+    status.PciAddress = card.PciAddress;
+    status.Driver = card.Driver;
+    status.Name = std::string(VendorName(std::nullopt, card.Driver)) + " " + card.PciAddress;
+    return status;
+}
+
 } // namespace
 
 TGpuReader::TGpuReader(std::string sysfsRoot, std::string procfsRoot, std::string nvmlFile)
@@ -84,7 +95,7 @@ TGpuReader::TGpuReader(std::string sysfsRoot, std::string procfsRoot, std::strin
 {
 }
 
-std::vector<TGpuStatus> TGpuReader::Read(std::int64_t nowNs)
+std::vector<TGpuStatus> TGpuReader::Read(std::int64_t nowNs, const TGpuChoice& choice)
 {
     if (!ListedNs || nowNs - *ListedNs >= ListEveryNs || nowNs < *ListedNs) {
         Cards = ListDrmCards(SysfsRoot);
@@ -95,7 +106,12 @@ std::vector<TGpuStatus> TGpuReader::Read(std::int64_t nowNs)
     std::vector<bool> asleep;
     bool nvidiaAsleep = false;
     bool intelAwake = false;
-    for (const TDrmCard& card : cards) {
+    for (std::size_t i = 0; i < cards.size(); ++i) {
+        const TDrmCard& card = cards[i];
+        if (!choice.Has(i + 1)) {
+            asleep.push_back(false);
+            continue;
+        }
         const std::string statusFile =
             SysfsRoot + "/bus/pci/devices/" + card.PciAddress + "/power/runtime_status";
         // Reading a card on its way down would wake it up again.
@@ -110,6 +126,10 @@ std::vector<TGpuStatus> TGpuReader::Read(std::int64_t nowNs)
     std::map<std::string, TCardState, std::less<>> states;
     for (std::size_t i = 0; i < cards.size(); ++i) {
         const TDrmCard& card = cards[i];
+        if (!choice.Has(i + 1)) {
+            gpus.push_back(UnchosenCard(card));
+            continue;
+        }
         TCardState& state = states[card.PciAddress];
         if (const auto old = States.find(card.PciAddress); old != States.end())
             state = std::move(old->second);
@@ -152,7 +172,9 @@ void TGpuReader::ReadAmd(const std::string& device, TGpuStatus& status, TCardSta
         status.Figures.BusyPercent = static_cast<double>(std::min<std::uint64_t>(*busy, 100));
     status.Figures.MemoryUsedBytes = ReadUnsignedFile(device + "/mem_info_vram_used");
     status.Figures.MemoryTotalBytes = ReadUnsignedFile(device + "/mem_info_vram_total");
-    status.Name = ReadSmallFile(device + "/product_name").value_or("");
+    // The name never changes: it is read until one is found.
+    if (state.Name.empty())
+        status.Name = ReadSmallFile(device + "/product_name").value_or("");
     ReadHwmon(device, status, state, 0);
 }
 

@@ -46,7 +46,9 @@ public:
     /// Every card in PCI address order at nowNs (a monotonic time in ns). Whether a card is
     /// in runtime suspend (or on its way there) is read before anything else of it is opened;
     /// such a card is reported asleep and its rates start again when it wakes.
-    std::vector<TGpuStatus> Read(std::int64_t nowNs);
+    /// Only the chosen cards are looked at; the others keep no state, so their rates start
+    /// again when they are chosen.
+    std::vector<TGpuStatus> Read(std::int64_t nowNs, const TGpuChoice& choice = {});
 
     /// Why NVIDIA cards show no usage (the library is missing or failed), once known; empty
     /// otherwise. Callers print it once.

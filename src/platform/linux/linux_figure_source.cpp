@@ -50,10 +50,10 @@ std::vector<TBattery> TLinuxFigureSource::ReadBatteries()
     return each;
 }
 
-std::vector<TGpu> TLinuxFigureSource::ReadGpus()
+std::vector<TGpu> TLinuxFigureSource::ReadGpus(const TGpuChoice& choice)
 {
     std::vector<TGpu> gpus;
-    for (TGpuStatus& status : Gpus.Read(MonotonicNs()))
+    for (TGpuStatus& status : Gpus.Read(MonotonicNs(), choice))
         gpus.push_back(
             {std::move(status.Name), std::move(status.PciAddress), status.Asleep, status.Figures});
     return gpus;

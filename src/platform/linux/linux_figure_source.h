@@ -27,7 +27,7 @@ public:
     std::vector<TBattery> ReadBatteries() override;
     /// sysfs class/drm and what the drivers give (NVIDIA's library is loaded at the first
     /// read that finds an NVIDIA card awake).
-    std::vector<TGpu> ReadGpus() override;
+    std::vector<TGpu> ReadGpus(const TGpuChoice& choice) override;
     /// Why NVIDIA GPUs show no usage, once known.
     std::string GpuNote() const override { return Gpus.NvmlReason(); }
     /// procfs stat and each process's stat.
