@@ -63,6 +63,12 @@ void Finish(TBattery& battery)
 
 TBattery ReadBattery(const std::string& folder)
 {
+    TBatteryStyle style;
+    return ReadBattery(folder, style);
+}
+
+TBattery ReadBattery(const std::string& folder, TBatteryStyle& style)
+{
     // The folder is walked to once; each figure is then one name below it.
     const TUniqueFd dir(::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
     const auto text = [&dir](const char* file) -> std::optional<std::string> {
@@ -75,21 +81,33 @@ TBattery ReadBattery(const std::string& folder)
     TBattery battery;
     battery.Name = std::filesystem::path(folder).filename().string();
     battery.Status = KnownStatus(text("status"));
+    // The full level is read again while it is unknown or the style changes.
+    const auto full = [&style, &number](bool charge) {
+        if (!style.Known || style.Charge != charge || !style.Full)
+            style.Full = number(charge ? "charge_full" : "energy_full");
+        style.Known = true;
+        style.Charge = charge;
+        return style.Full;
+    };
     std::optional<double> power;
-    if (const auto energyNow = number("energy_now")) {
+    const auto energyNow = style.Known && style.Charge ? std::nullopt : number("energy_now");
+    if (energyNow) {
         // µWh and µW.
         battery.EnergyNowWh = Scaled(energyNow, 1e-6);
-        battery.EnergyFullWh = Scaled(number("energy_full"), 1e-6);
+        battery.EnergyFullWh = Scaled(full(false), 1e-6);
         power = Scaled(number("power_now"), 1e-6);
     } else if (const auto voltage = Scaled(number("voltage_now"), 1e-6)) {
         // µAh and µA, times the voltage in V.
-        const auto charge = [&](const char* file) -> std::optional<double> {
-            const auto value = Scaled(number(file), 1e-6);
+        const auto charge = [&](std::optional<std::int64_t> microAmps) -> std::optional<double> {
+            const auto value = Scaled(microAmps, 1e-6);
             return value ? std::optional(*value * *voltage) : std::nullopt;
         };
-        battery.EnergyNowWh = charge("charge_now");
-        battery.EnergyFullWh = charge("charge_full");
-        power = charge("current_now");
+        battery.EnergyNowWh = charge(number("charge_now"));
+        battery.EnergyFullWh = charge(full(true));
+        power = charge(number("current_now"));
+    } else {
+        // Neither style answered: learn it afresh next time.
+        style = TBatteryStyle{};
     }
     battery.PowerWatts = SignedPower(battery, power);
     Finish(battery);
@@ -120,11 +138,12 @@ std::vector<TBattery> TBatteryReader::Read(std::int64_t nowNs)
 {
     if (!ListedNs || nowNs - *ListedNs >= ListEveryNs || nowNs < *ListedNs) {
         Folders = ListBatteries(Root);
+        Styles.assign(Folders.size(), TBatteryStyle{});
         ListedNs = nowNs;
     }
     std::vector<TBattery> batteries;
-    for (const std::string& folder : Folders)
-        batteries.push_back(ReadBattery(folder));
+    for (std::size_t i = 0; i < Folders.size(); ++i)
+        batteries.push_back(ReadBattery(Folders[i], Styles[i]));
     return batteries;
 }
 

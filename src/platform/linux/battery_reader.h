@@ -14,7 +14,19 @@ namespace statlume::platform {
 /// scope is not Device (mice and keyboards report their own), sorted by name.
 std::vector<std::string> ListBatteries(const std::string& sysfsRoot = "/sys");
 
-/// The battery whose supply folder is given; unreadable figures are empty.
+/// What a battery's files are, learnt at its first read: whether it counts charge (µAh, µA)
+/// instead of energy (µWh, µW), and its full level, which changes over months, not ticks.
+struct TBatteryStyle
+{
+    bool Known = false;
+    bool Charge = false;
+    std::optional<std::int64_t> Full;
+};
+
+/// The battery whose supply folder is given; unreadable figures are empty. With a style
+/// already known, its full level is not read again and only files of its style are opened.
+TBattery ReadBattery(const std::string& folder, TBatteryStyle& style);
+/// The same, learning the style afresh.
 TBattery ReadBattery(const std::string& folder);
 
 /// Reads the system's batteries, listing them again only now and then, as a laptop's
@@ -37,6 +49,8 @@ public:
 private:
     std::string Root;
     std::vector<std::string> Folders;
+    /// Each folder's style, learnt again whenever the batteries are listed.
+    std::vector<TBatteryStyle> Styles;
     std::optional<std::int64_t> ListedNs;
 };
 

@@ -41,6 +41,37 @@ std::optional<std::uint32_t> ReadVendorId(const std::string& path)
     return id;
 }
 
+// The hwmon files a card's figures come from.
+enum THwmonFile : unsigned
+{
+    Temperature = 1,
+    PowerAverage = 2,
+    PowerInput = 4,
+    Frequency = 8,
+    Energy = 16,
+};
+
+// Which of the figure files a hwmon folder holds.
+unsigned HwmonFilesIn(const std::string& hwmon)
+{
+    constexpr std::pair<const char*, THwmonFile> files[] = {
+        {"temp1_input", Temperature}, {"power1_average", PowerAverage},
+        {"power1_input", PowerInput}, {"freq1_input", Frequency},
+        {"energy1_input", Energy},
+    };
+    unsigned present = 0;
+    std::error_code error;
+    std::size_t seen = 0;
+    for (std::filesystem::directory_iterator entry(hwmon, error), end;
+         !error && entry != end && ++seen <= 256; entry.increment(error)) {
+        const std::string name = entry->path().filename().string();
+        for (const auto& [file, bit] : files)
+            if (name == file)
+                present |= bit;
+    }
+    return present;
+}
+
 // The first hwmon folder the driver registered on the device, "" when none.
 std::string FirstHwmon(const std::string& device)
 {
@@ -211,23 +242,29 @@ void TGpuReader::ReadNvidia(TGpuStatus& status, bool mayListDevices)
 void TGpuReader::ReadHwmon(const std::string& device, TGpuStatus& status, TCardState& state,
                            std::int64_t nowNs) const
 {
-    if (state.Hwmon.empty())
+    if (state.Hwmon.empty()) {
         state.Hwmon = FirstHwmon(device);
+        state.HwmonFiles = state.Hwmon.empty() ? 0 : HwmonFilesIn(state.Hwmon);
+    }
     if (state.Hwmon.empty())
         return;
     const std::string& hwmon = state.Hwmon;
+    const auto readIf = [&](THwmonFile file, const char* name) -> std::optional<std::uint64_t> {
+        return (state.HwmonFiles & file) != 0 ? ReadUnsignedFile(hwmon + "/" + name) : std::nullopt;
+    };
     // m°C, µW and Hz.
-    if (const auto temperature = ReadSignedFile(hwmon + "/temp1_input"))
-        status.Figures.TemperatureCelsius = static_cast<double>(*temperature) / 1000.0;
-    auto power = ReadUnsignedFile(hwmon + "/power1_average");
+    if ((state.HwmonFiles & Temperature) != 0)
+        if (const auto temperature = ReadSignedFile(hwmon + "/temp1_input"))
+            status.Figures.TemperatureCelsius = static_cast<double>(*temperature) / 1000.0;
+    auto power = readIf(PowerAverage, "power1_average");
     if (!power)
-        power = ReadUnsignedFile(hwmon + "/power1_input");
+        power = readIf(PowerInput, "power1_input");
     if (power)
         status.Figures.PowerWatts = static_cast<double>(*power) / 1e6;
-    if (const auto frequency = ReadUnsignedFile(hwmon + "/freq1_input"))
+    if (const auto frequency = readIf(Frequency, "freq1_input"))
         status.Figures.ClockMHz = static_cast<double>(*frequency) / 1e6;
     // Intel gives energy (µJ) instead of power; its rate is µW.
-    const auto energy = power ? std::nullopt : ReadUnsignedFile(hwmon + "/energy1_input");
+    const auto energy = power ? std::nullopt : readIf(Energy, "energy1_input");
     if (!energy)
         state.Energy.Reset();
     else if (const auto rate = state.Energy.Update(*energy, nowNs))

@@ -62,6 +62,9 @@ private:
         std::string Name;
         /// The card's hwmon folder once found; looked for again when it gave nothing.
         std::string Hwmon;
+        /// Which of the figure files the hwmon folder had when found (THwmonFile bits), so
+        /// a tick opens only files that are there.
+        unsigned HwmonFiles = 0;
         std::optional<std::uint32_t> VendorId;
     };
 
