@@ -601,10 +601,9 @@ constexpr auto Rows = std::to_array<TItemRow>({
      .DisplayName = "GPU Usage",
      .Help =
          [] {
-             return GpuHelp("How busy the GPU is, as a percentage. On Intel GPUs this comes "
-                            "from the driver's performance counters where the user may read "
-                            "them, else from the GPU time of the processes this user may "
-                            "read, which then counts only those.",
+             return GpuHelp("How busy the GPU is, as a percentage. On Intel GPUs this is the "
+                            "GPU time of the processes this user may read (all of them as "
+                            "root), so for another user it counts only their own.",
                             "GPUUsage", "FORMAT, LEADZERO, DECIMAL, SIZE");
          },
      .DefaultUsage = "GPU %: <NAME=GPUUsage SIZE=3>",
