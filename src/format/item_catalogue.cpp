@@ -602,8 +602,8 @@ constexpr auto Rows = std::to_array<TItemRow>({
      .Help =
          [] {
              return GpuHelp("How busy the GPU is, as a percentage. On Intel GPUs this is the "
-                            "GPU time of the processes this user may read (all of them as "
-                            "root), so for another user it counts only their own.",
+                            "GPU time of the processes this user may read: every process for "
+                            "root, only their own for other users.",
                             "GPUUsage", "FORMAT, LEADZERO, DECIMAL, SIZE");
          },
      .DefaultUsage = "GPU %: <NAME=GPUUsage SIZE=3>",
