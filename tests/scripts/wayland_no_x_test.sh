@@ -140,6 +140,16 @@ if [[ -n $bus ]]; then
     [[ $how == floating ]] && ((mw < 640)) &&
         check "sway without XWayland: the tray item's menu floats" ok ||
         check "sway without XWayland: the tray item's menu floats" "menu: $(sway_window statlume)"
+    # At scale 2 the output is 640 x 360: the whole menu is taller, so it scrolls within the
+    # output instead of being cut after a dozen items (sway's rectangle counts its border).
+    swaymsg output HEADLESS-1 scale 2 >/dev/null
+    busctl --user call "$item" /StatusNotifierItem org.kde.StatusNotifierItem ContextMenu ii \
+        600 10 >/dev/null 2>&1
+    fits="read -r _ my _ mh _ <<<\"\$(sway_window statlume)\" && [[ -n \$mh ]] && ((my >= 0 && my + mh <= 364))"
+    wait_for "$fits" 50 && check "sway without XWayland, scale 2: the menu fits the output" ok ||
+        check "sway without XWayland, scale 2: the menu fits the output" "menu: $(sway_window statlume)"
+    grim "$work/sway-menu-scale2.png"
+    swaymsg output HEADLESS-1 scale 1 >/dev/null
 fi
 stop_app "sway without XWayland"
 

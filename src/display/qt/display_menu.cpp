@@ -2,9 +2,24 @@
 
 #include <QActionGroup>
 #include <QGuiApplication>
+#include <QProxyStyle>
+#include <QScreen>
 
 namespace statlume {
 namespace {
+
+// A menu taller than the screen scrolls instead of being cut.
+class TScrollingMenuStyle : public QProxyStyle
+{
+public:
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                  QStyleHintReturn* returned) const override
+    {
+        if (hint == QStyle::SH_Menu_Scrollable)
+            return 1;
+        return QProxyStyle::styleHint(hint, option, widget, returned);
+    }
+};
 
 // The submenu a row goes into, made by an earlier row; the menu itself for none.
 QMenu* MenuOf(QMenu* menu, const TMenuRow& row)
@@ -72,8 +87,24 @@ void TDisplayMenu::PopupAt(QPoint global) const
     // On Wayland a popup hangs from a toolkit window that took input; the window on our own
     // layer surface is none, so there the menu comes up as a window of its own. A fixed size
     // makes tiling compositors float it rather than hand it the whole output.
+    // Cut to the screen's height, it scrolls, so every item stays reachable (at scale 2 on a
+    // small output the whole menu is taller than the screen).
     if (QGuiApplication::platformName().startsWith(QLatin1String("wayland"))) {
-        PopupMenu1->setFixedSize(PopupMenu1->sizeHint());
+        QSize size = PopupMenu1->sizeHint();
+        const QScreen* screen = QGuiApplication::screenAt(global);
+        if (screen == nullptr) {
+            screen = PopupMenu1->screen();
+        }
+        const int room = screen != nullptr ? screen->availableGeometry().height() : size.height();
+        if (size.height() > room) {
+            if (dynamic_cast<TScrollingMenuStyle*>(PopupMenu1->style()) == nullptr) {
+                auto* style = new TScrollingMenuStyle;
+                style->setParent(PopupMenu1);
+                PopupMenu1->setStyle(style);
+            }
+            size.setHeight(room);
+        }
+        PopupMenu1->setFixedSize(size);
     }
     PopupMenu1->popup(global);
 }

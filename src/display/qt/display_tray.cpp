@@ -2,6 +2,7 @@
 
 #include "display/qt/sni_item.h"
 
+#include <QCursor>
 #include <QSystemTrayIcon>
 
 namespace statlume {
@@ -23,7 +24,7 @@ TDisplayTray::TDisplayTray(TTrayArt art, QObject* parent)
                 if (reason == QSystemTrayIcon::DoubleClick) {
                     emit DoubleClicked();
                 } else if (reason == QSystemTrayIcon::Context) {
-                    emit ContextRequested();
+                    emit ContextRequested(QCursor::pos());
                 }
             });
     Item = TSniItem::Create(this);

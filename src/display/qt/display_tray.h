@@ -8,6 +8,7 @@
 #include <QHash>
 #include <QIcon>
 #include <QObject>
+#include <QPoint>
 #include <QString>
 
 class QSystemTrayIcon;
@@ -71,8 +72,8 @@ public:
 signals:
     /// A double click on the icon.
     void DoubleClicked();
-    /// A context request (right click) on the icon.
-    void ContextRequested();
+    /// A context request (right click) on the icon, at the place the tray host gives.
+    void ContextRequested(QPoint global);
     /// Shown() may have changed without Add or Remove: a tray host came or went.
     void ShownChanged();
 

@@ -140,9 +140,11 @@ TSniAdaptor::TSniAdaptor(TSniItem* item)
 {
 }
 
-void TSniAdaptor::ContextMenu(int, int)
+void TSniAdaptor::ContextMenu(int x, int y)
 {
-    emit Item->ContextRequested();
+    // The host knows where its icon is; the pointer as the toolkit last saw it may be far
+    // off (XWayland sees none over a Wayland panel).
+    emit Item->ContextRequested(QPoint(x, y));
 }
 
 void TSniAdaptor::Activate(int, int)

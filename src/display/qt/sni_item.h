@@ -7,6 +7,7 @@
 #include <QDBusObjectPath>
 #include <QIcon>
 #include <QObject>
+#include <QPoint>
 #include <QString>
 
 class QDBusServiceWatcher;
@@ -47,8 +48,8 @@ public:
 signals:
     /// The host's primary activation (a left click).
     void Activated();
-    /// The host asks for the context menu (a right click).
-    void ContextRequested();
+    /// The host asks for the context menu (a right click) at a place on the screen.
+    void ContextRequested(QPoint global);
     /// Registered() changed.
     void RegisteredChanged(bool registered);
 

@@ -56,11 +56,11 @@ TStatlumeDisplay::TStatlumeDisplay(TDisplayServices services)
             activateWindow();
         }
     });
-    connect(TrayIcon, &TDisplayTray::ContextRequested, this, [this] {
+    connect(TrayIcon, &TDisplayTray::ContextRequested, this, [this](QPoint global) {
         show();
         raise();
         activateWindow();
-        MenuItems->PopupAt(QCursor::pos());
+        MenuItems->PopupAt(global);
     });
     connect(TrayIcon, &TDisplayTray::ShownChanged, this, [this] {
         ApplyClickThrough(true);
