@@ -12,6 +12,7 @@
 #include "cli/console_client.h"
 #include "cli/console_monitor.h"
 #include "cli/console_server.h"
+#include "cli/machine_facts_reader.h"
 #include "cli/record_file.h"
 #include "cli/record_render.h"
 #include "cli/run_settings.h"
@@ -23,7 +24,6 @@
 #include "format/item_discovery.h"
 #include "platform/linux/file_registry.h"
 #include "platform/linux/locale_reader.h"
-#include "platform/linux/machine_facts_reader.h"
 #include "platform/system_roots.h"
 #include "settings/command_line.h"
 #include "settings/settings_store.h"
@@ -139,10 +139,8 @@ TMachineFacts DiscoveryFacts(const TCliOptions& options, const platform::TReport
         return {};
     const std::string driveMap = StoredTextOf(options.ClientSwitches(), "DriveMap", report)
                                      .value_or(std::string(DefaultDriveMapText));
-    std::string letters;
-    for (const auto& [letter, mountPoint] : ParseDriveMap(driveMap))
-        letters += letter;
-    return platform::ReadMachineFacts(platform::RootsOf(options.GivenRoots), letters);
+    return ReadMachineFacts(platform::RootsOf(options.GivenRoots),
+                            LettersOf(ParseDriveMap(driveMap)));
 }
 
 // --record only reads: the stored template is looked up without the version step, so that

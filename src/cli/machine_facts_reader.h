@@ -7,11 +7,11 @@
 #include "format/machine_facts.h"
 #include "platform/system_roots.h"
 
-namespace statlume::platform {
+namespace statlume {
 
 /// Processors and interfaces from procfs stat and net/dev, disks, batteries and GPUs as the
 /// collection lists them (no GPU's figures read), and the letters of driveLetters as given.
 /// A file that cannot be read leaves its fact unknown.
-TMachineFacts ReadMachineFacts(const TSystemRoots& roots, std::string driveLetters);
+TMachineFacts ReadMachineFacts(const platform::TSystemRoots& roots, std::string driveLetters);
 
-} // namespace statlume::platform
+} // namespace statlume

@@ -1,4 +1,4 @@
-#include "platform/linux/machine_facts_reader.h"
+#include "cli/machine_facts_reader.h"
 
 #include <cctype>
 #include <string_view>
@@ -6,13 +6,13 @@
 #include "platform/linux/linux_figure_source.h"
 #include "platform/linux/proc_file.h"
 
-namespace statlume::platform {
+namespace statlume {
 
 namespace {
 
 std::optional<std::string> ReadText(const std::string& path)
 {
-    TProcFile file(path);
+    platform::TProcFile file(path);
     const auto text = file.Read();
     return text ? std::optional<std::string>(*text) : std::nullopt;
 }
@@ -62,25 +62,25 @@ std::optional<std::vector<std::string>> InterfaceNames(const std::string& procfs
 
 } // namespace
 
-TMachineFacts ReadMachineFacts(const TSystemRoots& roots, std::string driveLetters)
+TMachineFacts ReadMachineFacts(const platform::TSystemRoots& roots, std::string driveLetters)
 {
     TMachineFacts facts;
     facts.ProcessorCount = ProcessorCount(roots.Procfs);
     facts.Interfaces = InterfaceNames(roots.Procfs);
-    TLinuxFigureSource source(roots);
+    platform::TLinuxFigureSource source(roots);
     if (const auto disks = source.ReadDisks()) {
         std::vector<std::string> names;
-        for (const TDiskCounters& device : disks->Devices)
+        for (const platform::TDiskCounters& device : disks->Devices)
             names.push_back(device.Name);
         facts.Disks = std::move(names);
     }
     std::vector<std::string> batteries;
-    for (const TBattery& battery : source.ReadBatteries())
+    for (const platform::TBattery& battery : source.ReadBatteries())
         batteries.push_back(battery.Name);
     facts.Batteries = std::move(batteries);
-    facts.GpuCount = source.ReadGpus(TGpuChoice{.All = false, .Places = {}}).size();
+    facts.GpuCount = source.ReadGpus(platform::TGpuChoice{.All = false, .Places = {}}).size();
     facts.DriveLetters = std::move(driveLetters);
     return facts;
 }
 
-} // namespace statlume::platform
+} // namespace statlume
