@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "record/raw_data_shell.h"
+#include "record/figures_beyond.h"
 
 namespace statlume {
 
