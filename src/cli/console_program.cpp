@@ -12,6 +12,7 @@
 #include "cli/console_client.h"
 #include "cli/console_monitor.h"
 #include "cli/console_server.h"
+#include "cli/machine_facts_reader.h"
 #include "cli/record_file.h"
 #include "cli/record_render.h"
 #include "cli/run_settings.h"
@@ -114,15 +115,32 @@ std::optional<std::string> SettingsKeyOf(const TClientSwitches& switches)
     return std::string(MainSettingsKey);
 }
 
-// The stored template, looked up without the version step or any write.
-std::optional<std::string> StoredTemplateOf(const TClientSwitches& switches,
-                                            const platform::TReportFunc& report)
+// A stored text value, looked up without the version step or any write.
+std::optional<std::string> StoredTextOf(const TClientSwitches& switches, const std::string& name,
+                                        const platform::TReportFunc& report)
 {
     const auto key = SettingsKeyOf(switches);
     if (!key)
         return std::nullopt;
     platform::TFileRegistry registry = platform::TFileRegistry::OpenUserSettingsReadOnly(report);
-    return StoredTemplateReadOnly(registry, *key, report);
+    return StoredTextReadOnly(registry, *key, name, report);
+}
+
+std::optional<std::string> StoredTemplateOf(const TClientSwitches& switches,
+                                            const platform::TReportFunc& report)
+{
+    return StoredTextOf(switches, "FormatString", report);
+}
+
+// What a local run would show the template on; nothing is known of a server's machine.
+TMachineFacts DiscoveryFacts(const TCliOptions& options, const platform::TReportFunc& report)
+{
+    if (options.IsClient())
+        return {};
+    const std::string driveMap = StoredTextOf(options.ClientSwitches(), "DriveMap", report)
+                                     .value_or(std::string(DefaultDriveMapText));
+    return ReadMachineFacts(platform::RootsOf(options.GivenRoots),
+                            LettersOf(ParseDriveMap(driveMap)));
 }
 
 // --record only reads: the stored template is looked up without the version step, so that
@@ -185,7 +203,7 @@ std::optional<int> RunDiscovery(const TCliOptions& options, const std::optional<
     }
     const std::string templateText =
         DiscoveryTemplate(given, options.ClientSwitches(), formatters, report);
-    const auto problems = CheckTemplateTags(templateText);
+    const auto problems = CheckTemplateTags(templateText, DiscoveryFacts(options, report));
     for (const TTagProblem& problem : problems)
         out << TagProblemText(problem) << '\n';
     out << std::flush;

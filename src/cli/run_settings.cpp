@@ -37,10 +37,17 @@ std::optional<std::string> StoredTemplateReadOnly(platform::TRegistry& registry,
                                                   const std::string& keyPath,
                                                   const platform::TReportFunc& report)
 {
+    return StoredTextReadOnly(registry, keyPath, "FormatString", report);
+}
+
+std::optional<std::string> StoredTextReadOnly(platform::TRegistry& registry,
+                                              const std::string& keyPath, const std::string& name,
+                                              const platform::TReportFunc& report)
+{
     if (!registry.OpenKey(keyPath, false))
         return std::nullopt;
     try {
-        auto text = registry.ReadString("FormatString");
+        auto text = registry.ReadString(name);
         registry.CloseKey();
         return text;
     } catch (const platform::TRegistryError& error) {

@@ -27,4 +27,9 @@ std::optional<std::string> StoredTemplateReadOnly(platform::TRegistry& registry,
                                                   const std::string& keyPath,
                                                   const platform::TReportFunc& report);
 
+/// The stored text value name of the key at keyPath, read as StoredTemplateReadOnly reads.
+std::optional<std::string> StoredTextReadOnly(platform::TRegistry& registry,
+                                              const std::string& keyPath, const std::string& name,
+                                              const platform::TReportFunc& report);
+
 } // namespace statlume

@@ -33,4 +33,12 @@ std::string MountPointOf(const TDriveMap& map, char letter)
     return it == map.end() ? std::string{} : it->second;
 }
 
+std::string LettersOf(const TDriveMap& map)
+{
+    std::string letters;
+    for (const auto& [letter, mountPoint] : map)
+        letters += letter;
+    return letters;
+}
+
 } // namespace statlume

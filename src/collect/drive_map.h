@@ -20,4 +20,7 @@ TDriveMap ParseDriveMap(std::string_view text);
 /// The mount point of a drive letter (either case); empty text when the letter is not mapped.
 std::string MountPointOf(const TDriveMap& map, char letter);
 
+/// The letters the map names, in order.
+std::string LettersOf(const TDriveMap& map);
+
 } // namespace statlume

@@ -59,6 +59,8 @@ public:
     }
     /// Sets the letters the drive items can measure.
     void SetDriveMap(TDriveMap map) { Drives = std::move(map); }
+    /// The letters the drive map names, upper case.
+    std::string DriveLetters() const { return LettersOf(Drives); }
 
     /// The exclusion text as set; empty = no exclusion.
     const std::string& ExcludeText() const { return Exclude; }

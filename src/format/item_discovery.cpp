@@ -6,6 +6,7 @@
 #include "base/printable_text.h"
 #include "format/detail_values.h"
 #include "format/draw_options.h"
+#include "format/empty_item_rules.h"
 #include "format/item_catalogue.h"
 #include "format/tag_language.h"
 
@@ -48,15 +49,23 @@ bool IsNameEnd(char c)
     return c == ' ' || c == '>' || c == '"' || c == '\t' || c == '=';
 }
 
-// The upper-case tag name upperWord starts with; empty when none.
-std::string TagNameAtStart(std::string_view upperWord)
+// The row of the tag name upperWord starts with; nullptr when none.
+const TItemRow* RowAtStart(std::string_view upperWord)
 {
     for (const TItemRow& row : ItemCatalogue()) {
-        std::string tag = AsciiUpperCopy(row.TagName);
-        if (upperWord.starts_with(tag))
-            return tag;
+        if (upperWord.starts_with(AsciiUpperCopy(row.TagName)))
+            return &row;
     }
-    return {};
+    return nullptr;
+}
+
+// 1-based column of byte offset at, counting characters rather than UTF-8 bytes.
+std::size_t ColumnOf(std::string_view line, std::size_t at)
+{
+    const auto continuation = std::count_if(line.begin(), line.begin() + at, [](char c) {
+        return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+    });
+    return at - static_cast<std::size_t>(continuation) + 1;
 }
 
 // The remarks on a known item's drawing, threshold and colour options, as the renderer reads
@@ -147,7 +156,8 @@ std::string NearestTagName(std::string_view word)
     return best;
 }
 
-std::vector<TTagProblem> CheckTemplateTags(std::string_view templateText)
+std::vector<TTagProblem> CheckTemplateTags(std::string_view templateText,
+                                           const TMachineFacts& facts)
 {
     std::vector<TTagProblem> problems;
     const std::vector<std::string> lines = SplitTemplateLines(templateText);
@@ -157,15 +167,20 @@ std::vector<TTagProblem> CheckTemplateTags(std::string_view templateText)
         for (std::size_t at = upper.find(TagOpening); at != std::string::npos;
              at = upper.find(TagOpening, at + 1)) {
             const std::size_t nameStart = at + TagOpening.size();
-            const std::string tagName = TagNameAtStart(std::string_view(upper).substr(nameStart));
-            if (!tagName.empty()) {
+            const std::size_t column = ColumnOf(line, at);
+            if (const TItemRow* row = RowAtStart(std::string_view(upper).substr(nameStart))) {
                 const std::size_t close = line.find('>', at);
                 // An unclosed tag is shown as written: none of its options count.
                 if (close == std::string::npos)
                     continue;
                 const std::string_view tag = std::string_view(line).substr(at, close + 1 - at);
-                for (std::string& note : DrawOptionNotes(tag, tagName))
-                    problems.push_back({number + 1, ShownTag(line, at), {}, std::move(note)});
+                std::vector<std::string> notes = DrawOptionNotes(tag, AsciiUpperCopy(row->TagName));
+                if (std::string note = EmptyItemNote(row->Item, ReadTagOptions(tag).Format, facts);
+                    !note.empty())
+                    notes.push_back(std::move(note));
+                for (std::string& note : notes)
+                    problems.push_back(
+                        {number + 1, column, ShownTag(line, at), {}, std::move(note)});
                 continue;
             }
             // "<NAME= Threads>" and "<NAME="Threads">" are typos of a tag too.
@@ -177,18 +192,21 @@ std::vector<TTagProblem> CheckTemplateTags(std::string_view templateText)
                 ++wordEnd;
             const std::string_view word =
                 std::string_view(line).substr(wordStart, wordEnd - wordStart);
-            problems.push_back({number + 1, ShownTag(line, at), NearestTagName(word), {}});
+            problems.push_back({number + 1, column, ShownTag(line, at), NearestTagName(word), {}});
         }
     }
     return problems;
 }
 
-std::string TagProblemText(const TTagProblem& problem)
+std::string TagProblemText(const TTagProblem& problem, TProblemPlace place)
 {
+    std::string text = "line " + std::to_string(problem.Line);
+    if (place == TProblemPlace::LineAndColumn)
+        text += ", column " + std::to_string(problem.Column);
+    text += ": " + problem.Tag + ": ";
     if (!problem.Note.empty())
-        return "line " + std::to_string(problem.Line) + ": " + problem.Tag + ": " + problem.Note;
-    std::string text =
-        "line " + std::to_string(problem.Line) + ": " + problem.Tag + ": no such item";
+        return text + problem.Note;
+    text += "no such item";
     if (!problem.Suggestion.empty())
         text += "; did you mean " + problem.Suggestion + "?";
     return text;

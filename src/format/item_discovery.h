@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "format/formatter.h"
+#include "format/machine_facts.h"
 
 namespace statlume {
 
@@ -27,6 +28,8 @@ struct TTagProblem
 {
     /// 1-based template line.
     std::size_t Line = 0;
+    /// 1-based character of the line where the tag starts.
+    std::size_t Column = 0;
     /// The tag as the user wrote it, shortened and without control characters.
     std::string Tag;
     /// The suggested tag name; empty when none is close.
@@ -35,13 +38,23 @@ struct TTagProblem
     std::string Note;
 };
 
-/// Every "<NAME=" of the template (ASCII case ignored) that no tag name follows directly, and
+/// Every "<NAME=" of the template (ASCII case ignored) that no tag name follows directly,
 /// every drawing, threshold or colour option of a known item that is malformed, capped or
-/// ignored by that item, in template order.
-std::vector<TTagProblem> CheckTemplateTags(std::string_view templateText);
+/// ignored by that item, and every known item that shows nothing (or the network total) as
+/// written on the machine facts describes, in template order.
+std::vector<TTagProblem> CheckTemplateTags(std::string_view templateText,
+                                           const TMachineFacts& facts = {});
+
+/// Where a report line says a problem is.
+enum class TProblemPlace
+{
+    Line,
+    LineAndColumn,
+};
 
 /// The report line of one problem: "line N: <NAME=ProcUsge>: no such item; did you mean
-/// ProcUsage?", or "line N: <NAME=Threads BAR=5>: BAR ignored: no maximum".
-std::string TagProblemText(const TTagProblem& problem);
+/// ProcUsage?", or "line N: <NAME=Threads BAR=5>: BAR ignored: no maximum"; "line N, column
+/// C: ..." with the column.
+std::string TagProblemText(const TTagProblem& problem, TProblemPlace place = TProblemPlace::Line);
 
 } // namespace statlume

@@ -9,6 +9,7 @@
 #include "base/ascii_case.h"
 #include "format/draw_options.h"
 #include "format/item_catalogue.h"
+#include "format/item_discovery.h"
 
 #include <QComboBox>
 #include <QFontDatabase>
@@ -24,6 +25,8 @@
 #include <QStyle>
 #include <QTextBlock>
 #include <QTextCursor>
+#include <QTextDocument>
+#include <QTimer>
 
 namespace statlume {
 
@@ -50,13 +53,14 @@ constexpr int ExamplesLabelWidth = 60;
 // The template editor takes the extra width and height; the item list and its help text
 // share the extra height; the buttons stay in the bottom right corner. The examples list sits
 // in a row above the editor and widens with it.
-constexpr std::array<TControlPlace, 10> ControlPlaces{{
+constexpr std::array<TControlPlace, 11> ControlPlaces{{
     {"Label1", 8, 8, 162, 13, 0, 0, 0, 0},
     {"lbFmt", 8, 24, 169, 137, 0, 0, 0, 1},
     {"meDesc", 8, 168, 169, 89, 0, 1, 0, 1},
     {"lblExamples", 184, 11, ExamplesLabelWidth, 13, 0, 0, 0, 0},
     {"cbExamples", 248, 6, 313, 21, 0, 0, 2, 0},
-    {"Memo1", 184, 32, 377, 177, 0, 0, 2, 2},
+    {"Memo1", 184, 32, 377, 129, 0, 0, 2, 2},
+    {"meProblems", 184, 165, 377, 48, 0, 2, 2, 0},
     {"btnPreview", 216, 224, 75, 25, 2, 2, 0, 0},
     {"btnApply", 304, 224, 75, 25, 2, 2, 0, 0},
     {"btnCancel", 392, 224, 75, 25, 2, 2, 0, 0},
@@ -72,6 +76,8 @@ constexpr int DesignLeft = 192;
 constexpr int DesignTop = 107;
 constexpr int ItemHeight = 13;
 constexpr qreal DesignPointSize = 8;
+/// Typing pauses this long before the template's problems are looked for again.
+constexpr int ProblemDelayMs = 300;
 /// Label1's column ends where Memo1 begins, less a small gap.
 constexpr int Label1MaxWidth = 176 - 8;
 
@@ -170,6 +176,16 @@ void TOptionForm::CreateControls()
     QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     fixed.setPointSizeF(DesignPointSize + 1);
     Memo1->setFont(fixed);
+    meProblems = new QPlainTextEdit(this);
+    meProblems->setReadOnly(true);
+    meProblems->setFocusPolicy(Qt::NoFocus);
+    meProblems->setToolTip(QStringLiteral("What statlume-cli --check-template finds in the text"));
+    meProblems->setPalette(descPalette);
+    // Three lines of findings fit the design height.
+    meProblems->document()->setDocumentMargin(2);
+    ProblemTimer = new QTimer(this);
+    ProblemTimer->setSingleShot(true);
+    ProblemTimer->setInterval(ProblemDelayMs);
 
     btnPreview = new QPushButton(QStringLiteral("&Preview"), this);
     btnPreview->setToolTip(QStringLiteral(
@@ -199,8 +215,9 @@ void TOptionForm::LayOut()
     const auto scaled = [this](int pixels) { return qRound(pixels * Scale); };
     const int extraX = std::max(width() - scaled(ClientWidth), 0);
     const int extraY = std::max(height() - scaled(ClientHeight), 0);
-    const std::array<QWidget*, 10> controls{Label1, lbFmt,      meDesc,   lblExamples, cbExamples,
-                                            Memo1,  btnPreview, btnApply, btnCancel,   btnOK};
+    const std::array<QWidget*, 11> controls{Label1,     lbFmt,     meDesc,     lblExamples,
+                                            cbExamples, Memo1,     meProblems, btnPreview,
+                                            btnApply,   btnCancel, btnOK};
     for (std::size_t i = 0; i < controls.size(); ++i) {
         const TControlPlace& place = ControlPlaces[i];
         controls[i]->setGeometry(scaled(place.Left) + extraX * place.MoveX / 2,
@@ -223,8 +240,9 @@ void TOptionForm::PlaceControls()
 {
     Scale = ScaleOf(parentWidget());
     const auto scaled = [this](int pixels) { return qRound(pixels * Scale); };
-    const std::array<QWidget*, 10> controls{Label1, lbFmt,      meDesc,   lblExamples, cbExamples,
-                                            Memo1,  btnPreview, btnApply, btnCancel,   btnOK};
+    const std::array<QWidget*, 11> controls{Label1,     lbFmt,     meDesc,     lblExamples,
+                                            cbExamples, Memo1,     meProblems, btnPreview,
+                                            btnApply,   btnCancel, btnOK};
     for (std::size_t i = 0; i < controls.size(); ++i) {
         controls[i]->setObjectName(QString::fromLatin1(ControlPlaces[i].Name));
     }
@@ -267,6 +285,8 @@ void TOptionForm::ConnectControls()
     connect(lbFmt, &QListWidget::itemDoubleClicked, this, [this] { lbFmtDblClick(); });
     connect(cbExamples, &QComboBox::activated, this,
             [this](int index) { cbExamplesChoose(index); });
+    connect(Memo1, &QPlainTextEdit::textChanged, ProblemTimer, qOverload<>(&QTimer::start));
+    connect(ProblemTimer, &QTimer::timeout, this, [this] { ShowProblems(); });
     connect(btnPreview, &QPushButton::clicked, this, [this] { btnPreviewClick(); });
     connect(btnApply, &QPushButton::clicked, this, [this] { btnApplyClick(); });
     connect(btnCancel, &QPushButton::clicked, this, [this] { btnCancelClick(); });
@@ -326,6 +346,20 @@ void TOptionForm::cbExamplesChoose(int index)
 std::string TOptionForm::EditedText() const
 {
     return TemplateTextOf(*Memo1);
+}
+
+void TOptionForm::ShowProblems()
+{
+    // A closed dialog looks for nothing.
+    if (!isVisible())
+        return;
+    QString text;
+    for (const TTagProblem& problem : CheckTemplateTags(EditedText(), Host.MachineFacts())) {
+        if (!text.isEmpty())
+            text += QLatin1Char('\n');
+        text += QString::fromStdString(TagProblemText(problem, TProblemPlace::LineAndColumn));
+    }
+    meProblems->setPlainText(text.isEmpty() ? QStringLiteral("No problems found") : text);
 }
 
 void TOptionForm::lbFmtClick()

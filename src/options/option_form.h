@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "format/formatter.h"
+#include "format/machine_facts.h"
 #include "options/template_examples.h"
 
 #include <QDialog>
@@ -15,6 +16,7 @@ class QLabel;
 class QListWidget;
 class QPlainTextEdit;
 class QPushButton;
+class QTimer;
 
 namespace statlume {
 
@@ -37,6 +39,8 @@ public:
     virtual void ResetLabelPositions() = 0;
     /// The folders example templates are listed from, first wins.
     virtual std::vector<std::filesystem::path> ExampleFolders() const = 0;
+    /// What the last collection tells of this machine, for the template's problems.
+    virtual TMachineFacts MachineFacts() const = 0;
 };
 
 /// The options dialog: the item list with help texts and the template editor; it keeps no
@@ -72,6 +76,8 @@ private:
     /// Loads the chosen example into the editor as one step the editor can undo; the window
     /// changes only with Preview or Apply.
     void cbExamplesChoose(int index);
+    /// The edited text's problems as --check-template words them, with their columns.
+    void ShowProblems();
     void btnPreviewClick();
     void btnApplyClick();
     void btnCancelClick();
@@ -93,6 +99,9 @@ private:
     QListWidget* lbFmt = nullptr;
     QPlainTextEdit* meDesc = nullptr;
     QPlainTextEdit* Memo1 = nullptr;
+    /// The edited text's problems, looked for once typing pauses.
+    QPlainTextEdit* meProblems = nullptr;
+    QTimer* ProblemTimer = nullptr;
     QPushButton* btnPreview = nullptr;
     QPushButton* btnApply = nullptr;
     QPushButton* btnCancel = nullptr;

@@ -68,6 +68,8 @@ TEST(ItemDiscovery, CheckTemplateReportsTagsThatNameNoItem)
         {"no maximum, negative, too wide, short colour",
          "<NAME=Uptime BAR=5> <NAME=ProcUsage BAR=-3>\n<NAME=ProcUsage BAR=100000 COLOR=#12345>",
          {"line 1: <NAME=Uptime BAR=5>: BAR: ignored, the item has no maximum",
+          "line 1: <NAME=Uptime BAR=5>: FORMAT: none, so it shows nothing (try "
+          "FORMAT=\"*d* days, *H*:*M*\")",
           "line 1: <NAME=ProcUsage BAR=-3>: BAR: needs a number of cells; ignored",
           "line 2: <NAME=ProcUsage BAR=100000 COLOR=#12345>: BAR: wider than 512 cells; drawn 512 "
           "wide",
@@ -84,6 +86,67 @@ TEST(ItemDiscovery, CheckTemplateReportsTagsThatNameNoItem)
             reports.push_back(TagProblemText(problem));
         EXPECT_EQ(reports, c.reports);
     }
+}
+
+TEST(ItemDiscovery, NamesTagsThatShowNothingOnThisMachine)
+{
+    TMachineFacts machine;
+    machine.ProcessorCount = 4;
+    machine.GpuCount = 1;
+    machine.Interfaces = std::vector<std::string>{"eth0"};
+    machine.Batteries = std::vector<std::string>{"", "BAT0"};
+    machine.Disks = std::vector<std::string>{"sda"};
+    machine.DriveLetters = "C";
+    struct TCase
+    {
+        const char* templateText;
+        const char* onMachine;
+        // Without facts (a client): only what holds everywhere.
+        const char* unknown;
+    };
+    const TCase cases[] = {
+        {"<NAME=Uptime>", "FORMAT: none, so it shows nothing (try FORMAT=\"*d* days, *H*:*M*\")",
+         "FORMAT: none, so it shows nothing (try FORMAT=\"*d* days, *H*:*M*\")"},
+        {"<NAME=Uptime FORMAT=\"*d*\">", "", ""},
+        {"<NAME=ProcUsage FORMAT=\"5\">", "FORMAT: no processor 5 here (4 processors)", ""},
+        {"<NAME=ProcUsage FORMAT=\"4\">", "", ""},
+        {"<NAME=GPUTemp FORMAT=\"2\">", "FORMAT: no GPU 2 here (1 GPU), so it shows nothing", ""},
+        {"<NAME=GPUMemUsed FORMAT=\"%\">", "", ""},
+        {"<NAME=GPUName FORMAT=\"first\">", "FORMAT: names no GPU, so it shows nothing",
+         "FORMAT: names no GPU, so it shows nothing"},
+        {"<NAME=NetRead FORMAT=\"wlan0\">",
+         "FORMAT: no interface \"wlan0\" here, so it shows the total", ""},
+        {"<NAME=NetWrite FORMAT=\"eth0\"> <NAME=NetRead FORMAT=\"b\">", "", ""},
+        {"<NAME=BatteryTime FORMAT=\"BAT1\">",
+         "FORMAT: no battery \"BAT1\" here, so it shows nothing", ""},
+        {"<NAME=BatteryCharge>", "", ""},
+        {"<NAME=DiskWrite FORMAT=\"nvme0n1\">",
+         "FORMAT: no disk \"nvme0n1\" here, so it shows nothing", ""},
+        {"<NAME=DriveSpace FORMAT=\"D FREE\">",
+         "FORMAT: the drive map has no D, so it shows nothing", ""},
+        {"<NAME=DriveSpace FORMAT=\"c TOTAL\">", "", ""},
+        {"<NAME=DriveSpace>", "FORMAT: no drive letter, so it shows nothing",
+         "FORMAT: no drive letter, so it shows nothing"},
+    };
+    const auto notes = [](std::string_view text, const TMachineFacts& facts) {
+        std::string joined;
+        for (const TTagProblem& problem : CheckTemplateTags(text, facts))
+            joined += problem.Note;
+        return joined;
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.templateText);
+        EXPECT_EQ(notes(c.templateText, machine), c.onMachine);
+        EXPECT_EQ(notes(c.templateText, {}), c.unknown);
+    }
+}
+
+TEST(ItemDiscovery, PlacesAProblemByLineAndCharacter)
+{
+    const auto problems = CheckTemplateTags("a\nCPU \u00b0 <NAME=ProcUsge>");
+    ASSERT_EQ(problems.size(), 1u);
+    EXPECT_EQ(TagProblemText(problems[0], TProblemPlace::LineAndColumn),
+              "line 2, column 7: <NAME=ProcUsge>: no such item; did you mean ProcUsage?");
 }
 
 TEST(ItemDiscovery, ListsAndDescribesTheRegistry)

@@ -14,6 +14,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QEventLoop>
 #include <QKeyEvent>
 #include <QListWidget>
 #include <QMessageBox>
@@ -53,9 +54,11 @@ public:
     }
     void ResetLabelPositions() override { Calls.push_back("Reset"); }
     std::vector<std::filesystem::path> ExampleFolders() const override { return Folders; }
+    TMachineFacts MachineFacts() const override { return Facts; }
 
     std::string Stored;
     std::vector<std::filesystem::path> Folders;
+    TMachineFacts Facts;
     std::vector<std::string> Calls;
 
 private:
@@ -213,10 +216,11 @@ TEST(OptionForm, GrowsTheEditorAndHelpWithTheDialog)
     // Never smaller than the design, where the design places hold (96 dpi offscreen).
     rig.Form.resize(100, 100);
     EXPECT_EQ(rig.Form.size(), QSize(570, 262));
-    EXPECT_EQ(memo.geometry(), QRect(184, 32, 377, 177));
+    EXPECT_EQ(memo.geometry(), QRect(184, 32, 377, 129));
+    EXPECT_EQ(rig.Child<QPlainTextEdit>("meProblems").geometry(), QRect(184, 165, 377, 48));
     EXPECT_EQ(ok.geometry(), QRect(480, 224, 75, 25));
     rig.Form.resize(770, 462);
-    EXPECT_EQ(memo.size(), QSize(577, 377));
+    EXPECT_EQ(memo.size(), QSize(577, 329));
     EXPECT_EQ(rig.Child<QComboBox>("cbExamples").geometry().right(), memo.geometry().right());
     // The help text gives its last row and a gap to the reset button below it.
     auto& reset = rig.Child<QPushButton>("btnResetPositions");
@@ -224,6 +228,37 @@ TEST(OptionForm, GrowsTheEditorAndHelpWithTheDialog)
     EXPECT_GT(reset.geometry().top(), desc.geometry().bottom());
     EXPECT_EQ(ok.geometry().bottomRight(), QPoint(480 + 200 + 74, 224 + 200 + 24));
     EXPECT_EQ(memo.verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+}
+
+TEST(OptionForm, ShowsTheTemplatesProblemsOnceTypingPauses)
+{
+    TDialogRig rig("");
+    rig.Host.Facts.ProcessorCount = 4;
+    auto& memo = rig.Child<QPlainTextEdit>("Memo1");
+    const auto& problems = rig.Child<QPlainTextEdit>("meProblems");
+    struct TCase
+    {
+        const char* typed;
+        const char* shown;
+    };
+    const TCase cases[] = {
+        {"CPU <NAME=ProcUsge>", "line 1, column 5: <NAME=ProcUsge>: no such item; did you mean "
+                                "ProcUsage?"},
+        {"a\n<NAME=ProcUsage FORMAT=\"6\">",
+         "line 2, column 1: <NAME=ProcUsage FORMAT=\"6\">: FORMAT: no processor 6 here (4 "
+         "processors)"},
+        {"CPU <NAME=ProcUsage>", "No problems found"},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.typed);
+        memo.selectAll();
+        memo.insertPlainText(QString::fromUtf8(c.typed));
+        EXPECT_NE(problems.toPlainText(), QString::fromUtf8(c.shown)) << "not while typing";
+        QEventLoop pause;
+        QTimer::singleShot(400, &pause, &QEventLoop::quit);
+        pause.exec();
+        EXPECT_EQ(problems.toPlainText(), QString::fromUtf8(c.shown));
+    }
 }
 
 /// A fresh folder under the test's temporary folder, removed at the end.

@@ -44,6 +44,7 @@ public:
     {
         return {STATLUME_EXAMPLES_DIR};
     }
+    TMachineFacts MachineFacts() const override { return {}; }
 
 private:
     LocaleInfo Locale;

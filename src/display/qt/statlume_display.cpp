@@ -500,6 +500,15 @@ void TStatlumeDisplay::StoreTemplate(const std::string& text)
     Store->WriteFormatString(text);
 }
 
+TMachineFacts TStatlumeDisplay::MachineFacts() const
+{
+    if (Switches.ClientMode)
+        return {};
+    TMachineFacts facts = FactsOfSnapshot(RawShell.Beyond);
+    facts.DriveLetters = SnapshotCollector.DriveLetters();
+    return facts;
+}
+
 void TStatlumeDisplay::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);

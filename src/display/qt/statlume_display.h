@@ -115,6 +115,9 @@ public:
     const TFormatterList& FormatterList() const override { return Formatters; }
     /// The user's, the program's and the system's example template folders.
     std::vector<std::filesystem::path> ExampleFolders() const override;
+    /// The figures of the last local collection and the collector's drive letters; nothing
+    /// is known of a server's machine.
+    TMachineFacts MachineFacts() const override;
     /// The labels in line order.
     const std::vector<TFmtLabel*>& Labels() const { return LabelList; }
 
