@@ -50,6 +50,8 @@ public:
         /// Absent drawing options (Any() false) mean the tag is laid down as before.
         TDrawOptions Options;
         std::string Format;
+        /// SIZE pads the value with blanks.
+        bool PadsWithBlanks = false;
     };
 
 private:

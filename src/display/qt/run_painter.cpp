@@ -20,6 +20,26 @@ QString Qs(const std::string& text)
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
+// A run's text as the window draws it: padding blanks become figure spaces (U+2007), a digit
+// wide, as a fixed-width font would draw them.
+QString WindowText(const TRun& run)
+{
+    if (run.Padding.empty())
+        return Qs(run.Text);
+    std::string text;
+    std::size_t pos = 0;
+    for (const TTextRange& range : run.Padding) {
+        if (range.Offset < pos || range.Offset + range.Length > run.Text.size())
+            continue;
+        text.append(run.Text, pos, range.Offset - pos);
+        for (std::size_t i = 0; i < range.Length; ++i)
+            text += "\u2007";
+        pos = range.Offset + range.Length;
+    }
+    text.append(run.Text, pos);
+    return Qs(text);
+}
+
 int CellWidth(const QFontMetrics& metrics)
 {
     return std::max(1, metrics.horizontalAdvance(QLatin1Char('0')));
@@ -31,7 +51,7 @@ TRunSpan RunSpan(const TRun& run, const QFontMetrics& metrics)
         // Bounded by the 512-cell cap, so no overflow for any font.
         return {.Width = static_cast<int>(run.Cells) * CellWidth(metrics)};
     }
-    const QString text = Qs(run.Text);
+    const QString text = WindowText(run);
     if (text.isEmpty())
         return {};
     // Italic glyphs and some letters ("j", "f") reach past their advance: a partial repaint
@@ -55,7 +75,7 @@ bool DrawsAlike(const TRun& a, const TRun& b)
         return false;
     switch (a.Kind) {
     case TRunKind::Text:
-        return a.Text == b.Text;
+        return a.Text == b.Text && a.Padding == b.Padding;
     case TRunKind::Bar:
         return a.Cells == b.Cells && a.Fraction == b.Fraction;
     case TRunKind::Graph:
@@ -141,7 +161,7 @@ TRunSpans MeasureRuns(const TRunLine& line, const QFontMetrics& metrics, const T
         // Laying out text is the dearest part of a tick: labels and units stay as they were.
         const bool known = i < before.Runs.size() && i < beforeSpans.size() &&
                            run.Kind == TRunKind::Text && before.Runs[i].Kind == TRunKind::Text &&
-                           before.Runs[i].Text == run.Text;
+                           before.Runs[i].Text == run.Text && before.Runs[i].Padding == run.Padding;
         spans.push_back(known ? beforeSpans[i] : RunSpan(run, metrics));
         widths.push_back(spans.back().Width);
     }
@@ -196,7 +216,7 @@ void PaintRunLine(QPainter& painter, const QRect& rect, Qt::Alignment alignment,
         switch (run.Kind) {
         case TRunKind::Text:
             painter.setPen(colour);
-            painter.drawText(box, Qt::AlignLeft | Qt::AlignTop | TextFlags, Qs(run.Text));
+            painter.drawText(box, Qt::AlignLeft | Qt::AlignTop | TextFlags, WindowText(run));
             break;
         case TRunKind::Bar:
             PaintBar(painter, DrawingBox(box.left(), rect.top(), width, metrics), run.Fraction,

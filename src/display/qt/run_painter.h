@@ -41,7 +41,8 @@ struct TRunSpan
 /// The spans of a line's runs, in the order of its runs.
 using TRunSpans = std::vector<TRunSpan>;
 
-/// The spans of a line's runs: text as written, drawings one digit's width per cell, each
+/// The spans of a line's runs: text as written but for its padding blanks, which take a
+/// digit's width as figure spaces; drawings one digit's width per cell, each
 /// drawing at its character column in digit widths unless the text before it reaches further
 /// (RunStarts). A text run equal to the one at the same place in before keeps its width from
 /// beforeSpans, unmeasured; before is the line last measured in the same font.

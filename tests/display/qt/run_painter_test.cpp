@@ -79,6 +79,15 @@ TEST(RunPainter, DrawingsLineUpInColumnsInAProportionalFont)
     }
 }
 
+TEST(RunPainter, APaddedFigureKeepsItsWidth)
+{
+    const QFontMetrics metrics(QFont(QStringLiteral("DejaVu Sans"), 8));
+    TRunLine narrow = Percent("CPU  ", "12.3  ");
+    narrow.Runs[1].Padding = {{4, 2}};
+    const TRunLine wide = Percent("CPU  ", "100.00");
+    EXPECT_EQ(MeasureRuns(narrow, metrics)[1].Width, MeasureRuns(wide, metrics)[1].Width);
+}
+
 TEST(RunPainter, AFigureChangingWidthRepaintsItselfNotTheDrawingAfterIt)
 {
     const QFontMetrics metrics(QFont(QStringLiteral("DejaVu Sans"), 8));
