@@ -179,6 +179,8 @@ std::vector<TTextRange> PaddingOf(std::string_view text, std::vector<TTextRange>
               [](const TTextRange& a, const TTextRange& b) { return a.Offset < b.Offset; });
     std::vector<TTextRange> padding;
     for (const TTextRange& value : values) {
+        if (value.Offset > text.size())
+            continue;
         const std::string_view figure = text.substr(value.Offset, value.Length);
         const std::size_t first = figure.find_first_not_of(' ');
         if (first == std::string_view::npos) {
