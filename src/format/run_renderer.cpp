@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <optional>
 
+#include "base/ascii_case.h"
 #include "format/draw_options.h"
 #include "format/item_catalogue.h"
 #include "format/tag_language.h"
@@ -234,6 +235,7 @@ void TRunRenderer::SetLines(const std::vector<std::string>& lines)
         }
         states[i].Text = lines[i];
         states[i].MayDraw = MentionsDrawOptions(lines[i]);
+        states[i].MayPad = FindFolded(lines[i], "SIZE=") != std::string::npos;
     }
     States = std::move(states);
 }
@@ -259,7 +261,7 @@ TRunLine TRunRenderer::Render(const TFormatterList& formatters, std::size_t inde
     TLineState& state = States.at(index);
     const TParsedLine& parsed = ParsedOf(state, formatters);
     TRunLine line;
-    if (!state.MayDraw) {
+    if (!state.MayDraw && !state.MayPad) {
         AddText(line, parsed.Render(formatters, nullptr));
         return line;
     }
