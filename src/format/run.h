@@ -28,6 +28,15 @@ enum class TRunTone : std::uint8_t
     Critical,
 };
 
+/// A stretch of a run's text, in bytes.
+struct TTextRange
+{
+    std::size_t Offset = 0;
+    std::size_t Length = 0;
+
+    bool operator==(const TTextRange&) const = default;
+};
+
 /// One piece of a rendered line.
 struct TRun
 {
@@ -43,6 +52,9 @@ struct TRun
     double Fraction = -1;
     /// A graph's values against the maximum, 0..1, oldest first; at most Cells of them.
     std::vector<float> History;
+    /// The blanks of Text that pad a figure to its SIZE, in order: the window draws them a
+    /// digit wide, so a padded figure keeps its width in any font.
+    std::vector<TTextRange> Padding;
 
     bool operator==(const TRun&) const = default;
 };

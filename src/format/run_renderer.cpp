@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <optional>
 
+#include "base/ascii_case.h"
 #include "format/draw_options.h"
 #include "format/item_catalogue.h"
 #include "format/tag_language.h"
@@ -39,14 +40,23 @@ public:
     {
         const std::size_t end = start + tag.size();
         // A value that became part of a later tag (a FORMAT text ending in "<NAME=") is gone.
-        std::erase_if(Spans, [&](const TSpan& span) {
-            return span.Start < end && span.Start + span.Length > start;
-        });
-        for (TSpan& span : Spans) {
-            if (span.Start >= end)
-                span.Start = span.Start - tag.size() + valueSize;
-        }
+        const auto replaced = [&](std::size_t from, std::size_t length) {
+            return from < end && from + length > start;
+        };
+        std::erase_if(Spans, [&](const TSpan& span) { return replaced(span.Start, span.Length); });
+        std::erase_if(
+            Padded, [&](const TTextRange& value) { return replaced(value.Offset, value.Length); });
+        const auto follow = [&](std::size_t& from) {
+            if (from >= end)
+                from = from - tag.size() + valueSize;
+        };
+        for (TSpan& span : Spans)
+            follow(span.Start);
+        for (TTextRange& value : Padded)
+            follow(value.Offset);
         const TRunRenderer::TTagOptions& options = OptionsOf(tag);
+        if (options.PadsWithBlanks)
+            Padded.push_back({start, valueSize});
         if (!options.Options.Any())
             return;
         TSpan span;
@@ -69,6 +79,8 @@ public:
     void Finish() { Read.resize(Met); }
 
     std::vector<TSpan> Spans;
+    /// Where the values of tags that SIZE pads with blanks stand.
+    std::vector<TTextRange> Padded;
 
 private:
     // A line's tags read the same tick after tick: their options are read once and kept by
@@ -79,10 +91,12 @@ private:
         if (index < Read.size() && Read[index].Tag == tag)
             return Read[index];
         TRunRenderer::TTagOptions options{std::string(tag), {}, {}};
+        const statlume::TTagOptions read = ReadTagOptions(tag);
+        options.PadsWithBlanks = read.HasSize && read.PadChar == " ";
         if (MentionsDrawOptions(tag)) {
             options.Options = ReadDrawOptions(tag);
             if (options.Options.Any())
-                options.Format = ReadTagOptions(tag).Format;
+                options.Format = read.Format;
         }
         if (index >= Read.size())
             Read.resize(index + 1);
@@ -159,6 +173,47 @@ TRun SpanRun(const TSpan& span, std::string_view text, TTagHistory& history, std
     return run;
 }
 
+// The blanks at either end of each padded value in text, in order.
+std::vector<TTextRange> PaddingOf(std::string_view text, std::vector<TTextRange> values)
+{
+    std::sort(values.begin(), values.end(),
+              [](const TTextRange& a, const TTextRange& b) { return a.Offset < b.Offset; });
+    std::vector<TTextRange> padding;
+    for (const TTextRange& value : values) {
+        if (value.Offset > text.size())
+            continue;
+        const std::string_view figure = text.substr(value.Offset, value.Length);
+        const std::size_t first = figure.find_first_not_of(' ');
+        if (first == std::string_view::npos) {
+            if (!figure.empty())
+                padding.push_back(value);
+            continue;
+        }
+        const std::size_t last = figure.find_last_not_of(' ');
+        if (first > 0)
+            padding.push_back({value.Offset, first});
+        if (last + 1 < figure.size())
+            padding.push_back({value.Offset + last + 1, figure.size() - last - 1});
+    }
+    return padding;
+}
+
+// Hands each text run the padding that lies in it; the runs lay text down in order.
+void AddPadding(TRunLine& line, const std::vector<TTextRange>& padding)
+{
+    std::size_t offset = 0;
+    for (TRun& run : line.Runs) {
+        const std::size_t end = offset + run.Text.size();
+        for (const TTextRange& range : padding) {
+            const std::size_t from = std::max(range.Offset, offset);
+            const std::size_t to = std::min(range.Offset + range.Length, end);
+            if (run.Kind == TRunKind::Text && from < to)
+                run.Padding.push_back({from - offset, to - from});
+        }
+        offset = end;
+    }
+}
+
 void AddText(TRunLine& line, std::string_view text)
 {
     if (text.empty())
@@ -180,6 +235,7 @@ void TRunRenderer::SetLines(const std::vector<std::string>& lines)
         }
         states[i].Text = lines[i];
         states[i].MayDraw = MentionsDrawOptions(lines[i]);
+        states[i].MayPad = FindFolded(lines[i], "SIZE=") != std::string::npos;
     }
     States = std::move(states);
 }
@@ -205,7 +261,7 @@ TRunLine TRunRenderer::Render(const TFormatterList& formatters, std::size_t inde
     TLineState& state = States.at(index);
     const TParsedLine& parsed = ParsedOf(state, formatters);
     TRunLine line;
-    if (!state.MayDraw) {
+    if (!state.MayDraw && !state.MayPad) {
         AddText(line, parsed.Render(formatters, nullptr));
         return line;
     }
@@ -228,6 +284,7 @@ TRunLine TRunRenderer::Render(const TFormatterList& formatters, std::size_t inde
         pos = span.Start + span.Length;
     }
     AddText(line, std::string_view(text).substr(pos));
+    AddPadding(line, PaddingOf(text, std::move(tracker.Padded)));
     return line;
 }
 

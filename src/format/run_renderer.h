@@ -17,7 +17,8 @@ namespace statlume {
 
 /// Renders template lines into runs: the laid-down substitution, with each tag that has
 /// drawing, threshold or colour options turned into a run of its own. Keeps the history of
-/// every such tag occurrence; a line without those options renders as one text run.
+/// every such tag occurrence; a line without those options renders as one text run, its SIZE
+/// padding marked.
 class TRunRenderer
 {
 public:
@@ -50,6 +51,8 @@ public:
         /// Absent drawing options (Any() false) mean the tag is laid down as before.
         TDrawOptions Options;
         std::string Format;
+        /// SIZE pads the value with blanks.
+        bool PadsWithBlanks = false;
     };
 
 private:
@@ -58,6 +61,8 @@ private:
         std::string Text;
         /// The line mentions a drawing, threshold or colour keyword somewhere.
         bool MayDraw = false;
+        /// The line mentions SIZE somewhere: its padding is marked.
+        bool MayPad = false;
         /// One history per tag occurrence with such options, in the order they are met.
         std::vector<TTagHistory> Tags;
         /// The options of every tag met in the last rendering, in the order met.

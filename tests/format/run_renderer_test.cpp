@@ -152,6 +152,47 @@ TEST(RunRenderer, TurnsTagsWithOptionsIntoRuns)
     }
 }
 
+// The window draws a figure's padding a digit wide: the blanks SIZE added are marked in the
+// text runs, on the side the alignment pads, and no other character is.
+TEST(RunRenderer, MarksTheBlanksThatPadAFigure)
+{
+    const std::string drawing = "<NAME=Threads SIZE=6> <NAME=ProcUsage SIZE=4 WARN=90>% "
+                                "<NAME=Threads SIZE=5 CHAR=.> <NAME=ProcUsage BAR=3 SIZE=5>";
+    struct Row
+    {
+        const char* name;
+        std::string line;
+        std::uint8_t alignment;
+        std::vector<std::string> texts;
+        std::vector<std::vector<TTextRange>> padding;
+    };
+    const Row rows[] = {
+        {"padded after",
+         drawing,
+         0,
+         {"312    ", "75  ", "% 312.. ", "75   "},
+         {{{3, 3}}, {{2, 2}}, {}, {}}},
+        {"padded before",
+         drawing,
+         1,
+         {"   312 ", "  75", "% ..312 ", "   75"},
+         {{{0, 3}}, {{0, 2}}, {}, {}}},
+        {"a line without drawings", "<NAME=Threads size=5>!", 0, {"312  !"}, {{{3, 2}}}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        TRunRig rig;
+        for (auto& formatter : rig.Formatters)
+            formatter->Alignment = row.alignment;
+        const TRunLine runs = rig.Runs(row.line);
+        ASSERT_EQ(runs.Runs.size(), row.texts.size());
+        for (std::size_t i = 0; i < runs.Runs.size(); ++i) {
+            EXPECT_EQ(runs.Runs[i].Text, row.texts[i]);
+            EXPECT_EQ(runs.Runs[i].Padding, row.padding[i]) << i;
+        }
+    }
+}
+
 // A client enters a drive its server does not send with no size: no alarm, an empty bar.
 TEST(RunRenderer, ADriveWithoutASizeIsNoAlarm)
 {

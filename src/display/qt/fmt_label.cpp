@@ -39,9 +39,10 @@ bool TFmtLabel::SetCaption(const std::string& caption)
 
 bool TFmtLabel::SetRuns(TRunLine line)
 {
+    // Padding is drawn a digit wide, which only runs do.
     const bool plain =
         line.Runs.empty() || (line.Runs.size() == 1 && line.Runs[0].Kind == TRunKind::Text &&
-                              line.Runs[0].Tone == TRunTone::Plain);
+                              line.Runs[0].Tone == TRunTone::Plain && line.Runs[0].Padding.empty());
     if (plain) {
         std::string caption = line.Runs.empty() ? std::string() : std::move(line.Runs[0].Text);
         if (Runs.Runs.empty())

@@ -25,10 +25,10 @@ public:
 
     /// Sets the caption (UTF-8); a caption equal to the current one changes nothing (false).
     bool SetCaption(const std::string& caption);
-    /// Sets the rendered line: one plain text run (or none) is a caption as SetCaption sets
-    /// it; any other line draws its runs, its caption is their text (also its accessible name)
-    /// and only the runs drawn differently are repainted. False when nothing changed, so an
-    /// unchanged line is not repainted.
+    /// Sets the rendered line: one plain text run without padding (or none) is a caption as
+    /// SetCaption sets it; any other line draws its runs, its caption is their text (also its
+    /// accessible name) and only the runs drawn differently are repainted. False when nothing
+    /// changed, so an unchanged line is not repainted.
     bool SetRuns(TRunLine line);
     /// The colours of warning and critical runs.
     void SetToneColours(const QColor& warn, const QColor& crit);

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "format/run_columns.h"
+
 #include <QPainter>
 #include <QVarLengthArray>
 
@@ -18,6 +20,26 @@ QString Qs(const std::string& text)
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
+// A run's text as the window draws it: padding blanks become figure spaces (U+2007), a digit
+// wide, as a fixed-width font would draw them.
+QString WindowText(const TRun& run)
+{
+    if (run.Padding.empty())
+        return Qs(run.Text);
+    std::string text;
+    std::size_t pos = 0;
+    for (const TTextRange& range : run.Padding) {
+        if (range.Offset < pos || range.Offset + range.Length > run.Text.size())
+            continue;
+        text.append(run.Text, pos, range.Offset - pos);
+        for (std::size_t i = 0; i < range.Length; ++i)
+            text += "\u2007";
+        pos = range.Offset + range.Length;
+    }
+    text.append(run.Text, pos);
+    return Qs(text);
+}
+
 int CellWidth(const QFontMetrics& metrics)
 {
     return std::max(1, metrics.horizontalAdvance(QLatin1Char('0')));
@@ -27,15 +49,16 @@ TRunSpan RunSpan(const TRun& run, const QFontMetrics& metrics)
 {
     if (run.Kind != TRunKind::Text) {
         // Bounded by the 512-cell cap, so no overflow for any font.
-        return {static_cast<int>(run.Cells) * CellWidth(metrics), 0, 0};
+        return {.Width = static_cast<int>(run.Cells) * CellWidth(metrics)};
     }
-    const QString text = Qs(run.Text);
+    const QString text = WindowText(run);
     if (text.isEmpty())
         return {};
     // Italic glyphs and some letters ("j", "f") reach past their advance: a partial repaint
     // must cover that ink too.
-    return {metrics.size(TextFlags, text).width(), std::max(0, -metrics.leftBearing(text.front())),
-            std::max(0, -metrics.rightBearing(text.back()))};
+    return {.Width = metrics.size(TextFlags, text).width(),
+            .InkLeft = std::max(0, -metrics.leftBearing(text.front())),
+            .InkRight = std::max(0, -metrics.rightBearing(text.back()))};
 }
 
 // The pixels a run at x may touch.
@@ -52,7 +75,7 @@ bool DrawsAlike(const TRun& a, const TRun& b)
         return false;
     switch (a.Kind) {
     case TRunKind::Text:
-        return a.Text == b.Text;
+        return a.Text == b.Text && a.Padding == b.Padding;
     case TRunKind::Bar:
         return a.Cells == b.Cells && a.Fraction == b.Fraction;
     case TRunKind::Graph:
@@ -131,52 +154,47 @@ TRunSpans MeasureRuns(const TRunLine& line, const QFontMetrics& metrics, const T
 {
     TRunSpans spans;
     spans.reserve(line.Runs.size());
+    std::vector<int> widths;
+    widths.reserve(line.Runs.size());
     for (std::size_t i = 0; i < line.Runs.size(); ++i) {
         const TRun& run = line.Runs[i];
         // Laying out text is the dearest part of a tick: labels and units stay as they were.
         const bool known = i < before.Runs.size() && i < beforeSpans.size() &&
                            run.Kind == TRunKind::Text && before.Runs[i].Kind == TRunKind::Text &&
-                           before.Runs[i].Text == run.Text;
+                           before.Runs[i].Text == run.Text && before.Runs[i].Padding == run.Padding;
         spans.push_back(known ? beforeSpans[i] : RunSpan(run, metrics));
+        widths.push_back(spans.back().Width);
     }
+    const std::vector<int> starts = RunStarts(line, widths, CellWidth(metrics));
+    for (std::size_t i = 0; i < spans.size(); ++i)
+        spans[i].Start = starts[i];
     return spans;
 }
 
 int RunLineWidth(const TRunSpans& spans)
 {
-    int width = 0;
-    for (const TRunSpan& span : spans)
-        width += span.Width;
-    return width;
+    return spans.empty() ? 0 : spans.back().Start + spans.back().Width;
 }
 
 QRegion ChangedRuns(const TRunLine& before, const TRunSpans& beforeSpans, const TRunLine& after,
                     const TRunSpans& afterSpans, int height)
 {
     QRegion changed;
-    int x = 0;
-    const std::size_t common =
-        std::min({before.Runs.size(), after.Runs.size(), beforeSpans.size(), afterSpans.size()});
-    std::size_t i = 0;
-    for (; i < common && beforeSpans[i].Width == afterSpans[i].Width; ++i) {
-        const TRunSpan& old = beforeSpans[i];
-        const TRunSpan& now = afterSpans[i];
-        if (!DrawsAlike(before.Runs[i], after.Runs[i]) || old != now)
-            changed += Ink(x,
-                           {now.Width, std::max(old.InkLeft, now.InkLeft),
-                            std::max(old.InkRight, now.InkRight)},
-                           height);
-        x += now.Width;
+    const std::size_t oldCount = std::min(before.Runs.size(), beforeSpans.size());
+    const std::size_t newCount = std::min(after.Runs.size(), afterSpans.size());
+    for (std::size_t i = 0; i < std::max(oldCount, newCount); ++i) {
+        const bool wasThere = i < oldCount;
+        const bool isThere = i < newCount;
+        if (wasThere && isThere && beforeSpans[i] == afterSpans[i] &&
+            DrawsAlike(before.Runs[i], after.Runs[i]))
+            continue;
+        // Whatever drew there before and draws there now; runs whose ink meets it are drawn
+        // again whole.
+        if (wasThere)
+            changed += Ink(beforeSpans[i].Start, beforeSpans[i], height);
+        if (isThere)
+            changed += Ink(afterSpans[i].Start, afterSpans[i], height);
     }
-    // Everything after a width change moves, the ink reaching back from it too.
-    int reach = 0;
-    for (std::size_t k = i; k < beforeSpans.size(); ++k)
-        reach = std::max(reach, beforeSpans[k].InkLeft);
-    for (std::size_t k = i; k < afterSpans.size(); ++k)
-        reach = std::max(reach, afterSpans[k].InkLeft);
-    const int end = std::max(RunLineWidth(beforeSpans), RunLineWidth(afterSpans));
-    if (i < std::max(beforeSpans.size(), afterSpans.size()))
-        changed += QRect(x - reach, 0, end - x + reach, height);
     return changed;
 }
 
@@ -185,22 +203,20 @@ void PaintRunLine(QPainter& painter, const QRect& rect, Qt::Alignment alignment,
                   const QRegion& exposed)
 {
     const QFontMetrics metrics = painter.fontMetrics();
-    int x = rect.left();
-    if (alignment & Qt::AlignRight)
-        x = rect.right() + 1 - RunLineWidth(spans);
+    const int left =
+        alignment & Qt::AlignRight ? rect.right() + 1 - RunLineWidth(spans) : rect.left();
     const int cell = CellWidth(metrics);
     for (std::size_t i = 0; i < line.Runs.size() && i < spans.size(); ++i) {
         const TRun& run = line.Runs[i];
         const int width = spans[i].Width;
-        const QRect box(x, rect.top(), width, rect.height());
-        x += width;
+        const QRect box(left + spans[i].Start, rect.top(), width, rect.height());
         if (!exposed.intersects(Ink(box.left(), spans[i], rect.height()).translated(0, rect.top())))
             continue;
         const QColor colour = ColourOf(run, colours);
         switch (run.Kind) {
         case TRunKind::Text:
             painter.setPen(colour);
-            painter.drawText(box, Qt::AlignLeft | Qt::AlignTop | TextFlags, Qs(run.Text));
+            painter.drawText(box, Qt::AlignLeft | Qt::AlignTop | TextFlags, WindowText(run));
             break;
         case TRunKind::Bar:
             PaintBar(painter, DrawingBox(box.left(), rect.top(), width, metrics), run.Fraction,

@@ -27,7 +27,9 @@ struct TRunColours
 /// Where a run draws, in pixels along the line.
 struct TRunSpan
 {
-    /// The run's advance: the next run starts this far on.
+    /// Where the run starts, from the line's left edge.
+    int Start = 0;
+    /// The run's advance.
     int Width = 0;
     /// How far its glyphs reach past the advance on the left and on the right.
     int InkLeft = 0;
@@ -39,18 +41,20 @@ struct TRunSpan
 /// The spans of a line's runs, in the order of its runs.
 using TRunSpans = std::vector<TRunSpan>;
 
-/// The spans of a line's runs: text with accelerator prefixes applied, drawings one digit's
-/// width per cell. A text run equal to the one at the same place in before keeps its span
-/// from beforeSpans, unmeasured; before is the line last measured in the same font.
+/// The spans of a line's runs: text as written but for its padding blanks, which take a
+/// digit's width as figure spaces; drawings one digit's width per cell, each
+/// drawing at its character column in digit widths unless the text before it reaches further
+/// (RunStarts). A text run equal to the one at the same place in before keeps its width from
+/// beforeSpans, unmeasured; before is the line last measured in the same font.
 TRunSpans MeasureRuns(const TRunLine& line, const QFontMetrics& metrics,
                       const TRunLine& before = {}, const TRunSpans& beforeSpans = {});
 
 /// Width in pixels of a measured line.
 int RunLineWidth(const TRunSpans& spans);
 
-/// What a line's change repaints, in x of the line from 0 and the given height: each run
-/// drawn differently with its old and new ink, and from the first run whose width changed (or
-/// that came or went) on, everything of both lines. Empty when every run draws as before.
+/// What a line's change repaints, in x of the line from 0 and the given height: the old and
+/// new ink of each run drawn differently, moved or resized, and of each run that came or
+/// went. Empty when every run draws as before.
 QRegion ChangedRuns(const TRunLine& before, const TRunSpans& beforeSpans, const TRunLine& after,
                     const TRunSpans& afterSpans, int height);
 

@@ -686,14 +686,16 @@ TEST_F(DisplayRig, DrawsBarsInThresholdColoursAndRepaintsOnlyChanges)
     Window->Tray().AssumeTrayAvailable();
     Window->RenderLabels();
     const QFontMetrics metrics = label.fontMetrics();
-    const int textWidth = metrics.horizontalAdvance(QStringLiteral("CPU "));
-    EXPECT_EQ(label.width(), textWidth + 10 * metrics.horizontalAdvance(QLatin1Char('0')));
+    const int cell = metrics.horizontalAdvance(QLatin1Char('0'));
+    // The bar starts at its character column, or after the text when that reaches further.
+    const int barLeft = std::max(metrics.horizontalAdvance(QStringLiteral("CPU ")), 4 * cell);
+    EXPECT_EQ(label.width(), barLeft + 10 * cell);
     EXPECT_EQ(label.Caption(), "CPU 80");
     EXPECT_EQ(Window->Tray().Icon().toolTip().toStdString(),
               "Statlume\nCPU \u2588\u2588\u2588\u2588\u2588\u2588\u2588\u2588\u2591\u2591")
         << "the tray shows the first lines as text, drawings in block characters";
     const QImage image = label.grab().toImage();
-    EXPECT_EQ(image.pixelColor(textWidth + 1, label.height() / 2), QColor(0, 0, 255));
+    EXPECT_EQ(image.pixelColor(barLeft + 1, label.height() / 2), QColor(0, 0, 255));
 
     TRunLine same;
     same.Runs.resize(1);
@@ -732,8 +734,9 @@ TEST_F(DisplayRig, RepaintsOnlyTheRunsThatChanged)
     QApplication::processEvents();
     TFmtLabel* load = Window->Labels()[0];
     const QFontMetrics metrics = load->fontMetrics();
-    const QRect bar(metrics.horizontalAdvance(QStringLiteral("Load ")), 0,
-                    10 * metrics.horizontalAdvance(QLatin1Char('0')), load->height());
+    const int cell = metrics.horizontalAdvance(QLatin1Char('0'));
+    const QRect bar(std::max(metrics.horizontalAdvance(QStringLiteral("Load ")), 5 * cell), 0,
+                    10 * cell, load->height());
     ASSERT_TRUE(log.Painted.contains(load)) << "the bar that changed is repainted";
     EXPECT_EQ(log.Painted[load].boundingRect(), bar) << "the text around it is not";
     EXPECT_FALSE(log.Painted.contains(Window->Labels()[1])) << "an unchanged line is not";
