@@ -228,7 +228,8 @@ if [[ -n $bus ]]; then
             "$(busctl --user get-property "${watcher[@]}" RegisteredStatusNotifierItems 2>&1)"
     sni=("$item" /StatusNotifierItem org.kde.StatusNotifierItem)
     tip=$(busctl --user get-property "${sni[@]}" ToolTip 2>&1)
-    [[ $tip =~ \"Statlume\"\ \"[0-9]{2,3}\ %(\\n|\") ]] && check "tooltip shows the figure" ok ||
+    # The figure heads the body; with lines below it the body is set in <pre>.
+    [[ $tip =~ \"Statlume\"\ \"([<]pre[>])?[0-9]{2,3}\ %(\\n|\") ]] && check "tooltip shows the figure" ok ||
         check "tooltip shows the figure" "$tip"
     pixmap=$(busctl --user get-property "${sni[@]}" IconPixmap 2>&1)
     [[ $pixmap =~ ^a\(iiay\)\ 5\ 16\ 16\ 1024 ]] && check "icon pictures at every tray size" ok ||
