@@ -4,6 +4,7 @@
 
 #include "base/ascii_case.h"
 #include "base/printable_text.h"
+#include "base/text_columns.h"
 #include "format/detail_values.h"
 #include "format/draw_options.h"
 #include "format/empty_item_rules.h"
@@ -17,14 +18,6 @@ namespace {
 constexpr std::string_view TagOpening = "<NAME=";
 // Longer tags are cut in a report; a template line may be any length.
 constexpr std::size_t ShownTagLength = 40;
-
-std::string Padded(std::string_view text, std::size_t width)
-{
-    std::string out(text);
-    if (out.size() < width)
-        out.append(width - out.size(), ' ');
-    return out;
-}
 
 std::size_t EditDistance(std::string_view a, std::string_view b)
 {
@@ -103,19 +96,24 @@ std::string ShownTag(std::string_view line, std::size_t start)
 
 std::string ItemListText()
 {
-    constexpr std::size_t TagWidth = 12;
+    // The usage column ends at 80 characters, the width a terminal opens with.
     constexpr std::size_t OptionsWidth = 25;
-    std::string text =
-        Padded("TAG", TagWidth) + Padded("OPTIONS", OptionsWidth) + "DEFAULT USAGE\n";
+    constexpr std::size_t LineWidth = 80;
+    std::vector<std::vector<std::string>> rows{{"TAG", "OPTIONS", "DEFAULT USAGE"}};
+    std::size_t tagWidth = 0;
     for (const TItemRow& row : ItemCatalogue()) {
         std::string options(row.Options);
         options += options.empty() ? "SIZE CHAR" : " SIZE CHAR";
-        // A tag name as long as its column still needs a blank, so the column splits.
-        text += Padded(row.TagName, std::max(TagWidth, row.TagName.size() + 1)) +
-                Padded(options, OptionsWidth) + std::string(row.DefaultUsage) + '\n';
+        rows.push_back({std::string(row.TagName), options, std::string(row.DefaultUsage)});
+        tagWidth = std::max(tagWidth, row.TagName.size() + 1);
     }
-    text += "\nEvery item also takes COLOR=#RRGGBB; items with a number take WARN=X and CRIT=Y, "
-            "and those with a\nmaximum BAR=N and GRAPH=N (see --describe NAME).\n";
+    const std::size_t widths[] = {tagWidth, OptionsWidth, LineWidth - tagWidth - OptionsWidth};
+    std::string text = ColumnsText(rows, widths) + '\n';
+    for (const std::string& line :
+         WrappedLines("Every item also takes COLOR=#RRGGBB; items with a number take WARN=X and "
+                      "CRIT=Y, and those with a maximum BAR=N and GRAPH=N (see --describe NAME).",
+                      LineWidth))
+        text += line + '\n';
     return text;
 }
 

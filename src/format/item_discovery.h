@@ -11,8 +11,9 @@
 
 namespace statlume {
 
-/// The items in catalogue order, one per line: tag name, the options the item reads
-/// (SIZE and CHAR apply to all) and its default usage string, under a heading line.
+/// The items in catalogue order as a table under a heading line: tag name, the options the
+/// item reads (SIZE and CHAR apply to all) and its default usage string, wrapped at blanks
+/// so lines stay within 80 characters.
 std::string ItemListText();
 
 /// One item's help text as the options dialog shows it, with "\n" line ends; name is a tag

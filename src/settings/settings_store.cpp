@@ -189,6 +189,31 @@ void TSettingsStore::RunVersionStep()
     }
 }
 
+std::optional<TStoredBox> TSettingsStore::ReadLocalWindow()
+{
+    if (InUse.empty() || Store.CurrentPath() != InUse) {
+        return std::nullopt;
+    }
+    std::optional<TStoredBox> box;
+    try {
+        Store.CloseKey();
+        if (Store.OpenKey(MainSettingsKey, false)) {
+            const TStoredSettings defaults;
+            box = TStoredBox{Store.ReadInteger("X").value_or(defaults.X),
+                             Store.ReadInteger("Y").value_or(defaults.Y), Store.ReadInteger("W"),
+                             Store.ReadInteger("H")};
+        }
+    } catch (const platform::TRegistryError&) {
+        // A local value of a wrong type is the local window's to report, not this one's.
+        box.reset();
+    }
+    Store.CloseKey();
+    if (!Store.OpenKey(InUse, false)) {
+        return std::nullopt;
+    }
+    return box;
+}
+
 TStoredSettings TSettingsStore::ReadStartup()
 {
     TStoredSettings s;
@@ -221,8 +246,13 @@ TStoredSettings TSettingsStore::ReadStartup()
     }
     const std::int32_t outline = integer("TextOutline").value_or(0);
     s.TextOutline = outline >= 0 && outline <= MaxTextOutline ? outline : 0;
-    s.X = integer("X").value_or(s.X);
-    s.Y = integer("Y").value_or(s.Y);
+    const auto x = integer("X");
+    const auto y = integer("Y");
+    s.X = x.value_or(s.X);
+    s.Y = y.value_or(s.Y);
+    if (IsClient && !x && !y) {
+        s.LocalWindow = ReadLocalWindow();
+    }
     s.UptimeFormat = text("UTstr").value_or(s.UptimeFormat);
     s.ExcludeText = text("Exclude").value_or(s.ExcludeText);
     s.Align = integer("Align").value_or(s.Align);

@@ -40,6 +40,15 @@ struct TFontSettings
 /// The largest "TextOutline" value: 0 none, 1 outline, 2 shadow.
 inline constexpr std::int32_t MaxTextOutline = 2;
 
+/// A window's stored place ("X", "Y") and size ("W", "H"; nullopt when not stored).
+struct TStoredBox
+{
+    std::int32_t Left = 0;
+    std::int32_t Top = 0;
+    std::optional<std::int32_t> Width;
+    std::optional<std::int32_t> Height;
+};
+
 /// Everything start-up reads, each value already defaulted when missing or of a wrong type.
 /// Optional members are those whose mere presence changes what start-up does.
 struct TStoredSettings
@@ -85,6 +94,9 @@ struct TStoredSettings
     /// "TextOutline": 0 none, 1 outline, 2 shadow around the display font's text; read even
     /// without "FontName"; a value out of range or of a wrong type reads as 0.
     std::int32_t TextOutline = 0;
+    /// A client window with no "X" or "Y" of its own: the local window's stored box, so the
+    /// new window opens beside it rather than on it; nullopt otherwise.
+    std::optional<TStoredBox> LocalWindow;
 };
 
 /// A placed label's name ("FormatLabel" + index) and position in client pixels.
@@ -206,6 +218,7 @@ public:
 
 private:
     bool OpensWithoutChange(const std::optional<std::string>& clientKey);
+    std::optional<TStoredBox> ReadLocalWindow();
     void RunVersionStep();
     void SaveValues(const TExitState& state);
     void Tell(const std::string& message) const;

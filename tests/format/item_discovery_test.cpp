@@ -2,6 +2,7 @@
 #include <vector>
 
 #include "format/item_discovery.h"
+#include "format/tag_language.h"
 
 #include <gtest/gtest.h>
 
@@ -152,11 +153,26 @@ TEST(ItemDiscovery, PlacesAProblemByLineAndCharacter)
 TEST(ItemDiscovery, ListsAndDescribesTheRegistry)
 {
     const std::string list = ItemListText();
-    // A heading, one line per item, and the closing note (three lines).
-    EXPECT_EQ(std::count(list.begin(), list.end(), '\n'), static_cast<long>(ItemCount) + 4);
     EXPECT_LT(list.find("\nTemp1 "), list.find("\nDriveSpace "));
-    EXPECT_NE(list.find("ProcUsage   FORMAT LEADZERO DECIMAL SIZE CHAR"), std::string::npos);
+    EXPECT_NE(list.find("\nProcUsage     FORMAT LEADZERO DECIMAL  Proc %: <NAME=ProcUsage"),
+              std::string::npos);
     EXPECT_NE(list.find("\nBatteryCharge FORMAT"), std::string::npos);
+    // A table within 80 columns: every line's cells start where the heading's do.
+    const std::vector<std::string> lines = SplitTemplateLines(list);
+    const std::size_t options = lines[0].find("OPTIONS");
+    const std::size_t usage = lines[0].find("DEFAULT USAGE");
+    std::size_t rows = 0;
+    for (const std::string& line : lines) {
+        SCOPED_TRACE(line);
+        EXPECT_LE(line.size(), 80u);
+        if (line.empty())
+            break;
+        ++rows;
+        EXPECT_EQ(line[options - 1], ' ');
+        EXPECT_TRUE(line.size() <= usage || line[usage - 1] == ' ');
+        EXPECT_NE(line.back(), ' ');
+    }
+    EXPECT_GT(rows, ItemCount) << "a heading and a line or more per item";
 
     TRawDataShell shell;
     LocaleInfo locale;

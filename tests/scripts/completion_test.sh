@@ -22,7 +22,7 @@ complete_line() {
 }
 
 status=0
-listed=$("$cli" --list-items | awk 'NR > 1 && NF == 0 { exit } NR > 1 { print $1 }')
+listed=$("$cli" --list-items | awk 'NR > 1 && NF == 0 { exit } NR > 1 && /^[^ ]/ { print $1 }')
 offered=$(complete_line --describe "")
 if [[ $(sort <<<"$listed") != $(sort <<<"$offered") ]]; then
     echo "FAIL --describe offers other tags than --list-items lists:"

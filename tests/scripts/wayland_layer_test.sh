@@ -154,6 +154,22 @@ pointer() { # pointer COMMAND: sent, and handled by the compositor
 read -r -t 5 answer <&"${POINTER[0]}"
 [[ $answer == ready ]] || check "virtual pointer" "$(cat "$work/pointer.log")"
 swaymsg "seat - cursor set 1200 700" >/dev/null
+# On top, with a box of ours open (a refused stored width is told at start): the window steps
+# down under the other windows while the box is open, and up again when it closes.
+if [[ -n $cover_shown ]]; then
+    write_settings 'X"=dword:0000012c' 'Y"=dword:000000c8' 'AOT"=dword:00000001' 'W"=dword:00000000' \
+        "$template"
+    start_app
+    box='[title="^Statlume settings$"]'
+    stepped_down="grim -t ppm $work/shot.ppm && [[ \$(covered) == \$(covered 5 5) ]]"
+    wait_for "$stepped_down" 50 && check "on top steps down while its box is open" ok ||
+        check "on top steps down while its box is open" "found $(covered) at 310,210"
+    swaymsg "$box kill" >/dev/null
+    wait_for "grim -t ppm $work/shot.ppm && [[ \$(covered) == ffffff ]]" 50 &&
+        check "and up again when the box closes" ok ||
+        check "and up again when the box closes" "found $(covered) at 310,210"
+    stop_app "on top, box closed"
+fi
 write_settings 'X"=dword:0000012c' 'Y"=dword:000000c8' 'AOT"=dword:00000001' "$template"
 start_app
 grim -t ppm "$work/shot.ppm"
@@ -228,7 +244,8 @@ if [[ -n $bus ]]; then
             "$(busctl --user get-property "${watcher[@]}" RegisteredStatusNotifierItems 2>&1)"
     sni=("$item" /StatusNotifierItem org.kde.StatusNotifierItem)
     tip=$(busctl --user get-property "${sni[@]}" ToolTip 2>&1)
-    [[ $tip =~ \"Statlume\"\ \"[0-9]{2,3}\ %(\\n|\") ]] && check "tooltip shows the figure" ok ||
+    # The figure heads the body; with lines below it the body is set in <pre>.
+    [[ $tip =~ \"Statlume\"\ \"([<]pre[>])?[0-9]{2,3}\ %(\\n|\") ]] && check "tooltip shows the figure" ok ||
         check "tooltip shows the figure" "$tip"
     pixmap=$(busctl --user get-property "${sni[@]}" IconPixmap 2>&1)
     [[ $pixmap =~ ^a\(iiay\)\ 5\ 16\ 16\ 1024 ]] && check "icon pictures at every tray size" ok ||

@@ -10,6 +10,7 @@ namespace {
 using platform::TMemoryRegistry;
 using platform::TRegistryTree;
 using platform::TRegistryValue;
+using platform::TRegistryValues;
 using Bytes = std::vector<std::uint8_t>;
 
 const std::string Main = "Software\\Quorvale\\Statlume";
@@ -308,6 +309,40 @@ TEST_F(SettingsStoreTest, ClientModeUsesThePerServerKey)
         EXPECT_EQ(*Value(registry, row.key, "Alpha"), TRegistryValue(10));
         EXPECT_EQ(Value(registry, row.key, "Version"), nullptr);
         EXPECT_EQ(Value(registry, Main, "Alpha"), nullptr);
+    }
+}
+
+TEST_F(SettingsStoreTest, ANewClientWindowLearnsTheLocalWindowsBox)
+{
+    struct Row
+    {
+        const char* name;
+        TClientSwitches switches;
+        TRegistryValues client;
+        std::optional<std::int32_t> left;
+        std::optional<std::int32_t> width;
+    };
+    const Row rows[] = {
+        {"new client window", Client("10.0.0.1", 6130), {}, 100, 300},
+        {"client window with a place of its own", Client("10.0.0.1", 6130), {{"X", 5}}, {}, {}},
+        {"the local window itself", Local(), {}, {}, {}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        TMemoryRegistry registry(
+            {{Main, {{"Version", 84}, {"X", 100}, {"Y", 50}, {"W", 300}}}, {Server, row.client}});
+        TSettingsStore store = Open(registry, row.switches);
+        const TStoredSettings s = store.ReadStartup();
+        ASSERT_EQ(s.LocalWindow.has_value(), row.left.has_value());
+        if (s.LocalWindow) {
+            EXPECT_EQ(s.LocalWindow->Left, *row.left);
+            EXPECT_EQ(s.LocalWindow->Top, 50);
+            EXPECT_EQ(s.LocalWindow->Width, row.width);
+            EXPECT_EQ(s.LocalWindow->Height, std::nullopt);
+        }
+        store.WriteAlpha(10);
+        EXPECT_NE(Value(registry, row.switches.ClientMode ? Server : Main, "Alpha"), nullptr)
+            << "the key in use is the same after the look";
     }
 }
 

@@ -6,6 +6,7 @@
 #include "settings/uptime_records.h"
 
 #include <QActionGroup>
+#include <QCoreApplication>
 
 namespace statlume {
 namespace {
@@ -318,9 +319,11 @@ void TStatlumeDisplay::ActasServer1Click()
 
 void TStatlumeDisplay::About1Click()
 {
+    // The caption keeps the settings' version; the text names the release people ask about.
+    const std::string release = QCoreApplication::applicationVersion().toStdString();
     Services.Prompts.ShowMessage(
         TMessageKind::Plain, "Statlume internal version " + std::to_string(CurrentSettingsVersion),
-        AboutCredits);
+        release.empty() ? AboutCredits : "Statlume " + release + "\n\n" + AboutCredits);
 }
 
 void TStatlumeDisplay::SetFormWidth1Click()

@@ -290,6 +290,8 @@ int RunDisplayProgram(int argc, char** argv, std::string_view version)
     // The empty title is also the caption of the error boxes.
     QApplication::setApplicationName(QString());
     QApplication::setApplicationDisplayName(QString());
+    QApplication::setApplicationVersion(
+        QString::fromUtf8(version.data(), static_cast<qsizetype>(version.size())));
     QApplication::setQuitOnLastWindowClosed(false);
 
     const LocaleInfo locale = platform::ReadProcessLocale();

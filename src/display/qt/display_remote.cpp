@@ -134,10 +134,11 @@ void TDisplayRemote::ShowStatus()
     }
     const QString text = QString::fromStdString(TrayToolTip(status));
     Window.Tray().SetToolTip(text);
-    // The window tells only of problems, so a glance at it shows why the figures look so.
-    const bool problem = status.PasswordMismatch || !status.FiguresFrom.empty();
+    // A client window looks like the local one: its tip names the peer, and a glance tells
+    // why the figures look so. A window with no role has nothing to add.
+    const bool told = !status.ClientHost.empty() || status.ServingPort > 0;
     // Every tick comes here: an unchanged tip must not send the window an event each time.
-    if (const QString shown = problem ? text : QString(); Window.toolTip() != shown) {
+    if (const QString shown = told ? text : QString(); Window.toolTip() != shown) {
         Window.setToolTip(shown);
     }
 }

@@ -135,12 +135,17 @@ void TDisplayTray::SetFigures(const QString& figures)
 
 void TDisplayTray::ShowToolTip()
 {
-    // The status comes first: its plain first line keeps the toolkit from reading the
-    // figures below it as rich text.
     const QString shown =
         FiguresText.isEmpty() ? StatusText : StatusText + QLatin1Char('\n') + FiguresText;
-    if (Tray->toolTip() != shown) {
-        Tray->setToolTip(shown);
+    // The toolkit's tooltip reads markup: the block-character drawings line up only in a
+    // fixed-width font.
+    const QString toolkitShown =
+        FiguresText.isEmpty() ? StatusText
+                              : QStringLiteral("<p style=\"white-space:pre\">") +
+                                    StatusText.toHtmlEscaped() + QStringLiteral("</p><pre>") +
+                                    FiguresText.toHtmlEscaped() + QStringLiteral("</pre>");
+    if (Tray->toolTip() != toolkitShown) {
+        Tray->setToolTip(toolkitShown);
     }
     if (Item != nullptr) {
         Item->SetToolTip(shown, Mode == 2 ? Figure + QStringLiteral(" %") : QString());

@@ -231,8 +231,14 @@ private:
 
     void PickColor()
     {
-        const QColor picked =
-            QColorDialog::getColor(ToQColor(Shown.Color), this, QStringLiteral("Colour"));
+        QColorDialog chooser(ToQColor(Shown.Color), this);
+        chooser.setWindowTitle(QStringLiteral("Colour"));
+        // Centred on this form it would cover the window whose text it colours.
+        if (parentWidget() != nullptr)
+            PlaceBesideWindow(chooser, *parentWidget());
+        if (chooser.exec() != QDialog::Accepted)
+            return;
+        const QColor picked = chooser.selectedColor();
         if (!picked.isValid())
             return;
         Shown.Color = ToColorValue(picked);

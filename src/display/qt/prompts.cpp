@@ -1,5 +1,6 @@
 #include "display/qt/prompts.h"
 
+#include "display/qt/dialog_place.h"
 #include "display/qt/prompt_text.h"
 
 #include <QInputDialog>
@@ -15,25 +16,36 @@ QString FromUtf8(const std::string& text)
 
 } // namespace
 
+void TQtPrompts::OpenBesideOwner(QWidget& dialog) const
+{
+    if (Owner != nullptr) {
+        PlaceBesideWindow(dialog, *Owner);
+    }
+}
+
 std::optional<std::string> TQtPrompts::AskText(const std::string& caption,
                                                const std::string& prompt,
                                                const std::string& initial)
 {
-    bool ok = false;
-    const QString text =
-        QInputDialog::getText(Owner, FromUtf8(caption), FromUtf8(PromptBody(caption, prompt)),
-                              QLineEdit::Normal, FromUtf8(initial), &ok);
-    if (!ok) {
+    QInputDialog dialog(Owner);
+    dialog.setWindowTitle(FromUtf8(caption));
+    dialog.setLabelText(FromUtf8(PromptBody(caption, prompt)));
+    dialog.setTextValue(FromUtf8(initial));
+    OpenBesideOwner(dialog);
+    if (dialog.exec() != QDialog::Accepted) {
         return std::nullopt;
     }
-    return text.toStdString();
+    return dialog.textValue().toStdString();
 }
 
 TAnswer TQtPrompts::AskYesNoCancel(const std::string& caption, const std::string& question)
 {
-    const auto button = QMessageBox::question(
-        Owner, FromUtf8(caption), FromUtf8(PromptBody(caption, question)),
-        QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Yes);
+    QMessageBox box(QMessageBox::Question, FromUtf8(caption),
+                    FromUtf8(PromptBody(caption, question)),
+                    QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, Owner);
+    box.setDefaultButton(QMessageBox::Yes);
+    OpenBesideOwner(box);
+    const int button = box.exec();
     if (button == QMessageBox::Yes) {
         return TAnswer::Yes;
     }
@@ -61,6 +73,7 @@ void TQtPrompts::ShowMessage(TMessageKind kind, const std::string& caption, cons
     QMessageBox box(icon, FromUtf8(caption), body, QMessageBox::Ok, Owner);
     // Messages may carry names from outside; never let them be read as markup.
     box.setTextFormat(Qt::PlainText);
+    OpenBesideOwner(box);
     box.exec();
 }
 

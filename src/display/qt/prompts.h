@@ -44,7 +44,7 @@ public:
                              const std::string& text) = 0;
 };
 
-/// The prompts as Qt dialogs (QInputDialog, QMessageBox) over the owner window.
+/// The prompts as Qt dialogs (QInputDialog, QMessageBox) beside the owner window.
 class TQtPrompts final : public TPrompts
 {
 public:
@@ -56,6 +56,10 @@ public:
 
     /// The window the dialogs belong to; none gives free-standing dialogs.
     QPointer<QWidget> Owner;
+
+private:
+    // Beside the window, not over it: what the answer changes stays in sight.
+    void OpenBesideOwner(QWidget& dialog) const;
 };
 
 } // namespace statlume

@@ -15,7 +15,15 @@ TSniToolTip SniToolTipOf(const QString& text, const QString& figure)
     if (!figure.isEmpty()) {
         rest = rest.isEmpty() ? figure : figure + QLatin1Char('\n') + rest;
     }
-    return TSniToolTip{QString(), {}, end < 0 ? text : text.left(end), rest.toHtmlEscaped()};
+    if (end < 0) {
+        return TSniToolTip{QString(), {}, text, rest.toHtmlEscaped()};
+    }
+    // The body is markup to the host: the figures' block characters line up only in a
+    // fixed-width font, which <pre> asks for.
+    return TSniToolTip{QString(),
+                       {},
+                       text.left(end),
+                       QStringLiteral("<pre>") + rest.toHtmlEscaped() + QStringLiteral("</pre>")};
 }
 
 TSniPixmaps SniPixmapsOf(const QIcon& icon)

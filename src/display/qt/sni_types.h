@@ -30,7 +30,8 @@ struct TSniToolTip
 };
 
 /// The tooltip for plain text: its first line as the title; the figure drawn in the icon
-/// (if any) and the other lines as the text, escaped, since hosts read that as markup.
+/// (if any) and the other lines as the text, escaped, since hosts read that as markup, and
+/// set in <pre> when there are other lines, so their drawings keep their columns.
 TSniToolTip SniToolTipOf(const QString& text, const QString& figure);
 
 /// The icon's pictures at the tray sizes, for the item's IconPixmap property.

@@ -7,6 +7,7 @@
 
 #include "base/printable_text.h"
 #include "display/label_layout.h"
+#include "display/qt/x11_peer_window.h"
 #include "display/screen_fit.h"
 #include "display/tray_tooltip.h"
 
@@ -126,6 +127,9 @@ void TStatlumeDisplay::FormCreate(const std::vector<std::string>& args)
     BuildLabels(Template);
     ArrangeLabels(false);
     ApplyStoredSize(stored);
+    if (stored.LocalWindow) {
+        OpenBesideLocalWindow(*stored.LocalWindow);
+    }
     // The rescue needs the window's final size: all of it must be within reach.
     BringOntoScreen();
     SettleLayout();
@@ -258,6 +262,29 @@ void TStatlumeDisplay::BringOntoScreen()
     }
     Tell(message + ".");
     setGeometry(placed->Left, placed->Top, placed->Width, placed->Height);
+}
+
+void TStatlumeDisplay::OpenBesideLocalWindow(const TStoredBox& local)
+{
+    // The window on screen is where it is now; the stored box is where it was at its last
+    // exit, and a window sized by its template has no size stored: taken as large as this one.
+    const std::optional<QRect> shown = PeerProgramWindow();
+    const TWindowBox window =
+        shown ? TWindowBox{shown->x(), shown->y(), shown->width(), shown->height()}
+              : TWindowBox{local.Left, local.Top, local.Width.value_or(width()),
+                           local.Height.value_or(height())};
+    const QScreen* screen = QGuiApplication::screenAt(QPoint(window.Left, window.Top));
+    if (screen == nullptr) {
+        screen = QGuiApplication::primaryScreen();
+    }
+    if (screen == nullptr) {
+        return;
+    }
+    const QRect area = screen->availableGeometry();
+    constexpr int Gap = 8;
+    const TWindowBox place = PlaceBeside(window, width(), height(),
+                                         {area.x(), area.y(), area.width(), area.height()}, Gap);
+    move(place.Left, place.Top);
 }
 
 void TStatlumeDisplay::LimitToDesktop()

@@ -252,6 +252,7 @@ private:
     void WatchCompositor();
     void UpdateShapeMask();
     void BringOntoScreen();
+    void OpenBesideLocalWindow(const TStoredBox& local);
     void LimitToDesktop();
     void FreeLabels();
     bool LabelMayDrag() const;

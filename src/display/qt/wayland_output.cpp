@@ -1,5 +1,6 @@
 #include "display/qt/wayland_output.h"
 
+#include <algorithm>
 #include <exception>
 #include <vector>
 
@@ -28,6 +29,20 @@ void SendMouse(QWidget& target, QEvent::Type type, QPoint local, QPoint global,
 {
     QMouseEvent event(type, QPointF(local), QPointF(global), button, held, Qt::NoModifier);
     QCoreApplication::sendEvent(&target, &event);
+}
+
+bool IsDialog(const QObject* object)
+{
+    const auto* widget = qobject_cast<const QWidget*>(object);
+    return widget != nullptr && widget->isWindow() && widget->windowType() == Qt::Dialog;
+}
+
+bool DialogShown()
+{
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    return std::any_of(windows.begin(), windows.end(), [](const QWidget* window) {
+        return IsDialog(window) && window->isVisible();
+    });
 }
 
 } // namespace
@@ -96,6 +111,10 @@ bool TWaylandOutput::eventFilter(QObject* watched, QEvent* event)
         return true;
     }
     if (watched != &Window) {
+        if ((event->type() == QEvent::Show || event->type() == QEvent::Hide) && IsDialog(watched)) {
+            ScheduleSync();
+            return false;
+        }
         // Qt may move an opaque child by copying pixels in its own backing store, without
         // a paint event: both places change.
         if (event->type() != QEvent::Move) {
@@ -184,8 +203,11 @@ wayland::TSurfacePlan TWaylandOutput::PlanNow()
     plan.Shown = Window.isVisible() && !Window.Exited();
     plan.Margins = {Window.x(), Window.y()};
     plan.Size = {Window.width(), Window.height()};
-    plan.Layer = (Window.windowFlags() & Qt::WindowStaysOnTopHint) != 0 ? wayland::TLayer::Top
-                                                                        : wayland::TLayer::Bottom;
+    // The top layer lies over every ordinary window, our dialogs too: while one is open the
+    // window steps down, so what the dialog asks about is not hidden under the window.
+    plan.Layer = (Window.windowFlags() & Qt::WindowStaysOnTopHint) != 0 && !DialogShown()
+                     ? wayland::TLayer::Top
+                     : wayland::TLayer::Bottom;
     plan.ClickThrough = Window.ClickingThrough();
     plan.OutputName = StoredOutput;
     return plan;

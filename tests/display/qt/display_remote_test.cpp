@@ -313,6 +313,7 @@ TEST_F(DisplayRemoteTest, AClientWindowTellsOfAForeignPasswordAndOfOldFigures)
         }
         ASSERT_TRUE(PumpUntil([&] { return name() == "peer"; }, 3s));
         EXPECT_EQ(tip(), "Statlume: client of 127.0.0.1:" + std::to_string(port));
+        EXPECT_EQ(Window->toolTip().toStdString(), tip()) << "the window names its peer too";
         EXPECT_EQ(Window->Tray().IconMode(), 0);
 
         // A server gone quiet: after three intervals (here at least 200 ms) the figures dim.
@@ -329,7 +330,7 @@ TEST_F(DisplayRemoteTest, AClientWindowTellsOfAForeignPasswordAndOfOldFigures)
         ASSERT_TRUE(server.Start());
         ASSERT_TRUE(PumpUntil([&] { return !Window->FiguresOld(); }, 3s));
         EXPECT_EQ(Window->Labels().back()->palette().color(QPalette::WindowText), current);
-        EXPECT_TRUE(Window->toolTip().isEmpty());
+        EXPECT_EQ(Window->toolTip().toStdString(), tip());
     }
 }
 

@@ -26,8 +26,16 @@ template <typename T> void AnswerDialog(std::function<void(T&)> answer)
 
 TEST(QtPrompts, RealDialogsReturnWhatTheUserChose)
 {
+    QWidget window(nullptr, Qt::FramelessWindowHint);
+    window.setGeometry(100, 100, 200, 150);
     TQtPrompts prompts;
-    AnswerDialog<QInputDialog>([](QInputDialog& dialog) {
+    prompts.Owner = &window;
+    // Every dialog opens beside the window, not over what it asks about.
+    const auto beside = [&window](const QWidget& dialog) {
+        return !dialog.geometry().intersects(window.geometry());
+    };
+    AnswerDialog<QInputDialog>([&](QInputDialog& dialog) {
+        EXPECT_TRUE(beside(dialog));
         EXPECT_EQ(dialog.windowTitle(), "Update Interval");
         // A title bar may be cut short: the body asks the caption's question too.
         EXPECT_EQ(dialog.labelText(), "Update Interval\nInterval in milliseconds");
@@ -38,13 +46,17 @@ TEST(QtPrompts, RealDialogsReturnWhatTheUserChose)
     EXPECT_EQ(prompts.AskText("Update Interval", "Interval in milliseconds", "1000"), "250");
     AnswerDialog<QInputDialog>([](QInputDialog& dialog) { dialog.reject(); });
     EXPECT_EQ(prompts.AskText("Form Width", "Enter desired Width in pixels", "80"), std::nullopt);
-    AnswerDialog<QMessageBox>([](QMessageBox& box) {
+    AnswerDialog<QMessageBox>([&](QMessageBox& box) {
+        EXPECT_TRUE(beside(box));
         EXPECT_EQ(box.textFormat(), Qt::PlainText);
         EXPECT_EQ(box.text(), "<b>a</b>\nb");
         box.accept();
     });
     prompts.ShowMessage(TMessageKind::Information, "Information", "<b>a</b>\r\nb");
-    AnswerDialog<QMessageBox>([](QMessageBox& box) { box.button(QMessageBox::No)->click(); });
+    AnswerDialog<QMessageBox>([&](QMessageBox& box) {
+        EXPECT_TRUE(beside(box));
+        box.button(QMessageBox::No)->click();
+    });
     EXPECT_EQ(prompts.AskYesNoCancel("Server", "Save?"), TAnswer::No);
 }
 

@@ -19,9 +19,9 @@ TEST(SniTypes, ToolTipTitleIsTheFirstLineAndTheRestIsEscaped)
         {"status alone", "Statlume", "", "Statlume", ""},
         {"figure in the icon", "Statlume", "42 %", "Statlume", "42 %"},
         {"figures under the status", "Statlume: serving on 6130\nCPU 5", "7 %",
-         "Statlume: serving on 6130", "7 %\nCPU 5"},
+         "Statlume: serving on 6130", "<pre>7 %\nCPU 5</pre>"},
         {"markup in the figures", "Statlume\n<img src=\"/x\"/> & more", "", "Statlume",
-         "&lt;img src=&quot;/x&quot;/&gt; &amp; more"},
+         "<pre>&lt;img src=&quot;/x&quot;/&gt; &amp; more</pre>"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);

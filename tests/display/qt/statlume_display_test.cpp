@@ -398,11 +398,14 @@ TEST_F(DisplayRig, CommandsRunWithTheTimerOffAndRestoreIt)
     Item("DisplayItems1")->trigger();
     EXPECT_FALSE(OptionsTimerActive);
     Prompts.Asked.clear();
+    QCoreApplication::setApplicationVersion(QStringLiteral("1.2.3"));
     Item("About1")->trigger();
+    QCoreApplication::setApplicationVersion(QString());
     Item("AverageUptime1")->trigger();
     Item("LongestUptime1")->trigger();
     ASSERT_EQ(Prompts.Asked.size(), 3u);
     EXPECT_EQ(Prompts.Asked[0].Caption, "Statlume internal version 84");
+    EXPECT_EQ(Prompts.Asked[0].Prompt.rfind("Statlume 1.2.3\n\n", 0), 0u) << "the release too";
     EXPECT_EQ(Prompts.Asked[1].Prompt.rfind("Average Uptime:\r\n", 0), 0u);
     EXPECT_EQ(Prompts.Asked[2].Prompt.rfind("Longest Uptime for this system is:\r\n", 0), 0u);
     for (const TAsked& asked : Prompts.Asked) {
@@ -692,7 +695,8 @@ TEST_F(DisplayRig, DrawsBarsInThresholdColoursAndRepaintsOnlyChanges)
     EXPECT_EQ(label.width(), barLeft + 10 * cell);
     EXPECT_EQ(label.Caption(), "CPU 80");
     EXPECT_EQ(Window->Tray().Icon().toolTip().toStdString(),
-              "Statlume\nCPU \u2588\u2588\u2588\u2588\u2588\u2588\u2588\u2588\u2591\u2591")
+              "<p style=\"white-space:pre\">Statlume</p><pre>CPU "
+              "\u2588\u2588\u2588\u2588\u2588\u2588\u2588\u2588\u2591\u2591</pre>")
         << "the tray shows the first lines as text, drawings in block characters";
     const QImage image = label.grab().toImage();
     EXPECT_EQ(image.pixelColor(barLeft + 1, label.height() / 2), QColor(0, 0, 255));
