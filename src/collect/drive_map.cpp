@@ -41,4 +41,19 @@ std::string LettersOf(const TDriveMap& map)
     return letters;
 }
 
+std::string DriveMapText(const TDriveMap& map)
+{
+    std::string text;
+    for (const auto& [letter, path] : map) {
+        if (path.empty() || path.find(';') != std::string::npos || TrimBlanks(path) != path)
+            continue;
+        if (!text.empty())
+            text += ';';
+        text += letter;
+        text += '=';
+        text += path;
+    }
+    return text;
+}
+
 } // namespace statlume

@@ -23,4 +23,8 @@ std::string MountPointOf(const TDriveMap& map, char letter);
 /// The letters the map names, in order.
 std::string LettersOf(const TDriveMap& map);
 
+/// The map as the "DriveMap" setting holds it ("C=/;D=/home"), letters in order; a path that
+/// text cannot hold so that it reads back the same (a ";", blanks at either end) is left out.
+std::string DriveMapText(const TDriveMap& map);
+
 } // namespace statlume

@@ -61,6 +61,8 @@ public:
     void SetDriveMap(TDriveMap map) { Drives = std::move(map); }
     /// The letters the drive map names, upper case.
     std::string DriveLetters() const { return LettersOf(Drives); }
+    /// The drive letter map in force.
+    const TDriveMap& DriveMap() const { return Drives; }
 
     /// The exclusion text as set; empty = no exclusion.
     const std::string& ExcludeText() const { return Exclude; }

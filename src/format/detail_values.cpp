@@ -65,6 +65,10 @@ std::string_view DetailFormatHelp(TItem item)
     case TItem::ProcUsage:
         return "On a machine with more than four processors, Format 5 and above shows that one "
                "(the fifth listed in /proc/stat, and so on); a client shows it empty.";
+    case TItem::DriveSpace:
+        return "On Linux a letter stands for a mounted file system: C is / until the drive map "
+               "says otherwise. Choose the letters with Drive Letters in the options dialog, or "
+               "in the \"DriveMap\" setting (C=/;D=/home).";
     case TItem::NetRead:
     case TItem::NetWrite:
         return "Format may also be an interface's kernel name (eth0) to show that interface; a "

@@ -21,8 +21,9 @@ const TCoreFigure* SelectedCore(const TFiguresBeyond& beyond, std::string_view f
 /// any number, or a name the snapshot does not hold.
 const TInterfaceFigure* SelectedInterface(const TFiguresBeyond& beyond, std::string_view format);
 
-/// What --describe adds to the laid-down help of ProcUsage, NetRead and NetWrite about the
-/// FORMATs that select beyond the record; empty for every other item.
+/// What --describe and the options dialog add to the laid-down help of ProcUsage, NetRead and
+/// NetWrite about the FORMATs that select beyond the record, and of DriveSpace about what a
+/// letter means on Linux; empty for every other item.
 std::string_view DetailFormatHelp(TItem item);
 
 /// What of those figures the template's ProcUsage, NetRead and NetWrite tags can select.

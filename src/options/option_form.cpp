@@ -7,9 +7,11 @@
 #include <string_view>
 
 #include "base/ascii_case.h"
+#include "format/detail_values.h"
 #include "format/draw_options.h"
 #include "format/item_catalogue.h"
 #include "format/item_discovery.h"
+#include "options/drive_map_dialog.h"
 
 #include <QComboBox>
 #include <QFontDatabase>
@@ -117,11 +119,17 @@ QFont DesignFont()
 
 /// The sentence on the drawing, threshold and colour options of the item shown as
 /// displayName, worded as --describe words it; empty for a name no item has.
-std::string DrawHelpOf(std::string_view displayName)
+// What follows an item's own help: what its FORMAT means beyond the laid-down reading, and
+// the drawing options it takes.
+std::string MoreHelpOf(std::string_view displayName)
 {
     for (const TItemRow& row : ItemCatalogue()) {
-        if (row.DisplayName == displayName)
-            return DrawOptionHelp(AsciiUpperCopy(row.TagName));
+        if (row.DisplayName != displayName)
+            continue;
+        std::string more(DetailFormatHelp(row.Item));
+        if (const std::string draw = DrawOptionHelp(AsciiUpperCopy(row.TagName)); !draw.empty())
+            more += (more.empty() ? "" : "\r\n\r\n") + draw;
+        return more;
     }
     return {};
 }
@@ -204,6 +212,11 @@ void TOptionForm::CreateControls()
     btnResetPositions->setToolTip(
         QStringLiteral("Lets every dragged line flow in the column again; forgets their places"));
     btnResetPositions->setAutoDefault(false);
+    btnDrives = new QPushButton(QStringLiteral("Drive &Letters..."), this);
+    btnDrives->setObjectName(QStringLiteral("btnDrives"));
+    btnDrives->setToolTip(
+        QStringLiteral("Chooses the mounted file system each letter of Drive Space shows"));
+    btnDrives->setAutoDefault(false);
     // Enter belongs to OK wherever the focus is, except inside the template editor.
     for (QPushButton* button : {btnPreview, btnApply, btnCancel})
         button->setAutoDefault(false);
@@ -274,7 +287,9 @@ void TOptionForm::PlaceResetButton()
     const int gap = qRound(6 * ScaleOf(parentWidget()));
     const int buttonHeight = btnOK->height();
     const QRect help = meDesc->geometry();
-    meDesc->resize(help.width(), std::max(help.height() - buttonHeight - gap, buttonHeight));
+    meDesc->resize(help.width(), std::max(help.height() - 2 * (buttonHeight + gap), buttonHeight));
+    btnDrives->setGeometry(help.left(), help.bottom() + 1 - 2 * buttonHeight - gap, help.width(),
+                           buttonHeight);
     btnResetPositions->setGeometry(help.left(), help.bottom() + 1 - buttonHeight, help.width(),
                                    buttonHeight);
 }
@@ -293,6 +308,7 @@ void TOptionForm::ConnectControls()
     connect(btnOK, &QPushButton::clicked, this, [this] { btnOKClick(); });
     connect(btnResetPositions, &QPushButton::clicked, this,
             [this] { HostStep([&] { Host.ResetLabelPositions(); }); });
+    connect(btnDrives, &QPushButton::clicked, this, [this] { btnDrivesClick(); });
 }
 
 void TOptionForm::FormCreate()
@@ -362,6 +378,16 @@ void TOptionForm::ShowProblems()
     meProblems->setPlainText(text.isEmpty() ? QStringLiteral("No problems found") : text);
 }
 
+void TOptionForm::btnDrivesClick()
+{
+    TDriveMapDialog chooser(Host.DriveMapText(), Host.MountPoints(), this);
+    if (chooser.exec() != QDialog::Accepted)
+        return;
+    const std::string text = chooser.DriveMapText();
+    if (HostStep([&] { Host.StoreDriveMap(text); }))
+        ShowProblems();
+}
+
 void TOptionForm::lbFmtClick()
 {
     const QList<QListWidgetItem*> selected = lbFmt->selectedItems();
@@ -371,8 +397,8 @@ void TOptionForm::lbFmtClick()
     std::string description;
     for (const auto& formatter : Host.FormatterList())
         description += formatter->GetDescription(name);
-    if (const std::string drawHelp = DrawHelpOf(name); !drawHelp.empty())
-        description += "\r\n\r\n" + drawHelp;
+    if (const std::string more = MoreHelpOf(name); !more.empty())
+        description += "\r\n\r\n" + more;
     meDesc->setPlainText(EditorTextOf(description));
 }
 

@@ -41,6 +41,12 @@ public:
     virtual std::vector<std::filesystem::path> ExampleFolders() const = 0;
     /// What the last collection tells of this machine, for the template's problems.
     virtual TMachineFacts MachineFacts() const = 0;
+    /// The drive letter map in force, as "DriveMap" holds it.
+    virtual std::string DriveMapText() const = 0;
+    /// Makes a drive letter map the window's and writes it to "DriveMap".
+    virtual void StoreDriveMap(const std::string& text) = 0;
+    /// The mounted file systems a drive letter can stand for.
+    virtual std::vector<std::string> MountPoints() const = 0;
 };
 
 /// The options dialog: the item list with help texts and the template editor; it keeps no
@@ -82,8 +88,10 @@ private:
     void btnApplyClick();
     void btnCancelClick();
     void btnOKClick();
-    /// Under the help text, which gives up a button row for it.
+    /// Under the help text, which gives up two button rows for them.
     void PlaceResetButton();
+    /// Opens the drive letter chooser and stores what it gives.
+    void btnDrivesClick();
     /// Runs one host step; an error is shown in a message box and reported as false.
     template <typename F> bool HostStep(F&& step);
 
@@ -107,6 +115,7 @@ private:
     QPushButton* btnCancel = nullptr;
     QPushButton* btnOK = nullptr;
     QPushButton* btnResetPositions = nullptr;
+    QPushButton* btnDrives = nullptr;
 };
 
 } // namespace statlume

@@ -1,3 +1,5 @@
+#include <string>
+
 #include "collect/drive_map.h"
 
 #include <gtest/gtest.h>
@@ -43,6 +45,31 @@ TEST(DriveMap, LooksUpLettersInEitherCase)
     EXPECT_EQ(MountPointOf(map, 'd'), "/home");
     EXPECT_EQ(MountPointOf(map, 'E'), "");
     EXPECT_EQ(MountPointOf(map, '\0'), "");
+}
+
+// The text reads back as the same map; a path the text cannot hold is left out.
+TEST(DriveMap, TextReadsBackTheSameMap)
+{
+    struct TCase
+    {
+        const char* name;
+        TDriveMap map;
+        const char* text;
+    };
+    const TCase cases[] = {
+        {"none", {}, ""},
+        {"letters in order", {{'D', "/home"}, {'C', "/"}}, "C=/;D=/home"},
+        {"a blank inside is kept", {{'E', "/media/my disk"}}, "E=/media/my disk"},
+        {"a semicolon cannot be held", {{'C', "/"}, {'F', "/a;b"}}, "C=/"},
+        {"nor blanks at an end", {{'G', " /x"}, {'H', "/y "}}, ""},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(DriveMapText(c.map), c.text);
+        TDriveMap kept = c.map;
+        std::erase_if(kept, [](const auto& entry) { return DriveMapText({entry}).empty(); });
+        EXPECT_EQ(ParseDriveMap(DriveMapText(c.map)), kept);
+    }
 }
 
 } // namespace

@@ -55,8 +55,16 @@ public:
     void ResetLabelPositions() override { Calls.push_back("Reset"); }
     std::vector<std::filesystem::path> ExampleFolders() const override { return Folders; }
     TMachineFacts MachineFacts() const override { return Facts; }
+    std::string DriveMapText() const override { return Drives; }
+    void StoreDriveMap(const std::string& text) override
+    {
+        Calls.push_back("Drives " + text);
+        Drives = text;
+    }
+    std::vector<std::string> MountPoints() const override { return {"/", "/home", "/mnt/usb"}; }
 
     std::string Stored;
+    std::string Drives = "C=/;E=/media/gone";
     std::vector<std::filesystem::path> Folders;
     TMachineFacts Facts;
     std::vector<std::string> Calls;
@@ -222,12 +230,38 @@ TEST(OptionForm, GrowsTheEditorAndHelpWithTheDialog)
     rig.Form.resize(770, 462);
     EXPECT_EQ(memo.size(), QSize(577, 329));
     EXPECT_EQ(rig.Child<QComboBox>("cbExamples").geometry().right(), memo.geometry().right());
-    // The help text gives its last row and a gap to the reset button below it.
+    // The help text gives its last two rows and gaps to the drive and reset buttons below it.
     auto& reset = rig.Child<QPushButton>("btnResetPositions");
-    EXPECT_EQ(desc.height(), 89 + 100 - reset.height() - 6);
-    EXPECT_GT(reset.geometry().top(), desc.geometry().bottom());
+    auto& drives = rig.Child<QPushButton>("btnDrives");
+    EXPECT_EQ(desc.height(), 89 + 100 - 2 * (reset.height() + 6));
+    EXPECT_GT(drives.geometry().top(), desc.geometry().bottom());
+    EXPECT_GT(reset.geometry().top(), drives.geometry().bottom());
     EXPECT_EQ(ok.geometry().bottomRight(), QPoint(480 + 200 + 74, 224 + 200 + 24));
     EXPECT_EQ(memo.verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+}
+
+// The chooser offers the mounted file systems and keeps a mapped one that is not mounted now.
+TEST(OptionForm, DriveLettersChooseMountPointsAndStoreTheMap)
+{
+    TDialogRig rig("");
+    QStringList offered;
+    QTimer::singleShot(0, [&offered] {
+        auto* chooser = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(chooser, nullptr);
+        auto* e = chooser->findChild<QComboBox*>("cbDriveE");
+        auto* d = chooser->findChild<QComboBox*>("cbDriveD");
+        ASSERT_NE(e, nullptr);
+        ASSERT_NE(d, nullptr);
+        offered << e->currentText();
+        for (int i = 0; i < d->count(); ++i)
+            offered << d->itemText(i);
+        d->setCurrentIndex(d->findData(QStringLiteral("/home")));
+        chooser->accept();
+    });
+    rig.Child<QPushButton>("btnDrives").click();
+    EXPECT_EQ(offered,
+              QStringList({"/media/gone (not mounted)", "(none)", "/", "/home", "/mnt/usb"}));
+    EXPECT_EQ(rig.Host.Calls, std::vector<std::string>{"Drives C=/;D=/home;E=/media/gone"});
 }
 
 TEST(OptionForm, ShowsTheTemplatesProblemsOnceTypingPauses)

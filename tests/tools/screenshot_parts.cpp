@@ -45,6 +45,9 @@ public:
         return {STATLUME_EXAMPLES_DIR};
     }
     TMachineFacts MachineFacts() const override { return {}; }
+    std::string DriveMapText() const override { return "C=/"; }
+    void StoreDriveMap(const std::string&) override {}
+    std::vector<std::string> MountPoints() const override { return {"/"}; }
 
 private:
     LocaleInfo Locale;

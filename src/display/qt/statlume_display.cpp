@@ -10,6 +10,7 @@
 #include "display/qt/x11_peer_window.h"
 #include "display/screen_fit.h"
 #include "display/tray_tooltip.h"
+#include "platform/linux/mount_points.h"
 
 #include <QCloseEvent>
 #include <QCursor>
@@ -188,6 +189,7 @@ void TStatlumeDisplay::ApplyStartupSettings(const TStoredSettings& stored)
     AutoSizeWindow = AutoSizeAfter(AutoSizeWindow, TAutoSizeEvent::Startup);
     UptimeFormat = stored.UptimeFormat;
     SnapshotCollector.SetExcludeText(stored.ExcludeText);
+    SnapshotCollector.SetDriveMap(ParseDriveMap(stored.DriveMap));
     TextAlign = static_cast<std::uint8_t>(stored.Align & 0xFF);
     if (TextAlign == 0) {
         MenuItems->Left1->setChecked(true);
@@ -525,6 +527,22 @@ void TStatlumeDisplay::StoreTemplate(const std::string& text)
 {
     Template = text;
     Store->WriteFormatString(text);
+}
+
+std::string TStatlumeDisplay::DriveMapText() const
+{
+    return statlume::DriveMapText(SnapshotCollector.DriveMap());
+}
+
+void TStatlumeDisplay::StoreDriveMap(const std::string& text)
+{
+    SnapshotCollector.SetDriveMap(ParseDriveMap(text));
+    Store->WriteDriveMap(text);
+}
+
+std::vector<std::string> TStatlumeDisplay::MountPoints() const
+{
+    return platform::ListMountPoints();
 }
 
 TMachineFacts TStatlumeDisplay::MachineFacts() const

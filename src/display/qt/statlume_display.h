@@ -118,6 +118,12 @@ public:
     /// The figures of the last local collection and the collector's drive letters; nothing
     /// is known of a server's machine.
     TMachineFacts MachineFacts() const override;
+    /// The collector's drive letters as "DriveMap" holds them.
+    std::string DriveMapText() const override;
+    /// The collector measures the letters from the next tick on; the map is stored at once.
+    void StoreDriveMap(const std::string& text) override;
+    /// This machine's mounted file systems that hold files.
+    std::vector<std::string> MountPoints() const override;
     /// The labels in line order.
     const std::vector<TFmtLabel*>& Labels() const { return LabelList; }
 

@@ -25,4 +25,20 @@ template <typename TVisit> void ForEachLine(std::string_view text, TVisit&& visi
     }
 }
 
+/// Splits one line at blanks and calls visit with each field.
+template <typename TVisit> void ForEachField(std::string_view line, TVisit&& visit)
+{
+    std::size_t pos = 0;
+    while (pos < line.size()) {
+        while (pos < line.size() && IsBlank(line[pos]))
+            ++pos;
+        std::size_t end = pos;
+        while (end < line.size() && !IsBlank(line[end]))
+            ++end;
+        if (end > pos)
+            visit(line.substr(pos, end - pos));
+        pos = end;
+    }
+}
+
 } // namespace statlume::platform

@@ -14,22 +14,6 @@ namespace statlume::platform {
 
 namespace {
 
-// Splits one line at blanks and calls visit with each field.
-template <typename TVisit> void ForEachField(std::string_view line, TVisit&& visit)
-{
-    std::size_t pos = 0;
-    while (pos < line.size()) {
-        while (pos < line.size() && IsBlank(line[pos]))
-            ++pos;
-        std::size_t end = pos;
-        while (end < line.size() && !IsBlank(line[end]))
-            ++end;
-        if (end > pos)
-            visit(line.substr(pos, end - pos));
-        pos = end;
-    }
-}
-
 // hidepid values that leave other users' processes out of the listing.
 bool HidesProcesses(std::string_view superOptions)
 {
