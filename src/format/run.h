@@ -43,6 +43,14 @@ struct TRun
     double Fraction = -1;
     /// A graph's values against the maximum, 0..1, oldest first; at most Cells of them.
     std::vector<float> History;
+    /// The tone each History value had when it was recorded; as many as History.
+    std::vector<TRunTone> HistoryTones;
+    /// A drawing's tone without its thresholds (Plain or Custom): the colour of its track.
+    TRunTone BaseTone = TRunTone::Plain;
+    /// The maximum a drawing is drawn against, in the value's unit; 0 when none is known.
+    double Scale = 0;
+    /// A drawing's height in text lines (HEIGHT=, 1..MaxDrawLines); text outputs draw one.
+    std::size_t Lines = 1;
 
     bool operator==(const TRun&) const = default;
 };
@@ -61,5 +69,8 @@ std::string PlainText(const TRunLine& line);
 
 /// The line's text without its drawings.
 std::string TextWithoutDrawings(const TRunLine& line);
+
+/// How many text lines the line takes in the window: its tallest drawing's, 1 at least.
+std::size_t LinesOf(const TRunLine& line);
 
 } // namespace statlume
