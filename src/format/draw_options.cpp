@@ -193,7 +193,8 @@ std::string DrawOptionHelp(std::string_view upperTagName)
     if (scale.HasMaximum) {
         text += ", BAR=N (a bar N cells wide) and GRAPH=N (the last N values), drawn against ";
         text += row->MaximumText;
-        text += " in place of the value, HEIGHT=N lines high in the window (1 to 8)";
+        text += " in place of the value, and HEIGHT=N (a drawing N lines high in the window, 1 to "
+                "8)";
     }
     text += '.';
     return text;

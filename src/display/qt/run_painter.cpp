@@ -126,14 +126,16 @@ struct TToneColumns
 void PaintGraph(QPainter& painter, const QRect& box, const TRun& run, int cell,
                 const TRunColours& colours)
 {
-    const QColor base = ColourOf(run.BaseTone, run.Rgb, colours);
-    painter.fillRect(box, Faint(base, 0.12f));
     // The line grows with the box, so a tall graph does not draw a hairline.
     const int line = std::max(1, box.height() / 16);
-    painter.fillRect(QRect(box.left(), box.bottom() + 1 - line, box.width(), line),
-                     Faint(base, 0.35f));
     const std::size_t shown = std::min(run.History.size(), run.Cells);
     const std::size_t first = run.History.size() - shown;
+    // The track lies only where no column is, so no pixel is blended twice: repainting a
+    // graph every tick is most of a tick's drawing.
+    QVarLengthArray<QRect, 64> track;
+    const int emptyWidth = box.width() - static_cast<int>(shown) * cell;
+    if (emptyWidth > 0)
+        track.append(QRect(box.left(), box.top(), emptyWidth, box.height()));
     // One value per cell, the newest at the right edge, each in the tone it had when it came;
     // a value shows at least its line. The rectangles go to the engine a colour at a time:
     // one call each costs more than their pixels.
@@ -148,6 +150,8 @@ void PaintGraph(QPainter& painter, const QRect& box, const TRun& run, int cell,
         const TRunTone tone =
             index < run.HistoryTones.size() ? run.HistoryTones[index] : run.BaseTone;
         TToneColumns& columns = tones[static_cast<std::size_t>(tone)];
+        if (top > box.top())
+            track.append(QRect(x, box.top(), cell, top - box.top()));
         if (height > line)
             columns.Fills.append(QRect(x, top + line, cell, height - line));
         columns.Edges.append(QRect(x, top, cell, line));
@@ -159,12 +163,17 @@ void PaintGraph(QPainter& painter, const QRect& box, const TRun& run, int cell,
     }
     painter.save();
     painter.setPen(Qt::NoPen);
+    const QColor base = ColourOf(run.BaseTone, run.Rgb, colours);
+    painter.setBrush(Faint(base, 0.12f));
+    painter.drawRects(track.constData(), static_cast<int>(track.size()));
+    painter.fillRect(QRect(box.left(), box.bottom() + 1 - line, box.width(), line),
+                     Faint(base, 0.35f));
     for (std::size_t t = 0; t < tones.size(); ++t) {
         const TToneColumns& columns = tones[t];
         if (columns.Edges.isEmpty())
             continue;
         const QColor colour = ColourOf(static_cast<TRunTone>(t), run.Rgb, colours);
-        painter.setBrush(Faint(colour, 0.45f));
+        painter.setBrush(Faint(colour, 0.5f));
         painter.drawRects(columns.Fills.constData(), static_cast<int>(columns.Fills.size()));
         painter.setBrush(colour);
         painter.drawRects(columns.Edges.constData(), static_cast<int>(columns.Edges.size()));
