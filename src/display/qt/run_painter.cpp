@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <cstdlib>
-#include <optional>
 
 #include <QPainter>
 #include <QVarLengthArray>
@@ -123,24 +121,36 @@ struct TToneColumns
     QVarLengthArray<QRect, 64> Edges;
 };
 
+// Widens the last rectangle where this one continues it: a flat stretch is one call.
+void AppendMerged(QVarLengthArray<QRect, 64>& rects, const QRect& rect)
+{
+    if (!rects.isEmpty()) {
+        QRect& last = rects.back();
+        if (last.top() == rect.top() && last.height() == rect.height() &&
+            last.right() + 1 == rect.left()) {
+            last.setRight(rect.right());
+            return;
+        }
+    }
+    rects.append(rect);
+}
+
 void PaintGraph(QPainter& painter, const QRect& box, const TRun& run, int cell,
                 const TRunColours& colours)
 {
-    // The line grows with the box, so a tall graph does not draw a hairline.
-    const int line = std::max(1, box.height() / 16);
+    const QColor base = ColourOf(run.BaseTone, run.Rgb, colours);
+    painter.fillRect(box, Faint(base, 0.12f));
+    // The line grows with a very tall box only, so it stays crisp.
+    const int line = std::max(1, box.height() / 24);
+    painter.fillRect(QRect(box.left(), box.bottom() + 1 - line, box.width(), line),
+                     Faint(base, 0.35f));
     const std::size_t shown = std::min(run.History.size(), run.Cells);
     const std::size_t first = run.History.size() - shown;
-    // The track lies only where no column is, so no pixel is blended twice: repainting a
-    // graph every tick is most of a tick's drawing.
-    QVarLengthArray<QRect, 64> track;
-    const int emptyWidth = box.width() - static_cast<int>(shown) * cell;
-    if (emptyWidth > 0)
-        track.append(QRect(box.left(), box.top(), emptyWidth, box.height()));
     // One value per cell, the newest at the right edge, each in the tone it had when it came;
-    // a value shows at least its line. The rectangles go to the engine a colour at a time:
-    // one call each costs more than their pixels.
+    // a value shows at least its line, and the lines of the columns read as one stepped line.
+    // The rectangles go to the engine a colour at a time: one call each costs more than their
+    // pixels, which is also why the steps are not joined by upright strokes.
     std::array<TToneColumns, static_cast<std::size_t>(TRunTone::Critical) + 1> tones;
-    std::optional<int> previousTop;
     for (std::size_t i = 0; i < shown; ++i) {
         const std::size_t index = first + i;
         const int x = box.right() + 1 - static_cast<int>(shown - i) * cell;
@@ -150,30 +160,18 @@ void PaintGraph(QPainter& painter, const QRect& box, const TRun& run, int cell,
         const TRunTone tone =
             index < run.HistoryTones.size() ? run.HistoryTones[index] : run.BaseTone;
         TToneColumns& columns = tones[static_cast<std::size_t>(tone)];
-        if (top > box.top())
-            track.append(QRect(x, box.top(), cell, top - box.top()));
         if (height > line)
-            columns.Fills.append(QRect(x, top + line, cell, height - line));
-        columns.Edges.append(QRect(x, top, cell, line));
-        // A step joins this top to the one before, so the tops read as one line.
-        if (previousTop && *previousTop != top)
-            columns.Edges.append(
-                QRect(x, std::min(top, *previousTop), line, std::abs(top - *previousTop) + line));
-        previousTop = top;
+            AppendMerged(columns.Fills, QRect(x, top + line, cell, height - line));
+        AppendMerged(columns.Edges, QRect(x, top, cell, line));
     }
     painter.save();
     painter.setPen(Qt::NoPen);
-    const QColor base = ColourOf(run.BaseTone, run.Rgb, colours);
-    painter.setBrush(Faint(base, 0.12f));
-    painter.drawRects(track.constData(), static_cast<int>(track.size()));
-    painter.fillRect(QRect(box.left(), box.bottom() + 1 - line, box.width(), line),
-                     Faint(base, 0.35f));
     for (std::size_t t = 0; t < tones.size(); ++t) {
         const TToneColumns& columns = tones[t];
         if (columns.Edges.isEmpty())
             continue;
         const QColor colour = ColourOf(static_cast<TRunTone>(t), run.Rgb, colours);
-        painter.setBrush(Faint(colour, 0.5f));
+        painter.setBrush(Faint(colour, 0.45f));
         painter.drawRects(columns.Fills.constData(), static_cast<int>(columns.Fills.size()));
         painter.setBrush(colour);
         painter.drawRects(columns.Edges.constData(), static_cast<int>(columns.Edges.size()));
