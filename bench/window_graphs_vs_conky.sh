@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # The window with the gallery's "graphs" template (4 graphs, 4 bars, thresholds) against the
 # default template and against conky showing the same graphs (bench/conky-window-graphs.conf),
-# all three at once under one Xvfb with openbox, updating once a second; beside them a window
-# whose one line has no tag ("still"), for the cost of a tick that draws nothing:
+# and against the same template with its graphs 3 lines high ("tall", HEIGHT=3), all at once
+# under one Xvfb with openbox, updating once a second; beside them a window whose one line has
+# no tag ("still"), for the cost of a tick that draws nothing; with BASELINE_BIN, the graphs
+# template drawn by that other statlume too ("baseline"), for a change's cost:
 #  - CPU per update over SECONDS: utime + stime (10 ms ticks; utime alone too) and the
 #    scheduler's own sums;
 #  - the X server's part of each: the other two stopped for X_SECONDS (conky draws through X,
@@ -26,12 +28,16 @@ read_rounds "$@"
 need_tools conky Xvfb openbox xprop python3
 program=$(statlume_program)
 
-start_xvfb 1024x768x24
+start_xvfb 1600x1000x24
 openbox >"$work/openbox.log" 2>&1 &
 pids+=($!)
 wait_for 10 sh -c 'xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id"'
 
-names=(default graphs conky still)
+names=(default graphs tall conky still)
+baseline=${BASELINE_BIN:-}
+[[ -n $baseline ]] && names+=(baseline)
+tall_template=$work/graphs-tall.txt
+sed 's/GRAPH=\([0-9]*\)/GRAPH=\1 HEIGHT=3/g' dist/templates/graphs.txt >"$tall_template"
 declare -A pid
 figures=$work/figures
 : >"$figures"
@@ -47,6 +53,16 @@ start_round() {
         "$(format_string dist/templates/graphs.txt)")
     run_statlume "$dir" "$program" >"$work/$1-graphs.log" 2>&1 &
     pid[graphs]=$!
+    dir=$(settings "$1-tall" '"X"=dword:00000400' '"Y"=dword:00000000' \
+        "$(format_string "$tall_template")")
+    run_statlume "$dir" "$program" >"$work/$1-tall.log" 2>&1 &
+    pid[tall]=$!
+    if [[ -n $baseline ]]; then
+        dir=$(settings "$1-baseline" '"X"=dword:00000400' '"Y"=dword:00000190' \
+            "$(format_string dist/templates/graphs.txt)")
+        run_statlume "$dir" "$baseline" >"$work/$1-baseline.log" 2>&1 &
+        pid[baseline]=$!
+    fi
     conky -c bench/conky-window-graphs.conf >"$work/$1-conky.log" 2>&1 &
     pid[conky]=$!
     dir=$(settings "$1-still" '"X"=dword:00000200' '"Y"=dword:00000000' '"FormatString"="still"')
@@ -123,6 +139,14 @@ put_ratios() {
             print "ratio.graphs_per_conky.cpu", ratio(v["cpu_us.graphs"], v["cpu_us.conky"])
             print "ratio.graphs_per_conky.with_x", ratio(v["sched_us.graphs"] + v["sched_us.xvfb_for.graphs"],
                 v["sched_us.conky"] + v["sched_us.xvfb_for.conky"])
+            print "ratio.tall_per_graphs.sched", ratio(v["sched_us.tall"], v["sched_us.graphs"])
+            print "ratio.tall_per_conky.sched", ratio(v["sched_us.tall"], v["sched_us.conky"])
+            print "ratio.tall_per_conky.with_x", ratio(v["sched_us.tall"] + v["sched_us.xvfb_for.tall"],
+                v["sched_us.conky"] + v["sched_us.xvfb_for.conky"])
+            if ("sched_us.baseline" in v) {
+                print "ratio.graphs_per_baseline.sched", ratio(v["sched_us.graphs"], v["sched_us.baseline"])
+                print "ratio.tall_per_baseline.sched", ratio(v["sched_us.tall"], v["sched_us.baseline"])
+            }
             print "rss_kb.graphs_less_default", v["rss_kb.graphs"] - v["rss_kb.default"]
             print "pss_kb.graphs_less_default", v["pss_kb.graphs"] - v["pss_kb.default"]
         }' >>"$figures"
@@ -152,4 +176,5 @@ awk '$1 != "round" { if (!($1 in seen)) { seen[$1] = 1; order[++n] = $1 } v[$1] 
         # shellcheck disable=SC2086
         printf '%-36s min %10s  median %10s\n' "$name" "$(minimum $values)" "$(median $values)"
     done
-echo "targets: graphs/default <= 1.5, graphs/conky <= 0.5, RSS graphs - default <= 2048 kB"
+echo "targets: graphs/default <= 1.5, graphs/conky <= 0.5, RSS graphs - default <= 2048 kB," \
+    "tall/graphs (and tall/baseline) <= 1.2, tall/conky <= 0.5"

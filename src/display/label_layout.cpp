@@ -29,10 +29,10 @@ void ArrangeLabelBoxes(std::vector<TLabelBox>& labels, TWindowBox& window, bool 
             maxRight = std::max(maxRight, label.Left + label.Width);
         }
         if (step == 0) {
-            step = label.Height + LayoutLineGap;
+            step = label.Height - label.ExtraHeight + LayoutLineGap;
         }
         // A placed label keeps its slot, so the flow leaves a gap where it would stand.
-        y += step;
+        y += step + label.ExtraHeight;
     }
     if (!autoSize) {
         KeepPlacedInside(labels, window);

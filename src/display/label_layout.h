@@ -31,6 +31,8 @@ struct TLabelBox
     int Height = 0;
     /// Placed labels keep their position; flowing ones (Tag 0) are positioned by the layout.
     bool Placed = false;
+    /// Pixels of Height beyond one text line (a drawing of HEIGHT=N); the flow steps past them.
+    int ExtraHeight = 0;
     friend bool operator==(const TLabelBox&, const TLabelBox&) = default;
 };
 
@@ -45,10 +47,11 @@ struct TWindowBox
 };
 
 /// The layout pass: flowing labels get their tops in a column stepped by the first label's
-/// height + 2; with autoSize the window takes the widest extent + 2 and the larger of the
-/// flow height and the lowest placed label's bottom + 2, keeping its right edge when asked.
-/// Placed labels are kept inside the window (KeepPlacedInside). Lefts of flowing labels are
-/// left to AlignedLeft. No labels give a 2 x 2 window.
+/// height + 2 (one text line's: a tall label adds its ExtraHeight to its own step only); with
+/// autoSize the window takes the widest extent + 2 and the larger of the flow height and the lowest
+/// placed label's bottom + 2, keeping its right edge when asked. Placed labels are kept inside the
+/// window (KeepPlacedInside). Lefts of flowing labels are left to AlignedLeft. No labels give a 2 x
+/// 2 window.
 void ArrangeLabelBoxes(std::vector<TLabelBox>& labels, TWindowBox& window, bool keepRightEdge,
                        bool autoSize);
 

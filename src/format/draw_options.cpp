@@ -13,6 +13,7 @@ constexpr std::string_view GraphKey = "GRAPH=";
 constexpr std::string_view WarnKey = "WARN=";
 constexpr std::string_view CritKey = "CRIT=";
 constexpr std::string_view ColourKey = "COLOR=";
+constexpr std::string_view HeightKey = "HEIGHT=";
 
 bool IsDigit(char c)
 {
@@ -33,9 +34,25 @@ void Note(std::vector<TDrawNote>* notes, std::string_view option, std::string_vi
         notes->push_back({option, reason});
 }
 
-// Digits after the keyword: 1..MaxDrawCells, more is capped, anything else is absent.
-std::size_t ReadCells(std::string_view tag, std::string_view key, std::vector<TDrawNote>* notes)
+// How a count (cells, lines) is bounded and what is said of one out of bounds.
+struct TCountRule
 {
+    std::size_t Most;
+    std::string_view Missing;
+    std::string_view Zero;
+    std::string_view TooMany;
+};
+
+constexpr TCountRule CellRule{MaxDrawCells, "needs a number of cells; ignored", "0 cells; ignored",
+                              "wider than 512 cells; drawn 512 wide"};
+constexpr TCountRule LineRule{MaxDrawLines, "needs a number of lines; ignored", "0 lines; ignored",
+                              "taller than 8 lines; drawn 8 high"};
+
+// Digits after the keyword: 1..rule.Most, more is capped, anything else is absent (0).
+std::size_t ReadCount(std::string_view tag, std::string_view key, const TCountRule& rule,
+                      std::vector<TDrawNote>* notes)
+{
+    const std::size_t most = rule.Most;
     const std::size_t keyPos = FindFolded(tag, key);
     if (keyPos == std::string_view::npos)
         return 0;
@@ -45,21 +62,20 @@ std::size_t ReadCells(std::string_view tag, std::string_view key, std::vector<TD
     for (; pos < tag.size() && IsDigit(tag[pos]); ++pos) {
         any = true;
         // Saturates, so a run of a thousand digits reads as "too wide", not as a wrapped number.
-        value =
-            value > MaxDrawCells ? value : value * 10 + static_cast<std::size_t>(tag[pos] - '0');
+        value = value > most ? value : value * 10 + static_cast<std::size_t>(tag[pos] - '0');
     }
     const std::string_view option = key.substr(0, key.size() - 1);
     if (!any) {
-        Note(notes, option, "needs a number of cells; ignored");
+        Note(notes, option, rule.Missing);
         return 0;
     }
     if (value == 0) {
-        Note(notes, option, "0 cells; ignored");
+        Note(notes, option, rule.Zero);
         return 0;
     }
-    if (value > MaxDrawCells) {
-        Note(notes, option, "wider than 512 cells; drawn 512 wide");
-        return MaxDrawCells;
+    if (value > most) {
+        Note(notes, option, rule.TooMany);
+        return most;
     }
     return value;
 }
@@ -127,7 +143,7 @@ std::optional<std::uint32_t> ReadColour(std::string_view tag, std::vector<TDrawN
 
 bool MentionsDrawOptions(std::string_view tag)
 {
-    for (const std::string_view key : {BarKey, GraphKey, WarnKey, CritKey, ColourKey}) {
+    for (const std::string_view key : {BarKey, GraphKey, WarnKey, CritKey, ColourKey, HeightKey}) {
         if (FindFolded(tag, key) != std::string_view::npos)
             return true;
     }
@@ -137,8 +153,8 @@ bool MentionsDrawOptions(std::string_view tag)
 TDrawOptions ReadDrawOptions(std::string_view tag, std::vector<TDrawNote>* notes)
 {
     TDrawOptions options;
-    options.BarCells = ReadCells(tag, BarKey, notes);
-    options.GraphCells = ReadCells(tag, GraphKey, notes);
+    options.BarCells = ReadCount(tag, BarKey, CellRule, notes);
+    options.GraphCells = ReadCount(tag, GraphKey, CellRule, notes);
     if (options.BarCells != 0 && options.GraphCells != 0) {
         Note(notes, "BAR", "ignored, GRAPH given too");
         options.BarCells = 0;
@@ -146,6 +162,11 @@ TDrawOptions ReadDrawOptions(std::string_view tag, std::vector<TDrawNote>* notes
     options.Warn = ReadThreshold(tag, WarnKey, notes);
     options.Crit = ReadThreshold(tag, CritKey, notes);
     options.Colour = ReadColour(tag, notes);
+    const std::size_t lines = ReadCount(tag, HeightKey, LineRule, notes);
+    if (lines != 0 && options.BarCells == 0 && options.GraphCells == 0)
+        Note(notes, "HEIGHT", "needs BAR or GRAPH; ignored");
+    else if (lines != 0)
+        options.Lines = lines;
     return options;
 }
 
@@ -172,7 +193,8 @@ std::string DrawOptionHelp(std::string_view upperTagName)
     if (scale.HasMaximum) {
         text += ", BAR=N (a bar N cells wide) and GRAPH=N (the last N values), drawn against ";
         text += row->MaximumText;
-        text += " in place of the value";
+        text += " in place of the value, and HEIGHT=N (a drawing N lines high in the window, 1 to "
+                "8)";
     }
     text += '.';
     return text;

@@ -13,6 +13,8 @@ namespace statlume {
 
 /// Widest bar or graph, in cells; larger widths are read as this.
 inline constexpr std::size_t MaxDrawCells = 512;
+/// Tallest bar or graph, in text lines; larger heights are read as this.
+inline constexpr std::size_t MaxDrawLines = 8;
 
 /// The drawing, threshold and colour options written inside one tag.
 struct TDrawOptions
@@ -27,6 +29,8 @@ struct TDrawOptions
     std::optional<double> Crit;
     /// COLOR=#RRGGBB as 0xRRGGBB.
     std::optional<std::uint32_t> Colour;
+    /// HEIGHT=N: text lines the bar or graph takes in the window; 1 when absent or malformed.
+    std::size_t Lines = 1;
 
     /// The tag asks for anything beyond the laid-down options.
     bool Any() const { return BarCells != 0 || GraphCells != 0 || Warn || Crit || Colour; }
@@ -39,14 +43,15 @@ struct TDrawNote
     std::string_view Reason;
 };
 
-/// Whether the tag holds any of the keywords BAR=, GRAPH=, WARN=, CRIT=, COLOR= (ASCII case
-/// ignored); a cheap test before reading them.
+/// Whether the tag holds any of the keywords BAR=, GRAPH=, WARN=, CRIT=, COLOR=, HEIGHT= (ASCII
+/// case ignored); a cheap test before reading them.
 bool MentionsDrawOptions(std::string_view tag);
 
-/// Reads BAR=, GRAPH=, WARN=, CRIT= and COLOR= of a tag, each at its first occurrence
-/// anywhere in it, as the laid-down options are. A malformed option counts as absent; a width
-/// above MaxDrawCells is read as MaxDrawCells; GRAPH= wins over BAR=. Each such case adds a
-/// note when notes is given.
+/// Reads BAR=, GRAPH=, WARN=, CRIT=, COLOR= and HEIGHT= of a tag, each at its first
+/// occurrence anywhere in it, as the laid-down options are. A malformed option counts as
+/// absent; a width above MaxDrawCells is read as MaxDrawCells, a height above MaxDrawLines as
+/// MaxDrawLines; GRAPH= wins over BAR=; HEIGHT= without either is ignored. Each such case adds
+/// a note when notes is given.
 TDrawOptions ReadDrawOptions(std::string_view tag, std::vector<TDrawNote>* notes = nullptr);
 
 /// The scale of the item with the given tag name (ASCII case ignored) and FORMAT text; no

@@ -55,6 +55,14 @@ struct TRun
     /// The blanks of Text that pad a figure to its SIZE, in order: the window draws them a
     /// digit wide, so a padded figure keeps its width in any font.
     std::vector<TTextRange> Padding;
+    /// The tone each History value had when it was recorded; as many as History.
+    std::vector<TRunTone> HistoryTones;
+    /// A drawing's tone without its thresholds (Plain or Custom): the colour of its track.
+    TRunTone BaseTone = TRunTone::Plain;
+    /// The maximum a drawing is drawn against, in the value's unit; 0 when none is known.
+    double Scale = 0;
+    /// A drawing's height in text lines (HEIGHT=, 1..MaxDrawLines); text outputs draw one.
+    std::size_t Lines = 1;
 
     bool operator==(const TRun&) const = default;
 };
@@ -73,5 +81,8 @@ std::string PlainText(const TRunLine& line);
 
 /// The line's text without its drawings.
 std::string TextWithoutDrawings(const TRunLine& line);
+
+/// How many text lines the line takes in the window: its tallest drawing's, 1 at least.
+std::size_t LinesOf(const TRunLine& line);
 
 } // namespace statlume

@@ -137,6 +137,7 @@ TRun SpanRun(const TSpan& span, std::string_view text, TTagHistory& history, std
     TRun run;
     run.Text = std::string(text);
     run.Tone = ToneOf(span);
+    run.BaseTone = span.Options.Colour ? TRunTone::Custom : TRunTone::Plain;
     run.Rgb = span.Options.Colour.value_or(0);
     if (!span.Scale.HasMaximum)
         return run;
@@ -149,7 +150,7 @@ TRun SpanRun(const TSpan& span, std::string_view text, TTagHistory& history, std
     if (span.HasValue) {
         const auto value = static_cast<float>(span.Measure->Value);
         if (sample)
-            history.Add(value, nowMs);
+            history.Add(value, nowMs, run.Tone);
         maximum = span.Scale.PeakMaximum ? std::max<double>(history.Peak(nowMs), value)
                                          : span.Measure->Maximum;
         run.Fraction = Fraction(value, *maximum);
@@ -158,17 +159,24 @@ TRun SpanRun(const TSpan& span, std::string_view text, TTagHistory& history, std
     } else if (span.Measure) {
         maximum = span.Measure->Maximum;
     }
+    if (maximum)
+        run.Scale = *maximum;
     if (span.Options.GraphCells != 0) {
         run.Kind = TRunKind::Graph;
         run.Cells = span.Options.GraphCells;
+        run.Lines = span.Options.Lines;
         if (maximum) {
             run.History.reserve(history.Size());
-            for (std::size_t i = 0; i < history.Size(); ++i)
+            run.HistoryTones.reserve(history.Size());
+            for (std::size_t i = 0; i < history.Size(); ++i) {
                 run.History.push_back(Fraction(history.At(i), *maximum));
+                run.HistoryTones.push_back(history.ToneAt(i));
+            }
         }
     } else if (span.Options.BarCells != 0) {
         run.Kind = TRunKind::Bar;
         run.Cells = span.Options.BarCells;
+        run.Lines = span.Options.Lines;
     }
     return run;
 }

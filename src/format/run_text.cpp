@@ -98,19 +98,48 @@ std::string PaletteCode(TRgb colour)
     return "38;5;" + std::to_string(index);
 }
 
-std::string ToneCode(const TRun& run, TColourDepth depth)
+std::string ToneCode(TRunTone tone, std::uint32_t rgb, TColourDepth depth)
 {
-    switch (run.Tone) {
+    switch (tone) {
     case TRunTone::Plain:
         return {};
     case TRunTone::Custom:
-        return "\x1b[" + ForegroundCode(run.Rgb, depth) + 'm';
+        return "\x1b[" + ForegroundCode(rgb, depth) + 'm';
     case TRunTone::Warning:
         return "\x1b[33m";
     case TRunTone::Critical:
         return "\x1b[31m";
     }
     return {};
+}
+
+// The lowest block that reaches the value; nothing measured still shows the floor.
+std::string_view GraphCell(float fraction)
+{
+    const double eighths = std::ceil(Clamped(fraction) * 8);
+    const std::size_t level = eighths <= 1 ? 0 : static_cast<std::size_t>(eighths) - 1;
+    return LowerEighths[std::min<std::size_t>(level, 7)];
+}
+
+// A graph whose cells each take the colour their value had, a code only where it changes.
+std::string ColouredGraphText(const TRun& run, TColourDepth depth)
+{
+    const std::size_t shown = std::min(run.History.size(), run.Cells);
+    std::string text(run.Cells - shown, ' ');
+    std::string open;
+    for (std::size_t i = run.History.size() - shown; i < run.History.size(); ++i) {
+        std::string code = ToneCode(run.HistoryTones[i], run.Rgb, depth);
+        if (code != open) {
+            if (!open.empty())
+                text += "\x1b[0m";
+            text += code;
+            open = std::move(code);
+        }
+        text += GraphCell(run.History[i]);
+    }
+    if (!open.empty())
+        text += "\x1b[0m";
+    return text;
 }
 
 } // namespace
@@ -151,12 +180,8 @@ std::string GraphText(const std::vector<float>& history, std::size_t cells)
     text.reserve(cells * 3);
     const std::size_t shown = std::min(history.size(), cells);
     text.append(cells - shown, ' ');
-    for (std::size_t i = history.size() - shown; i < history.size(); ++i) {
-        // The lowest block that reaches the value; nothing measured still shows the floor.
-        const double eighths = std::ceil(Clamped(history[i]) * 8);
-        const std::size_t level = eighths <= 1 ? 0 : static_cast<std::size_t>(eighths) - 1;
-        text += LowerEighths[std::min<std::size_t>(level, 7)];
-    }
+    for (std::size_t i = history.size() - shown; i < history.size(); ++i)
+        text += GraphCell(history[i]);
     return text;
 }
 
@@ -164,9 +189,14 @@ std::string RunLineText(const TRunLine& line, const TRunTextStyle& style)
 {
     std::string text;
     for (const TRun& run : line.Runs) {
-        const std::string code = style.Ansi && style.Depth != TColourDepth::None
-                                     ? ToneCode(run, style.Depth)
-                                     : std::string();
+        const bool coloured = style.Ansi && style.Depth != TColourDepth::None;
+        if (coloured && run.Kind == TRunKind::Graph &&
+            run.HistoryTones.size() == run.History.size()) {
+            text += ColouredGraphText(run, style.Depth);
+            continue;
+        }
+        const std::string code =
+            coloured ? ToneCode(run.Tone, run.Rgb, style.Depth) : std::string();
         text += code;
         switch (run.Kind) {
         case TRunKind::Text:

@@ -36,8 +36,9 @@ struct TRunTextStyle
 std::string ForegroundCode(std::uint32_t rgb, TColourDepth depth);
 
 /// The line for a text output: bars as eighth blocks (▏…█) against light shade, graphs as
-/// one of ▁…█ per value with blanks where no value is known yet, text as it stands; with
-/// Ansi, coloured runs between colour codes.
+/// one of ▁…█ per value with blanks where no value is known yet (one line high, whatever
+/// their HEIGHT), text as it stands; with Ansi, coloured runs between colour codes, and each
+/// cell of a graph in the colour its value had.
 std::string RunLineText(const TRunLine& line, const TRunTextStyle& style);
 
 /// A bar of cells characters showing fraction (0..1).

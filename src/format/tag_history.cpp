@@ -20,16 +20,20 @@ void TTagHistory::SetCapacity(std::size_t capacity)
     Capacity = capacity;
     Values.clear();
     Values.shrink_to_fit();
+    Tones.clear();
+    Tones.shrink_to_fit();
     Next = 0;
 }
 
-void TTagHistory::Add(float value, std::int64_t nowMs)
+void TTagHistory::Add(float value, std::int64_t nowMs, TRunTone tone)
 {
     if (Capacity != 0) {
         if (Values.size() < Capacity) {
             Values.push_back(value);
+            Tones.push_back(tone);
         } else {
             Values[Next] = value;
+            Tones[Next] = tone;
             Next = (Next + 1) % Capacity;
         }
     }
@@ -65,12 +69,20 @@ float TTagHistory::Peak(std::int64_t nowMs) const
     return peak;
 }
 
-float TTagHistory::At(std::size_t index) const
+std::size_t TTagHistory::Slot(std::size_t index) const
 {
     // Until the ring is full the values stand in order; after that the oldest is at Next.
-    if (Values.size() < Capacity)
-        return Values[index];
-    return Values[(Next + index) % Values.size()];
+    return Values.size() < Capacity ? index : (Next + index) % Values.size();
+}
+
+float TTagHistory::At(std::size_t index) const
+{
+    return Values[Slot(index)];
+}
+
+TRunTone TTagHistory::ToneAt(std::size_t index) const
+{
+    return Tones[Slot(index)];
 }
 
 } // namespace statlume

@@ -60,6 +60,32 @@ TEST(DrawOptions, ReadsOptionsAndCountsMalformedOnesAsAbsent)
     }
 }
 
+TEST(DrawOptions, ReadsHeightOnlyBesideADrawing)
+{
+    struct Row
+    {
+        const char* name;
+        std::string_view tag;
+        std::size_t lines;
+        std::size_t notes;
+    };
+    const Row rows[] = {
+        {"one line by default", "<NAME=ProcUsage GRAPH=9>", 1, 0},
+        {"tall graph", "<NAME=ProcUsage GRAPH=9 height=3>", 3, 0},
+        {"tall bar is capped", "<NAME=ProcUsage BAR=4 HEIGHT=9>", 8, 1},
+        {"height of 0", "<NAME=ProcUsage BAR=4 HEIGHT=0>", 1, 1},
+        {"height without a number", "<NAME=ProcUsage BAR=4 HEIGHT=x>", 1, 1},
+        {"height without a drawing", "<NAME=ProcUsage HEIGHT=2>", 1, 1},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::vector<TDrawNote> notes;
+        EXPECT_EQ(ReadDrawOptions(row.tag, &notes).Lines, row.lines);
+        EXPECT_EQ(notes.size(), row.notes);
+        EXPECT_TRUE(MentionsDrawOptions(row.tag));
+    }
+}
+
 TEST(DrawOptions, DropsThresholdsInTheWrongOrder)
 {
     struct Row

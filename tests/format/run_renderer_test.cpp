@@ -250,6 +250,53 @@ TEST(RunRenderer, GraphHistoryIsBoundedAndKeptPerOccurrence)
     EXPECT_TRUE(histories(false).first.empty()) << "a changed line starts again";
 }
 
+// Each column keeps the colour its value had: a load that starts does not redden the quiet
+// past, and one that stops does not clear the alarm from the columns it filled.
+TEST(RunRenderer, GraphColumnsKeepTheToneOfTheirOwnValue)
+{
+    constexpr auto Plain = TRunTone::Plain;
+    constexpr auto Custom = TRunTone::Custom;
+    constexpr auto Warning = TRunTone::Warning;
+    constexpr auto Critical = TRunTone::Critical;
+    struct Row
+    {
+        const char* name;
+        const char* line;
+        std::vector<float> values;
+        std::vector<TRunTone> tones;
+        TRunTone base;
+    };
+    const Row rows[] = {
+        {"load starts",
+         "<NAME=ProcUsage GRAPH=4 WARN=70 CRIT=90>",
+         {10, 20, 30, 95},
+         {Plain, Plain, Plain, Critical},
+         Plain},
+        {"load stops",
+         "<NAME=ProcUsage GRAPH=3 WARN=70 CRIT=90>",
+         {100, 80, 100, 5},
+         {Warning, Critical, Plain},
+         Plain},
+        {"coloured",
+         "<NAME=ProcUsage GRAPH=3 CRIT=90 COLOR=#00FF00>",
+         {95, 5},
+         {Critical, Custom},
+         Custom},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        TRunRig rig;
+        TRun run;
+        for (const float value : row.values) {
+            rig.Shell.Data.ProcUsage[0] = value;
+            run = rig.Runs(row.line).Runs.at(0);
+        }
+        EXPECT_EQ(run.HistoryTones, row.tones);
+        EXPECT_EQ(run.History.size(), run.HistoryTones.size());
+        EXPECT_EQ(run.BaseTone, row.base);
+    }
+}
+
 TEST(RunRenderer, NetworkRatesScaleToThePeakOfTheLastMinute)
 {
     TRunRig rig;

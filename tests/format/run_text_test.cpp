@@ -63,6 +63,18 @@ TEST(RunText, ColoursRunsOnlyWhenAsked)
     EXPECT_EQ(RunLineText(line, TRunTextStyle{true, TColourDepth::None}), "CPU 95xy");
 }
 
+TEST(RunText, GraphCellsTakeTheColourOfTheirOwnValue)
+{
+    TRun graph = Drawing(Graph, 4, 0.1, {1, 0.95f, 0.1f});
+    graph.Rgb = 0x10FF03;
+    graph.HistoryTones = {TRunTone::Critical, TRunTone::Critical, TRunTone::Custom};
+    EXPECT_EQ(RunLineText({{graph}}, TRunTextStyle{true}),
+              " \x1b[31m██\x1b[0m\x1b[38;2;16;255;3m▁\x1b[0m");
+    graph.HistoryTones = {TRunTone::Warning, TRunTone::Plain, TRunTone::Plain};
+    EXPECT_EQ(RunLineText({{graph}}, TRunTextStyle{true}), " \x1b[33m█\x1b[0m█▁");
+    EXPECT_EQ(RunLineText({{graph}}, {}), " ██▁");
+}
+
 TEST(RunText, CustomColoursFitTheTerminalsDepth)
 {
     struct Row

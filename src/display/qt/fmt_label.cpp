@@ -1,5 +1,6 @@
 #include "display/qt/fmt_label.h"
 
+#include "display/drawing_tip.h"
 #include "display/label_layout.h"
 
 #include <QEvent>
@@ -51,6 +52,7 @@ bool TFmtLabel::SetRuns(TRunLine line)
         Runs = {};
         RunSpans.clear();
         setAccessibleName(QString());
+        ShowScaleTip({});
         CaptionText = std::string(1, '\0');
         return SetCaption(caption);
     }
@@ -63,6 +65,7 @@ bool TFmtLabel::SetRuns(TRunLine line)
     Runs = std::move(line);
     RunSpans = std::move(spans);
     CaptionText = PlainText(Runs);
+    ShowScaleTip(DrawingScaleTip(Runs));
     // QLabel::setText repaints the whole label; the caption reaches assistive tools as the name.
     setAccessibleName(
         QString::fromUtf8(CaptionText.data(), static_cast<qsizetype>(CaptionText.size())));
@@ -93,6 +96,29 @@ void TFmtLabel::SetToneColours(const QColor& warn, const QColor& crit)
         update();
 }
 
+void TFmtLabel::ShowScaleTip(std::string tip)
+{
+    if (tip == ScaleTip)
+        return;
+    ScaleTip = std::move(tip);
+    setToolTip(QString::fromUtf8(ScaleTip.data(), static_cast<qsizetype>(ScaleTip.size())));
+}
+
+int TFmtLabel::ExtraHeight() const
+{
+    return fontMetrics().height() * static_cast<int>(LinesOf(Runs) - 1);
+}
+
+void TFmtLabel::SetFade(std::optional<QColor> fadeTo)
+{
+    if (fadeTo == FadeTo)
+        return;
+    FadeTo = fadeTo;
+    ++Revisions;
+    if (!Runs.Runs.empty())
+        update();
+}
+
 void TFmtLabel::SetOutline(TTextOutline outline, const QColor& colour)
 {
     if (outline == Outline && colour == OutlineColour)
@@ -117,8 +143,8 @@ void TFmtLabel::PaintContent(QPainter& painter, const QRect& rect, const QRegion
         if (!Runs.Runs.empty()) {
             // A halo is worked out over the whole label: every run goes into its layer.
             const QRegion shown = Outline == TTextOutline::None ? exposed : QRegion(box);
-            PaintRunLine(target, box, alignment(), Runs, RunSpans, {text, WarnColour, CritColour},
-                         shown);
+            PaintRunLine(target, box, alignment(), Runs, RunSpans,
+                         {text, WarnColour, CritColour, FadeTo}, shown);
             return;
         }
         target.setPen(text);
@@ -142,7 +168,7 @@ QSize TFmtLabel::sizeHint() const
     const QMargins halo = Halo();
     const QSize room(halo.left() + halo.right(), halo.top() + halo.bottom());
     if (!Runs.Runs.empty())
-        return QSize(RunLineWidth(RunSpans), fontMetrics().height()) + room;
+        return QSize(RunLineWidth(RunSpans), fontMetrics().height() + ExtraHeight()) + room;
     // No mnemonic flag: a caption holds values from outside, whose "&" must show as written.
     return fontMetrics().size(Qt::TextSingleLine, text()) + room;
 }

@@ -32,6 +32,10 @@ public:
     bool SetRuns(TRunLine line);
     /// The colours of warning and critical runs.
     void SetToneColours(const QColor& warn, const QColor& crit);
+    /// Pixels of the label's height beyond one text line: its tallest drawing's extra lines.
+    int ExtraHeight() const;
+    /// Old figures: the runs' colours are drawn halfway to fadeTo; nullopt shows them current.
+    void SetFade(std::optional<QColor> fadeTo);
     /// The outline or shadow drawn around the label's drawing, in colour; the label grows by
     /// its width so nothing is cut. The same outline and colour again change nothing.
     void SetOutline(TTextOutline outline, const QColor& colour);
@@ -72,6 +76,7 @@ protected:
 
 private:
     void FitToCaption(bool wasBlank = false);
+    void ShowScaleTip(std::string tip);
     QMargins Halo() const;
 
     std::string CaptionText;
@@ -81,6 +86,9 @@ private:
     TRunSpans RunSpans;
     QColor WarnColour{0xFF, 0xBF, 0x00};
     QColor CritColour{0xFF, 0x30, 0x30};
+    std::optional<QColor> FadeTo;
+    /// The tooltip shown: the scales of drawings not drawn against 100.
+    std::string ScaleTip;
     TTextOutline Outline = TTextOutline::None;
     QColor OutlineColour{Qt::black};
     std::uint64_t Revisions = 0;

@@ -1,6 +1,7 @@
 #include "display/qt/run_painter.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 #include "format/run_columns.h"
@@ -71,7 +72,7 @@ QRect Ink(int x, const TRunSpan& span, int height)
 // drawn, only its fraction or history.
 bool DrawsAlike(const TRun& a, const TRun& b)
 {
-    if (a.Kind != b.Kind || a.Tone != b.Tone || (a.Tone == TRunTone::Custom && a.Rgb != b.Rgb))
+    if (a.Kind != b.Kind || a.Tone != b.Tone || a.BaseTone != b.BaseTone || a.Rgb != b.Rgb)
         return false;
     switch (a.Kind) {
     case TRunKind::Text:
@@ -79,24 +80,33 @@ bool DrawsAlike(const TRun& a, const TRun& b)
     case TRunKind::Bar:
         return a.Cells == b.Cells && a.Fraction == b.Fraction;
     case TRunKind::Graph:
-        return a.Cells == b.Cells && a.History == b.History;
+        return a.Cells == b.Cells && a.History == b.History && a.HistoryTones == b.HistoryTones;
     }
     return false;
 }
 
-QColor ColourOf(const TRun& run, const TRunColours& colours)
+QColor ColourOf(TRunTone tone, std::uint32_t rgb, const TRunColours& colours)
 {
-    switch (run.Tone) {
+    QColor colour = colours.Text;
+    switch (tone) {
     case TRunTone::Plain:
-        return colours.Text;
+        return colour;
     case TRunTone::Custom:
-        return QColor::fromRgb(static_cast<QRgb>(run.Rgb));
+        colour = QColor::fromRgb(static_cast<QRgb>(rgb));
+        break;
     case TRunTone::Warning:
-        return colours.Warn;
+        colour = colours.Warn;
+        break;
     case TRunTone::Critical:
-        return colours.Crit;
+        colour = colours.Crit;
+        break;
     }
-    return colours.Text;
+    if (!colours.FadeTo)
+        return colour;
+    // The same halfway mix the text of old figures gets, so no alarm colour looks current.
+    const QColor& to = *colours.FadeTo;
+    return QColor((colour.red() + to.red()) / 2, (colour.green() + to.green()) / 2,
+                  (colour.blue() + to.blue()) / 2, colour.alpha());
 }
 
 double Clamped(double fraction)
@@ -104,46 +114,91 @@ double Clamped(double fraction)
     return std::isfinite(fraction) ? std::clamp(fraction, 0.0, 1.0) : 0.0;
 }
 
-// The drawing area of a run: the font's height less a little air above and below, so bars of
-// adjacent lines do not touch.
-QRect DrawingBox(int left, int top, int width, const QFontMetrics& metrics)
+QColor Faint(QColor colour, float alpha)
+{
+    colour.setAlphaF(colour.alphaF() * alpha);
+    return colour;
+}
+
+// The drawing area of a run: lines of the font's height less a little air above and below,
+// so drawings of adjacent lines do not touch.
+QRect DrawingBox(int left, int top, int width, const QFontMetrics& metrics, std::size_t lines)
 {
     const int height = metrics.height();
     const int air = std::max(1, height / 8);
-    return {left, top + air, width, std::max(1, height - 2 * air)};
+    return {left, top + air, width, std::max(1, height * static_cast<int>(lines) - 2 * air)};
 }
 
 void PaintBar(QPainter& painter, const QRect& box, double fraction, const QColor& colour)
 {
-    QColor track = colour;
-    track.setAlphaF(0.25f);
-    painter.fillRect(box, track);
+    painter.fillRect(box, Faint(colour, 0.25f));
     const int filled = static_cast<int>(std::lround(Clamped(fraction) * box.width()));
     if (filled > 0)
         painter.fillRect(QRect(box.left(), box.top(), filled, box.height()), colour);
 }
 
-void PaintGraph(QPainter& painter, const QRect& box, const TRun& run, int cell,
-                const QColor& colour)
+// A graph's columns of one tone: the fill under the line and the line along their tops.
+struct TToneColumns
 {
-    QColor track = colour;
-    track.setAlphaF(0.15f);
-    painter.fillRect(box, track);
+    QVarLengthArray<QRect, 64> Fills;
+    QVarLengthArray<QRect, 64> Edges;
+};
+
+// Widens the last rectangle where this one continues it: a flat stretch is one call.
+void AppendMerged(QVarLengthArray<QRect, 64>& rects, const QRect& rect)
+{
+    if (!rects.isEmpty()) {
+        QRect& last = rects.back();
+        if (last.top() == rect.top() && last.height() == rect.height() &&
+            last.right() + 1 == rect.left()) {
+            last.setRight(rect.right());
+            return;
+        }
+    }
+    rects.append(rect);
+}
+
+void PaintGraph(QPainter& painter, const QRect& box, const TRun& run, int cell,
+                const TRunColours& colours)
+{
+    const QColor base = ColourOf(run.BaseTone, run.Rgb, colours);
+    painter.fillRect(box, Faint(base, 0.12f));
+    // The line grows with a very tall box only, so it stays crisp.
+    const int line = std::max(1, box.height() / 24);
+    painter.fillRect(QRect(box.left(), box.bottom() + 1 - line, box.width(), line),
+                     Faint(base, 0.35f));
     const std::size_t shown = std::min(run.History.size(), run.Cells);
     const std::size_t first = run.History.size() - shown;
-    // One value per cell, the newest at the right edge; a value shows at least one pixel.
-    // The columns go to the engine at once: one call each costs more than its pixels.
-    QVarLengthArray<QRect, 64> columns;
+    // One value per cell, the newest at the right edge, each in the tone it had when it came;
+    // a value shows at least its line, and the lines of the columns read as one stepped line.
+    // The rectangles go to the engine a colour at a time: one call each costs more than their
+    // pixels, which is also why the steps are not joined by upright strokes.
+    std::array<TToneColumns, static_cast<std::size_t>(TRunTone::Critical) + 1> tones;
     for (std::size_t i = 0; i < shown; ++i) {
+        const std::size_t index = first + i;
         const int x = box.right() + 1 - static_cast<int>(shown - i) * cell;
         const int height = std::max(
-            1, static_cast<int>(std::lround(Clamped(run.History[first + i]) * box.height())));
-        columns.append(QRect(x, box.bottom() + 1 - height, cell, height));
+            line, static_cast<int>(std::lround(Clamped(run.History[index]) * box.height())));
+        const int top = box.bottom() + 1 - height;
+        const TRunTone tone =
+            index < run.HistoryTones.size() ? run.HistoryTones[index] : run.BaseTone;
+        TToneColumns& columns = tones[static_cast<std::size_t>(tone)];
+        if (height > line)
+            AppendMerged(columns.Fills, QRect(x, top + line, cell, height - line));
+        AppendMerged(columns.Edges, QRect(x, top, cell, line));
     }
     painter.save();
     painter.setPen(Qt::NoPen);
-    painter.setBrush(colour);
-    painter.drawRects(columns.constData(), static_cast<int>(columns.size()));
+    for (std::size_t t = 0; t < tones.size(); ++t) {
+        const TToneColumns& columns = tones[t];
+        if (columns.Edges.isEmpty())
+            continue;
+        const QColor colour = ColourOf(static_cast<TRunTone>(t), run.Rgb, colours);
+        painter.setBrush(Faint(colour, 0.45f));
+        painter.drawRects(columns.Fills.constData(), static_cast<int>(columns.Fills.size()));
+        painter.setBrush(colour);
+        painter.drawRects(columns.Edges.constData(), static_cast<int>(columns.Edges.size()));
+    }
     painter.restore();
 }
 
@@ -206,25 +261,27 @@ void PaintRunLine(QPainter& painter, const QRect& rect, Qt::Alignment alignment,
     const int left =
         alignment & Qt::AlignRight ? rect.right() + 1 - RunLineWidth(spans) : rect.left();
     const int cell = CellWidth(metrics);
+    // Beside a tall drawing the text stands in the middle of the line.
+    const int textTop = rect.top() + static_cast<int>(LinesOf(line) - 1) * metrics.height() / 2;
     for (std::size_t i = 0; i < line.Runs.size() && i < spans.size(); ++i) {
         const TRun& run = line.Runs[i];
         const int width = spans[i].Width;
         const QRect box(left + spans[i].Start, rect.top(), width, rect.height());
         if (!exposed.intersects(Ink(box.left(), spans[i], rect.height()).translated(0, rect.top())))
             continue;
-        const QColor colour = ColourOf(run, colours);
         switch (run.Kind) {
         case TRunKind::Text:
-            painter.setPen(colour);
-            painter.drawText(box, Qt::AlignLeft | Qt::AlignTop | TextFlags, WindowText(run));
+            painter.setPen(ColourOf(run.Tone, run.Rgb, colours));
+            painter.drawText(QRect(box.left(), textTop, width, rect.bottom() + 1 - textTop),
+                             Qt::AlignLeft | Qt::AlignTop | TextFlags, WindowText(run));
             break;
         case TRunKind::Bar:
-            PaintBar(painter, DrawingBox(box.left(), rect.top(), width, metrics), run.Fraction,
-                     colour);
+            PaintBar(painter, DrawingBox(box.left(), rect.top(), width, metrics, run.Lines),
+                     run.Fraction, ColourOf(run.Tone, run.Rgb, colours));
             break;
         case TRunKind::Graph:
-            PaintGraph(painter, DrawingBox(box.left(), rect.top(), width, metrics), run, cell,
-                       colour);
+            PaintGraph(painter, DrawingBox(box.left(), rect.top(), width, metrics, run.Lines), run,
+                       cell, colours);
             break;
         }
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <vector>
 
 #include "format/run.h"
@@ -22,6 +23,8 @@ struct TRunColours
     QColor Warn;
     /// "CritColor".
     QColor Crit;
+    /// Old figures: every colour but the text's (dimmed already) is drawn halfway to this.
+    std::optional<QColor> FadeTo;
 };
 
 /// Where a run draws, in pixels along the line.

@@ -232,7 +232,8 @@ std::vector<TLabelBox> TStatlumeDisplay::LabelBoxes() const
     std::vector<TLabelBox> boxes;
     boxes.reserve(LabelList.size());
     for (const TFmtLabel* label : LabelList) {
-        boxes.push_back({label->x(), label->y(), label->width(), label->height(), label->Tag != 0});
+        boxes.push_back({label->x(), label->y(), label->width(), label->height(), label->Tag != 0,
+                         label->ExtraHeight()});
     }
     return boxes;
 }
@@ -447,6 +448,7 @@ void TStatlumeDisplay::BuildLabels(const std::string& text)
                 label->setPalette(colours);
                 label->MayDrag = [this] { return LabelMayDrag(); };
                 label->SetToneColours(WarnColour, CritColour);
+                label->SetFade(RunFade());
                 label->SetOutline(TextOutlineOf(DisplayFont.Outline),
                                   HaloColour(ToQColor(DisplayFont.Color)));
                 if (Store) {
@@ -580,6 +582,7 @@ void TStatlumeDisplay::ApplyDisplayFont()
         QPalette colours = label->palette();
         colours.setColor(QPalette::WindowText, textColour);
         label->setPalette(colours);
+        label->SetFade(RunFade());
         label->SetOutline(TextOutlineOf(DisplayFont.Outline), haloColour);
     }
     const bool white = DisplayFont.Color == WhiteColorRef;
@@ -684,6 +687,16 @@ void TStatlumeDisplay::ShowConnectionAlert(bool alert)
     SetTrayMode(MenuItems->DisplayProcessorUsageinIcon1->isChecked() ? 2 : 0);
 }
 
+QColor TStatlumeDisplay::FadeColour() const
+{
+    return DisplayFont.Color == WhiteColorRef ? QColor(Qt::black) : QColor(Qt::white);
+}
+
+std::optional<QColor> TStatlumeDisplay::RunFade() const
+{
+    return OldFigures ? std::optional(FadeColour()) : std::nullopt;
+}
+
 QColor TStatlumeDisplay::LabelTextColour() const
 {
     const QColor text = ToQColor(DisplayFont.Color);
@@ -691,7 +704,7 @@ QColor TStatlumeDisplay::LabelTextColour() const
         return text;
     }
     // Halfway to the background the text still reads, but plainly not as current.
-    const QColor back = DisplayFont.Color == WhiteColorRef ? QColor(Qt::black) : QColor(Qt::white);
+    const QColor back = FadeColour();
     return QColor((text.red() + back.red()) / 2, (text.green() + back.green()) / 2,
                   (text.blue() + back.blue()) / 2);
 }
@@ -707,6 +720,8 @@ void TStatlumeDisplay::ShowFiguresOld(bool old)
         QPalette colours = label->palette();
         colours.setColor(QPalette::WindowText, textColour);
         label->setPalette(colours);
+        // Bars and coloured text fade too: a red bar would still read as a live alarm.
+        label->SetFade(RunFade());
     }
 }
 

@@ -265,6 +265,8 @@ private:
     TExitState ExitStateNow() const;
     void Tell(const std::string& message) const;
     QColor LabelTextColour() const;
+    QColor FadeColour() const;
+    std::optional<QColor> RunFade() const;
     void StoreReplacement(const std::function<void()>& write);
 
     TDisplayServices Services;

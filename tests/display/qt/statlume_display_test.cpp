@@ -709,6 +709,33 @@ TEST_F(DisplayRig, DrawsBarsInThresholdColoursAndRepaintsOnlyChanges)
     EXPECT_EQ(label.text(), "CPU 80");
 }
 
+// A graph says when the load was high: each column in the colour of its own value; a tall one
+// moves the lines below; old figures fade it as they fade the text.
+TEST_F(DisplayRig, GraphColumnsTakeTheirOwnColourAndFadeWhenOld)
+{
+    Start({{"FormatString", std::string("<NAME=ProcUsage GRAPH=2 CRIT=50 HEIGHT=3>\r\nnext")},
+           {"CritColor", std::int32_t{0x00FF0000}}});
+    for (const float usage : {100.0f, 0.0f}) {
+        Window->Shell().Data.ProcUsage[0] = usage;
+        Window->RenderLabels();
+    }
+    TFmtLabel& graph = *Window->Labels()[0];
+    const int line = graph.fontMetrics().height();
+    EXPECT_EQ(graph.height(), 3 * line);
+    EXPECT_EQ(Window->Labels()[1]->y(), graph.y() + graph.height() + LayoutLineGap);
+    const int cell = graph.fontMetrics().horizontalAdvance(QLatin1Char('0'));
+    const auto edge = [&](int column) {
+        // The top of the full column is its line, along the top of the drawing.
+        return graph.grab().toImage().pixelColor(column * cell + cell / 2, std::max(1, line / 8));
+    };
+    EXPECT_EQ(edge(0), QColor(0, 0, 255)) << "the critical value keeps its colour";
+    EXPECT_NE(edge(1), QColor(0, 0, 255)) << "the quiet one does not take it";
+    Window->ShowFiguresOld(true);
+    EXPECT_NE(edge(0), QColor(0, 0, 255)) << "old figures fade";
+    Window->ShowFiguresOld(false);
+    EXPECT_EQ(edge(0), QColor(0, 0, 255));
+}
+
 // Where each watched object was painted since it was watched.
 class TPaintLog final : public QObject
 {
