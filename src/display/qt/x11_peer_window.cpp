@@ -6,38 +6,20 @@
 #include <string>
 #include <vector>
 
+#include "display/qt/x11_connection.h"
+
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QGuiApplication>
 
 #include <unistd.h>
-#include <xcb/xcb.h>
 
 namespace statlume {
 namespace {
 
-template <typename T> using TReply = std::unique_ptr<T, decltype(&std::free)>;
-
 // A docked tray icon is a window of the program too; the window is larger.
 constexpr int LargestIconSide = 48;
 constexpr std::uint32_t MaxListedWindows = 4096;
-
-xcb_connection_t* Connection()
-{
-    const auto* x11 = qGuiApp == nullptr
-                          ? nullptr
-                          : qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-    return x11 == nullptr ? nullptr : x11->connection();
-}
-
-xcb_atom_t Atom(xcb_connection_t* connection, const char* name)
-{
-    const auto cookie =
-        xcb_intern_atom(connection, 0, static_cast<std::uint16_t>(std::strlen(name)), name);
-    const TReply<xcb_intern_atom_reply_t> reply(xcb_intern_atom_reply(connection, cookie, nullptr),
-                                                &std::free);
-    return reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
-}
 
 TReply<xcb_get_property_reply_t> Property(xcb_connection_t* connection, xcb_window_t window,
                                           xcb_atom_t name, xcb_atom_t type, std::uint32_t length)
@@ -51,7 +33,7 @@ TReply<xcb_get_property_reply_t> Property(xcb_connection_t* connection, xcb_wind
 // The window manager's list of managed windows; without one, the root's children.
 std::vector<xcb_window_t> TopWindows(xcb_connection_t* connection, xcb_window_t root)
 {
-    if (const auto list = Property(connection, root, Atom(connection, "_NET_CLIENT_LIST"),
+    if (const auto list = Property(connection, root, X11Atom(connection, "_NET_CLIENT_LIST"),
                                    XCB_ATOM_WINDOW, MaxListedWindows);
         list && list->format == 32 && xcb_get_property_value_length(list.get()) > 0) {
         const auto* first = static_cast<const xcb_window_t*>(xcb_get_property_value(list.get()));
@@ -79,7 +61,7 @@ bool IsPeer(xcb_connection_t* connection, xcb_window_t window, const std::string
         return false;
     }
     const auto pid =
-        Property(connection, window, Atom(connection, "_NET_WM_PID"), XCB_ATOM_CARDINAL, 1);
+        Property(connection, window, X11Atom(connection, "_NET_WM_PID"), XCB_ATOM_CARDINAL, 1);
     return !pid || xcb_get_property_value_length(pid.get()) != 4 ||
            *static_cast<const std::uint32_t*>(xcb_get_property_value(pid.get())) !=
                static_cast<std::uint32_t>(getpid());
@@ -110,7 +92,7 @@ std::optional<QRect> MappedPlace(xcb_connection_t* connection, xcb_window_t wind
 
 std::optional<QRect> PeerProgramWindow()
 {
-    xcb_connection_t* connection = Connection();
+    xcb_connection_t* connection = X11Connection();
     if (connection == nullptr) {
         return std::nullopt;
     }

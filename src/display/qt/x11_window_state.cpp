@@ -7,12 +7,12 @@
 #include <string>
 #include <vector>
 
+#include "display/qt/x11_connection.h"
+
 #include <QByteArray>
 #include <QGuiApplication>
 #include <QWidget>
 #include <QWindow>
-
-#include <xcb/xcb.h>
 
 namespace statlume {
 namespace {
@@ -22,25 +22,6 @@ constexpr std::uint32_t NetWmStateAdd = 1;
 constexpr std::uint32_t SourceApplication = 1;
 constexpr std::uint32_t AllDesktops = 0xFFFFFFFFu;
 constexpr std::uint32_t MaxStateAtoms = 64;
-
-template <typename T> using TReply = std::unique_ptr<T, decltype(&std::free)>;
-
-xcb_connection_t* Connection()
-{
-    const auto* x11 = qGuiApp == nullptr
-                          ? nullptr
-                          : qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-    return x11 == nullptr ? nullptr : x11->connection();
-}
-
-xcb_atom_t Atom(xcb_connection_t* connection, const char* name)
-{
-    const auto cookie =
-        xcb_intern_atom(connection, 0, static_cast<std::uint16_t>(std::strlen(name)), name);
-    const TReply<xcb_intern_atom_reply_t> reply(xcb_intern_atom_reply(connection, cookie, nullptr),
-                                                &std::free);
-    return reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
-}
 
 // The screen number of the display name, as the selection's name needs it.
 int ScreenNumber()
@@ -127,7 +108,7 @@ void WriteStateProperties(xcb_connection_t* connection, xcb_window_t window, xcb
     }
     xcb_change_property(connection, XCB_PROP_MODE_REPLACE, window, state, XCB_ATOM_ATOM, 32,
                         static_cast<std::uint32_t>(atoms.size()), atoms.data());
-    const xcb_atom_t desktop = Atom(connection, "_NET_WM_DESKTOP");
+    const xcb_atom_t desktop = X11Atom(connection, "_NET_WM_DESKTOP");
     if (sticky) {
         xcb_change_property(connection, XCB_PROP_MODE_REPLACE, window, desktop, XCB_ATOM_CARDINAL,
                             32, 1, &AllDesktops);
@@ -146,7 +127,7 @@ void RequestStates(xcb_connection_t* connection, xcb_window_t window, xcb_atom_t
                    one.Atom, 0);
     }
     if (sticky) {
-        SendToRoot(connection, root, window, Atom(connection, "_NET_WM_DESKTOP"), AllDesktops, 0,
+        SendToRoot(connection, root, window, X11Atom(connection, "_NET_WM_DESKTOP"), AllDesktops, 0,
                    0);
     }
 }
@@ -163,18 +144,18 @@ std::uint32_t NativeWindowId(QWidget& window)
 
 bool OnX11()
 {
-    return Connection() != nullptr;
+    return X11Connection() != nullptr;
 }
 
 bool TCompositorWatch::Active()
 {
-    xcb_connection_t* connection = Connection();
+    xcb_connection_t* connection = X11Connection();
     if (connection == nullptr) {
         return true;
     }
     if (Selection == XCB_ATOM_NONE) {
         const std::string name = "_NET_WM_CM_S" + std::to_string(ScreenNumber());
-        Selection = Atom(connection, name.c_str());
+        Selection = X11Atom(connection, name.c_str());
     }
     const TReply<xcb_get_selection_owner_reply_t> reply(
         xcb_get_selection_owner_reply(connection, xcb_get_selection_owner(connection, Selection),
@@ -185,18 +166,18 @@ bool TCompositorWatch::Active()
 
 void ApplyWindowStates(QWidget& window, TWindowLayer layer, bool sticky)
 {
-    xcb_connection_t* connection = Connection();
+    xcb_connection_t* connection = X11Connection();
     if (connection == nullptr || !window.testAttribute(Qt::WA_WState_Created)) {
         return;
     }
     const xcb_window_t id = NativeWindowId(window);
-    const xcb_atom_t state = Atom(connection, "_NET_WM_STATE");
+    const xcb_atom_t state = X11Atom(connection, "_NET_WM_STATE");
     const std::vector<TWantedState> wanted{
-        {Atom(connection, "_NET_WM_STATE_SKIP_TASKBAR"), true},
-        {Atom(connection, "_NET_WM_STATE_SKIP_PAGER"), true},
-        {Atom(connection, "_NET_WM_STATE_STICKY"), sticky},
-        {Atom(connection, "_NET_WM_STATE_ABOVE"), layer == TWindowLayer::Above},
-        {Atom(connection, "_NET_WM_STATE_BELOW"), layer == TWindowLayer::Below},
+        {X11Atom(connection, "_NET_WM_STATE_SKIP_TASKBAR"), true},
+        {X11Atom(connection, "_NET_WM_STATE_SKIP_PAGER"), true},
+        {X11Atom(connection, "_NET_WM_STATE_STICKY"), sticky},
+        {X11Atom(connection, "_NET_WM_STATE_ABOVE"), layer == TWindowLayer::Above},
+        {X11Atom(connection, "_NET_WM_STATE_BELOW"), layer == TWindowLayer::Below},
     };
     if (IsMapped(connection, id)) {
         RequestStates(connection, id, state, wanted, sticky);

@@ -4,6 +4,7 @@
 #include <array>
 
 #include "platform/linux/line_scan.h"
+#include "platform/linux/mount_info.h"
 #include "platform/linux/proc_file.h"
 
 #include <fcntl.h>
@@ -53,26 +54,11 @@ std::vector<std::string> MountPointsOf(std::string_view mountInfoText)
 {
     std::vector<std::string> points{"/"};
     ForEachLine(mountInfoText, [&points](std::string_view line) {
-        // id parent major:minor root mountpoint options [optional...] - type source superopts
-        std::string_view point;
-        std::string_view type;
-        std::string_view source;
-        std::size_t field = 0;
-        std::size_t dashAt = 0;
-        ForEachField(line, [&](std::string_view value) {
-            if (field == 4)
-                point = value;
-            else if (dashAt == 0 && field > 5 && value == "-")
-                dashAt = field;
-            else if (dashAt != 0 && field == dashAt + 1)
-                type = value;
-            else if (dashAt != 0 && field == dashAt + 2)
-                source = value;
-            ++field;
-        });
-        if (points.size() >= MountPointLimit || dashAt == 0 || !HoldsUserFiles(type, source))
+        const auto mount = ReadMountLine(line);
+        if (points.size() >= MountPointLimit || !mount ||
+            !HoldsUserFiles(mount->Type, mount->Source))
             return;
-        std::string path = Unescaped(point);
+        std::string path = Unescaped(mount->Point);
         if (path.starts_with('/') && Printable(path) &&
             std::find(points.begin(), points.end(), path) == points.end())
             points.push_back(std::move(path));

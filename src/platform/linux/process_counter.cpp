@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/linux/line_scan.h"
+#include "platform/linux/mount_info.h"
 #include "platform/linux/proc_file.h"
 
 #include <fcntl.h>
@@ -73,24 +74,11 @@ bool ProcMountListsEveryProcess(std::string_view mountInfoText, std::string_view
     bool found = false;
     bool listsEvery = false;
     ForEachLine(mountInfoText, [&](std::string_view line) {
-        // id parent major:minor root mountpoint options [optional...] - type source superopts
-        std::array<std::string_view, 3> afterDash{};
-        std::string_view point;
-        std::size_t field = 0;
-        std::size_t dashAt = 0;
-        ForEachField(line, [&](std::string_view value) {
-            if (field == 4)
-                point = value;
-            else if (dashAt == 0 && field > 5 && value == "-")
-                dashAt = field;
-            else if (dashAt != 0 && field - dashAt - 1 < afterDash.size())
-                afterDash[field - dashAt - 1] = value;
-            ++field;
-        });
-        if (dashAt == 0 || point != mountPoint || afterDash[0] != "proc")
+        const auto mount = ReadMountLine(line);
+        if (!mount || mount->Point != mountPoint || mount->Type != "proc")
             return;
         found = true;
-        listsEvery = !HidesProcesses(afterDash[2]);
+        listsEvery = !HidesProcesses(mount->SuperOptions);
     });
     return found && listsEvery;
 }
