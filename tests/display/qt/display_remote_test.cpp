@@ -711,7 +711,14 @@ TEST_F(DisplayRemoteTest, ClientsThatNeverReadCostNoMemoryAndDelayNoOne)
     EXPECT_GT(asked, 100);
     EXPECT_GE(answered + 5, asked) << "a normal client missed replies";
     EXPECT_GT(Remote->Server().SkippedReplies(), 0u) << "the silent clients were never held back";
-    EXPECT_LT(after - before, 1L << 20);
+#if defined(__SANITIZE_ADDRESS__)
+    // The sanitizer keeps freed memory aside for a while, so every tick's garbage shows in the
+    // resident size; a leak of the silent clients' replies would still grow far past this.
+    constexpr long Allowed = 8L << 20;
+#else
+    constexpr long Allowed = 1L << 20;
+#endif
+    EXPECT_LT(after - before, Allowed);
 }
 
 } // namespace
