@@ -16,25 +16,35 @@
 namespace statlume {
 namespace {
 
+// A collector over fake sources, formatters over its shell and a monitor of them.
+struct TMonitorRig
+{
+    platform::FakePerfDataSource perf;
+    platform::FakeSystemStatus status;
+    TSensorStep sensors{
+        std::make_unique<platform::TFakeSensorBlock>(),
+        std::make_unique<platform::TFakeSensorStarter>(
+            platform::TFakeLibraryKind::Missing, std::make_shared<platform::TFakeStarterLog>()),
+        [](std::function<void()>) {}, false};
+    TSnapshotCollector collector{perf, status, sensors};
+    TRawDataShell shell;
+    const LocaleInfo locale;
+    const TFormatterList formatters = CreateFormatters(shell, locale);
+    TMonitor monitor{formatters};
+};
+
 // The families are read from the Active flags at every collection, not kept from the
 // template: the tray's processor icon makes its family Active besides the template's.
 TEST(Monitor, CollectsTheFamiliesActiveAtEachCollection)
 {
-    platform::FakePerfDataSource perf;
-    platform::FakeSystemStatus status;
-    TSensorStep sensors(
-        std::make_unique<platform::TFakeSensorBlock>(),
-        std::make_unique<platform::TFakeSensorStarter>(
-            platform::TFakeLibraryKind::Missing, std::make_shared<platform::TFakeStarterLog>()),
-        [](std::function<void()>) {}, false);
-    TSnapshotCollector collector(perf, status, sensors);
+    TMonitorRig rig;
+    auto& perf = rig.perf;
+    auto& collector = rig.collector;
+    auto& formatters = rig.formatters;
+    auto& monitor = rig.monitor;
     for (int i = 0; i < 2; ++i)
         perf.Push("238", platform::ProcessorBlock(1000 * (i + 1), {{"0", 100}, {"_Total", 100}}));
     perf.Push("2", platform::SystemBlock(50'000'000, 10'000'000, 10'000'000, 123, 4567));
-    TRawDataShell shell;
-    const LocaleInfo locale;
-    const TFormatterList formatters = CreateFormatters(shell, locale);
-    TMonitor monitor(formatters);
     const auto queried = [&] {
         std::set<std::string> objects;
         for (const auto& call : perf.Calls)
@@ -56,18 +66,11 @@ TEST(Monitor, CollectsTheFamiliesActiveAtEachCollection)
 // shows them.
 TEST(Monitor, CollectsCoresAndInterfacesTheTemplateShows)
 {
-    platform::FakePerfDataSource perf;
-    platform::FakeSystemStatus status;
-    TSensorStep sensors(
-        std::make_unique<platform::TFakeSensorBlock>(),
-        std::make_unique<platform::TFakeSensorStarter>(
-            platform::TFakeLibraryKind::Missing, std::make_shared<platform::TFakeStarterLog>()),
-        [](std::function<void()>) {}, false);
-    TSnapshotCollector collector(perf, status, sensors);
-    TRawDataShell shell;
-    const LocaleInfo locale;
-    const TFormatterList formatters = CreateFormatters(shell, locale);
-    TMonitor monitor(formatters);
+    TMonitorRig rig;
+    auto& perf = rig.perf;
+    auto& collector = rig.collector;
+    auto& shell = rig.shell;
+    auto& monitor = rig.monitor;
     const auto collectTwice = [&] {
         for (std::int64_t second = 1; second <= 2; ++second) {
             std::vector<std::pair<std::string, std::int64_t>> cpus;
